@@ -1,0 +1,226 @@
+#include "link/replyparser.h"
+
+#include "link/devicestate.h"
+#include "link/numbers.h"
+
+#include <cmath>
+
+// How the generator's replies are taken apart.
+//
+// The generator sends two kinds of text: its identity line ("KVT", the model code,
+// "v" and the firmware version, CR) once after the port opens, and reply frames
+// ("#", a letter, a value, CR, usually LF). Both are handled here, read by read:
+//
+// - Bytes are Latin-1 characters; the protocol itself is ASCII.
+// - A read that begins with "KVT" is an identity line. It is handled once its CR has
+//   arrived; whatever follows the CR in that read is dropped, as the generator sends
+//   nothing else in the same burst. Until the CR arrives the line is kept. A line
+//   that grows beyond MaxKept characters without a CR is handled as it stands, so the
+//   version text is cut at MaxKept characters.
+// - A read of just "K" or "KV" with nothing kept is kept as the possible start of an
+//   identity line: a serial driver may split the generator's greeting anywhere, and
+//   losing it would make port discovery skip a working generator.
+// - If a read begins with "KVT" while a partial frame or line is kept, the generator
+//   has restarted: the kept text is dropped and the new identity line handled.
+// - Otherwise the kept text and the read form one buffer walked frame by frame: find
+//   "#" (text before it is noise and dropped), find the CR, handle the frame, go on
+//   after the CR. A frame whose CR has not arrived yet is kept from its "#" and
+//   completed by the next read, instead of being handled in its cut form; this makes
+//   the result independent of how the bytes were split into reads.
+// - A frame needs its CR within 127 characters after the "#". When none is there the
+//   frame is the first 127 characters and the walk goes on after the 128th (the 128th
+//   stands where the CR would be). So a kept frame never exceeds 127 characters.
+// - A value that does not fit its field (an S of 70000, an A of -1, a V beyond 32
+//   bits, or an F that is not finite) leaves the field as it was; the other effects
+//   of the frame (Sweeping, the Sweep caption) still apply.
+
+namespace {
+
+constexpr QChar CR = QLatin1Char('\r');
+constexpr qsizetype MaxFrame = 127; // characters of a frame when no CR comes in time
+
+const QString &identityStart() {
+    static const QString kvt = QStringLiteral("KVT");
+    return kvt;
+}
+
+bool startsIdentity(const QString &text) {
+    return text.startsWith(identityStart());
+}
+
+// "K" or "KV": an identity line may follow in the next read.
+bool isIdentityPrefix(const QString &text) {
+    return !text.isEmpty() && text.size() < identityStart().size() &&
+           identityStart().startsWith(text);
+}
+
+} // namespace
+
+std::vector<ReplyEffects> ReplyParser::feed(const QByteArray &read) {
+    std::vector<ReplyEffects> effects;
+    if (read.isEmpty())
+        return effects;
+    const QString text = QString::fromLatin1(read);
+
+    if (startsIdentity(text)) {
+        m_pending = text; // a restarted generator: whatever was kept is stale
+    } else if (!m_pending.isEmpty() && (startsIdentity(m_pending) || isIdentityPrefix(m_pending))) {
+        m_pending += text;
+        // "K" or "KV" that did not become "KVT" was noise: walk it as frames below.
+        if (!startsIdentity(m_pending) && !isIdentityPrefix(m_pending)) {
+            QString buffer;
+            buffer.swap(m_pending);
+            walkFrames(buffer, effects);
+            return effects;
+        }
+    } else if (m_pending.isEmpty() && isIdentityPrefix(text)) {
+        m_pending = text;
+        return effects;
+    } else {
+        QString buffer = m_pending + text;
+        m_pending.clear();
+        walkFrames(buffer, effects);
+        return effects;
+    }
+
+    // m_pending holds an identity line or the start of one.
+    if (isIdentityPrefix(m_pending))
+        return effects;
+    const qsizetype cr = m_pending.indexOf(CR);
+    if (cr >= 0) {
+        const QString line = m_pending.left(cr);
+        m_pending.clear(); // the rest of this read is dropped
+        effects.push_back(applyIdentity(line));
+    } else if (m_pending.size() > MaxKept) {
+        const QString line = m_pending.left(MaxKept);
+        m_pending.clear();
+        effects.push_back(applyIdentity(line));
+    }
+    return effects;
+}
+
+void ReplyParser::walkFrames(const QString &buffer, std::vector<ReplyEffects> &effects) {
+    qsizetype pos = 0;
+    const qsizetype size = buffer.size();
+    while (pos < size) {
+        const qsizetype hash = buffer.indexOf(QLatin1Char('#'), pos);
+        if (hash < 0)
+            return; // noise, a lost half frame or the LF of the last frame
+        // Look for the CR among the 127 characters after "#" only.
+        const qsizetype window = std::min(size - hash, MaxFrame + 1);
+        const qsizetype cr = QStringView(buffer).mid(hash, window).indexOf(CR);
+        if (cr >= 0) {
+            effects.push_back(applyFrame(buffer.mid(hash, cr)));
+            pos = hash + cr + 1;
+        } else if (size - hash > MaxFrame) {
+            effects.push_back(applyFrame(buffer.mid(hash, MaxFrame)));
+            pos = hash + MaxFrame + 1;
+        } else {
+            m_pending = buffer.mid(hash); // completed by the next read
+            return;
+        }
+    }
+}
+
+ReplyEffects ReplyParser::applyIdentity(const QString &line) {
+    ReplyEffects e;
+    e.kind = ReplyEffects::Kind::Identity;
+
+    // Characters 4 and 5 are the model code; a short line gives what is there.
+    m_state.ModelName = QStringLiteral("KVT ") + line.mid(3, 2);
+
+    const qsizetype v = line.indexOf(QLatin1Char('v'));
+    m_state.FirmwareVersion = (v >= 0 ? line.mid(v + 1) : line).left(MaxKept);
+
+    // Character 5 doubles as the range flag. Anything but a digit leaves the range
+    // as it was rather than guessing.
+    if (line.size() >= 5 && line[4].isDigit() && line[4].unicode() < 128)
+        m_state.WideRange = static_cast<int16_t>(line[4].unicode() - u'0');
+
+    m_state.Connected = 1;
+
+    e.enableKvt20Buttons = m_state.ModelName == QLatin1String("KVT 20");
+    if (m_state.WideRange == 1)
+        e.subtitle = QStringLiteral("Service Signal Generator 0-70Mhz");
+    return e;
+}
+
+ReplyEffects ReplyParser::applyFrame(const QString &frame) {
+    ReplyEffects e;
+    e.kind = ReplyEffects::Kind::Frame;
+    if (frame.size() < 2)
+        return e; // "#" alone: handled (the panel is redrawn), nothing stored
+    e.letter = frame[1];
+    const QStringView value = QStringView(frame).mid(2);
+    DeviceState &s = m_state;
+
+    switch (e.letter.unicode()) {
+    case u'F': {
+        const double f = Numbers::leadingValue(value);
+        if (std::isfinite(f))
+            s.CarrierFreq = f;
+        s.Sweeping = 0;
+        e.sweepCaption = QStringLiteral("Sweep");
+        break;
+    }
+    case u'A':
+        Numbers::store(s.ModFreq, Numbers::leadingValue(value));
+        break;
+    case u'V':
+        Numbers::store(s.CoarseStep, Numbers::leadingValue(value));
+        break;
+    case u'M':
+        Numbers::store(s.ModMode, Numbers::leadingValue(value));
+        break;
+    case u'S':
+        Numbers::store(s.OutputOn, Numbers::leadingValue(value));
+        break;
+    case u'K':
+        s.PresetRecord = value.toString();
+        break;
+    case u'W':
+        Numbers::store(s.SweepFreq, Numbers::leadingValue(value));
+        s.Sweeping = 1;
+        e.sweepCaption = QStringLiteral("Pause");
+        break;
+    case u'B':
+        if (Numbers::store(s.DeviceId, Numbers::leadingValue(value)) &&
+            (s.HighestDeviceId == 0 || s.HighestDeviceId < s.DeviceId))
+            s.HighestDeviceId = s.DeviceId;
+        break;
+    case u'Y':
+        // The first character alone is the mode (a non-digit reads as 0), the rest
+        // is the operand.
+        Numbers::store(s.DisplayOperatorMode, Numbers::leadingValue(value.left(1)));
+        Numbers::store(s.DisplayOperator, Numbers::leadingValue(value.mid(1)));
+        break;
+    case u'T':
+        applyDate(value);
+        break;
+    case u'Q':
+        s.TelegraphBusy = 0;
+        break;
+    default:
+        break;
+    }
+    return e;
+}
+
+void ReplyParser::applyDate(QStringView value) {
+    // "day month year" with the year counted from 2000: "7 3 15" -> 07.03.2015.
+    const qsizetype first = value.indexOf(QLatin1Char(' '));
+    if (first < 0)
+        return;
+    const qsizetype second = value.indexOf(QLatin1Char(' '), first + 1);
+    if (second < 0)
+        return;
+    const double year = Numbers::leadingValue(value.mid(second + 1)) + 2000;
+    if (!std::isfinite(year))
+        return;
+    const auto twoDigits = [](QStringView part) {
+        return (QLatin1Char('0') + part.toString()).right(2);
+    };
+    m_state.ProductionDate = twoDigits(value.left(first)) + QLatin1Char('.') +
+                             twoDigits(value.mid(first + 1, second - first - 1)) +
+                             QLatin1Char('.') + Numbers::plain(year);
+}

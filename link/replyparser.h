@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QChar>
+#include <QString>
+#include <vector>
+
+struct DeviceState;
+
+// What the window must do after the parser handled one identity line or one frame.
+// The parser has already stored the values in DeviceState; the window applies these
+// effects to its controls and, after a frame, redraws the panel with DisplayAll.
+struct ReplyEffects {
+    enum class Kind { Identity, Frame };
+    Kind kind = Kind::Frame;
+    QChar letter;         // the frame's letter (null when the frame has none)
+    QString sweepCaption; // new caption of the Sweep button, empty = unchanged
+    // Identity line only:
+    bool enableKvt20Buttons = false; // "CW" and "Config" become available
+    QString subtitle;                // new subtitle, empty = unchanged
+};
+
+// The only reader of the generator's replies. It takes the bytes of each read, keeps
+// an unfinished frame or identity line until the rest arrives (bounded to 1000
+// characters, so a flood without CR cannot grow memory), stores every value in
+// DeviceState by the number rules and reports one ReplyEffects per handled item.
+class ReplyParser {
+public:
+    explicit ReplyParser(DeviceState &state) : m_state(state) {}
+
+    // Handles one read. Returns the effects in the order the items were handled.
+    std::vector<ReplyEffects> feed(const QByteArray &read);
+
+    // Forgets a kept partial frame, e.g. when the port is closed.
+    void reset() { m_pending.clear(); }
+
+    // Characters kept from earlier reads, waiting for their carriage return.
+    qsizetype keptCharacters() const { return m_pending.size(); }
+
+    static constexpr qsizetype MaxKept = 1000;
+
+private:
+    ReplyEffects applyIdentity(const QString &line);
+    ReplyEffects applyFrame(const QString &frame);
+    void applyDate(QStringView value);
+    void walkFrames(const QString &buffer, std::vector<ReplyEffects> &effects);
+
+    DeviceState &m_state;
+    QString m_pending;
+};

@@ -1,0 +1,122 @@
+#include "link/settingsfile.h"
+
+#include "link/devicestate.h"
+#include "link/numbers.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringList>
+
+namespace SettingsFile {
+namespace {
+
+// The file is five short lines; anything much larger is not ours, and reading it
+// whole would let a stray file take unbounded memory.
+constexpr qint64 MaxFileBytes = 64 * 1024;
+constexpr int LineCount = 5;
+constexpr qsizetype PortValueStart = 9; // the character after "COM Port="
+constexpr qsizetype PortValueLength = 50;
+
+constexpr int16_t DefaultPort = 2;
+constexpr int32_t DefaultBaud = 57600;
+
+// Lines as a line-by-line reader sees them: CR LF, LF and CR all end a line, and a
+// last line without an ending still counts.
+QStringList splitLines(const QString &text) {
+    QStringList lines;
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (c == u'\r' || c == u'\n') {
+            lines.append(text.mid(start, i - start));
+            if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n')
+                ++i;
+            start = i + 1;
+        }
+    }
+    if (start < n)
+        lines.append(text.mid(start));
+    return lines;
+}
+
+// Reads the values in file order, storing each as soon as it is read, so a failure
+// part-way leaves the earlier values stored (the caller then applies the defaults).
+bool readValues(const QString &path, DeviceState &state,
+                const std::function<bool(int)> &speedAccepted) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.read(MaxFileBytes + 1);
+    if (bytes.size() > MaxFileBytes)
+        return false;
+    const QStringList lines = splitLines(QString::fromLocal8Bit(bytes));
+    if (lines.isEmpty())
+        return false;
+
+    // Line 1: "COM Port=" is not checked; the port is whatever stands after it.
+    const auto port = Numbers::toInt16(
+        Numbers::leadingValue(QStringView(lines[0]).mid(PortValueStart, PortValueLength)));
+    if (!port)
+        return false;
+    state.PortNumber = *port;
+
+    if (lines.size() < 2)
+        return false;
+    const auto highest = Numbers::toInt32(Numbers::leadingValue(lines[1]));
+    if (!highest)
+        return false;
+    state.HighestDeviceId = *highest;
+
+    // Line 3 ("SP=TOLK") must be there but is never interpreted.
+    if (lines.size() < 4)
+        return false;
+    // A speed the slider refuses is not stored, so TelegraphSpeed and the slider
+    // never disagree and the refused value is not written back on exit.
+    const auto speed = Numbers::toInt16(Numbers::leadingValue(lines[3]));
+    if (!speed || !speedAccepted || !speedAccepted(*speed))
+        return false;
+    state.TelegraphSpeed = *speed;
+
+    if (lines.size() < LineCount)
+        return false;
+    const auto baud = Numbers::toInt32(Numbers::leadingValue(lines[4]));
+    if (!baud)
+        return false;
+    state.BootloaderBaud = *baud;
+    return true;
+}
+
+} // namespace
+
+bool read(const QString &path, DeviceState &state, const std::function<bool(int)> &speedAccepted) {
+    if (readValues(path, state, speedAccepted))
+        return true;
+    state.PortNumber = DefaultPort;
+    state.BootloaderBaud = DefaultBaud;
+    return false;
+}
+
+QByteArray format(const DeviceState &state) {
+    const QString crlf = QStringLiteral("\r\n");
+    const QString text = QStringLiteral("COM Port=") + Numbers::plain(qint64{state.PortNumber}) +
+                         crlf + Numbers::printed(state.HighestDeviceId) + crlf +
+                         QStringLiteral("SP=TOLK") + crlf + Numbers::printed(state.TelegraphSpeed) +
+                         crlf + Numbers::printed(state.BootloaderBaud) + crlf;
+    return text.toLocal8Bit();
+}
+
+bool write(const QString &path, const DeviceState &state) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = format(state);
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        file.commit(); // discards the temporary file; the old one stays
+        return false;
+    }
+    return file.commit();
+}
+
+} // namespace SettingsFile

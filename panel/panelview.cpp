@@ -1,0 +1,70 @@
+#include "panel/panelview.h"
+
+#include "link/devicestate.h"
+#include "link/numbers.h"
+
+QString stepText(qint32 tuneStep) {
+    // The thresholds are 999 and 999999, so 999 Hz already reads "0.999kHz" and
+    // 999999 Hz "1MHz", as the generator's own display does.
+    if (tuneStep >= 999999)
+        return QStringLiteral("1MHz");
+    if (tuneStep >= 999)
+        return Numbers::plain(tuneStep / 1000.0) + QStringLiteral("kHz");
+    return Numbers::plain(qint64{tuneStep}) + QStringLiteral("Hz");
+}
+
+std::optional<PanelView> renderPanel(const DeviceState &state) {
+    // While a radiotelegraph text is keyed the panel stays exactly as it is.
+    if (state.TelegraphBusy != 0)
+        return std::nullopt;
+
+    const bool sweeping = state.Sweeping == 1;
+    PanelView view;
+
+    view.carrier = Numbers::groupedFrequency(sweeping ? static_cast<double>(state.SweepFreq)
+                                                      : state.CarrierFreq);
+    view.modulation = Numbers::plain(qint64{state.ModFreq});
+    view.step = QStringLiteral("Step : ") + stepText(state.TuneStep);
+
+    switch (state.ModMode) {
+    case 0:
+        view.modKind = QStringLiteral("Mod. : None");
+        break;
+    case 1:
+        view.modKind = QStringLiteral("Mod. : Still");
+        break;
+    case 2:
+        view.modKind = QStringLiteral("Mod. : Beep");
+        break;
+    case 3:
+        view.modKind = QStringLiteral("Mod. : Trill");
+        break;
+    default:
+        break; // an unknown mode leaves the line as it was
+    }
+    if (state.ModMode == 0)
+        view.modulation.clear();
+
+    if (state.OutputOn == 0) {
+        view.carrier = QStringLiteral("0");
+        view.modulation = QStringLiteral("OFF");
+        view.outputLamp = false;
+    } else {
+        view.outputLamp = true;
+    }
+
+    view.mode = state.ActivePreset != 0
+                    ? QStringLiteral("P ") + Numbers::plain(qint64{state.ActivePreset})
+                    : QStringLiteral("MAN");
+
+    if (sweeping) {
+        view.sweepLamp = true;
+        view.modKind = QStringLiteral("Mod. : Still");
+        view.mode = QStringLiteral("SWEEP");
+        view.upDownEnabled = false;
+    } else {
+        view.sweepLamp = false;
+        view.upDownEnabled = true;
+    }
+    return view;
+}
