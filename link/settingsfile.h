@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+struct DeviceState;
+
+// KVT.INI beside the program: five lines, CR LF, in a fixed order
+//   COM Port=<port>
+//   <highest device id, printed number>
+//   SP=TOLK
+//   <radiotelegraph speed, printed number>
+//   <bootloader baud, printed number>
+namespace SettingsFile {
+
+inline constexpr const char *FileName = "KVT.INI";
+
+// Reads the file into PortNumber, HighestDeviceId, TelegraphSpeed and BootloaderBaud.
+// On any failure (missing file, fewer than five lines, a value that does not fit its
+// field, a speed the slider refuses) PortNumber becomes 2 and BootloaderBaud 57600;
+// HighestDeviceId and TelegraphSpeed keep whatever was stored before the failure.
+// Returns true when the whole file was read.
+bool read(const QString &path, DeviceState &state,
+          const std::function<bool(int)> &speedAccepted);
+
+// The five lines as the program writes them.
+QByteArray format(const DeviceState &state);
+
+// Writes the file atomically: a temporary file beside it is written and then
+// replaces the old one, so a failed write never loses the user's settings.
+bool write(const QString &path, const DeviceState &state);
+
+} // namespace SettingsFile
