@@ -1,0 +1,80 @@
+#include "install/installer.h"
+
+namespace Installer {
+
+InstallerLayout windowsLayout() {
+    InstallerLayout layout;
+    layout.systemFolder = QStringLiteral("c:\\WINDOWS\\SYSWOW64\\");
+    layout.fallbackFolder = QStringLiteral("c:\\WINDOWS\\SYSTEM32\\");
+    // Copying the registration tool out of the 32-bit folder is how the installer
+    // learns whether that folder exists; the copy itself ("NULL") is not used.
+    layout.probeSource = QStringLiteral("c:\\windows\\syswow64\\regsvr32.exe");
+    layout.probeCopy = QStringLiteral("NULL");
+    layout.componentName = QStringLiteral("mscomm32.ocx");
+    layout.componentSources = {QStringLiteral("mscomm32.ocx")};
+    layout.tool = QStringLiteral("regsvr32.exe");
+    layout.toolInTarget = true;
+    layout.toolArguments = {QStringLiteral("mscomm32.ocx")};
+    return layout;
+}
+
+InstallerLayout linuxLayout(const QString &installerFolder) {
+    InstallerLayout layout;
+    layout.systemFolder = QStringLiteral("/etc/udev/rules.d/");
+    layout.fallbackFolder = QStringLiteral("/lib/udev/rules.d/");
+    // The probe only tests that the local rules folder exists. Copying a file to "NULL"
+    // in the user's folder, as on Windows, would leave a stray file behind for nothing:
+    // the folder test answers the same question and writes nothing.
+    layout.probeSource = layout.systemFolder;
+    layout.componentName = kRuleFileName;
+    // The rule lies beside the installer. Taking it from the installer's own folder
+    // when the current folder lacks it lets `sudo /path/to/install` work from anywhere.
+    QString folder = installerFolder;
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    layout.componentSources = {kRuleFileName, folder + kRuleFileName};
+    // Found through PATH: udevadm lives in /bin, /sbin or /usr/bin depending on the
+    // distribution.
+    layout.tool = QStringLiteral("udevadm");
+    layout.toolArguments = {QStringLiteral("trigger"), QStringLiteral("--subsystem-match=tty"),
+                            QStringLiteral("--action=add")};
+    return layout;
+}
+
+InstallOutcome runInstaller(const InstallerLayout &layout, InstallerFiles &files,
+                            InstallerHost &host) {
+    InstallOutcome outcome;
+    outcome.target = layout.systemFolder;
+
+    outcome.probe = layout.probeCopy.isEmpty()
+                        ? files.checkFolder(layout.probeSource)
+                        : files.copyFile(layout.probeSource, layout.probeCopy);
+    // Only a missing folder means there is no such system folder; any other failure of
+    // the probe says nothing about it, so the first choice stays.
+    if (outcome.probe == FileResult::PathNotFound)
+        outcome.target = layout.fallbackFolder;
+
+    // A failed copy is not reported: registering an already present copy again is
+    // still worth doing.
+    outcome.copy = FileResult::FileNotFound;
+    for (const QString &source : layout.componentSources) {
+        outcome.copy = files.copyFile(source, outcome.target + layout.componentName);
+        if (outcome.copy != FileResult::FileNotFound)
+            break;
+    }
+
+    outcome.program = layout.toolInTarget ? outcome.target + layout.tool : layout.tool;
+    outcome.arguments = layout.toolArguments;
+    QString reason;
+    outcome.started = host.startDetached(outcome.program, outcome.arguments, &reason);
+    if (!outcome.started) {
+        QString text =
+            QStringLiteral("Run-time error '53':\n\nFile not found: %1").arg(outcome.program);
+        if (!reason.isEmpty())
+            text += QStringLiteral("\n(%1)").arg(reason);
+        host.showError(kErrorTitle, text);
+    }
+    return outcome;
+}
+
+} // namespace Installer

@@ -1,0 +1,34 @@
+// The real seams of the installer: files on the local disk and the desktop session.
+#pragma once
+
+#include "install/installer.h"
+
+namespace Installer {
+
+// Files on the local disk. Absolute paths are taken below root ("/" in the program; a
+// temporary folder in tests), relative paths from currentFolder.
+class LocalFiles : public InstallerFiles {
+public:
+    LocalFiles(const QString &root, const QString &currentFolder);
+
+    FileResult copyFile(const QString &from, const QString &to) override;
+    FileResult checkFolder(const QString &folder) override;
+
+    QString localPath(const QString &path) const;
+
+private:
+    QString m_root;
+    QString m_currentFolder;
+};
+
+// Starts programs detached, shows errors in a message box, ends through the
+// application's event loop.
+class DesktopHost : public InstallerHost {
+public:
+    bool startDetached(const QString &program, const QStringList &arguments,
+                       QString *reason) override;
+    void showError(const QString &title, const QString &text) override;
+    void endProgram() override;
+};
+
+} // namespace Installer

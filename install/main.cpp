@@ -1,0 +1,22 @@
+// The installer: places the serial-port component and starts its registration, then
+// ends without showing its window.
+#include "install/form1.h"
+#include "install/localsystem.h"
+
+#include <QApplication>
+#include <QDir>
+
+int main(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+#ifdef Q_OS_WIN
+    const Installer::InstallerLayout layout = Installer::windowsLayout();
+    Installer::LocalFiles files(QString(), QDir::currentPath());
+#else
+    const Installer::InstallerLayout layout =
+        Installer::linuxLayout(QCoreApplication::applicationDirPath());
+    Installer::LocalFiles files(QStringLiteral("/"), QDir::currentPath());
+#endif
+    Installer::DesktopHost host;
+    Installer::Form1 form(layout, files, host);
+    return form.load();
+}

@@ -1,0 +1,220 @@
+// The installer with the Linux layout against a temporary root folder: real files,
+// recorded process starts.
+#include "fakes.h"
+#include "install/localsystem.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using Installer::FileResult;
+using InstallerTest::RecordingHost;
+
+namespace {
+
+const QStringList kTrigger = {QStringLiteral("trigger"), QStringLiteral("--subsystem-match=tty"),
+                              QStringLiteral("--action=add")};
+
+class LinuxRoot {
+public:
+    LinuxRoot() {
+        EXPECT_TRUE(m_dir.isValid());
+        mkdir(QStringLiteral("/home/user"));
+        mkdir(QStringLiteral("/opt/kvt"));
+    }
+
+    QString path(const QString &p) const { return m_dir.path() + p; }
+    void mkdir(const QString &p) const { ASSERT_TRUE(QDir().mkpath(path(p))); }
+    void write(const QString &p, const QByteArray &content) const {
+        QFile f(path(p));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    QByteArray read(const QString &p) const {
+        QFile f(path(p));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    // Every file below the root, relative to it, sorted.
+    QStringList files() const {
+        QStringList all;
+        QDirIterator it(m_dir.path(), QDir::Files | QDir::Hidden | QDir::System,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            all << it.next().mid(m_dir.path().size());
+        all.sort();
+        return all;
+    }
+
+    Installer::InstallOutcome run(RecordingHost &host) const {
+        Installer::LocalFiles localFiles(m_dir.path(), path(QStringLiteral("/home/user")));
+        return Installer::runInstaller(Installer::linuxLayout(QStringLiteral("/opt/kvt")),
+                                       localFiles, host);
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+const QString kEtcRule = QStringLiteral("/etc/udev/rules.d/60-kvt-serial.rules");
+const QString kLibRule = QStringLiteral("/lib/udev/rules.d/60-kvt-serial.rules");
+
+struct Case {
+    const char *name;
+    bool etcFolder;
+    bool libFolder;
+    const char *ruleInCurrent; // nullptr: absent
+    const char *ruleBeside;    // in the installer's folder; nullptr: absent
+    const char *existing;      // already in the target folder; nullptr: absent
+    QString expectedPlace;     // empty: nothing placed
+    QByteArray expectedContent;
+};
+
+void PrintTo(const Case &c, std::ostream *os) {
+    *os << c.name;
+}
+
+class LinuxInstall : public testing::TestWithParam<Case> {};
+
+TEST_P(LinuxInstall, PlacesTheRuleAndTriggersUdev) {
+    const Case c = GetParam();
+    LinuxRoot root;
+    if (c.etcFolder)
+        root.mkdir(QStringLiteral("/etc/udev/rules.d"));
+    if (c.libFolder)
+        root.mkdir(QStringLiteral("/lib/udev/rules.d"));
+    if (c.ruleInCurrent)
+        root.write(QStringLiteral("/home/user/60-kvt-serial.rules"), c.ruleInCurrent);
+    if (c.ruleBeside)
+        root.write(QStringLiteral("/opt/kvt/60-kvt-serial.rules"), c.ruleBeside);
+    if (c.existing)
+        root.write(c.expectedPlace, c.existing);
+    QStringList before = root.files();
+    RecordingHost host;
+
+    root.run(host);
+
+    // Nothing is written but the placed rule: no probe copy in the user's folder.
+    QStringList after = root.files();
+    if (!c.expectedPlace.isEmpty()) {
+        EXPECT_EQ(root.read(c.expectedPlace), c.expectedContent);
+        if (!before.contains(c.expectedPlace))
+            before << c.expectedPlace;
+        before.sort();
+    }
+    EXPECT_EQ(after, before);
+    if (c.expectedPlace != kLibRule) {
+        EXPECT_FALSE(QFile::exists(root.path(kLibRule)));
+    }
+
+    ASSERT_EQ(host.starts.size(), 1);
+    EXPECT_EQ(host.starts[0].program, QStringLiteral("udevadm"));
+    EXPECT_EQ(host.starts[0].arguments, kTrigger);
+    EXPECT_TRUE(host.messages.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, LinuxInstall,
+    testing::Values(
+        Case{"placed_in_etc", true, true, "new", nullptr, nullptr, kEtcRule, "new"},
+        Case{"existing_rule_overwritten", true, false, "new", nullptr, "old rule", kEtcRule, "new"},
+        Case{"no_etc_folder_uses_lib", false, true, "new", nullptr, nullptr, kLibRule, "new"},
+        Case{"taken_beside_installer", true, false, nullptr, "beside", nullptr, kEtcRule, "beside"},
+        Case{"current_folder_wins", true, false, "current", "beside", nullptr, kEtcRule, "current"},
+        Case{"rule_missing_still_triggers", true, false, nullptr, nullptr, nullptr, QString(),
+             QByteArray()},
+        Case{"no_rules_folder_still_triggers", false, false, "new", nullptr, nullptr, QString(),
+             QByteArray()}),
+    [](const testing::TestParamInfo<Case> &info) { return std::string(info.param.name); });
+
+TEST(LinuxInstall, PlacedRuleIsNeverWritableByOthers) {
+    LinuxRoot root;
+    root.mkdir(QStringLiteral("/etc/udev/rules.d"));
+    root.write(QStringLiteral("/home/user/60-kvt-serial.rules"), "rule");
+    QFile::setPermissions(root.path(QStringLiteral("/home/user/60-kvt-serial.rules")),
+                          QFileDevice::Permissions(0x7777));
+    RecordingHost host;
+
+    root.run(host);
+
+    const auto perms = QFile::permissions(root.path(kEtcRule));
+    EXPECT_TRUE(perms & QFileDevice::ReadOther);
+    EXPECT_FALSE(perms & (QFileDevice::WriteOther | QFileDevice::WriteGroup));
+}
+
+TEST(LinuxInstall, RuleThatCannotBeReplacedIsIgnored) {
+    LinuxRoot root;
+    root.mkdir(QStringLiteral("/etc/udev/rules.d"));
+    root.write(QStringLiteral("/home/user/60-kvt-serial.rules"), "rule");
+    // A folder where the rule should go cannot be replaced by a copy.
+    root.mkdir(kEtcRule);
+    RecordingHost host;
+
+    const auto outcome = root.run(host);
+
+    EXPECT_EQ(outcome.copy, FileResult::OtherError);
+    EXPECT_EQ(host.starts.size(), 1);
+    EXPECT_TRUE(host.messages.isEmpty());
+}
+
+TEST(LinuxInstall, TriggerThatCannotStartIsReported) {
+    LinuxRoot root;
+    root.mkdir(QStringLiteral("/etc/udev/rules.d"));
+    RecordingHost host;
+    host.canStart = false;
+
+    const auto outcome = root.run(host);
+
+    EXPECT_FALSE(outcome.started);
+    ASSERT_EQ(host.messages.size(), 1);
+    EXPECT_TRUE(host.messages[0].text.contains(QStringLiteral("udevadm")));
+}
+
+// The shipped rule: access for the user at the seat, through logind's ACL, on USB
+// serial devices only, and no device mode that anyone may write.
+TEST(ShippedRule, GrantsSeatAccessToUsbSerialAndNothingWorldWritable) {
+    QFile file(QStringLiteral(KVT_RULE_FILE));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    QStringList rules;
+    for (const QString &line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+        const QString t = line.trimmed();
+        if (!t.isEmpty() && !t.startsWith(QLatin1Char('#')))
+            rules << t;
+    }
+    ASSERT_FALSE(rules.isEmpty());
+    for (const QString &rule : rules) {
+        SCOPED_TRACE(rule.toStdString());
+        EXPECT_TRUE(rule.contains(QStringLiteral("SUBSYSTEM==\"tty\"")));
+        EXPECT_TRUE(rule.contains(QStringLiteral("SUBSYSTEMS==\"usb\"")));
+        EXPECT_TRUE(rule.contains(QStringLiteral("TAG+=\"uaccess\"")));
+        const auto mode =
+            QRegularExpression(QStringLiteral("MODE\\s*:?=\\s*\"([0-7]+)\"")).match(rule);
+        if (mode.hasMatch()) {
+            EXPECT_EQ(mode.captured(1).toInt(nullptr, 8) & 0002, 0);
+        }
+        EXPECT_FALSE(rule.contains(QStringLiteral("GROUP")))
+            << "access comes from the seat, not from a group everyone might be in";
+    }
+    // udev applies "uaccess" in 73-seat-late.rules: the tag must be set before that.
+    EXPECT_LT(Installer::kRuleFileName.left(2).toInt(), 73);
+}
+
+} // namespace
+
+namespace {
+
+// The real starter: a program that is there starts, one that is not gives a reason.
+TEST(DesktopHost, StartsDetachedOrSaysWhyNot)
+{
+    Installer::DesktopHost host;
+    QString reason;
+    EXPECT_TRUE(host.startDetached(QStringLiteral("true"), {QStringLiteral("a b;c")}, &reason));
+    EXPECT_FALSE(host.startDetached(QStringLiteral("/nonexistent/kvt-udevadm"),
+                                    {QStringLiteral("trigger")}, &reason));
+    EXPECT_FALSE(reason.isEmpty());
+}
+
+} // namespace

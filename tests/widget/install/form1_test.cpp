@@ -1,0 +1,84 @@
+// The installer's window, offscreen, with the in-memory Windows file system.
+#include "../../unit/install/fakes.h"
+#include "install/form1.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using InstallerTest::FakeWindowsFiles;
+using InstallerTest::RecordingHost;
+
+namespace {
+
+class Form1Test : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "form1_test";
+        static char *argv[] = {name, nullptr};
+        static QApplication app(argc, argv);
+    }
+
+    FakeWindowsFiles files;
+    RecordingHost host;
+};
+
+TEST_F(Form1Test, WindowAndButtons) {
+    Installer::Form1 form(Installer::windowsLayout(), files, host);
+    EXPECT_EQ(form.objectName(), QStringLiteral("Form1"));
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("KVT Installer"));
+    auto *install = form.findChild<QPushButton *>(QStringLiteral("Command2"));
+    auto *exit = form.findChild<QPushButton *>(QStringLiteral("Command1"));
+    ASSERT_NE(install, nullptr);
+    ASSERT_NE(exit, nullptr);
+    EXPECT_EQ(install->text(), QStringLiteral("Install"));
+    EXPECT_EQ(exit->text(), QStringLiteral("Exit"));
+}
+
+TEST_F(Form1Test, InstallDoesNothingAndExitEnds) {
+    files.addFile(QStringLiteral("mscomm32.ocx"), "control");
+    Installer::Form1 form(Installer::windowsLayout(), files, host);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+
+    QTest::mouseClick(form.findChild<QPushButton *>(QStringLiteral("Command2")), Qt::LeftButton);
+    EXPECT_TRUE(files.written().isEmpty());
+    EXPECT_TRUE(host.starts.isEmpty());
+    EXPECT_TRUE(host.messages.isEmpty());
+    EXPECT_EQ(host.ends, 0);
+    EXPECT_TRUE(form.isVisible());
+
+    QTest::mouseClick(form.findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
+    EXPECT_EQ(host.ends, 1);
+    EXPECT_TRUE(host.starts.isEmpty()) << "Exit ends without installing";
+}
+
+TEST_F(Form1Test, LoadInstallsThenEnds) {
+    files.addFile(QStringLiteral("c:\\WINDOWS\\SYSWOW64\\regsvr32.exe"), "tool");
+    files.addFile(QStringLiteral("mscomm32.ocx"), "control");
+    Installer::Form1 form(Installer::windowsLayout(), files, host);
+
+    EXPECT_EQ(form.load(), 0);
+
+    EXPECT_EQ(files.content(QStringLiteral("c:\\WINDOWS\\SYSWOW64\\mscomm32.ocx")), "control");
+    ASSERT_EQ(host.starts.size(), 1);
+    EXPECT_EQ(host.ends, 1);
+    EXPECT_FALSE(form.isVisible()) << "in normal use the window is never seen";
+}
+
+TEST_F(Form1Test, LoadReportsAToolThatCannotStartThenEnds) {
+    host.canStart = false;
+    Installer::Form1 form(Installer::windowsLayout(), files, host);
+
+    EXPECT_EQ(form.load(), 1);
+
+    ASSERT_EQ(host.messages.size(), 1);
+    EXPECT_TRUE(
+        host.messages[0].text.contains(QStringLiteral("c:\\WINDOWS\\SYSTEM32\\regsvr32.exe")));
+    EXPECT_EQ(host.ends, 1);
+}
+
+} // namespace
