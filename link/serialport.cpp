@@ -1,0 +1,135 @@
+#include "link/serialport.h"
+
+#include <QCollator>
+#include <QDir>
+#include <QFileInfo>
+#include <QSerialPort>
+#include <QSerialPortInfo>
+#include <algorithm>
+
+QString PortNames::systemName(int portNumber) const {
+    if (portNumber < 1)
+        return {};
+    const QString link = QDir(m_folder).filePath(QStringLiteral("COM%1").arg(portNumber));
+    const QFileInfo info(link);
+    if (info.isSymLink() || info.exists())
+        return info.absoluteFilePath();
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(portNumber);
+#else
+    const QStringList devices = systemDevices();
+    const int index = portNumber - 2;
+    if (index < 0 || index >= devices.size())
+        return {};
+    return devices.at(index);
+#endif
+}
+
+QStringList PortNames::systemDevices() const {
+    QStringList names;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        names << info.systemLocation();
+    return orderDevices(names);
+}
+
+QStringList PortNames::orderDevices(QStringList deviceNames) {
+    QCollator collator;
+    collator.setNumericMode(true);
+    auto isUsb = [](const QString &name) {
+        return name.contains(QLatin1String("ttyUSB")) || name.contains(QLatin1String("ttyACM"));
+    };
+    std::sort(deviceNames.begin(), deviceNames.end(), [&](const QString &a, const QString &b) {
+        if (isUsb(a) != isUsb(b))
+            return isUsb(a);
+        return collator.compare(a, b) < 0;
+    });
+    deviceNames.removeDuplicates();
+    return deviceNames;
+}
+
+QtSerialPort::QtSerialPort(std::shared_ptr<const PortNames> names, QObject *parent)
+    : SerialPort(parent), m_names(std::move(names)), m_port(new QSerialPort(this)) {
+    connect(m_port, &QSerialPort::readyRead, this, [this] { Q_EMIT readyRead(); });
+    connect(m_port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
+        // A pseudo-terminal refuses DTR with UnsupportedOperationError; that is not a
+        // fault. A resource error means the adapter was unplugged: close the port so
+        // nothing spins on a dead descriptor; commands are then dropped as when closed.
+        if (error != QSerialPort::ResourceError || !m_port->isOpen())
+            return;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!m_port->isOpen())
+                    return;
+                m_port->close();
+                Q_EMIT lost();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+QtSerialPort::~QtSerialPort() = default;
+
+int QtSerialPort::open(int portNumber) {
+    if (m_port->isOpen())
+        return NoError;
+    const QString name = m_names->systemName(portNumber);
+    if (name.isEmpty())
+        return InvalidPort;
+    m_port->setPortName(name);
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        const QSerialPort::SerialPortError error = m_port->error();
+        m_port->clearError();
+        switch (error) {
+        case QSerialPort::DeviceNotFoundError:
+            return InvalidPort;
+        case QSerialPort::PermissionError: {
+            const QFileInfo info(name);
+            return info.isReadable() && info.isWritable() ? PortBusy : PermissionDenied;
+        }
+        case QSerialPort::OpenError:
+            return PortBusy;
+        default:
+            return CannotConfigure;
+        }
+    }
+    const bool configured =
+        m_port->setBaudRate(QSerialPort::Baud115200) && m_port->setDataBits(QSerialPort::Data8) &&
+        m_port->setParity(QSerialPort::NoParity) && m_port->setStopBits(QSerialPort::OneStop) &&
+        m_port->setFlowControl(QSerialPort::NoFlowControl);
+    if (!configured) {
+        m_port->close();
+        m_port->clearError();
+        return CannotConfigure;
+    }
+    // Modem lines are best effort: a pseudo-terminal has none.
+    m_port->setDataTerminalReady(true);
+    m_port->setRequestToSend(false);
+    m_port->clearError();
+    m_systemName = name;
+    return NoError;
+}
+
+void QtSerialPort::close() {
+    if (m_port->isOpen())
+        m_port->close();
+}
+
+bool QtSerialPort::isOpen() const {
+    return m_port->isOpen();
+}
+
+void QtSerialPort::write(const QByteArray &bytes) {
+    if (m_port->isOpen())
+        m_port->write(bytes);
+}
+
+QByteArray QtSerialPort::read(qint64 maxBytes) {
+    if (!m_port->isOpen())
+        return {};
+    return m_port->read(maxBytes);
+}
+
+qint64 QtSerialPort::bytesAvailable() const {
+    return m_port->isOpen() ? m_port->bytesAvailable() : 0;
+}

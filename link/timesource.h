@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QtGlobal>
+#include <functional>
+#include <map>
+#include <memory>
+
+// The one source of time for every timer and wait of the program. The real one runs
+// on Qt timers; tests use ManualClock and advance it, so a 5 s port wait or a poll
+// cycle runs in microseconds and exactly.
+class TimeSource {
+public:
+    using Callback = std::function<void()>;
+    virtual ~TimeSource() = default;
+
+    // Calls `callback` once, `ms` milliseconds from now, on the UI thread.
+    // Returns an id for cancel(); ids are never reused.
+    virtual quint64 schedule(int ms, Callback callback) = 0;
+    virtual void cancel(quint64 id) = 0;
+    virtual qint64 nowMs() const = 0;
+};
+
+// Qt timers: each scheduled call is one precise QObject timer of this object.
+class QtTimeSource final : public QObject, public TimeSource {
+public:
+    explicit QtTimeSource(QObject *parent = nullptr);
+    quint64 schedule(int ms, Callback callback) override;
+    void cancel(quint64 id) override;
+    qint64 nowMs() const override;
+
+protected:
+    void timerEvent(QTimerEvent *event) override;
+
+private:
+    struct Pending {
+        quint64 id;
+        Callback callback;
+    };
+    std::map<int, Pending> m_byQtId;
+    std::map<quint64, int> m_qtIds;
+    quint64 m_nextId = 1;
+    QElapsedTimer m_clock;
+};
+
+// A clock that only moves when told to. Callbacks due at the same time run in the
+// order they were scheduled; callbacks scheduled while advancing run in the same
+// advance if they fall due within it.
+class ManualClock final : public TimeSource {
+public:
+    quint64 schedule(int ms, Callback callback) override;
+    void cancel(quint64 id) override;
+    qint64 nowMs() const override { return m_now; }
+
+    void advance(qint64 ms);
+    qsizetype pendingCount() const { return static_cast<qsizetype>(m_pending.size()); }
+
+private:
+    struct Entry {
+        qint64 due;
+        Callback callback;
+    };
+    std::map<quint64, Entry> m_pending;
+    quint64 m_nextId = 1;
+    qint64 m_now = 0;
+};
+
+// A repeating timer on a TimeSource, like the panel's Timer1/Timer3/Timer4.
+class Ticker {
+public:
+    Ticker(TimeSource &time, int intervalMs, std::function<void()> onTick);
+    ~Ticker();
+    Q_DISABLE_COPY(Ticker)
+
+    void setEnabled(bool enabled);
+    bool isEnabled() const { return m_id != 0; }
+    int interval() const { return m_interval; }
+
+private:
+    void arm();
+
+    TimeSource &m_time;
+    int m_interval;
+    std::function<void()> m_onTick;
+    quint64 m_id = 0;
+};

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+class QDialog;
+class QWidget;
+
+// The program's modal questions and messages. The real implementation uses Qt's
+// dialogs; tests script the answers and record what was asked.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // A modal text-input dialog; nullopt when the user cancelled.
+    virtual std::optional<QString> getText(QWidget *parent, const QString &title,
+                                           const QString &prompt) = 0;
+    // A Yes/No question with Yes as the default button.
+    virtual bool askYesNo(QWidget *parent, const QString &title, const QString &text) = 0;
+    // A message with only an OK button.
+    virtual void message(QWidget *parent, const QString &title, const QString &text) = 0;
+    // Shows one of the program's own windows modally until it hides itself.
+    virtual void showModal(QDialog &dialog) = 0;
+};
+
+class QtDialogs final : public Dialogs {
+public:
+    std::optional<QString> getText(QWidget *parent, const QString &title,
+                                   const QString &prompt) override;
+    bool askYesNo(QWidget *parent, const QString &title, const QString &text) override;
+    void message(QWidget *parent, const QString &title, const QString &text) override;
+    void showModal(QDialog &dialog) override;
+};
+
+// Starts an outside program with an argument list (never through a shell), without
+// waiting for it.
+class ProcessStarter {
+public:
+    virtual ~ProcessStarter() = default;
+    virtual bool start(const QString &program, const QStringList &arguments) = 0;
+};
+
+// Everything the main window takes from the outside world, so that tests can run it
+// against a fake port, a manual clock and scripted dialogs.
+class SerialPort;
+class TimeSource;
+struct Services {
+    SerialPort *port = nullptr;
+    TimeSource *time = nullptr;
+    Dialogs *dialogs = nullptr;
+    ProcessStarter *processes = nullptr;
+    QString programFolder;        // where KVT.INI and the COM<N> links live
+    std::function<QDate()> today; // today's date
+    std::function<void()> quit;   // ends the program at once
+};

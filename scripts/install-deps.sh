@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the demo need.
+# Does nothing when they are all present already.
+set -euo pipefail
+pkgs=(cmake ninja-build g++ clang-format
+      qt6-base-dev qt6-serialport-dev qt6-l10n-tools qt6-tools-dev qcoro-qt6-dev libgl-dev
+      libgtest-dev libgmock-dev libbenchmark-dev
+      avrdude socat xvfb xauth xdotool imagemagick)
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

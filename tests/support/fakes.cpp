@@ -1,0 +1,156 @@
+#include "tests/support/fakes.h"
+
+#include "link/link.h"
+
+#include <QDialog>
+
+int FakeSerialPort::open(int portNumber) {
+    openAttempts.push_back(portNumber);
+    if (m_open)
+        return NoError;
+    auto it = openResults.find(portNumber);
+    const int result = it == openResults.end() ? int(InvalidPort) : it->second;
+    if (result == NoError) {
+        m_open = true;
+        openPort = portNumber;
+    }
+    return result;
+}
+
+void FakeSerialPort::close() {
+    if (m_open)
+        ++closeCount;
+    m_open = false;
+    m_input.clear();
+}
+
+void FakeSerialPort::write(const QByteArray &bytes) {
+    if (m_open)
+        m_written += bytes;
+}
+
+QByteArray FakeSerialPort::read(qint64 maxBytes) {
+    const QByteArray out = m_input.left(maxBytes);
+    m_input.remove(0, out.size());
+    return out;
+}
+
+QString FakeSerialPort::systemName() const {
+    return QStringLiteral("/dev/fake%1").arg(openPort);
+}
+
+void FakeSerialPort::receive(const QByteArray &bytes) {
+    if (!m_open)
+        return;
+    m_input += bytes;
+    Q_EMIT readyRead();
+}
+
+void FakeSerialPort::unplug() {
+    if (!m_open)
+        return;
+    m_open = false;
+    m_input.clear();
+    Q_EMIT lost();
+}
+
+QByteArray FakeSerialPort::takeWritten() {
+    QByteArray out = m_written;
+    m_written.clear();
+    m_linesPending.clear();
+    return out;
+}
+
+QStringList FakeSerialPort::takeLines() {
+    QStringList lines;
+    QByteArray all = takeWritten();
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype end = all.indexOf("\r\n", start);
+        if (end < 0)
+            break;
+        lines << QString::fromLatin1(all.mid(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+std::optional<QString> ScriptedDialogs::getText(QWidget *, const QString &title,
+                                                const QString &prompt) {
+    asked.push_back({QStringLiteral("text"), title, prompt});
+    if (textAnswers.empty())
+        return std::nullopt;
+    auto answer = textAnswers.front();
+    textAnswers.pop_front();
+    return answer;
+}
+
+bool ScriptedDialogs::askYesNo(QWidget *, const QString &title, const QString &text) {
+    asked.push_back({QStringLiteral("yesno"), title, text});
+    if (yesNoAnswers.empty())
+        return false;
+    const bool answer = yesNoAnswers.front();
+    yesNoAnswers.pop_front();
+    return answer;
+}
+
+void ScriptedDialogs::message(QWidget *, const QString &title, const QString &text) {
+    asked.push_back({QStringLiteral("message"), title, text});
+}
+
+void ScriptedDialogs::showModal(QDialog &dialog) {
+    asked.push_back({QStringLiteral("modal"), dialog.windowTitle(), dialog.objectName()});
+    if (modalActions.empty()) {
+        dialog.hide();
+        return;
+    }
+    auto action = std::move(modalActions.front());
+    modalActions.pop_front();
+    dialog.show();
+    action(dialog);
+    dialog.hide();
+}
+
+PanelRig::PanelRig() {
+    Services services;
+    services.port = &port;
+    services.time = &clock;
+    services.dialogs = &dialogs;
+    services.processes = &processes;
+    services.programFolder = folder.path();
+    services.today = [this] { return today; };
+    services.quit = [this] { ++quitCount; };
+    form = std::make_unique<Form1>(services);
+}
+
+PanelRig::~PanelRig() {
+    form.reset();
+}
+
+void PanelRig::advance(qint64 ms, qint64 step) {
+    for (qint64 done = 0; done < ms; done += step)
+        clock.advance(std::min(step, ms - done));
+}
+
+void PanelRig::reply(const QByteArray &bytes) {
+    port.receive(bytes);
+    clock.advance(Link::ReceiveSettleMs);
+}
+
+void PanelRig::connectOn(int portNumber, const QByteArray &identity) {
+    port.openResults[portNumber] = 0;
+    form->state().PortNumber = static_cast<int16_t>(portNumber);
+    // Write a settings file naming the port so discovery starts there.
+    QFile ini(folder.filePath(QStringLiteral("KVT.INI")));
+    if (ini.open(QIODevice::WriteOnly)) {
+        ini.write(QStringLiteral("COM Port=%1\r\n 0\r\nSP=TOLK\r\n 100\r\n 57600\r\n")
+                      .arg(portNumber)
+                      .toLatin1());
+        ini.close();
+    }
+    form->start();
+    clock.advance(0);
+    reply(identity);
+    // 1 s settle, the poll's 1 s, three 100 ms steps, then B, T with their waits.
+    advance(2700, 10);
+}

@@ -1,0 +1,109 @@
+#pragma once
+
+// Test doubles for the main window's outside world: a serial port in memory and
+// scripted dialogs. Used by the widget tests of every folder.
+
+#include "link/serialport.h"
+#include "link/timesource.h"
+#include "panel/dialogs.h"
+#include "panel/form1.h"
+
+#include <QByteArray>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+
+// A serial port in memory. Ports listed in `openResults` open with that result;
+// every other port number does not exist (8002).
+class FakeSerialPort final : public SerialPort {
+    Q_OBJECT
+public:
+    using SerialPort::SerialPort;
+
+    int open(int portNumber) override;
+    void close() override;
+    bool isOpen() const override { return m_open; }
+    void write(const QByteArray &bytes) override;
+    QByteArray read(qint64 maxBytes) override;
+    qint64 bytesAvailable() const override { return m_input.size(); }
+    QString systemName() const override;
+
+    // Bytes arrive from the generator (raises readyRead).
+    void receive(const QByteArray &bytes);
+    // The adapter is unplugged.
+    void unplug();
+
+    // Everything written since the last takeWritten(), as one byte string.
+    QByteArray takeWritten();
+    // The written lines (without CR LF) since the last takeLines().
+    QStringList takeLines();
+
+    std::map<int, int> openResults; // port number -> error number (0 opens)
+    std::vector<int> openAttempts;  // every port number open() was called with
+    int openPort = 0;
+    int closeCount = 0;
+
+private:
+    bool m_open = false;
+    QByteArray m_input;
+    QByteArray m_written;
+    QByteArray m_linesPending;
+};
+
+// Dialog answers given in advance; every question is recorded.
+class ScriptedDialogs final : public Dialogs {
+public:
+    struct Asked {
+        QString kind; // "text", "yesno", "message", "modal"
+        QString title;
+        QString text;
+    };
+
+    std::optional<QString> getText(QWidget *parent, const QString &title,
+                                   const QString &prompt) override;
+    bool askYesNo(QWidget *parent, const QString &title, const QString &text) override;
+    void message(QWidget *parent, const QString &title, const QString &text) override;
+    void showModal(QDialog &dialog) override;
+
+    std::deque<std::optional<QString>> textAnswers; // nullopt = Cancel
+    std::deque<bool> yesNoAnswers;
+    // What the user does in a modal window of the program (click a button, ...).
+    std::deque<std::function<void(QDialog &)>> modalActions;
+    std::vector<Asked> asked;
+};
+
+class RecordingProcessStarter final : public ProcessStarter {
+public:
+    bool start(const QString &program, const QStringList &arguments) override {
+        started.push_back({program, arguments});
+        return startResult;
+    }
+    std::vector<std::pair<QString, QStringList>> started;
+    bool startResult = true;
+};
+
+// A main window wired to fakes, with its own program folder.
+struct PanelRig {
+    PanelRig();
+    ~PanelRig();
+
+    // Starts the load step and lets the generator on `port` identify itself; runs
+    // until the load step ended (the first poll and B, T were sent).
+    void connectOn(int port = 2, const QByteArray &identity = "KVT20v2.05\r\n");
+    // Advances the manual clock in steps of `step` ms.
+    void advance(qint64 ms, qint64 step = 1);
+    // Bytes from the generator, then the receive handler's settle time.
+    void reply(const QByteArray &bytes);
+
+    QTemporaryDir folder;
+    ManualClock clock;
+    FakeSerialPort port;
+    ScriptedDialogs dialogs;
+    RecordingProcessStarter processes;
+    int quitCount = 0;
+    QDate today{2026, 12, 7};
+    std::unique_ptr<Form1> form;
+};
