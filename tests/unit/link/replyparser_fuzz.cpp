@@ -1,0 +1,121 @@
+#include "link/devicestate.h"
+#include "link/replyparser.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include <random>
+#include <string_view>
+
+// Random byte streams fed in random pieces. Besides surviving them (this test also
+// runs under the sanitizers), the parser promises that reassembly makes the result
+// independent of how the stream was cut into reads, as long as no read can start
+// an identity line.
+// Readable QString values in failure messages.
+inline void PrintTo(const QString &text, std::ostream *os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+QByteArray randomStream(std::mt19937 &rng, int length) {
+    // Mostly protocol characters, so that many frames are well formed, plus any byte.
+    static constexpr std::string_view protocol = "#####FAVMSKWBYTQ0123456789012345.-+e  \r\r\n";
+    std::uniform_int_distribution<int> pick(0, 9);
+    std::uniform_int_distribution<size_t> protocolChar(0, protocol.size() - 1);
+    std::uniform_int_distribution<int> anyByte(0, 255);
+    QByteArray stream;
+    stream.reserve(length);
+    for (int i = 0; i < length; ++i)
+        stream.append(pick(rng) < 8 ? protocol[protocolChar(rng)]
+                                    : static_cast<char>(anyByte(rng)));
+    return stream;
+}
+
+QByteArray withoutIdentity(QByteArray stream) {
+    qsizetype at;
+    while ((at = stream.indexOf("KVT")) >= 0)
+        stream[at + 1] = 'x';
+    return stream;
+}
+
+struct Outcome {
+    DeviceState state;
+    QString letters; // letter of every handled frame, "_" for none
+};
+
+Outcome feedInPieces(const QByteArray &stream, std::mt19937 *rng) {
+    Outcome out;
+    ReplyParser parser(out.state);
+    std::uniform_int_distribution<qsizetype> pieceSize(1, 300);
+    qsizetype pos = 0;
+    while (pos < stream.size()) {
+        const qsizetype n = rng ? pieceSize(*rng) : stream.size();
+        for (const ReplyEffects &e : parser.feed(stream.mid(pos, n)))
+            out.letters += e.letter.isNull() ? QLatin1Char('_') : e.letter;
+        EXPECT_LE(parser.keptCharacters(), ReplyParser::MaxKept);
+        pos += n;
+    }
+    return out;
+}
+
+void expectSameState(const DeviceState &a, const DeviceState &b) {
+    EXPECT_EQ(a.CarrierFreq, b.CarrierFreq);
+    EXPECT_EQ(a.ModFreq, b.ModFreq);
+    EXPECT_EQ(a.ModMode, b.ModMode);
+    EXPECT_EQ(a.OutputOn, b.OutputOn);
+    EXPECT_EQ(a.Sweeping, b.Sweeping);
+    EXPECT_EQ(a.SweepFreq, b.SweepFreq);
+    EXPECT_EQ(a.CoarseStep, b.CoarseStep);
+    EXPECT_EQ(a.DeviceId, b.DeviceId);
+    EXPECT_EQ(a.HighestDeviceId, b.HighestDeviceId);
+    EXPECT_EQ(a.DisplayOperatorMode, b.DisplayOperatorMode);
+    EXPECT_EQ(a.DisplayOperator, b.DisplayOperator);
+    EXPECT_EQ(a.ProductionDate, b.ProductionDate);
+    EXPECT_EQ(a.PresetRecord, b.PresetRecord);
+    EXPECT_EQ(a.Connected, b.Connected);
+}
+
+TEST(ReplyParserFuzz, ChunkingDoesNotChangeTheResult) {
+    for (unsigned seed = 1; seed <= 200; ++seed) {
+        SCOPED_TRACE(seed);
+        std::mt19937 rng(seed);
+        const QByteArray stream =
+            withoutIdentity(randomStream(rng, std::uniform_int_distribution<int>(1, 3000)(rng)));
+        const Outcome whole = feedInPieces(stream, nullptr);
+        for (int round = 0; round < 3; ++round) {
+            const Outcome pieces = feedInPieces(stream, &rng);
+            expectSameState(whole.state, pieces.state);
+            EXPECT_EQ(whole.letters, pieces.letters);
+            if (testing::Test::HasFailure())
+                return; // one reported seed is enough to reproduce
+        }
+    }
+}
+
+TEST(ReplyParserFuzz, AnyBytesIncludingIdentityLinesStayBounded) {
+    std::mt19937 rng(20240601);
+    std::uniform_int_distribution<int> kind(0, 3);
+    DeviceState state;
+    ReplyParser parser(state);
+    for (int i = 0; i < 3000; ++i) {
+        QByteArray read = randomStream(rng, std::uniform_int_distribution<int>(0, 600)(rng));
+        switch (kind(rng)) {
+        case 0:
+            read.prepend("KVT");
+            break;
+        case 1:
+            read = read.left(2).prepend('K');
+            break;
+        default:
+            break;
+        }
+        parser.feed(read);
+        ASSERT_LE(parser.keptCharacters(), ReplyParser::MaxKept);
+        ASSERT_LE(state.FirmwareVersion.size(), ReplyParser::MaxKept);
+        ASSERT_LE(state.PresetRecord.size(), 125);
+    }
+}
+
+} // namespace

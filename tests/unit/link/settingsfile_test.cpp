@@ -1,0 +1,204 @@
+#include "link/devicestate.h"
+#include "link/settingsfile.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <optional>
+
+// Readable QString values in failure messages.
+inline void PrintTo(const QString &text, std::ostream *os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+bool sliderAccepts(int speed) {
+    return speed >= 1 && speed <= 300;
+}
+
+QByteArray fileText(const QString &path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+bool putFile(const QString &path, const QByteArray &bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+struct ReadCase {
+    const char *name;
+    std::optional<QByteArray> content; // nullopt: no file
+    bool ok;
+    int16_t port;
+    int32_t highest;
+    int16_t speed;
+    int32_t baud;
+};
+
+// Before each read: HighestDeviceId 11 and TelegraphSpeed 50, which a failure keeps
+// unless the file got as far as replacing them.
+TEST(SettingsFileTest, Read) {
+    const QByteArray good = "COM Port=4\r\n 1234\r\nSP=TOLK\r\n 100\r\n 57600\r\n";
+    QByteArray atLimit = good;
+    atLimit.append(QByteArray(64 * 1024 - good.size(), ' '));
+    const ReadCase cases[] = {
+        {"no file", std::nullopt, false, 2, 11, 50, 57600},
+        {"as written", good, true, 4, 1234, 100, 57600},
+        {"LF line ends", "COM Port=5\n 7\nSP=TOLK\n 20\n 9600\n", true, 5, 7, 20, 9600},
+        {"CR line ends", "COM Port=5\r 7\rSP=TOLK\r 20\r 9600", true, 5, 7, 20, 9600},
+        {"no line end after line 5", "COM Port=5\r\n7\r\nx\r\n20\r\n19200", true, 5, 7, 20, 19200},
+        {"blanks and halves", "COM Port= 2.5 \r\n  -5  \r\n\r\n\t300\r\n 115200.5 baud\r\n", true,
+         2, -5, 300, 115200},
+        {"line 3 is never read", "COM Port=4\r\n 1\r\n#!?99\r\n 5\r\n 9600\r\n", true, 4, 1, 5,
+         9600},
+        {"line 1 without its key", "xxxxxxxxx12\r\n 1\r\nSP=TOLK\r\n 5\r\n 9600\r\n", true, 12, 1,
+         5, 9600},
+        {"line 1 too short for a port", "garbage\r\n 1\r\nSP=TOLK\r\n 5\r\n 9600\r\n", true, 0, 1,
+         5, 9600},
+        {"port beyond the first 50 characters",
+         "COM Port=" + QByteArray(50, ' ') + "7\r\n 1\r\nSP=TOLK\r\n 5\r\n 9600\r\n", true, 0, 1, 5,
+         9600},
+        {"empty file", "", false, 2, 11, 50, 57600},
+        {"only the first line", "COM Port=4\r\n", false, 2, 11, 50, 57600},
+        {"port 40000", "COM Port=40000\r\n 1\r\nSP=TOLK\r\n 5\r\n 9600\r\n", false, 2, 11, 50,
+         57600},
+        {"id beyond 32 bits", "COM Port=4\r\n 2147483648\r\nSP=TOLK\r\n 5\r\n 9600\r\n", false, 2,
+         11, 50, 57600},
+        {"id at the 32-bit limit", "COM Port=4\r\n 2147483647\r\nSP=TOLK\r\n 5\r\n 9600\r\n", true,
+         4, 2147483647, 5, 9600},
+        {"speed 0", "COM Port=4\r\n 1234\r\nSP=TOLK\r\n 0\r\n 9600\r\n", false, 2, 1234, 50, 57600},
+        {"speed 301", "COM Port=4\r\n 1234\r\nSP=TOLK\r\n 301\r\n 9600\r\n", false, 2, 1234, 50,
+         57600},
+        {"speed beyond 16 bits", "COM Port=4\r\n 1234\r\nSP=TOLK\r\n 32768\r\n 9600\r\n", false, 2,
+         1234, 50, 57600},
+        {"four lines", "COM Port=4\r\n 1234\r\nSP=TOLK\r\n 100\r\n", false, 2, 1234, 100, 57600},
+        {"baud beyond 32 bits", "COM Port=4\r\n 1234\r\nSP=TOLK\r\n 100\r\n 1e10\r\n", false, 2,
+         1234, 100, 57600},
+        {"blank line shifts the rest", "COM Port=4\r\n\r\n 1234\r\nSP=TOLK\r\n 100\r\n 9600\r\n",
+         false, 2, 0, 50, 57600},
+        {"exactly 64 KiB", atLimit, true, 4, 1234, 100, 57600},
+        {"larger than 64 KiB", atLimit + ' ', false, 2, 11, 50, 57600},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        const QString path = dir.filePath(QString::fromLatin1(SettingsFile::FileName));
+        if (c.content) {
+            ASSERT_TRUE(putFile(path, *c.content));
+        }
+        DeviceState state;
+        state.HighestDeviceId = 11;
+        state.TelegraphSpeed = 50;
+        EXPECT_EQ(SettingsFile::read(path, state, sliderAccepts), c.ok);
+        EXPECT_EQ(state.PortNumber, c.port);
+        EXPECT_EQ(state.HighestDeviceId, c.highest);
+        EXPECT_EQ(state.TelegraphSpeed, c.speed);
+        EXPECT_EQ(state.BootloaderBaud, c.baud);
+    }
+}
+
+TEST(SettingsFileTest, FormatAsTheProgramWritesIt) {
+    DeviceState state;
+    state.PortNumber = 4;
+    state.HighestDeviceId = 1234;
+    state.TelegraphSpeed = 100;
+    state.BootloaderBaud = 57600;
+    EXPECT_EQ(SettingsFile::format(state),
+              QByteArray("COM Port=4\r\n 1234\r\nSP=TOLK\r\n 100\r\n 57600\r\n"));
+    state.HighestDeviceId = -5;
+    state.PortNumber = 0;
+    EXPECT_EQ(SettingsFile::format(state),
+              QByteArray("COM Port=0\r\n-5\r\nSP=TOLK\r\n 100\r\n 57600\r\n"));
+}
+
+TEST(SettingsFileTest, WrittenFileReadsBackTheSameValues) {
+    const struct {
+        int16_t port;
+        int32_t highest;
+        int16_t speed;
+        int32_t baud;
+    } cases[] = {
+        {4, 1234, 100, 57600},
+        {64, 2147483647, 300, 115200},
+        {32767, -2147483647 - 1, 1, -1},
+        {-3, 0, 150, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.port);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("KVT.INI"));
+        DeviceState written;
+        written.PortNumber = c.port;
+        written.HighestDeviceId = c.highest;
+        written.TelegraphSpeed = c.speed;
+        written.BootloaderBaud = c.baud;
+        ASSERT_TRUE(SettingsFile::write(path, written));
+        DeviceState read;
+        EXPECT_TRUE(SettingsFile::read(path, read, sliderAccepts));
+        EXPECT_EQ(read.PortNumber, c.port);
+        EXPECT_EQ(read.HighestDeviceId, c.highest);
+        EXPECT_EQ(read.TelegraphSpeed, c.speed);
+        EXPECT_EQ(read.BootloaderBaud, c.baud);
+    }
+}
+
+TEST(SettingsFileTest, WriteReplacesALongerOldFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("KVT.INI"));
+    ASSERT_TRUE(putFile(path, QByteArray(500, 'z')));
+    DeviceState state;
+    state.PortNumber = 3;
+    ASSERT_TRUE(SettingsFile::write(path, state));
+    EXPECT_EQ(fileText(path), SettingsFile::format(state));
+}
+
+TEST(SettingsFileTest, FailedWriteKeepsWhatWasThere) {
+    DeviceState state;
+    state.PortNumber = 9;
+
+    { // the target is a folder
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("KVT.INI"));
+        ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("KVT.INI")));
+        EXPECT_FALSE(SettingsFile::write(path, state));
+        EXPECT_TRUE(QFileInfo(path).isDir());
+        EXPECT_EQ(
+            QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList{QStringLiteral("KVT.INI")}); // no temporary file left behind
+    }
+    { // the folder does not exist
+        QTemporaryDir dir;
+        EXPECT_FALSE(SettingsFile::write(dir.filePath(QStringLiteral("missing/KVT.INI")), state));
+    }
+}
+
+TEST(SettingsFileTest, FailedWriteInAReadOnlyFolderKeepsTheOldFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("KVT.INI"));
+    const QByteArray old = "COM Port=4\r\n 1234\r\nSP=TOLK\r\n 100\r\n 57600\r\n";
+    ASSERT_TRUE(putFile(path, old));
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const bool folderWritable = putFile(dir.filePath(QStringLiteral("probe")), "x");
+    if (folderWritable) {
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ExeOwner);
+        GTEST_SKIP() << "permissions are not enforced for this user (root)";
+    }
+    DeviceState state;
+    state.PortNumber = 9;
+    EXPECT_FALSE(SettingsFile::write(path, state));
+    EXPECT_EQ(fileText(path), old);
+    QFile::setPermissions(dir.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+} // namespace
