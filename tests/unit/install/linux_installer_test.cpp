@@ -207,8 +207,7 @@ TEST(ShippedRule, GrantsSeatAccessToUsbSerialAndNothingWorldWritable) {
 namespace {
 
 // The real starter: a program that is there starts, one that is not gives a reason.
-TEST(DesktopHost, StartsDetachedOrSaysWhyNot)
-{
+TEST(DesktopHost, StartsDetachedOrSaysWhyNot) {
     Installer::DesktopHost host;
     QString reason;
     EXPECT_TRUE(host.startDetached(QStringLiteral("true"), {QStringLiteral("a b;c")}, &reason));

@@ -15,13 +15,6 @@ namespace {
 
 class Form1Test : public testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "form1_test";
-        static char *argv[] = {name, nullptr};
-        static QApplication app(argc, argv);
-    }
-
     FakeWindowsFiles files;
     RecordingHost host;
 };
@@ -82,3 +75,13 @@ TEST_F(Form1Test, LoadReportsAToolThatCannotStartThenEnds) {
 }
 
 } // namespace
+
+// The application must outlive every window and be gone before Qt's own globals are.
+// Offscreen also when the test list is read at build time, outside ctest's environment.
+int main(int argc, char **argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
