@@ -242,8 +242,6 @@ void Simulator::placeLink(QString *error, bool *ok) {
 
 void Simulator::onInotify() {
     alignas(inotify_event) char buffer[4096];
-    bool opened = false;
-    bool closed = false;
     for (;;) {
         const ssize_t n = ::read(m_inotify, buffer, sizeof buffer);
         if (n <= 0)
@@ -251,16 +249,24 @@ void Simulator::onInotify() {
         for (ssize_t i = 0; i + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
             inotify_event event;
             std::memcpy(&event, buffer + i, sizeof event);
-            if (event.mask & IN_OPEN)
-                opened = true;
-            if (event.mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE))
-                closed = true;
             i += static_cast<ssize_t>(sizeof(inotify_event) + event.len);
+            if (event.mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) {
+                if (m_session && masterHungUp())
+                    endSession();
+                else if (m_session)
+                    m_closePending = true;
+            }
+            if (event.mask & IN_OPEN) {
+                // An open right after a close is a new session even when the
+                // hang-up between them was too short to be seen.
+                if (m_session && m_closePending)
+                    endSession();
+                if (!m_session)
+                    beginSession();
+            }
         }
     }
-    if (opened && !m_session)
-        beginSession();
-    if (closed && m_session)
+    if (m_session && m_closePending)
         checkHangup(5);
 }
 
@@ -277,6 +283,8 @@ void Simulator::checkHangup(int retriesLeft) {
         endSession();
         return;
     }
+    if (retriesLeft == 0)
+        m_closePending = false; // another client still holds the slave
     if (retriesLeft > 0) {
         const quint64 session = m_sessionId;
         QTimer::singleShot(10, this, [this, session, retriesLeft] {

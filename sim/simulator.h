@@ -151,6 +151,7 @@ private:
     QSocketNotifier *m_inotifyNotifier = nullptr;
 
     bool m_session = false;
+    bool m_closePending = false; // a close was seen but no hang-up yet
     qint64 m_sessionOpenNs = 0;
     quint64 m_sessionId = 0;
     QByteArray m_inBuffer;

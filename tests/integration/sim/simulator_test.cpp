@@ -74,6 +74,16 @@ TEST_F(SimulatorTest, IdentifiesOnEveryOpenWithNothingLeftFromTheLastSession) {
     EXPECT_TRUE(m_sim->clientConnected());
 }
 
+TEST_F(SimulatorTest, ReopenAtOnceBootsAgain) {
+    connectClient();
+    for (int i = 0; i < 3; ++i) {
+        m_client.reset(); // closes the port
+        m_client = std::make_unique<SerialClient>(m_config.linkPath);
+        ASSERT_TRUE(m_client->open());
+        EXPECT_EQ(m_client->takeLine(), kIdentity) << "reopen " << i;
+    }
+}
+
 TEST_F(SimulatorTest, AnswersQueriesWithFramesOfThePresentState) {
     m_config.identity = QStringLiteral("KVT11v1.3");
     m_config.deviceId = 4321;
