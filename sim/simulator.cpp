@@ -574,9 +574,13 @@ void Simulator::sweepTick() {
         m_sweep.lastReportMs = now;
         reply("#W" + num(m_sweep.start + k * m_sweep.step));
     }
-    double wait = (static_cast<double>(k + 1) * m_sweep.stepMs) - static_cast<double>(elapsed);
-    if (k != m_sweep.reportedStep)
-        wait = std::min(wait, static_cast<double>(kSweepReportMs - sinceReport));
+    // Wake when a new position is due and may be reported, or at the end.
+    const double nextStep = static_cast<double>(m_sweep.reportedStep + 1) * m_sweep.stepMs -
+                            static_cast<double>(elapsed);
+    const double nextReport = static_cast<double>(kSweepReportMs - (now - m_sweep.lastReportMs));
+    const double end =
+        static_cast<double>(m_sweep.steps) * m_sweep.stepMs - static_cast<double>(elapsed);
+    const double wait = std::min(std::max(nextStep, nextReport), end);
     m_sweepTimer->start(static_cast<int>(std::clamp(std::ceil(wait), 1.0, 86400000.0)));
 }
 
