@@ -33,6 +33,10 @@ bool store(uint16_t &field, double value);
 
 // Plain decimal: digits, "-" when negative, no grouping, no leading zeros, and a
 // fractional part only when the value has one (7050000 -> "7050000", 2.5 -> "2.5").
+// A fraction is written with the fewest digits that read back as the same double.
+// Magnitudes of 1e21 and above or below 1e-6, which no field of the program holds,
+// fall back to the shortest form with an exponent; NaN and infinities give "nan",
+// "inf" and "-inf".
 QString plain(double value);
 QString plain(qint64 value);
 
@@ -42,6 +46,8 @@ QString printed(qint64 value);
 
 // A frequency grouped for the panel: "." before the last 3 digits, then before the
 // last 7 characters, never a third separator (1234567890 -> "1234.567.890").
+// The rule works on the plain text, so a sign or a fraction counts as characters:
+// -1000 -> "-1.000", -100 -> "-.100", 1234.5 -> "123.4.5".
 QString groupedFrequency(double value);
 
 } // namespace Numbers

@@ -3,6 +3,7 @@
 #include "link/devicestate.h"
 #include "link/numbers.h"
 
+#include <algorithm>
 #include <cmath>
 
 // How the generator's replies are taken apart.
@@ -26,7 +27,8 @@
 //   "#" (text before it is noise and dropped), find the CR, handle the frame, go on
 //   after the CR. A frame whose CR has not arrived yet is kept from its "#" and
 //   completed by the next read, instead of being handled in its cut form; this makes
-//   the result independent of how the bytes were split into reads.
+//   the result independent of how the bytes were split into reads. A read is walked
+//   whole however long it is; only what is kept between reads is bounded.
 // - A frame needs its CR within 127 characters after the "#". When none is there the
 //   frame is the first 127 characters and the walk goes on after the 128th (the 128th
 //   stands where the CR would be). So a kept frame never exceeds 127 characters.
