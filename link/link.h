@@ -28,8 +28,10 @@ public:
     // page. Dropped silently while the port is closed.
     void SendCommand(const QString &text);
 
-    // A wait of `ms`; ends early when a reply is handled; false when going away.
-    [[nodiscard]] auto Delay(int ms) { return m_waits.wait(ms); }
+    // A wait of `ms`; ends early when a reply is handled. Write it as a statement of
+    // its own, `co_await m_link->Delay(100);`, never inside an if or while condition
+    // (see link/waits.h); it throws WaitCancelled when the window is going away.
+    [[nodiscard]] WaitSet::WaitOp Delay(int ms) { return m_waits.wait(ms); }
     WaitSet &waits() { return m_waits; }
 
     SerialPort &port() { return m_port; }

@@ -68,7 +68,7 @@ void ManualClock::advance(qint64 ms) {
         m_pending.erase(next);
         cb();
     }
-    m_now = target;
+    m_now = std::max(m_now, target);
 }
 
 Ticker::Ticker(TimeSource &time, int intervalMs, std::function<void()> onTick)

@@ -4,41 +4,62 @@
 
 #include <QtGlobal>
 #include <coroutine>
+#include <exception>
 #include <map>
 #include <memory>
 
+// Thrown out of a wait when its owner is going away (the window closes or the
+// program ends). It unwinds the waiting procedure and every procedure awaiting it, so
+// none of them touches a window that is being destroyed; a procedure started from a
+// click or a timer simply ends with it.
+struct WaitCancelled : std::exception {
+    const char *what() const noexcept override { return "wait cancelled"; }
+};
+
 // The waits of the program's sequenced procedures (ReadParams, start-up, the preset
-// read-out, ...). A procedure is a coroutine that writes
+// read-out, ...). A procedure is a coroutine (QCoro::Task<>) that writes
 //
-//     if (!co_await waits.wait(100)) co_return;
+//     co_await waits.wait(100);
 //
+// always as a statement of its own. (GCC 12 miscompiles a co_await inside the
+// condition of an if or while: the coroutine crashes when it is resumed. That is why
+// a wait yields nothing and cancellation is an exception instead of a flag to test.)
 // The wait ends when its time has passed or, earlier, as soon as the owner calls
 // wakeAll() (a reply frame or identity line was handled), so the program moves on as
-// soon as the generator has answered. It yields false when the owner is going away
-// (cancelAll(), or destruction): the procedure must then stop without touching its
-// window. Nothing blocks: while a procedure waits, the event loop runs everything else.
+// soon as the generator has answered. It throws WaitCancelled on cancelAll() or
+// destruction. Nothing blocks: while a procedure waits, the event loop runs the rest.
 class WaitSet {
 public:
     explicit WaitSet(TimeSource &time) : m_time(time) {}
     ~WaitSet() { cancelAll(); }
     Q_DISABLE_COPY(WaitSet)
 
-    // A wait of `ms` milliseconds; a negative time waits only for wakeAll().
-    [[nodiscard]] auto wait(int ms) {
-        struct Op {
-            WaitSet *set;
-            int ms;
-            std::shared_ptr<bool> result = std::make_shared<bool>(false);
-            bool await_ready() const noexcept { return false; }
-            void await_suspend(std::coroutine_handle<> handle) { set->add(handle, ms, result); }
-            bool await_resume() const noexcept { return *result; }
-        };
-        return Op{this, ms};
-    }
+    // What a wait's co_await suspends on. Kept by value in the coroutine frame.
+    struct Awaiter {
+        WaitSet *set;
+        int ms;
+        std::shared_ptr<bool> result;
+        bool await_ready() const noexcept { return false; }
+        void await_suspend(std::coroutine_handle<> handle) { set->add(handle, ms, result); }
+        void await_resume() const {
+            if (!*result)
+                throw WaitCancelled{};
+        }
+    };
+    // The value of wait(): co_await turns it into an Awaiter held by the coroutine
+    // frame itself, so nothing of the wait lives in a temporary across the suspension.
+    struct WaitOp {
+        WaitSet *set;
+        int ms;
+        Awaiter operator co_await() const { return Awaiter{set, ms, std::make_shared<bool>(false)}; }
+    };
 
-    // Ends every pending wait now; each yields true.
+    // A wait of `ms` milliseconds; a negative time waits only for wakeAll().
+    [[nodiscard]] WaitOp wait(int ms) { return WaitOp{this, ms}; }
+
+    // Ends every pending wait now.
     void wakeAll() { finishAll(true); }
-    // Ends every pending wait now; each yields false (the owner is going away).
+    // Ends every pending wait now with WaitCancelled (the owner is going away).
     void cancelAll() { finishAll(false); }
 
     qsizetype pendingCount() const { return static_cast<qsizetype>(m_entries.size()); }

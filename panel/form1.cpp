@@ -227,6 +227,8 @@ void Form1::start() {
 }
 
 QCoro::Task<> Form1::load() {
+    // Every wait below throws WaitCancelled when the window is destroyed meanwhile;
+    // the exception ends this detached task without touching the window.
     Label13->setText(QStringLiteral("© 2009-%1 KVT Instruments · www.kvt-instruments.example")
                          .arg(m_services.today().year()));
     m_state.TelegraphSpeed = static_cast<int16_t>(m_frame2->HScroll1->value());
@@ -247,21 +249,17 @@ QCoro::Task<> Form1::load() {
     m_state.OutputOn = 1;
     m_state.Connected = 0;
 
-    if (!co_await discoverPort())
+    const bool connected = co_await discoverPort();
+    if (!connected)
         co_return;
 
-    if (!co_await m_link->Delay(1000))
-        co_return;
-    if (!co_await ReadParams())
-        co_return;
-    if (!co_await m_link->Delay(100))
-        co_return;
+    co_await m_link->Delay(1000);
+    co_await ReadParams();
+    co_await m_link->Delay(100);
     m_link->SendCommand(QStringLiteral("B"));
-    if (!co_await m_link->Delay(100))
-        co_return;
+    co_await m_link->Delay(100);
     m_link->SendCommand(QStringLiteral("T"));
-    if (!co_await m_link->Delay(100))
-        co_return;
+    co_await m_link->Delay(100);
 
     Timer1->setEnabled(true);
     if (m_searchWindow)
@@ -305,14 +303,12 @@ QCoro::Task<bool> Form1::discoverPort() {
             }
             // Every step of a pass over missing ports yields to the event loop, so a
             // pass never holds the window.
-            if (!co_await m_scanWaits->wait(0))
-                co_return false;
+            co_await m_scanWaits->wait(0);
             continue;
         }
 
         while (m_state.Connected == 0 && m_state.PortScanTicks <= 5) {
-            if (!co_await m_scanWaits->wait(-1))
-                co_return false;
+            co_await m_scanWaits->wait(-1);
         }
         if (m_state.Connected != 0) {
             if (m_searchWindow)
@@ -328,20 +324,15 @@ QCoro::Task<bool> Form1::discoverPort() {
     }
 }
 
-QCoro::Task<bool> Form1::ReadParams() {
-    if (!co_await m_link->Delay(1000))
-        co_return false;
+QCoro::Task<> Form1::ReadParams() {
+    co_await m_link->Delay(1000);
     m_link->SendCommand(QStringLiteral("G"));
-    if (!co_await m_link->Delay(100))
-        co_return false;
+    co_await m_link->Delay(100);
     m_link->SendCommand(QStringLiteral("I"));
-    if (!co_await m_link->Delay(100))
-        co_return false;
+    co_await m_link->Delay(100);
     m_link->SendCommand(QStringLiteral("J"));
-    if (!co_await m_link->Delay(100))
-        co_return false;
+    co_await m_link->Delay(100);
     m_link->SendCommand(QStringLiteral("H"));
-    co_return true;
 }
 
 void Form1::Timer1_Tick() {

@@ -45,9 +45,10 @@ public:
 
     // Renders DeviceState on the panel.
     void DisplayAll();
-    // The poll: a 1 s wait, then "G", "I", "J", "H" 100 ms apart. False when the
-    // program is going away.
-    QCoro::Task<bool> ReadParams();
+    // The poll: a 1 s wait, then "G", "I", "J", "H" 100 ms apart. Like every wait,
+    // it throws WaitCancelled out of the awaiting procedure when the window is going
+    // away; co_await it as a statement of its own (see link/waits.h).
+    QCoro::Task<> ReadParams();
     // Reads the twelve presets into the presets window.
     QCoro::Task<bool> GetPresets();
 
@@ -127,6 +128,9 @@ private:
     void Command10_Click();
     void Command12_Click();
     bool directEntryKey(QLineEdit *box, QKeyEvent *event);
+    QCoro::Task<> frequencyDialog(bool carrier); // the carrier (true) or modulation dialog
+    bool m_carrierDialogBusy = false;    // a carrier answer is being sent and read back
+    bool m_modulationDialogBusy = false; // the same for the modulation dialog
     // Modulation and output (panel/modulation.cpp)
     void connectModulation();
     void Command4_Click();

@@ -1,0 +1,122 @@
+// The KVT program, copied into a folder of its own with the simulator linked there as
+// COM2, finds the generator by itself, queries it and polls it; the simulator's log
+// shows what the program sent and when.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct LogLine {
+    qint64 ms;
+    QString kind;
+    QString text;
+};
+
+std::vector<LogLine> readLog(const QString &path) {
+    std::vector<LogLine> lines;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return lines;
+    for (const QByteArray &raw : file.readAll().split('\n')) {
+        const QList<QByteArray> parts = raw.trimmed().split(' ');
+        if (parts.size() < 2)
+            continue;
+        lines.push_back({parts[0].toLongLong(), QString::fromLatin1(parts[1]),
+                         QString::fromLatin1(raw.trimmed().mid(parts[0].size() + parts[1].size() + 2))});
+    }
+    return lines;
+}
+
+// Waits (in real time, this is a test of real processes) until `done` holds.
+template <typename F> bool waitFor(F done, int timeoutMs) {
+    for (int waited = 0; waited < timeoutMs; waited += 50) {
+        if (done())
+            return true;
+        QThread::msleep(50);
+    }
+    return done();
+}
+
+class ProgramAgainstSimulator : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        program = folder.filePath(QStringLiteral("KVT"));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(KVT_PROGRAM), program));
+        log = folder.filePath(QStringLiteral("sim.log"));
+        sim.setProgram(QStringLiteral(KVT_SIM));
+        sim.setArguments({QStringLiteral("--link"), folder.filePath(QStringLiteral("COM2")),
+                          QStringLiteral("--log"), log, QStringLiteral("--boot-ms"),
+                          QStringLiteral("300")});
+        sim.start();
+        ASSERT_TRUE(sim.waitForStarted(5000));
+        ASSERT_TRUE(waitFor([&] { return QFile::exists(folder.filePath(QStringLiteral("COM2"))); },
+                            5000));
+    }
+    void TearDown() override {
+        if (kvt.state() != QProcess::NotRunning) {
+            kvt.kill();
+            kvt.waitForFinished(5000);
+        }
+        sim.terminate();
+        if (!sim.waitForFinished(5000))
+            sim.kill();
+    }
+
+    QTemporaryDir folder;
+    QString program;
+    QString log;
+    QProcess sim;
+    QProcess kvt;
+};
+
+TEST_F(ProgramAgainstSimulator, IdentityLineIsFollowedByThePollTheDeviceQueriesAndPollsEvery4s) {
+    kvt.setProgram(program);
+    kvt.setWorkingDirectory(QDir::rootPath());
+    kvt.start();
+    ASSERT_TRUE(kvt.waitForStarted(5000));
+
+    auto rx = [&] {
+        QStringList sent;
+        for (const LogLine &l : readLog(log))
+            if (l.kind == QStringLiteral("RX"))
+                sent << l.text;
+        return sent;
+    };
+    ASSERT_TRUE(waitFor([&] { return rx().count(QStringLiteral("G")) >= 3; }, 20000))
+        << rx().join(u',').toStdString();
+
+    const std::vector<LogLine> lines = readLog(log);
+    qint64 identityAt = -1;
+    std::vector<LogLine> received;
+    for (const LogLine &l : lines) {
+        if (l.kind == QStringLiteral("TX") && l.text.startsWith(QStringLiteral("KVT")))
+            identityAt = l.ms;
+        if (l.kind == QStringLiteral("RX"))
+            received.push_back(l);
+    }
+    ASSERT_GE(identityAt, 0);
+    ASSERT_GE(received.size(), 14u);
+    QStringList order;
+    for (size_t i = 0; i < 14; ++i)
+        order << received[i].text;
+    EXPECT_EQ(order, (QStringList{"G", "I", "J", "H", "B", "T", "G", "I", "J", "H", "G", "I",
+                                  "J", "H"}));
+    // The program waits 1 s after connecting and the poll waits its own 1 s.
+    EXPECT_GE(received[0].ms - identityAt, 1900);
+    // Polls come every 4 s (the poll timer ticks once a second, every 4th tick polls).
+    const qint64 period = received[10].ms - received[6].ms;
+    EXPECT_GE(period, 3800);
+    EXPECT_LE(period, 6000);
+
+    // Closing the program without Power leaves no settings file behind.
+    kvt.terminate();
+    kvt.waitForFinished(5000);
+    EXPECT_FALSE(QFile::exists(folder.filePath(QStringLiteral("KVT.INI"))));
+}
+
+} // namespace

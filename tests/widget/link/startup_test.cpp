@@ -1,0 +1,295 @@
+// Start-up of the main window against the fake port and the manual clock: settings
+// file, port discovery with the failure window, the first queries, polling, Power,
+// closing, and an unplugged adapter.
+#include "tests/support/fakes.h"
+
+#include "link/form3.h"
+#include "link/link.h"
+#include "panel/lamp.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+int argc = 1;
+char arg0[] = "startup_test";
+char *argv[] = {arg0, nullptr};
+QApplication app(argc, argv);
+
+void writeIni(PanelRig &rig, const QByteArray &content) {
+    QFile ini(rig.folder.filePath(QStringLiteral("KVT.INI")));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write(content);
+}
+
+QByteArray readIni(PanelRig &rig) {
+    QFile ini(rig.folder.filePath(QStringLiteral("KVT.INI")));
+    if (!ini.open(QIODevice::ReadOnly))
+        return {};
+    return ini.readAll();
+}
+
+// Lines written to the port with the time they went out, recorded while the clock is
+// advanced in 1 ms steps.
+struct Timed {
+    qint64 at;
+    QString line;
+};
+std::vector<Timed> runRecording(PanelRig &rig, qint64 ms) {
+    std::vector<Timed> out;
+    for (qint64 i = 0; i < ms; ++i) {
+        rig.clock.advance(1);
+        for (const QString &line : rig.port.takeLines())
+            out.push_back({rig.clock.nowMs(), line});
+    }
+    return out;
+}
+
+QStringList linesOf(const std::vector<Timed> &timed) {
+    QStringList lines;
+    for (const Timed &t : timed)
+        lines << t.line;
+    return lines;
+}
+
+TEST(StartUp, GeneratorOnTheSavedPortIsFoundAtOnceAndQueriedOnTheDesignTimetable) {
+    PanelRig rig;
+    writeIni(rig, "COM Port=5\r\n 0\r\nSP=TOLK\r\n 100\r\n 57600\r\n");
+    rig.port.openResults[5] = 0;
+    rig.form->start();
+    rig.clock.advance(300);
+    EXPECT_EQ(rig.port.openAttempts, std::vector<int>{5});
+    EXPECT_TRUE(rig.port.takeLines().isEmpty()) << "nothing is sent before the identity line";
+
+    const qint64 identityAt = rig.clock.nowMs();
+    rig.reply("KVT20v2.05\r\n");
+    EXPECT_EQ(rig.form->state().Connected, 1);
+    EXPECT_EQ(rig.form->Label7->text(), QStringLiteral("KVT 20"));
+    EXPECT_TRUE(rig.form->Shape7->isLit());
+    EXPECT_TRUE(rig.form->Command11->isEnabled());
+    EXPECT_TRUE(rig.form->Command16->isEnabled());
+    EXPECT_FALSE(rig.form->isVisible()) << "the panel shows when the load step has ended";
+
+    const auto sent = runRecording(rig, 3000);
+    ASSERT_GE(sent.size(), 6u);
+    EXPECT_EQ(linesOf(sent).mid(0, 6),
+              (QStringList{"G", "I", "J", "H", "B", "T"}));
+    // 1 s after connecting, then the poll's own 1 s; the receive settle of 10 ms
+    // came before the identity line was handled.
+    const qint64 handledAt = identityAt + Link::ReceiveSettleMs;
+    EXPECT_EQ(sent[0].at - handledAt, 2000);
+    EXPECT_EQ(sent[1].at - sent[0].at, 100);
+    EXPECT_EQ(sent[3].at - sent[2].at, 100);
+    EXPECT_EQ(sent[4].at - sent[3].at, 100) << "B follows the poll after 100 ms";
+    EXPECT_EQ(sent[5].at - sent[4].at, 100);
+    EXPECT_TRUE(rig.form->isVisible());
+    EXPECT_EQ(rig.form->Label1->text(), QStringLiteral("."));
+}
+
+TEST(StartUp, RepliesEndTheWaitsSoTheLoadStepMovesOnAsSoonAsTheGeneratorAnswers) {
+    PanelRig rig;
+    rig.port.openResults[2] = 0;
+    rig.form->start();
+    rig.clock.advance(0);
+    rig.reply("KVT20v2.05\r\n");
+    rig.clock.advance(2000 - Link::ReceiveSettleMs);
+    EXPECT_EQ(rig.port.takeLines(), QStringList{"G"});
+    rig.reply("#F7050000\r\n");
+    EXPECT_EQ(rig.port.takeLines(), QStringList{"I"}) << "the F reply ended the 100 ms wait";
+    EXPECT_EQ(rig.form->Label1->text(), QStringLiteral("7.050.000"));
+}
+
+TEST(StartUp, WithoutSettingsFileDiscoveryStartsAtPort2) {
+    PanelRig rig;
+    rig.port.openResults[2] = 0;
+    rig.form->start();
+    rig.clock.advance(0);
+    EXPECT_EQ(rig.port.openAttempts, std::vector<int>{2});
+    EXPECT_EQ(rig.form->state().BootloaderBaud, 57600);
+}
+
+TEST(StartUp, SilentPortsCostFiveToSixSecondsMissingOnesNothingThenTheFailureWindowAndRetry) {
+    PanelRig rig;
+    writeIni(rig, "COM Port=5\r\n 0\r\nSP=TOLK\r\n 100\r\n 57600\r\n");
+    rig.port.openResults[5] = 0; // exists, silent
+    rig.port.openResults[3] = 0; // the generator, but found only after Retry
+    rig.port.openResults[7] = SerialPort::PortBusy;
+    rig.port.openResults[9] = SerialPort::PermissionDenied;
+    QStringList problemsShown;
+    rig.dialogs.modalActions.push_back([&](QDialog &dialog) {
+        auto &form3 = dynamic_cast<Form3 &>(dialog);
+        problemsShown = form3.Label3->text().split(u'\n');
+        form3.Command1->click(); // Retry
+    });
+    rig.form->start();
+    rig.clock.advance(0);
+    EXPECT_EQ(rig.port.openAttempts, std::vector<int>{5});
+    rig.clock.advance(4999);
+    EXPECT_EQ(rig.port.openAttempts.size(), 1u) << "still waiting on port 5 after 5 s";
+    rig.clock.advance(1001);
+    EXPECT_EQ(rig.port.closeCount, 1);
+    ASSERT_EQ(rig.dialogs.asked.size(), 1u) << "the failure window after port 64";
+    EXPECT_EQ(rig.dialogs.asked[0].title, QStringLiteral("KVT Connection"));
+    EXPECT_EQ(rig.port.openAttempts.front(), 5);
+    // 5..64, then 65 fails, then Retry: 2 (missing) and 3.
+    std::vector<int> expected;
+    for (int p = 5; p <= 65; ++p)
+        expected.push_back(p);
+    expected.push_back(2);
+    expected.push_back(3);
+    EXPECT_EQ(rig.port.openAttempts, expected);
+    EXPECT_EQ(rig.form->state().PortNumber, 3);
+    EXPECT_TRUE(problemsShown.filter(QStringLiteral("COM5: no answer")).size() == 1);
+    EXPECT_TRUE(problemsShown.filter(QStringLiteral("COM7: in use")).size() == 1);
+    EXPECT_TRUE(problemsShown.filter(QStringLiteral("COM9: permission denied")).size() == 1);
+    rig.reply("KVT10v1.0\r\n");
+    EXPECT_EQ(rig.form->state().Connected, 1);
+    EXPECT_FALSE(rig.form->Command11->isEnabled()) << "CW is for the KVT 20 only";
+}
+
+TEST(StartUp, ExitInTheFailureWindowEndsWithoutTouchingTheSettingsFile) {
+    PanelRig rig;
+    const QByteArray ini = "COM Port=60\r\n 77\r\nSP=TOLK\r\n 100\r\n 57600\r\n";
+    writeIni(rig, ini);
+    rig.dialogs.modalActions.push_back(
+        [](QDialog &dialog) { dynamic_cast<Form3 &>(dialog).Command2->click(); });
+    rig.form->start();
+    rig.clock.advance(10);
+    EXPECT_EQ(rig.quitCount, 1);
+    EXPECT_EQ(rig.form->state().RetryChoice, 0);
+    EXPECT_EQ(readIni(rig), ini);
+    rig.clock.advance(10000);
+    EXPECT_EQ(rig.port.openAttempts.size(), 6u) << "nothing is tried after Exit";
+}
+
+TEST(StartUp, PortScanTicksRunOnDuringTheFailureWindowSoTheFirstPortAfterRetryIsGivenUpAtOnce) {
+    PanelRig rig;
+    writeIni(rig, "COM Port=64\r\n 0\r\nSP=TOLK\r\n 100\r\n 57600\r\n");
+    rig.port.openResults[2] = 0; // silent
+    rig.port.openResults[4] = 0; // silent too
+    rig.dialogs.modalActions.push_back([&](QDialog &dialog) {
+        rig.clock.advance(7000); // the user takes 7 s to answer
+        dynamic_cast<Form3 &>(dialog).Command1->click();
+    });
+    rig.form->start();
+    rig.clock.advance(0);
+    EXPECT_EQ(rig.port.openAttempts, (std::vector<int>{64, 65, 2, 3, 4}))
+        << "port 2 is given up without its 5 s wait";
+    EXPECT_EQ(rig.form->state().PortScanTicks, 0);
+    rig.clock.advance(5000);
+    EXPECT_EQ(rig.port.openAttempts.back(), 4) << "port 4 waits normally";
+    rig.clock.advance(1000);
+    EXPECT_EQ(rig.port.openAttempts.back(), 5);
+}
+
+TEST(Polling, PollTicksCycleAndEveryFourthSecondPolls) {
+    PanelRig rig;
+    rig.connectOn(2);
+    rig.port.takeLines();
+    std::vector<int16_t> ticks;
+    for (int i = 0; i < 5; ++i) {
+        rig.clock.advance(1000);
+        ticks.push_back(rig.form->state().PollTicks);
+    }
+    EXPECT_TRUE(std::find(ticks.begin(), ticks.end(), 0) != ticks.end());
+    const auto sent = runRecording(rig, 8000);
+    QStringList polls = linesOf(sent);
+    EXPECT_EQ(polls.count(QStringLiteral("G")), 2);
+    EXPECT_EQ(polls.count(QStringLiteral("H")), 2);
+    std::vector<qint64> gAt;
+    for (const Timed &t : sent)
+        if (t.line == QStringLiteral("G"))
+            gAt.push_back(t.at);
+    ASSERT_EQ(gAt.size(), 2u);
+    EXPECT_EQ(gAt[1] - gAt[0], 4000);
+}
+
+TEST(Shutdown, PowerSavesTheSettingsWhenConnectedAndEnds) {
+    PanelRig rig;
+    rig.connectOn(7);
+    rig.reply("#B4321\r\n");
+    rig.form->Command1->click();
+    EXPECT_EQ(rig.quitCount, 1);
+    EXPECT_EQ(readIni(rig), QByteArray("COM Port=7\r\n 4321\r\nSP=TOLK\r\n 100\r\n 57600\r\n"));
+    EXPECT_FALSE(rig.port.isOpen());
+}
+
+TEST(Shutdown, PowerWhileNotConnectedAndClosingTheWindowLeaveTheFileAlone) {
+    {
+        PanelRig rig;
+        const QByteArray ini = "COM Port=3\r\n 5\r\nSP=TOLK\r\n 90\r\n 19200\r\n";
+        writeIni(rig, ini);
+        rig.port.openResults[3] = 0;
+        rig.form->start();
+        rig.clock.advance(1000);
+        rig.form->Command1->click();
+        EXPECT_EQ(rig.quitCount, 1);
+        EXPECT_EQ(readIni(rig), ini);
+    }
+    {
+        PanelRig rig;
+        rig.connectOn(3);
+        const QByteArray before = readIni(rig);
+        rig.reply("#B999\r\n");
+        rig.form->close();
+        EXPECT_EQ(rig.quitCount, 1);
+        EXPECT_FALSE(rig.port.isOpen());
+        EXPECT_EQ(readIni(rig), before);
+    }
+}
+
+TEST(Shutdown, DestroyingTheWindowWhileProceduresWaitIsSafe) {
+    // During discovery, during the load step's waits and during a poll.
+    for (qint64 afterIdentity : {-1, 500, 1500, 2050, 4000 + 2300 + 1050}) {
+        PanelRig rig;
+        rig.port.openResults[2] = 0;
+        rig.form->start();
+        rig.clock.advance(100);
+        if (afterIdentity >= 0) {
+            rig.reply("KVT20v2.05\r\n");
+            rig.clock.advance(afterIdentity);
+        }
+        rig.form.reset();
+        rig.clock.advance(10000);
+        EXPECT_EQ(rig.clock.pendingCount(), 0) << "no timer outlives the window";
+    }
+}
+
+TEST(Shutdown, UnpluggedAdapterClosesThePortAndCommandsAreDropped) {
+    PanelRig rig;
+    rig.connectOn(2);
+    rig.port.takeLines();
+    rig.port.unplug();
+    EXPECT_FALSE(rig.port.isOpen());
+    EXPECT_FALSE(rig.form->Shape7->isLit());
+    rig.clock.advance(10000); // polls run on, sending nothing
+    EXPECT_TRUE(rig.port.takeWritten().isEmpty());
+    EXPECT_EQ(rig.port.openAttempts.size(), 1u) << "no reconnection";
+}
+
+TEST(StartUp, SettingsFileSpeedReachesTheSliderAndABadFileGivesTheDefaults) {
+    {
+        PanelRig rig;
+        writeIni(rig, "COM Port=4\r\n 12\r\nSP=TOLK\r\n 150\r\n 19200\r\n");
+        rig.form->start();
+        rig.clock.advance(0);
+        EXPECT_EQ(rig.form->state().TelegraphSpeed, 150);
+        EXPECT_EQ(rig.form->state().BootloaderBaud, 19200);
+        EXPECT_EQ(rig.port.openAttempts.front(), 4);
+    }
+    {
+        PanelRig rig;
+        writeIni(rig, "COM Port=4\r\n 12\r\n");
+        rig.form->start();
+        rig.clock.advance(0);
+        EXPECT_EQ(rig.port.openAttempts.front(), 2);
+        EXPECT_EQ(rig.form->state().HighestDeviceId, 12);
+        EXPECT_EQ(rig.form->state().BootloaderBaud, 57600);
+    }
+}
+
+} // namespace
