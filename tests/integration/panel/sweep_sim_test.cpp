@@ -1,0 +1,149 @@
+// A sweep run on the simulated generator and followed on the panel: the real
+// QSerialPort on a pseudo-terminal, Qt timers, scripted dialogs.
+#include "link/link.h"
+#include "link/serialport.h"
+#include "link/timesource.h"
+#include "panel/form1.h"
+#include "panel/lamp.h"
+#include "sim/simulator.h"
+#include "tests/support/fakes.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class PanelOnSimulator : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "panel_integration_tests";
+        static char *argv[] = {name, nullptr};
+        static QApplication app(argc, argv);
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        // Discovery starts at the port the settings file names.
+        QFile ini(dir.filePath(QStringLiteral("KVT.INI")));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("COM Port=2\r\n 0\r\nSP=TOLK\r\n 100\r\n 57600\r\n");
+        ini.close();
+
+        sim::SimConfig config;
+        config.linkPath = dir.filePath(QStringLiteral("COM2"));
+        config.bootMs = 100;
+        config.carrier = 7050000;
+        simulator = std::make_unique<sim::Simulator>(config);
+        QString error;
+        ASSERT_TRUE(simulator->start(&error)) << error.toStdString();
+
+        port = std::make_unique<QtSerialPort>(std::make_shared<PortNames>(dir.path()));
+        Services services;
+        services.port = port.get();
+        services.time = &time;
+        services.dialogs = &dialogs;
+        services.processes = &processes;
+        services.programFolder = dir.path();
+        services.today = [] { return QDate(2026, 12, 7); };
+        services.quit = [] {};
+        form = std::make_unique<Form1>(services);
+
+        QSignalSpy loaded(form.get(), &Form1::loaded);
+        form->start();
+        ASSERT_TRUE(loaded.wait(15000));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [this] { return form->Label1->text() == QStringLiteral("7.050.000"); }, 5000));
+    }
+
+    void TearDown() override {
+        form.reset();
+        port.reset();
+        simulator.reset();
+    }
+
+    QTemporaryDir dir;
+    QtTimeSource time;
+    ScriptedDialogs dialogs;
+    RecordingProcessStarter processes;
+    std::unique_ptr<sim::Simulator> simulator;
+    std::unique_ptr<QtSerialPort> port;
+    std::unique_ptr<Form1> form;
+};
+
+TEST_F(PanelOnSimulator, ASweepIsFollowedOnThePanelUntilItsEnd) {
+    // What the carrier readout shows after each reply the panel handled while sweeping.
+    QStringList shownWhileSweeping;
+    QObject::connect(&form->link(), &Link::replyHandled, form.get(), [&] {
+        if (form->state().Sweeping == 1)
+            shownWhileSweeping << form->Label1->text();
+    });
+
+    // 7.05 MHz up to 7.55 MHz in 10 steps of 50 kHz, 2 s for the span.
+    dialogs.textAnswers = {QStringLiteral("7550000"), QStringLiteral("50000"), QStringLiteral("2")};
+    form->Command5->click();
+    EXPECT_EQ(form->Command5->text(), QStringLiteral("Pause"));
+    EXPECT_EQ(form->Label6->text(), QStringLiteral("SWEEP"));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return simulator->sweeping(); }, 2000));
+
+    // The generator's reports move the readout through the span, grouped.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shownWhileSweeping.size() >= 3; }, 3000));
+    EXPECT_TRUE(form->Shape11->isLit());
+    EXPECT_FALSE(form->Command7->isEnabled());
+
+    // Its final F report ends the sweep state.
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->state().Sweeping == 0; }, 6000));
+    EXPECT_FALSE(simulator->sweeping());
+    EXPECT_EQ(form->Command5->text(), QStringLiteral("Sweep"));
+    EXPECT_FALSE(form->Shape11->isLit());
+    EXPECT_TRUE(form->Command7->isEnabled());
+    EXPECT_EQ(form->Label1->text(), QStringLiteral("7.050.000"));
+    EXPECT_EQ(form->Label6->text(), QStringLiteral("MAN"));
+
+    const QRegularExpression grouped(QStringLiteral("^(\\d{1,3})\\.(\\d{3})\\.(\\d{3})$"));
+    qint64 last = 0;
+    for (const QString &text : shownWhileSweeping) {
+        SCOPED_TRACE(text.toStdString());
+        const QRegularExpressionMatch m = grouped.match(text);
+        ASSERT_TRUE(m.hasMatch());
+        const qint64 hz = (m.captured(1) + m.captured(2) + m.captured(3)).toLongLong();
+        EXPECT_GE(hz, 7050000);
+        EXPECT_LE(hz, 7550000);
+        EXPECT_EQ((hz - 7050000) % 50000, 0);
+        EXPECT_GE(hz, last); // upward only
+        last = hz;
+    }
+    EXPECT_GT(last, 7050000);
+
+    QStringList commands;
+    for (const auto &line : simulator->receivedLines())
+        commands << line.text;
+    EXPECT_EQ(commands.count(QStringLiteral("W7550000 50000 2")), 1);
+}
+
+TEST_F(PanelOnSimulator, PauseWhileSweepingHoldsTheGenerator) {
+    dialogs.textAnswers = {QStringLiteral("8050000"), QStringLiteral("1000"), QStringLiteral("60")};
+    form->Command5->click();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return simulator->sweeping(); }, 2000));
+    form->Command5->click();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return simulator->sweepPaused(); }, 2000));
+    EXPECT_EQ(form->Command5->text(), QStringLiteral("Pause")); // still in the sweep state
+    EXPECT_EQ(form->state().Sweeping, 1);
+
+    // STOP ends it: the generator reports its carrier, the panel is idle again.
+    form->Command6->click();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !simulator->sweeping(); }, 2000));
+    EXPECT_EQ(form->state().Sweeping, 0);
+    EXPECT_EQ(form->Command5->text(), QStringLiteral("Sweep"));
+    EXPECT_TRUE(simulator->outputOn());
+}
+
+} // namespace

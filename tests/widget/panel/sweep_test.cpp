@@ -1,0 +1,122 @@
+// The Sweep button: its three dialogs in both languages, the sweep command, Pause, and
+// the panel following the generator's W and F replies.
+#include "panelfixture.h"
+
+#include "setup/form5.h"
+
+#include <QCheckBox>
+
+namespace {
+
+using Asked = ScriptedDialogs::Asked;
+
+std::vector<std::pair<QString, QString>> titlesAndPrompts(const std::vector<Asked> &asked) {
+    std::vector<std::pair<QString, QString>> out;
+    for (const Asked &a : asked)
+        out.emplace_back(a.title, a.text);
+    return out;
+}
+
+const std::vector<std::pair<QString, QString>> English = {
+    {QStringLiteral("Set upper frequency"), QStringLiteral("Upper frequency (Hz) : ")},
+    {QStringLiteral("Set step"), QStringLiteral("Step (Hz) : ")},
+    {QStringLiteral("Set sweep interval Flo - Fhi (in sec.) : "), QStringLiteral("Time (sec) : ")},
+};
+const std::vector<std::pair<QString, QString>> Czech = {
+    {QStringLiteral("Nastavení horní frekvence"), QStringLiteral("Horní frekvence (Hz) : ")},
+    {QStringLiteral("Nastavení kroku"), QStringLiteral("Step (Hz) : ")},
+    {QStringLiteral("Nastavení intervalu Flo - Fhi (v sekundách)"),
+     QStringLiteral("Interval (sec) : ")},
+};
+
+void expectSweepState(Form1 &form) {
+    EXPECT_EQ(form.state().Sweeping, 1);
+    EXPECT_EQ(form.Command5->text(), QStringLiteral("Pause"));
+    EXPECT_EQ(form.Label6->text(), QStringLiteral("SWEEP"));
+    EXPECT_EQ(form.Label12->text(), QStringLiteral("Mod. : Still"));
+    EXPECT_TRUE(form.Shape11->isLit());
+    EXPECT_FALSE(form.Command7->isEnabled());
+    EXPECT_FALSE(form.Command8->isEnabled());
+}
+
+TEST_F(PanelTest, SweepAsksThreeQuestionsAndSendsTheAnswersAsTyped) {
+    const struct {
+        std::optional<QString> answers[3];
+        const char *command;
+    } cases[] = {
+        {{QStringLiteral("50000000"), QStringLiteral("1000"), QStringLiteral("10")},
+         "W50000000 1000 10"},
+        {{std::nullopt, std::nullopt, std::nullopt}, "W  "},
+        {{QStringLiteral(" 5e7"), QStringLiteral("abc"), QString()}, "W 5e7 abc "},
+        {{QStringLiteral("-1"), std::nullopt, QStringLiteral("0")}, "W-1  0"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.command);
+        reset();
+        state().ModMode = 0;
+        for (const auto &a : c.answers)
+            answer(a);
+        form().Command5->click();
+        EXPECT_EQ(titlesAndPrompts(rig.dialogs.asked), English);
+        EXPECT_EQ(sent(), QStringList{QString::fromLatin1(c.command)});
+        expectSweepState(form());
+    }
+}
+
+TEST_F(PanelTest, SweepAsksInCzechWhileTheLanguageBoxIsTicked) {
+    Form5 &setup = form().form5();
+    setup.Check1->setChecked(true);
+    form().Command5->click();
+    EXPECT_EQ(titlesAndPrompts(rig.dialogs.asked), Czech);
+    EXPECT_EQ(sent(), QStringList{QStringLiteral("W  ")});
+    EXPECT_FALSE(setup.isVisible()); // reading the box does not show the window
+
+    // Unticked again: the next sweep asks in English.
+    rig.reply("#F7050000\r\n");
+    rig.dialogs.asked.clear();
+    setup.Check1->setChecked(false);
+    form().Command5->click();
+    EXPECT_EQ(titlesAndPrompts(rig.dialogs.asked), English);
+}
+
+TEST_F(PanelTest, SweepWhileSweepingOnlyPauses) {
+    answer(QStringLiteral("8000000"));
+    answer(QStringLiteral("1000"));
+    answer(QStringLiteral("10"));
+    form().Command5->click();
+    sent();
+    rig.dialogs.asked.clear();
+    form().Command5->click();
+    form().Command5->click(); // pause, then resume: the generator decides
+    EXPECT_EQ(sent(), (QStringList{QStringLiteral("P"), QStringLiteral("P")}));
+    EXPECT_TRUE(rig.dialogs.asked.empty());
+    expectSweepState(form());
+}
+
+TEST_F(PanelTest, ThePanelFollowsTheGeneratorsSweepReports) {
+    state().CarrierFreq = 10000000;
+    form().DisplayAll();
+    rig.reply("#W12000000\r\n");
+    expectSweepState(form());
+    EXPECT_EQ(form().Label1->text(), QStringLiteral("12.000.000"));
+    rig.reply("#W12345678\r\n");
+    EXPECT_EQ(form().Label1->text(), QStringLiteral("12.345.678"));
+    rig.reply("#F10000000\r\n");
+    EXPECT_EQ(form().Label1->text(), QStringLiteral("10.000.000"));
+    EXPECT_FALSE(form().Shape11->isLit());
+    EXPECT_EQ(form().Command5->text(), QStringLiteral("Sweep"));
+    EXPECT_TRUE(form().Command7->isEnabled());
+    EXPECT_EQ(sent(), QStringList());
+}
+
+TEST_F(PanelTest, StopResetsTheSweepCaptionAfterAReportedSweep) {
+    rig.reply("#W12000000\r\n");
+    form().Command6->click();
+    EXPECT_EQ(sent(), QStringList{QStringLiteral("0")});
+    EXPECT_EQ(form().Command5->text(), QStringLiteral("Sweep"));
+    // The next click asks for a new sweep instead of pausing.
+    form().Command5->click();
+    EXPECT_EQ(rig.dialogs.asked.size(), 3u);
+}
+
+} // namespace
