@@ -1,6 +1,7 @@
 #include "presets/frame2.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -32,6 +33,7 @@ Frame2::Frame2(QWidget *parent) : QFrame(parent) {
     Text3 = new QLineEdit(QStringLiteral("THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG"), this);
     named(Text3, "Text3");
     Text3->setGeometry(80, 36, 380, 24);
+    Text3->installEventFilter(this);
 
     Label33 = new QLabel(QStringLiteral("Speed :"), this);
     named(Label33, "Label33");
@@ -57,4 +59,19 @@ Frame2::Frame2(QWidget *parent) : QFrame(parent) {
     named(Command14, "Command14");
     Command14->setGeometry(365, 108, 95, 28);
     hide();
+}
+
+bool Frame2::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == Text3 && event->type() == QEvent::MouseButtonRelease) {
+        // The box first handles the click itself (cursor, drag timer); the selection
+        // is made right after, so nothing of the click undoes it.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                const qsizetype length = std::min<qsizetype>(Text3->text().size(), 1000);
+                Text3->setSelection(0, static_cast<int>(length));
+            },
+            Qt::QueuedConnection);
+    }
+    return QFrame::eventFilter(watched, event);
 }

@@ -27,4 +27,9 @@ public:
     QCheckBox *Check1;      // Repeat: send again each time the generator has finished
     QPushButton *Command15; // Send
     QPushButton *Command14; // Close
+
+protected:
+    // A click into the text box selects its text from the start (up to 1000
+    // characters), so that typing replaces it.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 };

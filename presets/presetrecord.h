@@ -1,0 +1,53 @@
+#pragma once
+
+// Pure logic of the presets and the radiotelegraph (Qt Core only): cutting a K reply
+// into the cells of a row of the presets window, and the Morse element length sent
+// with a Q line.
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+namespace Presets {
+
+constexpr int Count = 12;       // presets 1..12 in the generator
+constexpr int RecordFields = 7; // number carrier modulation mode top step interval
+
+// A K reply cut at its spaces: the first six fields are each the text up to the next
+// space, the seventh is the rest (trailing text included). A record with fewer than
+// six spaces gives fewer fields; `rest` is what remains after the last cut.
+struct CutRecord {
+    QStringList fields;
+    QString rest;
+};
+CutRecord cutRecord(QStringView record);
+
+// The texts of one row of the presets window, column by column.
+struct RowTexts {
+    QString number;     // the preset number, always shown
+    QString carrier;    // "7050000 Hz"
+    QString modulation; // "1000 Hz"
+    QString mode;       // "Carrier", "Tone", "Beep", "Trill", "Sweep", "....." or empty
+    QString top;        // sweep presets only
+    QString step;       // sweep presets only
+    QString interval;   // "10 sec.", sweep presets only
+    bool operator==(const RowTexts &) const = default;
+};
+
+// The row of preset `number` with only its number (cleared, or a reply that cannot
+// be used).
+RowTexts emptyRow(int number);
+
+// The row of preset `number` for the K reply `record`. A reply that echoes another
+// number, or that has fewer than seven fields, gives only the number: its fields
+// cannot be trusted to be in their places.
+RowTexts rowFor(int number, QStringView record);
+
+// The length of one Morse element in ms at `speed`: the integer part of
+// 60 / (speed * 9.6) * 1000, which is 6250 / speed. Speeds below 1 count as 1.
+int elementLength(int speed);
+
+// The Q line for `text` (already upper case) at `speed`, without CR LF.
+QString telegraphLine(int speed, const QString &text);
+
+} // namespace Presets

@@ -1,0 +1,293 @@
+// Preset save and recall with the presets window, against the fake port, the manual
+// clock and scripted dialogs.
+#include "generator.h"
+
+#include "link/link.h"
+#include "panel/lamp.h"
+#include "presets/form2.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+int argc = 1;
+char arg0[] = "presets_test";
+char *argv[] = {arg0, nullptr};
+QApplication app(argc, argv);
+
+// The generator's presets, as K replies; a preset missing from the map is never
+// answered.
+std::map<int, QByteArray> factoryPresets() {
+    std::map<int, QByteArray> records;
+    for (int k = 1; k <= 12; ++k)
+        records[k] = QByteArray::number(k) + " 0 0 0 0 0 0";
+    records[1] = "1 7050000 1000 2 0 0 0";
+    records[5] = "5 7000000 0 16 7200000 1000 10";
+    records[12] = "12 14070000 800 1 0 0 0";
+    return records;
+}
+
+struct PresetsTest : ::testing::Test {
+    void SetUp() override {
+        rig.connectOn();
+        rig.port.takeWritten();
+        gen.answer = [this](const QString &line) -> std::optional<ScriptedGenerator::Answer> {
+            if (!line.startsWith(QLatin1Char('K')))
+                return std::nullopt;
+            const auto it = records.find(line.mid(1).toInt());
+            if (it == records.end())
+                return std::nullopt;
+            return ScriptedGenerator::Answer{"K" + it->second, kDelayMs};
+        };
+    }
+
+    Form2 &table() { return rig.form->form2(); }
+    QLabel *numberCell(int k) { return table().Label2[static_cast<size_t>(k - 1)]; }
+    // What the user does in the presets window: click a number, or Close.
+    void willPick(int k) {
+        rig.dialogs.modalActions.push_back(
+            [this, k](QDialog &) { QTest::mouseClick(numberCell(k), Qt::LeftButton); });
+    }
+    void willClose() {
+        rig.dialogs.modalActions.push_back(
+            [this](QDialog &) { QTest::mouseClick(table().Command1, Qt::LeftButton); });
+    }
+    QStringList asked(const QString &kind) {
+        QStringList out;
+        for (const auto &a : rig.dialogs.asked)
+            if (a.kind == kind)
+                out << a.title + QLatin1Char('|') + a.text;
+        return out;
+    }
+    static QStringList kLines(int from = 1, int to = 12) {
+        QStringList out;
+        for (int k = from; k <= to; ++k)
+            out << QStringLiteral("K%1").arg(k);
+        return out;
+    }
+
+    PanelRig rig;
+    ScriptedGenerator gen{rig};
+    std::map<int, QByteArray> records = factoryPresets();
+    qint64 kDelayMs = 0;
+};
+
+TEST_F(PresetsTest, ReadOutAsksEachPresetOnceInOrderAndMovesOnAtEachReply) {
+    const qint64 start = rig.clock.nowMs();
+    auto task = rig.form->GetPresets();
+    std::vector<SentLine> sent;
+    qint64 end = -1;
+    for (int i = 0; i < 1000 && end < 0; ++i) {
+        for (auto &s : gen.run(1))
+            sent.push_back(s);
+        if (task.isReady())
+            end = rig.clock.nowMs();
+    }
+    ASSERT_GE(end, 0);
+    EXPECT_EQ(linesOf(sent), kLines());
+    // Each reply is read 10 ms after it arrives; no query waits out its 50 ms.
+    EXPECT_LT(end - start, 200);
+    EXPECT_EQ(rig.form->state().PresetReadFailed, 0);
+    EXPECT_FALSE(table().isVisible()) << "the read-out does not show the window";
+    EXPECT_EQ(table().row(1),
+              (Presets::RowTexts{"1", "7050000 Hz", "1000 Hz", "Beep", "", "", ""}));
+    EXPECT_EQ(table().row(5), (Presets::RowTexts{"5", "7000000 Hz", "0 Hz", "Sweep", "7200000 Hz",
+                                                 "1000 Hz", "10 sec."}));
+    EXPECT_EQ(table().row(9), (Presets::RowTexts{"9", "", "", ".....", "", "", ""}));
+}
+
+TEST_F(PresetsTest, EveryKindOfRecordFillsItsRowAndNoneStopsTheReadOut) {
+    records[3] = "3 7050000 1000 2 0 0 0";
+    records[4] = "4 3650000 0 14 3700000 10 1";    // mode 14: no name, no sweep cells
+    records[6] = "6 3650000 0 15 3700000 10 1";    // mode 15: a sweep
+    records[7] = "6 9999999 0 1 0 0 0";            // another preset's echo
+    records[8] = "8 7000000 0";                    // too short
+    records[10] = "garbage";                       // no space at all
+    records[11] = "11 7000000 0 1 0 0 0 trailing"; // the seventh field takes the rest
+    std::map<int, Presets::RowTexts> expected{
+        {3, {"3", "7050000 Hz", "1000 Hz", "Beep", "", "", ""}},
+        {4, {"4", "3650000 Hz", "0 Hz", "", "", "", ""}},
+        {6, {"6", "3650000 Hz", "0 Hz", "Sweep", "3700000 Hz", "10 Hz", "1 sec."}},
+        {7, {"7", "", "", "", "", "", ""}},
+        {8, {"8", "", "", "", "", "", ""}},
+        {10, {"10", "", "", "", "", "", ""}},
+        {11, {"11", "7000000 Hz", "0 Hz", "Tone", "", "", ""}},
+    };
+    auto task = rig.form->GetPresets();
+    const auto sent = gen.run(1000);
+    ASSERT_TRUE(task.isReady());
+    EXPECT_EQ(linesOf(sent), kLines()) << "each preset once, the wrong echo included";
+    EXPECT_TRUE(rig.dialogs.asked.empty()) << "no message for records that cannot be used";
+    EXPECT_EQ(rig.form->state().PresetReadFailed, 0);
+    for (const auto &[k, row] : expected)
+        EXPECT_EQ(table().row(k), row) << "row " << k;
+}
+
+TEST_F(PresetsTest, SilentGeneratorIsAsked29TimesThenOneMessageAndNothingMore) {
+    records.erase(1);
+    rig.dialogs.yesNoAnswers.push_back(true);
+    rig.form->Command2->click();
+    const auto sent = gen.run(5000);
+    const QStringList lines = linesOf(sent);
+    EXPECT_EQ(lines, QStringList(29, QStringLiteral("K1")));
+    for (size_t i = 2; i < 29; ++i)
+        EXPECT_EQ(sent[i].at - sent[i - 1].at, 50) << "the queries go out 50 ms apart";
+    EXPECT_EQ(asked(QStringLiteral("message")),
+              QStringList{QStringLiteral("KVT Control Panel|Communication error")});
+    EXPECT_TRUE(asked(QStringLiteral("modal")).isEmpty());
+    EXPECT_TRUE(asked(QStringLiteral("yesno")).isEmpty());
+    EXPECT_EQ(rig.form->state().PresetReadFailed, -1);
+    EXPECT_TRUE(rig.form->Command2->isEnabled()) << "MS can be tried again";
+    EXPECT_TRUE(rig.form->Command3->isEnabled());
+}
+
+TEST_F(PresetsTest, SaveAsksForConfirmationAndSendsOnlyOnYes) {
+    struct Case {
+        bool yes;
+        QStringList tail;
+        QString mode;
+    };
+    for (const Case &c : {Case{true, {"S5"}, "P 5"}, Case{false, {}, "MAN"}}) {
+        rig.dialogs.asked.clear();
+        rig.form->state().ActivePreset = 0;
+        rig.form->DisplayAll();
+        willPick(5);
+        rig.dialogs.yesNoAnswers.push_back(c.yes);
+        rig.form->Command2->click();
+        const auto sent = gen.run(500);
+        EXPECT_EQ(linesOf(sent), kLines() + c.tail) << "yes " << c.yes;
+        EXPECT_EQ(asked(QStringLiteral("yesno")),
+                  QStringList{QStringLiteral("Confirm|Save to preset 5 - OK ?")});
+        EXPECT_EQ(rig.form->Label6->text(), c.mode);
+        EXPECT_EQ(rig.form->state().ActivePreset, c.yes ? 5 : 0);
+        EXPECT_TRUE(rig.form->Command2->isEnabled());
+    }
+}
+
+TEST_F(PresetsTest, RecallSendsTheNumberThenPollsAndShowsThePreset) {
+    willPick(12);
+    rig.form->Command3->click();
+    const auto sent = gen.run(2000);
+    QStringList lines = linesOf(sent, true);
+    ASSERT_EQ(lines, kLines() + (QStringList{"R12", "G", "I", "J", "H"}));
+    EXPECT_TRUE(asked(QStringLiteral("yesno")).isEmpty()) << "a recall asks nothing";
+    // R12, 100 ms, then the poll's own 1 s wait and its queries 100 ms apart.
+    EXPECT_EQ(sent[13].at - sent[12].at, 1100);
+    EXPECT_EQ(sent[16].at - sent[13].at, 300);
+    EXPECT_EQ(rig.form->Label6->text(), QStringLiteral("P 12"));
+    EXPECT_EQ(rig.form->state().ActivePreset, 12);
+}
+
+TEST_F(PresetsTest, ClosingTheWindowWithoutAChoiceSendsNothing) {
+    // A number picked earlier must not be acted on when the window is later closed,
+    // whether by Close or by the window's own close control.
+    willPick(3);
+    rig.dialogs.yesNoAnswers.push_back(false);
+    rig.form->Command2->click();
+    gen.run(500);
+    ASSERT_EQ(rig.form->state().SelectedPreset, 3);
+
+    const std::function<void(QDialog &)> closers[] = {
+        [this](QDialog &) { QTest::mouseClick(table().Command1, Qt::LeftButton); },
+        [](QDialog &d) { d.close(); },
+        [](QDialog &d) { QTest::keyClick(&d, Qt::Key_Escape); },
+    };
+    for (const auto &close : closers) {
+        rig.form->state().SelectedPreset = 3;
+        rig.dialogs.asked.clear();
+        rig.dialogs.modalActions.push_back(close);
+        rig.dialogs.yesNoAnswers.push_back(true);
+        rig.form->Command3->click();
+        const auto sent = gen.run(2000);
+        EXPECT_EQ(linesOf(sent), kLines());
+        EXPECT_EQ(rig.form->state().SelectedPreset, 0);
+        EXPECT_EQ(rig.form->state().ActivePreset, 0);
+        EXPECT_TRUE(asked(QStringLiteral("yesno")).isEmpty());
+    }
+}
+
+TEST_F(PresetsTest, TheLastNumberTouchedStaysRedAcrossShowings) {
+    Form2 *first = &table();
+    rig.dialogs.modalActions.push_back([this](QDialog &d) {
+        QTest::mouseMove(numberCell(2));
+        QTest::mouseMove(numberCell(7));
+        d.close();
+    });
+    rig.form->Command2->click();
+    gen.run(500);
+    auto colour = [this](int k) { return numberCell(k)->palette().color(QPalette::Window); };
+    EXPECT_EQ(table().highlighted(), 7);
+
+    QColor seen[13];
+    rig.dialogs.modalActions.push_back([&](QDialog &) {
+        for (int k = 1; k <= 12; ++k)
+            seen[k] = colour(k);
+        QTest::mouseClick(numberCell(9), Qt::LeftButton);
+    });
+    rig.form->Command3->click();
+    gen.run(2000);
+    EXPECT_EQ(&table(), first) << "the window is reused, not recreated";
+    for (int k = 1; k <= 12; ++k)
+        EXPECT_EQ(seen[k], k == 7 ? Form2::HighlightColour : Form2::NumberBackground) << k;
+    EXPECT_EQ(rig.form->state().ActivePreset, 9);
+}
+
+TEST_F(PresetsTest, WindowShowsTheDesignedTableCentredOnTheScreen) {
+    QRect frame, screen;
+    rig.dialogs.modalActions.push_back([&](QDialog &d) {
+        frame = d.frameGeometry();
+        screen = d.screen()->availableGeometry();
+        d.close();
+    });
+    rig.form->Command2->click();
+    gen.run(500);
+    EXPECT_LE((frame.center() - screen.center()).manhattanLength(), 2);
+
+    Form2 &t = table();
+    EXPECT_EQ(t.windowTitle(), QStringLiteral("KVT Presets"));
+    EXPECT_EQ(t.Label1->text(),
+              QStringLiteral("Preset               Carrier freq.    Modulation freq.   Mode      "
+                             "             Top freq.              Step            Interval     "));
+    EXPECT_EQ(t.Label9->text(), QStringLiteral("Click to preset number for select..."));
+    EXPECT_EQ(t.Command1->text(), QStringLiteral("Close"));
+    for (int r = 0; r < 12; ++r) {
+        const auto i = static_cast<size_t>(r);
+        EXPECT_EQ(t.Label2[i]->alignment(), Qt::AlignCenter);
+        EXPECT_TRUE(t.Label4[i]->alignment() & Qt::AlignRight);
+        EXPECT_TRUE(t.Label8[i]->alignment() & Qt::AlignRight);
+        EXPECT_TRUE(t.Label3[i]->alignment() & Qt::AlignLeft);
+        // Columns left to right: number, carrier, modulation, mode, top, step, interval.
+        const QLabel *order[] = {t.Label2[i], t.Label4[i], t.Label5[i], t.Label3[i],
+                                 t.Label6[i], t.Label7[i], t.Label8[i]};
+        for (int c = 1; c < 7; ++c)
+            EXPECT_GT(order[c]->x(), order[c - 1]->x() + order[c - 1]->width() - 1);
+        // Presets 1, 3, 5, ... on a white band; the others on the window's background.
+        const QWidget *band = t.findChild<QWidget *>(QStringLiteral("Band%1").arg(r + 1));
+        EXPECT_EQ(band != nullptr, r % 2 == 0) << r;
+        if (band) {
+            EXPECT_EQ(band->palette().color(QPalette::Window), QColor(Qt::white));
+            EXPECT_EQ(band->y(), t.Label2[i]->y() - 1);
+        }
+    }
+}
+
+TEST_F(PresetsTest, SecondClickWhileReadingIsIgnored) {
+    kDelayMs = 30;
+    willPick(2);
+    rig.dialogs.yesNoAnswers = {true, true};
+    rig.form->Command2->click();
+    auto sent = gen.run(50);
+    rig.form->Command2->click();
+    rig.form->Command3->click();
+    for (const auto &s : gen.run(3000))
+        sent.push_back(s);
+    EXPECT_EQ(linesOf(sent, true), kLines() + QStringList{"S2"});
+    EXPECT_EQ(asked(QStringLiteral("modal")).size(), 1);
+}
+
+} // namespace
