@@ -8,7 +8,6 @@
 #include "sim/simulator.h"
 #include "tests/support/fakes.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -19,17 +18,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 class PanelOnSimulator : public testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "panel_integration_tests";
-        static char *argv[] = {name, nullptr};
-        static QApplication app(argc, argv);
-    }
-
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         // Discovery starts at the port the settings file names.
@@ -138,11 +132,22 @@ TEST_F(PanelOnSimulator, PauseWhileSweepingHoldsTheGenerator) {
     EXPECT_EQ(form->Command5->text(), QStringLiteral("Pause")); // still in the sweep state
     EXPECT_EQ(form->state().Sweeping, 1);
 
-    // STOP ends it: the generator reports its carrier, the panel is idle again.
+    // STOP ends it: the generator reports its carrier, the panel is idle again. (A W
+    // report of a poll may still be on its way and put the panel back into the sweep
+    // state until that F report arrives.)
+    QSignalSpy frames(simulator.get(), &sim::Simulator::frameSent);
     form->Command6->click();
     ASSERT_TRUE(QTest::qWaitFor([this] { return !simulator->sweeping(); }, 2000));
-    EXPECT_EQ(form->state().Sweeping, 0);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return std::any_of(frames.cbegin(), frames.cend(), [](const QList<QVariant> &f) {
+                return f.at(0).toByteArray().startsWith("#F");
+            });
+        },
+        2000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->state().Sweeping == 0; }, 2000));
     EXPECT_EQ(form->Command5->text(), QStringLiteral("Sweep"));
+    EXPECT_FALSE(form->Shape11->isLit());
     EXPECT_TRUE(simulator->outputOn());
 }
 

@@ -7,7 +7,6 @@
 #include "panel/lamp.h"
 #include "tests/support/fakes.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -15,18 +14,8 @@
 
 #include <gtest/gtest.h>
 
-// The widgets need one QApplication for the whole run.
-inline void ensureApplication() {
-    static int argc = 1;
-    static char name[] = "panel_widget_tests";
-    static char *argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-}
-
 class PanelTest : public testing::Test {
 protected:
-    static void SetUpTestSuite() { ensureApplication(); }
-
     void SetUp() override {
         rig.connectOn();
         reset();
