@@ -65,11 +65,14 @@ void Link::onReadyRead() {
 void Link::readNow() {
     const QByteArray bytes = m_port.read(ReadSize);
     if (!bytes.isEmpty()) {
+        // The waits running when the reply arrived end once it is handled; a wait
+        // that a handler of this reply starts waits for its own time.
+        const quint64 running = m_waits.mark();
         const std::vector<ReplyEffects> effects = m_parser.feed(bytes);
         for (const ReplyEffects &effect : effects)
             Q_EMIT replyHandled(effect);
         if (!effects.empty())
-            m_waits.wakeAll();
+            m_waits.wakeStartedBefore(running);
     }
     // More than one read's worth arrived: take the rest on the next turn.
     if (m_port.isOpen() && m_port.bytesAvailable() > 0 && m_readTimer == 0)

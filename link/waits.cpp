@@ -22,13 +22,14 @@ void WaitSet::finish(quint64 key, bool result) {
     pending.handle.resume();
 }
 
-void WaitSet::finishAll(bool result) {
-    // Only the waits pending now: a procedure resumed here may start a new wait,
-    // which must wait for its own time or the next wake.
+void WaitSet::finishBefore(quint64 mark, bool result) {
+    // Only the waits begun before the mark: a procedure resumed here may start a new
+    // wait, which must wait for its own time or the next wake.
     std::vector<quint64> keys;
     keys.reserve(m_entries.size());
     for (const auto &entry : m_entries)
-        keys.push_back(entry.first);
+        if (entry.first < mark)
+            keys.push_back(entry.first);
     for (quint64 key : keys)
         finish(key, result);
 }

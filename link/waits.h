@@ -51,16 +51,22 @@ public:
     struct WaitOp {
         WaitSet *set;
         int ms;
-        Awaiter operator co_await() const { return Awaiter{set, ms, std::make_shared<bool>(false)}; }
+        Awaiter operator co_await() const {
+            return Awaiter{set, ms, std::make_shared<bool>(false)};
+        }
     };
 
     // A wait of `ms` milliseconds; a negative time waits only for wakeAll().
     [[nodiscard]] WaitOp wait(int ms) { return WaitOp{this, ms}; }
 
     // Ends every pending wait now.
-    void wakeAll() { finishAll(true); }
+    void wakeAll() { finishBefore(m_nextKey, true); }
+    // Marks the waits running now, so that a later wakeStartedBefore(mark) ends only
+    // those: a wait begun while a reply was being handled waits for the next one.
+    quint64 mark() const { return m_nextKey; }
+    void wakeStartedBefore(quint64 mark) { finishBefore(mark, true); }
     // Ends every pending wait now with WaitCancelled (the owner is going away).
-    void cancelAll() { finishAll(false); }
+    void cancelAll() { finishBefore(m_nextKey, false); }
 
     qsizetype pendingCount() const { return static_cast<qsizetype>(m_entries.size()); }
 
@@ -73,7 +79,7 @@ private:
 
     void add(std::coroutine_handle<> handle, int ms, std::shared_ptr<bool> result);
     void finish(quint64 key, bool result);
-    void finishAll(bool result);
+    void finishBefore(quint64 mark, bool result);
 
     TimeSource &m_time;
     std::map<quint64, Pending> m_entries;

@@ -360,7 +360,7 @@ void Form1::applyReply(const ReplyEffects &effects) {
         if (!effects.subtitle.isEmpty())
             Label8->setText(effects.subtitle);
         Shape7->setLit(true);
-        m_scanWaits->wakeAll();
+        m_scanWaits->wakeAll(); // discovery: the generator has answered on this port
         return;
     }
     if (!effects.sweepCaption.isEmpty())

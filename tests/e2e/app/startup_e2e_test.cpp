@@ -25,8 +25,9 @@ std::vector<LogLine> readLog(const QString &path) {
         const QList<QByteArray> parts = raw.trimmed().split(' ');
         if (parts.size() < 2)
             continue;
-        lines.push_back({parts[0].toLongLong(), QString::fromLatin1(parts[1]),
-                         QString::fromLatin1(raw.trimmed().mid(parts[0].size() + parts[1].size() + 2))});
+        lines.push_back(
+            {parts[0].toLongLong(), QString::fromLatin1(parts[1]),
+             QString::fromLatin1(raw.trimmed().mid(parts[0].size() + parts[1].size() + 2))});
     }
     return lines;
 }
@@ -54,8 +55,8 @@ protected:
                           QStringLiteral("300")});
         sim.start();
         ASSERT_TRUE(sim.waitForStarted(5000));
-        ASSERT_TRUE(waitFor([&] { return QFile::exists(folder.filePath(QStringLiteral("COM2"))); },
-                            5000));
+        ASSERT_TRUE(
+            waitFor([&] { return QFile::exists(folder.filePath(QStringLiteral("COM2"))); }, 5000));
     }
     void TearDown() override {
         if (kvt.state() != QProcess::NotRunning) {
@@ -104,8 +105,8 @@ TEST_F(ProgramAgainstSimulator, IdentityLineIsFollowedByThePollTheDeviceQueriesA
     QStringList order;
     for (size_t i = 0; i < 14; ++i)
         order << received[i].text;
-    EXPECT_EQ(order, (QStringList{"G", "I", "J", "H", "B", "T", "G", "I", "J", "H", "G", "I",
-                                  "J", "H"}));
+    EXPECT_EQ(order,
+              (QStringList{"G", "I", "J", "H", "B", "T", "G", "I", "J", "H", "G", "I", "J", "H"}));
     // The program waits 1 s after connecting and the poll waits its own 1 s.
     EXPECT_GE(received[0].ms - identityAt, 1900);
     // Polls come every 4 s (the poll timer ticks once a second, every 4th tick polls).
