@@ -88,7 +88,7 @@ TEST_F(ProgramAgainstSimulator, IdentityLineIsFollowedByThePollTheDeviceQueriesA
                 sent << l.text;
         return sent;
     };
-    ASSERT_TRUE(waitFor([&] { return rx().count(QStringLiteral("G")) >= 3; }, 20000))
+    ASSERT_TRUE(waitFor([&] { return rx().count(QStringLiteral("H")) >= 3; }, 20000))
         << rx().join(u',').toStdString();
 
     const std::vector<LogLine> lines = readLog(log);
