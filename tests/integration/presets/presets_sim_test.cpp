@@ -1,0 +1,156 @@
+// The presets of the simulated generator read into the presets window, one saved and
+// read back, one recalled: the real QSerialPort on a pseudo-terminal, Qt timers,
+// scripted dialogs.
+#include "link/serialport.h"
+#include "link/timesource.h"
+#include "panel/form1.h"
+#include "panel/lamp.h"
+#include "presets/form2.h"
+#include "sim/simulator.h"
+#include "tests/support/fakes.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Presets::RowTexts;
+
+// Runs the event loop until `done` holds or `ms` have passed. Unlike QTest::qWaitFor,
+// which sleeps 10 ms between rounds, it lets the program and the simulator react at
+// once, so the exchange runs at the pace it has in the real program.
+bool runUntil(const std::function<bool()> &done, int ms) {
+    QEventLoop loop;
+    QTimer poll, limit;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QObject::connect(&limit, &QTimer::timeout, &loop, [&] { loop.quit(); });
+    poll.start(1);
+    limit.setSingleShot(true);
+    limit.start(ms);
+    if (!done())
+        loop.exec();
+    return done();
+}
+
+class PresetsOnSimulator : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        QFile ini(dir.filePath(QStringLiteral("KVT.INI")));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("COM Port=3\r\n 0\r\nSP=TOLK\r\n 100\r\n 57600\r\n");
+        ini.close();
+
+        sim::SimConfig config;
+        config.linkPath = dir.filePath(QStringLiteral("COM3"));
+        config.bootMs = 100;
+        config.carrier = 3650000;
+        config.modFreq = 700;
+        config.modMode = 3;
+        simulator = std::make_unique<sim::Simulator>(config);
+        QString error;
+        ASSERT_TRUE(simulator->start(&error)) << error.toStdString();
+
+        port = std::make_unique<QtSerialPort>(std::make_shared<PortNames>(dir.path()));
+        Services services;
+        services.port = port.get();
+        services.time = &time;
+        services.dialogs = &dialogs;
+        services.processes = &processes;
+        services.programFolder = dir.path();
+        services.today = [] { return QDate(2026, 12, 7); };
+        services.quit = [] {};
+        form = std::make_unique<Form1>(services);
+
+        QSignalSpy loaded(form.get(), &Form1::loaded);
+        form->start();
+        ASSERT_TRUE(loaded.wait(15000));
+    }
+
+    void TearDown() override {
+        form.reset();
+        port.reset();
+        simulator.reset();
+    }
+
+    // Runs MS or MR with the user picking `k` (and answering Yes to a save), until
+    // the buttons are free again.
+    void pick(QPushButton *button, int k) {
+        dialogs.modalActions.push_back([this, k](QDialog &) {
+            QTest::mouseClick(form->form2().Label2[static_cast<size_t>(k - 1)], Qt::LeftButton);
+        });
+        dialogs.yesNoAnswers.push_back(true);
+        button->click();
+        ASSERT_TRUE(runUntil([this] { return dialogs.modalActions.empty(); }, 5000));
+        ASSERT_TRUE(runUntil([button] { return button->isEnabled(); }, 5000));
+    }
+
+    QStringList commands(QChar letter) const {
+        QStringList out;
+        for (const auto &line : simulator->receivedLines())
+            if (line.text.startsWith(letter))
+                out << line.text;
+        return out;
+    }
+
+    QTemporaryDir dir;
+    QtTimeSource time;
+    ScriptedDialogs dialogs;
+    RecordingProcessStarter processes;
+    std::unique_ptr<sim::Simulator> simulator;
+    std::unique_ptr<QtSerialPort> port;
+    std::unique_ptr<Form1> form;
+};
+
+TEST_F(PresetsOnSimulator, ReadsAllPresetsSavesOneAndReadsItBack) {
+    pick(form->Command2, 7);
+    Form2 &table = form->form2();
+    // The generator's factory table, row by row.
+    EXPECT_EQ(table.row(1), (RowTexts{"1", "7050000 Hz", "1000 Hz", "Beep", "", "", ""}));
+    EXPECT_EQ(table.row(2), (RowTexts{"2", "3650000 Hz", "0 Hz", "Carrier", "", "", ""}));
+    EXPECT_EQ(table.row(5),
+              (RowTexts{"5", "7000000 Hz", "0 Hz", "Sweep", "7200000 Hz", "1000 Hz", "10 sec."}));
+    for (int k = 6; k <= 12; ++k)
+        EXPECT_EQ(table.row(k), (RowTexts{QString::number(k), "", "", ".....", "", "", ""})) << k;
+    EXPECT_EQ(form->state().PresetReadFailed, 0);
+    EXPECT_EQ(form->Label6->text(), QStringLiteral("P 7"));
+    ASSERT_TRUE(runUntil([this] { return !commands(u'S').isEmpty(); }, 2000));
+    EXPECT_EQ(commands(u'S'), QStringList{"S7"});
+    // Each preset asked in turn (a busy machine may make a query go out twice).
+    QStringList asked = commands(u'K');
+    asked.removeDuplicates();
+    QStringList expectedQueries;
+    for (int k = 1; k <= 12; ++k)
+        expectedQueries << QStringLiteral("K%1").arg(k);
+    EXPECT_EQ(asked, expectedQueries);
+
+    // The next read-out shows what the generator now holds in preset 7.
+    simulator->clearReceivedLines();
+    dialogs.modalActions.push_back([](QDialog &d) { d.close(); });
+    form->Command3->click();
+    ASSERT_TRUE(runUntil([this] { return form->Command3->isEnabled(); }, 5000));
+    EXPECT_EQ(table.row(7), (RowTexts{"7", "3650000 Hz", "700 Hz", "Trill", "", "", ""}));
+    EXPECT_TRUE(commands(u'R').isEmpty()) << "closed without a choice";
+}
+
+TEST_F(PresetsOnSimulator, RecallSetsTheGeneratorAndThePanelShowsIt) {
+    pick(form->Command3, 1);
+    EXPECT_EQ(commands(u'R'), QStringList{"R1"});
+    EXPECT_EQ(simulator->carrier(), 7050000);
+    EXPECT_EQ(form->Label6->text(), QStringLiteral("P 1"));
+    ASSERT_TRUE(
+        runUntil([this] { return form->Label1->text() == QStringLiteral("7.050.000"); }, 3000));
+}
+
+} // namespace
