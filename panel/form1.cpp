@@ -94,7 +94,7 @@ void Form1::buildPanel() {
         auto *b = named(new QPushButton(text, this), name);
         b->setGeometry(geometry);
         b->setFocusPolicy(Qt::StrongFocus);
-        b->setAutoDefault(false);
+        b->setAutoDefault(true); // Enter on the focused button presses it
         return b;
     };
 
