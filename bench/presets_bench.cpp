@@ -1,0 +1,145 @@
+// Preset read-out time: the real main window reads the twelve presets of the
+// in-process simulator over a pseudo-terminal, with the simulator sending at the line
+// rate (115200 bit/s, 10 bits a byte: 86.8 us a byte). Prints each run and the
+// summary against the line-rate limit for the bytes exchanged.
+//
+//   presets_bench [runs] [latency-ms]   (defaults 20 runs, 2 ms: the simulator's own)
+//
+// The floor of a read-out is set by the link, not by the line: each reply is read
+// Link::ReceiveSettleMs after its first byte arrives, after the generator's latency.
+#include "link/link.h"
+#include "link/serialport.h"
+#include "link/timesource.h"
+#include "panel/form1.h"
+#include "sim/simulator.h"
+#include "tests/support/fakes.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+constexpr double UsPerByte = 10.0 * 1e6 / 115200.0;
+} // namespace
+
+int main(int argc, char **argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 20;
+    const int latencyMs = argc > 2 ? std::max(0, atoi(argv[2])) : 2;
+
+    QTemporaryDir dir;
+    QFile ini(dir.filePath(QStringLiteral("KVT.INI")));
+    if (!ini.open(QIODevice::WriteOnly))
+        return 1;
+    ini.write("COM Port=4\r\n 0\r\nSP=TOLK\r\n 100\r\n 57600\r\n");
+    ini.close();
+
+    sim::SimConfig config;
+    config.linkPath = dir.filePath(QStringLiteral("COM4"));
+    config.bootMs = 100;
+    config.pacing = true;
+    config.latencyMs = latencyMs;
+    sim::Simulator simulator(config);
+    QString error;
+    if (!simulator.start(&error)) {
+        std::fprintf(stderr, "simulator: %s\n", qPrintable(error));
+        return 1;
+    }
+
+    QtTimeSource time;
+    QtSerialPort port(std::make_shared<PortNames>(dir.path()));
+    ScriptedDialogs dialogs;
+    RecordingProcessStarter processes;
+    Services services;
+    services.port = &port;
+    services.time = &time;
+    services.dialogs = &dialogs;
+    services.processes = &processes;
+    services.programFolder = dir.path();
+    services.today = [] { return QDate::currentDate(); };
+    services.quit = [] {};
+    Form1 form(services);
+    QSignalSpy loaded(&form, &Form1::loaded);
+    form.start();
+    if (!loaded.wait(20000)) {
+        std::fprintf(stderr, "the panel did not connect to the simulator\n");
+        return 1;
+    }
+
+    // Bytes of the read-out on the line: K queries out, K replies in, CR LF each.
+    qint64 bytes = 0;
+    int queries = 0;
+    QObject::connect(&simulator, &sim::Simulator::lineReceived, &simulator,
+                     [&](const QString &line) {
+                         if (line.startsWith(QLatin1Char('K'))) {
+                             bytes += line.size() + 2;
+                             ++queries;
+                         }
+                     });
+    QObject::connect(&simulator, &sim::Simulator::frameSent, &simulator,
+                     [&](const QByteArray &frame) {
+                         if (frame.startsWith("#K"))
+                             bytes += frame.size() + 2;
+                     });
+
+    std::printf("preset read-out against the simulator at 115200 bit/s over a pseudo-terminal,\n"
+                "reply latency %d ms\n",
+                latencyMs);
+    std::printf("%4s %10s %8s %8s %12s\n", "run", "time ms", "queries", "bytes", "line ms");
+    std::vector<double> times;
+    std::vector<double> limits;
+    for (int run = 1; run <= runs; ++run) {
+        bytes = 0;
+        queries = 0;
+        QEventLoop loop;
+        QElapsedTimer clock;
+        bool done = false;
+        clock.start();
+        auto task = form.GetPresets();
+        task.then([&](bool) {
+            done = true;
+            loop.quit();
+        });
+        if (!done)
+            loop.exec();
+        const double ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+        // Let the last reply's bytes be counted and the line fall quiet.
+        QEventLoop settle;
+        QTimer::singleShot(20, &settle, &QEventLoop::quit);
+        settle.exec();
+        const double lineMs = static_cast<double>(bytes) * UsPerByte / 1000.0;
+        times.push_back(ms);
+        limits.push_back(lineMs);
+        std::printf("%4d %10.1f %8d %8lld %12.1f\n", run, ms, queries,
+                    static_cast<long long>(bytes), lineMs);
+        if (form.state().PresetReadFailed != 0) {
+            std::fprintf(stderr, "read-out failed\n");
+            return 1;
+        }
+    }
+    std::vector<double> sorted = times;
+    std::sort(sorted.begin(), sorted.end());
+    const double median = sorted[sorted.size() / 2];
+    const double limit = *std::max_element(limits.begin(), limits.end());
+    std::printf("\ntwelve presets: min %.1f ms, median %.1f ms, max %.1f ms\n", sorted.front(),
+                median, sorted.back());
+    std::printf("line-rate limit for the bytes exchanged: %.1f ms (86.8 us a byte)\n", limit);
+    // Per preset at least: the query's bytes, the generator's latency, then the receive
+    // settle (the reply's own bytes arrive within it).
+    const double floorMs = 12.0 * (latencyMs + Link::ReceiveSettleMs) + 51 * UsPerByte / 1000.0;
+    std::printf("floor of twelve queries with the %d ms receive settle and this latency: %.1f ms\n",
+                Link::ReceiveSettleMs, floorMs);
+    std::printf("per preset (median): %.1f ms; target for all twelve: under 150 ms: %s\n",
+                median / 12, median < 150 ? "met" : "NOT met");
+    return 0;
+}
