@@ -38,8 +38,10 @@ public:
     const ReplyParser &parser() const { return m_parser; }
 
     // How long the receive handler lets a burst arrive before reading, and how much
-    // one read takes: the generator's pacing of replies relies on both.
-    static constexpr int ReceiveSettleMs = 10;
+    // one read takes. The parser keeps a frame cut by a read and completes it with the
+    // next one, so nothing needs to settle: replies are read on the next turn of the
+    // event loop, and a round trip costs the line time and little more.
+    static constexpr int ReceiveSettleMs = 0;
     static constexpr qint64 ReadSize = 256;
 
 Q_SIGNALS:

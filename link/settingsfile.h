@@ -21,8 +21,7 @@ inline constexpr const char *FileName = "KVT.INI";
 // field, a speed the slider refuses) PortNumber becomes 2 and BootloaderBaud 57600;
 // HighestDeviceId and TelegraphSpeed keep whatever was stored before the failure.
 // Returns true when the whole file was read.
-bool read(const QString &path, DeviceState &state,
-          const std::function<bool(int)> &speedAccepted);
+bool read(const QString &path, DeviceState &state, const std::function<bool(int)> &speedAccepted);
 
 // The five lines as the program writes them.
 QByteArray format(const DeviceState &state);

@@ -129,8 +129,8 @@ private:
     void Command12_Click();
     bool directEntryKey(QLineEdit *box, QKeyEvent *event);
     QCoro::Task<> frequencyDialog(bool carrier); // the carrier (true) or modulation dialog
-    bool m_carrierDialogBusy = false;    // a carrier answer is being sent and read back
-    bool m_modulationDialogBusy = false; // the same for the modulation dialog
+    bool m_carrierDialogBusy = false;            // a carrier answer is being sent and read back
+    bool m_modulationDialogBusy = false;         // the same for the modulation dialog
     // Modulation and output (panel/modulation.cpp)
     void connectModulation();
     void Command4_Click();

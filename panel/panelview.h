@@ -12,14 +12,14 @@ struct DeviceState;
 
 // Everything DisplayAll puts on the panel, computed from DeviceState alone.
 struct PanelView {
-    QString carrier;                   // Label1, grouped frequency or "0"
-    QString modulation;                // Label2, plain decimal, "" or "OFF"
-    QString step;                      // Label11, "Step : 10kHz"
-    std::optional<QString> modKind;    // Label12; nullopt leaves the line as it was
-    QString mode;                      // Label6, "MAN", "P 3" or "SWEEP"
-    bool outputLamp = false;           // Shape10 lit
-    bool sweepLamp = false;            // Shape11 lit
-    bool upDownEnabled = true;         // Command7 and Command8
+    QString carrier;                // Label1, grouped frequency or "0"
+    QString modulation;             // Label2, plain decimal, "" or "OFF"
+    QString step;                   // Label11, "Step : 10kHz"
+    std::optional<QString> modKind; // Label12; nullopt leaves the line as it was
+    QString mode;                   // Label6, "MAN", "P 3" or "SWEEP"
+    bool outputLamp = false;        // Shape10 lit
+    bool sweepLamp = false;         // Shape11 lit
+    bool upDownEnabled = true;      // Command7 and Command8
 };
 
 // The step line text without its "Step : " prefix: "1MHz", "10kHz", "100Hz".
