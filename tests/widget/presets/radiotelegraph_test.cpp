@@ -6,7 +6,6 @@
 #include "presets/form2.h"
 #include "presets/frame2.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,11 +15,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-int argc = 1;
-char arg0[] = "radiotelegraph_test";
-char *argv[] = {arg0, nullptr};
-QApplication app(argc, argv);
 
 struct RadiotelegraphTest : ::testing::Test {
     void SetUp() override {
