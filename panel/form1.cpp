@@ -131,15 +131,15 @@ void Form1::buildPanel() {
     Label1->setToolTip(QStringLiteral("Click to set the carrier frequency"));
     Label4 = label(QStringLiteral("Hz"), "Label4", Shape1, QRect(408, 40, 50, 30));
     Label4->setFont(medium);
-    Label5 = label(QStringLiteral("AM :"), "Label5", Shape1, QRect(14, 90, 60, 34));
+    Label5 = label(QStringLiteral("AM :"), "Label5", Shape1, QRect(14, 90, 76, 34));
     Label5->setFont(medium);
     Label2 = named(new ClickLabel(QStringLiteral("..."), Shape1), "Label2");
-    Label2->setGeometry(80, 88, 110, 38);
+    Label2->setGeometry(90, 88, 110, 38);
     Label2->setFont(medium);
     Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Label2->setCursor(Qt::PointingHandCursor);
     Label2->setToolTip(QStringLiteral("Click to set the modulation frequency"));
-    Label3 = label(QStringLiteral("Hz"), "Label3", Shape1, QRect(196, 90, 44, 34));
+    Label3 = label(QStringLiteral("Hz"), "Label3", Shape1, QRect(206, 90, 44, 34));
     Label3->setFont(medium);
     Label6 = label(QStringLiteral("MAN"), "Label6", Shape1, QRect(300, 92, 150, 30));
     Label6->setFont(medium);

@@ -402,12 +402,13 @@ void Simulator::handleLine(const QByteArray &line) {
         reply("#V" + num(m_coarseStep));
         break;
     case 'Z': {
-        const auto mode = leadingNumber(arg);
+        // -1 stands for "not a number": both parts must be there and in range.
+        const qint64 mode = leadingNumber(arg).value_or(-1);
         const qsizetype space = arg.indexOf(' ', arg.startsWith(' ') ? 1 : 0);
-        const auto value = space < 0 ? std::nullopt : leadingNumber(arg.sliced(space + 1));
-        if (mode && *mode >= 0 && *mode <= 9 && value && *value >= 0 && *value <= kMaxFrequency) {
-            m_operatorMode = static_cast<int>(*mode);
-            m_operator = *value;
+        const qint64 value = space < 0 ? -1 : leadingNumber(arg.sliced(space + 1)).value_or(-1);
+        if (mode >= 0 && mode <= 9 && value >= 0 && value <= kMaxFrequency) {
+            m_operatorMode = static_cast<int>(mode);
+            m_operator = value;
         }
         break;
     }

@@ -7,18 +7,12 @@
 #include "link/link.h"
 #include "panel/lamp.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <gtest/gtest.h>
 
 namespace {
-
-int argc = 1;
-char arg0[] = "startup_test";
-char *argv[] = {arg0, nullptr};
-QApplication app(argc, argv);
 
 void writeIni(PanelRig &rig, const QByteArray &content) {
     QFile ini(rig.folder.filePath(QStringLiteral("KVT.INI")));
