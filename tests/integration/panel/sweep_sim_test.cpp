@@ -6,7 +6,7 @@
 #include "panel/form1.h"
 #include "panel/lamp.h"
 #include "sim/simulator.h"
-#include "tests/support/fakes.h"
+#include "tests/support/simpanel.h"
 
 #include <QFile>
 #include <QLabel>
@@ -22,55 +22,16 @@
 
 namespace {
 
-class PanelOnSimulator : public testing::Test {
+class PanelOnSimulator : public SimulatedPanel {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        // Discovery starts at the port the settings file names.
-        QFile ini(dir.filePath(QStringLiteral("KVT.INI")));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("COM Port=2\r\n 0\r\nSP=TOLK\r\n 100\r\n 57600\r\n");
-        ini.close();
-
         sim::SimConfig config;
-        config.linkPath = dir.filePath(QStringLiteral("COM2"));
         config.bootMs = 100;
         config.carrier = 7050000;
-        simulator = std::make_unique<sim::Simulator>(config);
-        QString error;
-        ASSERT_TRUE(simulator->start(&error)) << error.toStdString();
-
-        port = std::make_unique<QtSerialPort>(std::make_shared<PortNames>(dir.path()));
-        Services services;
-        services.port = port.get();
-        services.time = &time;
-        services.dialogs = &dialogs;
-        services.processes = &processes;
-        services.programFolder = dir.path();
-        services.today = [] { return QDate(2026, 12, 7); };
-        services.quit = [] {};
-        form = std::make_unique<Form1>(services);
-
-        QSignalSpy loaded(form.get(), &Form1::loaded);
-        form->start();
-        ASSERT_TRUE(loaded.wait(15000));
+        ASSERT_NO_FATAL_FAILURE(startPanel(config, 2));
         ASSERT_TRUE(QTest::qWaitFor(
             [this] { return form->Label1->text() == QStringLiteral("7.050.000"); }, 5000));
     }
-
-    void TearDown() override {
-        form.reset();
-        port.reset();
-        simulator.reset();
-    }
-
-    QTemporaryDir dir;
-    QtTimeSource time;
-    ScriptedDialogs dialogs;
-    RecordingProcessStarter processes;
-    std::unique_ptr<sim::Simulator> simulator;
-    std::unique_ptr<QtSerialPort> port;
-    std::unique_ptr<Form1> form;
 };
 
 TEST_F(PanelOnSimulator, ASweepIsFollowedOnThePanelUntilItsEnd) {

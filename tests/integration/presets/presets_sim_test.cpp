@@ -7,7 +7,7 @@
 #include "panel/lamp.h"
 #include "presets/form2.h"
 #include "sim/simulator.h"
-#include "tests/support/fakes.h"
+#include "tests/support/simpanel.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -24,64 +24,15 @@ namespace {
 
 using Presets::RowTexts;
 
-// Runs the event loop until `done` holds or `ms` have passed. Unlike QTest::qWaitFor,
-// which sleeps 10 ms between rounds, it lets the program and the simulator react at
-// once, so the exchange runs at the pace it has in the real program.
-bool runUntil(const std::function<bool()> &done, int ms) {
-    QEventLoop loop;
-    QTimer poll, limit;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    QObject::connect(&limit, &QTimer::timeout, &loop, [&] { loop.quit(); });
-    poll.start(1);
-    limit.setSingleShot(true);
-    limit.start(ms);
-    if (!done())
-        loop.exec();
-    return done();
-}
-
-class PresetsOnSimulator : public testing::Test {
+class PresetsOnSimulator : public SimulatedPanel {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        QFile ini(dir.filePath(QStringLiteral("KVT.INI")));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("COM Port=3\r\n 0\r\nSP=TOLK\r\n 100\r\n 57600\r\n");
-        ini.close();
-
         sim::SimConfig config;
-        config.linkPath = dir.filePath(QStringLiteral("COM3"));
         config.bootMs = 100;
         config.carrier = 3650000;
         config.modFreq = 700;
         config.modMode = 3;
-        simulator = std::make_unique<sim::Simulator>(config);
-        QString error;
-        ASSERT_TRUE(simulator->start(&error)) << error.toStdString();
-
-        port = std::make_unique<QtSerialPort>(std::make_shared<PortNames>(dir.path()));
-        Services services;
-        services.port = port.get();
-        services.time = &time;
-        services.dialogs = &dialogs;
-        services.processes = &processes;
-        services.programFolder = dir.path();
-        services.today = [] { return QDate(2026, 12, 7); };
-        services.quit = [] {};
-        form = std::make_unique<Form1>(services);
-
-        QSignalSpy loaded(form.get(), &Form1::loaded);
-        form->start();
-        ASSERT_TRUE(loaded.wait(15000));
-    }
-
-    void TearDown() override {
-        form.reset();
-        port.reset();
-        simulator.reset();
+        ASSERT_NO_FATAL_FAILURE(startPanel(config, 3));
     }
 
     // Runs MS or MR with the user picking `k` (and answering Yes to a save), until
@@ -103,14 +54,6 @@ protected:
                 out << line.text;
         return out;
     }
-
-    QTemporaryDir dir;
-    QtTimeSource time;
-    ScriptedDialogs dialogs;
-    RecordingProcessStarter processes;
-    std::unique_ptr<sim::Simulator> simulator;
-    std::unique_ptr<QtSerialPort> port;
-    std::unique_ptr<Form1> form;
 };
 
 TEST_F(PresetsOnSimulator, ReadsAllPresetsSavesOneAndReadsItBack) {

@@ -1,0 +1,57 @@
+// The generator found over a real pseudo-terminal, then the line taken away under the
+// connected program, as when the USB adapter is unplugged.
+#include "tests/support/simpanel.h"
+
+#include "link/link.h"
+#include "panel/lamp.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <ctime>
+
+namespace {
+
+class LineOnSimulator : public SimulatedPanel {};
+
+double processCpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+TEST_F(LineOnSimulator, DiscoveryFindsTheGeneratorAndThePanelShowsItsValues) {
+    sim::SimConfig config;
+    config.bootMs = 100;
+    config.carrier = 14070000;
+    config.modFreq = 800;
+    config.modMode = 1;
+    ASSERT_NO_FATAL_FAILURE(startPanel(config, 4));
+    EXPECT_EQ(form->state().Connected, 1);
+    EXPECT_EQ(form->Label7->text(), QStringLiteral("KVT 20"));
+    EXPECT_TRUE(
+        runUntil([this] { return form->Label1->text() == QStringLiteral("14.070.000"); }, 5000));
+    EXPECT_EQ(form->Label2->text(), QStringLiteral("800"));
+    EXPECT_EQ(form->Label12->text(), QStringLiteral("Mod. : Still"));
+    EXPECT_EQ(form->state().DeviceId, 1234);
+    EXPECT_EQ(form->state().ProductionDate, QStringLiteral("07.03.2015"));
+}
+
+TEST_F(LineOnSimulator, LineThatGoesAwayClosesThePortWithoutSpinning) {
+    ASSERT_NO_FATAL_FAILURE(startPanel(sim::SimConfig{}, 2));
+    simulator.reset(); // the other end of the line is gone
+    ASSERT_TRUE(runUntil([this] { return !form->link().isOpen(); }, 5000))
+        << "the port reports the lost device and is closed";
+    EXPECT_FALSE(form->Shape7->isLit());
+
+    // Polls go on, sending nothing, and the program stays idle.
+    const double before = processCpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    runUntil([] { return false; }, 2000);
+    const double used = processCpuSeconds() - before;
+    EXPECT_LT(used, 0.5 * static_cast<double>(wall.elapsed()) / 1000.0)
+        << "a closed line must not keep the program busy";
+    EXPECT_FALSE(form->link().isOpen());
+}
+
+} // namespace
