@@ -123,22 +123,25 @@ void Form1::buildPanel() {
     small.setPixelSize(15);
     small.setBold(true);
 
-    Label1 = named(new ClickLabel(QStringLiteral("65.000.000"), Shape1), "Label1");
-    Label1->setGeometry(10, 10, 390, 70);
-    Label1->setFont(large);
-    Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label1->setCursor(Qt::PointingHandCursor);
-    Label1->setToolTip(QStringLiteral("Click to set the carrier frequency"));
+    // The two readouts open their dialogs on a click.
+    auto readout = [&](const QString &text, const char *name, QRect geometry, const QFont &font,
+                       const QString &tip) {
+        auto *l = named(new ClickLabel(text, Shape1), name);
+        l->setGeometry(geometry);
+        l->setFont(font);
+        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        l->setCursor(Qt::PointingHandCursor);
+        l->setToolTip(tip);
+        return l;
+    };
+    Label1 = readout(QStringLiteral("65.000.000"), "Label1", QRect(10, 10, 390, 70), large,
+                     QStringLiteral("Click to set the carrier frequency"));
     Label4 = label(QStringLiteral("Hz"), "Label4", Shape1, QRect(408, 40, 50, 30));
     Label4->setFont(medium);
     Label5 = label(QStringLiteral("AM :"), "Label5", Shape1, QRect(14, 90, 76, 34));
     Label5->setFont(medium);
-    Label2 = named(new ClickLabel(QStringLiteral("..."), Shape1), "Label2");
-    Label2->setGeometry(90, 88, 110, 38);
-    Label2->setFont(medium);
-    Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label2->setCursor(Qt::PointingHandCursor);
-    Label2->setToolTip(QStringLiteral("Click to set the modulation frequency"));
+    Label2 = readout(QStringLiteral("..."), "Label2", QRect(90, 88, 110, 38), medium,
+                     QStringLiteral("Click to set the modulation frequency"));
     Label3 = label(QStringLiteral("Hz"), "Label3", Shape1, QRect(206, 90, 44, 34));
     Label3->setFont(medium);
     Label6 = label(QStringLiteral("MAN"), "Label6", Shape1, QRect(300, 92, 150, 30));
@@ -443,6 +446,7 @@ Form5 &Form1::form5() {
     return *m_form5;
 }
 
-bool Form1::czechCaptions() const {
-    return const_cast<Form1 *>(this)->form5().Check1->isChecked();
+bool Form1::czechCaptions() {
+    // Reading the language box creates the setup window (hidden) if need be.
+    return form5().Check1->isChecked();
 }

@@ -58,7 +58,7 @@ public:
 
     Form2 &form2(); // the presets window, created on first use
     Form5 &form5(); // the setup window, created on first use (holds the language box)
-    bool czechCaptions() const;
+    bool czechCaptions();
 
     // The panel's controls, named as on the instrument drawing.
     QFrame *Shape1;         // outline of the dark display window
