@@ -1,6 +1,5 @@
 #include "link/serialport.h"
 
-#include <QCollator>
 #include <QDir>
 #include <QFileInfo>
 #include <QSerialPort>
@@ -33,17 +32,35 @@ QStringList PortNames::systemDevices() const {
 }
 
 QStringList PortNames::orderDevices(QStringList deviceNames) {
-    QCollator collator;
-    collator.setNumericMode(true);
-    auto isUsb = [](const QString &name) {
-        return name.contains(QLatin1String("ttyUSB")) || name.contains(QLatin1String("ttyACM"));
+    // USB adapters first, then by name with the trailing number compared as a number,
+    // so ttyUSB2 comes before ttyUSB10 whatever the locale.
+    struct Key {
+        bool usb;
+        QString stem;
+        qint64 number;
+        QString name;
+        bool operator<(const Key &o) const {
+            if (usb != o.usb)
+                return usb;
+            if (stem != o.stem)
+                return stem < o.stem;
+            if (number != o.number)
+                return number < o.number;
+            return name < o.name;
+        }
     };
-    std::sort(deviceNames.begin(), deviceNames.end(), [&](const QString &a, const QString &b) {
-        if (isUsb(a) != isUsb(b))
-            return isUsb(a);
-        return collator.compare(a, b) < 0;
-    });
+    auto keyOf = [](const QString &name) {
+        qsizetype digits = name.size();
+        while (digits > 0 && name.at(digits - 1).isDigit())
+            --digits;
+        const bool usb =
+            name.contains(QLatin1String("ttyUSB")) || name.contains(QLatin1String("ttyACM"));
+        const QString number = name.mid(digits).left(12);
+        return Key{usb, name.left(digits), number.isEmpty() ? -1 : number.toLongLong(), name};
+    };
     deviceNames.removeDuplicates();
+    std::sort(deviceNames.begin(), deviceNames.end(),
+              [&](const QString &a, const QString &b) { return keyOf(a) < keyOf(b); });
     return deviceNames;
 }
 

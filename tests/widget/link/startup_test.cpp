@@ -64,6 +64,9 @@ TEST(StartUp, GeneratorOnTheSavedPortIsFoundAtOnceAndQueriedOnTheDesignTimetable
     EXPECT_EQ(rig.form->state().Connected, 1);
     EXPECT_EQ(rig.form->Label7->text(), QStringLiteral("KVT 20"));
     EXPECT_TRUE(rig.form->Shape7->isLit());
+    EXPECT_EQ(rig.form->Shape7->accessibleName(), QStringLiteral("Ready lamp"));
+    EXPECT_EQ(rig.form->Shape7->accessibleDescription(), QStringLiteral("lit"));
+    EXPECT_EQ(rig.form->Shape10->accessibleDescription(), QStringLiteral("unlit"));
     EXPECT_TRUE(rig.form->Command11->isEnabled());
     EXPECT_TRUE(rig.form->Command16->isEnabled());
     EXPECT_FALSE(rig.form->isVisible()) << "the panel shows when the load step has ended";

@@ -1,0 +1,88 @@
+// The real serial port: COM numbers mapped to devices, the error numbers of a failed
+// open, and the bytes that reach the generator.
+#include "link/devicestate.h"
+#include "link/link.h"
+#include "link/serialport.h"
+#include "link/timesource.h"
+#include "sim/simulator.h"
+#include "tests/support/simpanel.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(PortNames, ALinkInTheProgramFolderWinsAndTheSystemDevicesAreNumberedUsbFirst) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), dir.filePath(QStringLiteral("COM7"))));
+    const PortNames names(dir.path());
+    EXPECT_EQ(names.systemName(7), dir.filePath(QStringLiteral("COM7")));
+    EXPECT_EQ(names.systemName(0), QString());
+    EXPECT_EQ(names.systemName(-3), QString());
+
+    EXPECT_EQ(PortNames::orderDevices({"/dev/ttyS0", "/dev/ttyUSB10", "/dev/ttyS1", "/dev/ttyACM0",
+                                       "/dev/ttyUSB2", "/dev/ttyS10", "/dev/ttyS2"}),
+              (QStringList{"/dev/ttyACM0", "/dev/ttyUSB2", "/dev/ttyUSB10", "/dev/ttyS0",
+                           "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS10"}));
+}
+
+TEST(SerialPort, OpenGivesTheErrorNumbersDiscoveryInterprets) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), dir.filePath(QStringLiteral("COM7"))));
+    ASSERT_TRUE(
+        QFile::link(dir.filePath(QStringLiteral("gone")), dir.filePath(QStringLiteral("COM8"))));
+    QtSerialPort port(std::make_shared<PortNames>(dir.path()));
+    EXPECT_EQ(port.open(65), SerialPort::InvalidPort) << "no device numbered that high";
+    EXPECT_EQ(port.open(8), SerialPort::InvalidPort) << "a link to nothing";
+    EXPECT_EQ(port.open(7), SerialPort::CannotConfigure) << "not a serial line";
+    EXPECT_FALSE(port.isOpen());
+}
+
+class PortOnSimulator : public testing::Test {
+protected:
+    void SetUp() override {
+        sim::SimConfig config;
+        config.linkPath = dir.filePath(QStringLiteral("COM3"));
+        config.bootMs = 50;
+        simulator = std::make_unique<sim::Simulator>(config);
+        ASSERT_TRUE(simulator->start());
+    }
+    QTemporaryDir dir;
+    std::unique_ptr<sim::Simulator> simulator;
+};
+
+TEST_F(PortOnSimulator, CommandsGoOutAsTheirTextAndCrLfAndAnOpenPortStaysAsItIs) {
+    DeviceState state;
+    state.PortNumber = 3;
+    QtTimeSource time;
+    QtSerialPort port(std::make_shared<PortNames>(dir.path()));
+    Link link(state, port, time);
+    ASSERT_EQ(link.OpenPort(), 0);
+    ASSERT_TRUE(runUntil([&] { return state.Connected == 1; }, 5000));
+    EXPECT_EQ(state.ModelName, QStringLiteral("KVT 20"));
+
+    state.PortNumber = 9; // OpenPort on an open port changes nothing
+    EXPECT_EQ(link.OpenPort(), 0);
+    EXPECT_EQ(port.systemName(), dir.filePath(QStringLiteral("COM3")));
+
+    QStringList raw;
+    QObject::connect(simulator.get(), &sim::Simulator::lineReceived, simulator.get(),
+                     [&](const QString &line) { raw << line; });
+    link.SendCommand(QStringLiteral("F7050000"));
+    link.SendCommand(QStringLiteral("W7200000 1000 10"));
+    link.SendCommand(QStringLiteral("U132 7 3 15"));
+    ASSERT_TRUE(runUntil([&] { return raw.size() == 3; }, 5000));
+    EXPECT_EQ(raw, (QStringList{"F7050000", "W7200000 1000 10", "U132 7 3 15"}));
+
+    // A second program cannot take the port while it is open.
+    QtSerialPort other(std::make_shared<PortNames>(dir.path()));
+    EXPECT_NE(other.open(3), 0);
+
+    link.ClosePort();
+    EXPECT_FALSE(link.isOpen());
+    link.SendCommand(QStringLiteral("G")); // dropped while closed, without error
+}
+
+} // namespace
