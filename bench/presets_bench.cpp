@@ -8,18 +8,13 @@
 // The floor of a read-out: the line time of every byte exchanged, plus for each preset
 // the generator's latency and the link's receive settle (Link::ReceiveSettleMs).
 #include "link/link.h"
-#include "link/serialport.h"
-#include "link/timesource.h"
 #include "panel/form1.h"
 #include "sim/simulator.h"
-#include "tests/support/fakes.h"
+#include "tests/support/simpanel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -37,44 +32,18 @@ int main(int argc, char **argv) {
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 20;
     const int latencyMs = argc > 2 ? std::max(0, atoi(argv[2])) : 2;
 
-    QTemporaryDir dir;
-    QFile ini(dir.filePath(QStringLiteral("KVT.INI")));
-    if (!ini.open(QIODevice::WriteOnly))
-        return 1;
-    ini.write("COM Port=4\r\n 0\r\nSP=TOLK\r\n 100\r\n 57600\r\n");
-    ini.close();
-
+    SimulatedPanelRig rig;
     sim::SimConfig config;
-    config.linkPath = dir.filePath(QStringLiteral("COM4"));
     config.bootMs = 100;
     config.pacing = true;
     config.latencyMs = latencyMs;
-    sim::Simulator simulator(config);
     QString error;
-    if (!simulator.start(&error)) {
-        std::fprintf(stderr, "simulator: %s\n", qPrintable(error));
+    if (!rig.startPanel(config, 4, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }
-
-    QtTimeSource time;
-    QtSerialPort port(std::make_shared<PortNames>(dir.path()));
-    ScriptedDialogs dialogs;
-    RecordingProcessStarter processes;
-    Services services;
-    services.port = &port;
-    services.time = &time;
-    services.dialogs = &dialogs;
-    services.processes = &processes;
-    services.programFolder = dir.path();
-    services.today = [] { return QDate::currentDate(); };
-    services.quit = [] {};
-    Form1 form(services);
-    QSignalSpy loaded(&form, &Form1::loaded);
-    form.start();
-    if (!loaded.wait(20000)) {
-        std::fprintf(stderr, "the panel did not connect to the simulator\n");
-        return 1;
-    }
+    sim::Simulator &simulator = *rig.simulator;
+    Form1 &form = *rig.form;
 
     // Bytes of the read-out on the line: K queries out, K replies in, CR LF each.
     qint64 bytes = 0;

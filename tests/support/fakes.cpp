@@ -3,6 +3,8 @@
 #include "link/link.h"
 
 #include <QDialog>
+#include <QDir>
+#include <QFile>
 
 int FakeSerialPort::open(int portNumber) {
     openAttempts.push_back(portNumber);
@@ -137,17 +139,19 @@ void PanelRig::reply(const QByteArray &bytes) {
     clock.advance(Link::ReceiveSettleMs);
 }
 
+bool writeSettingsFile(const QString &folder, int port) {
+    QFile ini(QDir(folder).filePath(QStringLiteral("KVT.INI")));
+    if (!ini.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray text =
+        QStringLiteral("COM Port=%1\r\n 0\r\nSP=TOLK\r\n 100\r\n 57600\r\n").arg(port).toLatin1();
+    return ini.write(text) == text.size();
+}
+
 void PanelRig::connectOn(int portNumber, const QByteArray &identity) {
     port.openResults[portNumber] = 0;
     form->state().PortNumber = static_cast<int16_t>(portNumber);
-    // Write a settings file naming the port so discovery starts there.
-    QFile ini(folder.filePath(QStringLiteral("KVT.INI")));
-    if (ini.open(QIODevice::WriteOnly)) {
-        ini.write(QStringLiteral("COM Port=%1\r\n 0\r\nSP=TOLK\r\n 100\r\n 57600\r\n")
-                      .arg(portNumber)
-                      .toLatin1());
-        ini.close();
-    }
+    writeSettingsFile(folder.path(), portNumber);
     form->start();
     clock.advance(0);
     reply(identity);

@@ -85,6 +85,9 @@ public:
     bool startResult = true;
 };
 
+// Writes KVT.INI in `folder` naming COM<port>, so discovery starts there.
+bool writeSettingsFile(const QString &folder, int port);
+
 // A main window wired to fakes, with its own program folder.
 struct PanelRig {
     PanelRig();

@@ -1,7 +1,6 @@
 #include "tests/support/simpanel.h"
 
 #include <QEventLoop>
-#include <QFile>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -21,19 +20,15 @@ bool runUntil(const std::function<bool()> &done, int ms) {
     return done();
 }
 
-void SimulatedPanel::startPanel(sim::SimConfig config, int portNumber) {
-    ASSERT_TRUE(dir.isValid());
-    QFile ini(dir.filePath(QStringLiteral("KVT.INI")));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write(QStringLiteral("COM Port=%1\r\n 0\r\nSP=TOLK\r\n 100\r\n 57600\r\n")
-                  .arg(portNumber)
-                  .toLatin1());
-    ini.close();
-
+bool SimulatedPanelRig::startPanel(sim::SimConfig config, int portNumber, QString *error) {
+    if (!dir.isValid() || !writeSettingsFile(dir.path(), portNumber)) {
+        *error = QStringLiteral("cannot write the settings file");
+        return false;
+    }
     config.linkPath = dir.filePath(QStringLiteral("COM%1").arg(portNumber));
     simulator = std::make_unique<sim::Simulator>(config);
-    QString error;
-    ASSERT_TRUE(simulator->start(&error)) << error.toStdString();
+    if (!simulator->start(error))
+        return false;
 
     port = std::make_unique<QtSerialPort>(std::make_shared<PortNames>(dir.path()));
     Services services;
@@ -48,10 +43,14 @@ void SimulatedPanel::startPanel(sim::SimConfig config, int portNumber) {
 
     QSignalSpy loaded(form.get(), &Form1::loaded);
     form->start();
-    ASSERT_TRUE(loaded.wait(15000));
+    if (!loaded.wait(20000)) {
+        *error = QStringLiteral("the panel did not connect to the simulator");
+        return false;
+    }
+    return true;
 }
 
-void SimulatedPanel::TearDown() {
+void SimulatedPanelRig::stopPanel() {
     form.reset();
     port.reset();
     simulator.reset();

@@ -1,7 +1,8 @@
 #pragma once
 
 // A real main window on Qt timers and the real serial port, connected to the
-// in-process simulator over a pseudo-terminal: the base of the integration tests.
+// in-process simulator over a pseudo-terminal: the base of the integration tests and
+// of the benchmarks that measure the whole program.
 
 #include "link/serialport.h"
 #include "link/timesource.h"
@@ -19,13 +20,13 @@
 // once, so an exchange runs at the pace it has in the real program.
 bool runUntil(const std::function<bool()> &done, int ms);
 
-class SimulatedPanel : public testing::Test {
-protected:
+struct SimulatedPanelRig {
     // Starts the simulator linked as COM<port> in a folder of its own, with a settings
-    // file naming that port, then the main window; returns when start-up has ended.
-    // Call with ASSERT_NO_FATAL_FAILURE.
-    void startPanel(sim::SimConfig config, int portNumber);
-    void TearDown() override;
+    // file naming that port, then the main window; returns when start-up has ended,
+    // or false with the reason in `error`.
+    bool startPanel(sim::SimConfig config, int portNumber, QString *error);
+    // Ends the window first, then the port, then the simulator.
+    void stopPanel();
 
     QTemporaryDir dir;
     QtTimeSource time;
@@ -34,4 +35,15 @@ protected:
     std::unique_ptr<sim::Simulator> simulator;
     std::unique_ptr<QtSerialPort> port;
     std::unique_ptr<Form1> form;
+};
+
+class SimulatedPanel : public testing::Test, protected SimulatedPanelRig {
+protected:
+    // Call with ASSERT_NO_FATAL_FAILURE.
+    void startPanel(const sim::SimConfig &config, int portNumber) {
+        QString error;
+        ASSERT_TRUE(SimulatedPanelRig::startPanel(config, portNumber, &error))
+            << error.toStdString();
+    }
+    void TearDown() override { stopPanel(); }
 };
