@@ -2,7 +2,7 @@
 #include "link/serialport.h"
 #include "link/timesource.h"
 #include "panel/dialogs.h"
-#include "panel/form1.h"
+#include "panel/mainwindow.h"
 
 #include <QApplication>
 #include <QDate>
@@ -38,7 +38,7 @@ int main(int argc, char *argv[]) {
     services.today = [] { return QDate::currentDate(); };
     services.quit = [] { QCoreApplication::exit(0); };
 
-    Form1 form(services);
+    MainWindow form(services);
     // The load step waits on the event loop, so it starts once the loop runs.
     QTimer::singleShot(0, &form, [&form] { form.start(); });
     return app.exec();

@@ -8,7 +8,7 @@
 // The floor of a read-out: the line time of every byte exchanged, plus for each preset
 // the generator's latency and the link's receive settle (Link::ReceiveSettleMs).
 #include "link/link.h"
-#include "panel/form1.h"
+#include "panel/mainwindow.h"
 #include "sim/simulator.h"
 #include "tests/support/simpanel.h"
 
@@ -43,7 +43,7 @@ int main(int argc, char **argv) {
         return 1;
     }
     sim::Simulator &simulator = *rig.simulator;
-    Form1 &form = *rig.form;
+    MainWindow &form = *rig.form;
 
     // Bytes of the read-out on the line: K queries out, K replies in, CR LF each.
     qint64 bytes = 0;
@@ -74,7 +74,7 @@ int main(int argc, char **argv) {
         QElapsedTimer clock;
         bool done = false;
         clock.start();
-        auto task = form.GetPresets();
+        auto task = form.readPresets();
         task.then([&](bool) {
             done = true;
             loop.quit();
@@ -91,7 +91,7 @@ int main(int argc, char **argv) {
         limits.push_back(lineMs);
         std::printf("%4d %10.1f %8d %8lld %12.1f\n", run, ms, queries,
                     static_cast<long long>(bytes), lineMs);
-        if (form.state().PresetReadFailed != 0) {
+        if (form.state().presetReadFailed != 0) {
             std::fprintf(stderr, "read-out failed\n");
             return 1;
         }

@@ -48,13 +48,13 @@ int main(int argc, char **argv) {
     }
 
     DeviceState state;
-    state.PortNumber = 2;
-    state.OutputOn = 1;
-    state.TuneStep = 10000;
+    state.portNumber = 2;
+    state.outputOn = 1;
+    state.tuneStep = 10000;
     QtTimeSource time;
     QtSerialPort port(std::make_shared<PortNames>(dir.path()));
     Link link(state, port, time);
-    if (link.OpenPort() != 0) {
+    if (link.openPort() != 0) {
         std::fprintf(stderr, "cannot open the simulator's port\n");
         return 1;
     }
@@ -76,7 +76,7 @@ int main(int argc, char **argv) {
     });
     QTimer::singleShot(5000, &loop, &QEventLoop::quit);
     loop.exec(); // the identity line
-    if (state.Connected != 1) {
+    if (state.connected != 1) {
         std::fprintf(stderr, "no identity line\n");
         return 1;
     }
@@ -91,7 +91,7 @@ int main(int argc, char **argv) {
     for (int i = 0; i < runs; ++i) {
         gotF = false;
         clock.start();
-        link.SendCommand(QStringLiteral("G"));
+        link.sendCommand(QStringLiteral("G"));
         QTimer guard;
         guard.setSingleShot(true);
         QObject::connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);

@@ -26,13 +26,13 @@ InstallerLayout linuxLayout(const QString &installerFolder) {
     // in the user's folder, as on Windows, would leave a stray file behind for nothing:
     // the folder test answers the same question and writes nothing.
     layout.probeSource = layout.systemFolder;
-    layout.componentName = kRuleFileName;
+    layout.componentName = RuleFileName;
     // The rule lies beside the installer. Taking it from the installer's own folder
     // when the current folder lacks it lets `sudo /path/to/install` work from anywhere.
     QString folder = installerFolder;
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
-    layout.componentSources = {kRuleFileName, folder + kRuleFileName};
+    layout.componentSources = {RuleFileName, folder + RuleFileName};
     // Found through PATH: udevadm lives in /bin, /sbin or /usr/bin depending on the
     // distribution.
     layout.tool = QStringLiteral("udevadm");
@@ -72,7 +72,7 @@ InstallOutcome runInstaller(const InstallerLayout &layout, InstallerFiles &files
             QStringLiteral("Run-time error '53':\n\nFile not found: %1").arg(outcome.program);
         if (!reason.isEmpty())
             text += QStringLiteral("\n(%1)").arg(reason);
-        host.showError(kErrorTitle, text);
+        host.showError(ErrorTitle, text);
     }
     return outcome;
 }

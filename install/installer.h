@@ -7,7 +7,7 @@
 // seams: InstallerFiles (copy, folder test) and InstallerHost (start a program, show
 // an error, end). Tests drive the algorithm with a fake Windows file system and a
 // recording host, and the Linux layout against a temporary root folder.
-// Uses Qt Core only; Form1 (form1.h) and main.cpp add the widgets.
+// Uses Qt Core only; InstallerWindow (installerwindow.h) and main.cpp add the widgets.
 #pragma once
 
 #include <QString>
@@ -48,7 +48,7 @@ InstallerLayout windowsLayout();
 // devices already present when asked to replay their "add" events.
 InstallerLayout linuxLayout(const QString &installerFolder);
 
-inline const QString kRuleFileName = QStringLiteral("60-kvt-serial.rules");
+inline const QString RuleFileName = QStringLiteral("60-kvt-serial.rules");
 
 class InstallerFiles {
 public:
@@ -82,7 +82,7 @@ struct InstallOutcome {
 };
 
 // Title of the error message box: the run time names it after the program.
-inline const QString kErrorTitle = QStringLiteral("install");
+inline const QString ErrorTitle = QStringLiteral("install");
 
 // Probe, place the component, start the registration tool. Copy failures are ignored;
 // a registration tool that cannot start is reported through host.showError.

@@ -1,6 +1,6 @@
 // The installer: places the serial-port component and starts its registration, then
 // ends without showing its window.
-#include "install/form1.h"
+#include "install/installerwindow.h"
 #include "install/localsystem.h"
 
 #include <QApplication>
@@ -17,6 +17,6 @@ int main(int argc, char *argv[]) {
     Installer::LocalFiles files(QStringLiteral("/"), QDir::currentPath());
 #endif
     Installer::DesktopHost host;
-    Installer::Form1 form(layout, files, host);
+    Installer::InstallerWindow form(layout, files, host);
     return form.load();
 }

@@ -2,50 +2,50 @@
 //
 // link/ holds the one DeviceState record, the number rules, the reply parser and
 // frame assembler, the serial-port seam and its Qt implementation, the Link
-// (SendCommand and the waits), start-up with port discovery and polling, the
+// (sendCommand and the waits), start-up with port discovery and polling, the
 // settings file and the connection-failure window. The pure parts (this header,
 // numbers, parser, settings file) use Qt Core only; panel/, presets/ and setup/
-// build on them, and Form1 owns the one DeviceState.
+// build on them, and MainWindow owns the one DeviceState.
 #pragma once
 
 #include <QString>
 #include <cstdint>
 
 // Every value the generator last reported, the program's local state and counters,
-// and the settings kept in KVT.INI. There is exactly one, owned by Form1, read and
+// and the settings kept in KVT.INI. There is exactly one, owned by MainWindow, read and
 // written directly by every window. Flags are 16-bit integers: 0 is false, and
 // "true" is written as -1 where the generator protocol's conventions say so.
 struct DeviceState {
     // Values reported by the generator and local state of the main window.
-    double CarrierFreq = 0;      // Hz, as reported by the F reply or computed by Up/Down
-    int16_t ModMode = 0;         // 0 none, 1 still, 2 beep, 3 trill
-    uint16_t ModFreq = 0;        // Hz, 0..65535
-    int16_t OutputOn = 0;        // 0 off, nonzero on (2: on after STOP ended a sweep)
-    int16_t ActivePreset = 0;    // last saved/recalled preset, 0 = manual tuning
-    int16_t Connected = 0;       // 1 once the identity line arrived
-    int32_t TuneStep = 0;        // Hz, step of Up/Down
-    int16_t Sweeping = 0;        // 1 while the generator sweeps
-    int32_t SweepFreq = 0;       // Hz, position reported by W replies
-    int16_t PortScanTicks = 0;   // Timer3 counter used by port discovery
-    int16_t PollTicks = 0;       // Timer1 counter, poll on every 4th tick
-    int32_t HighestDeviceId = 0; // largest identity number ever seen
-    int16_t TelegraphSpeed = 0;  // radiotelegraph speed slider value
-    int16_t TelegraphBusy = 0;   // -1 from a Q line until the generator's Q reply
+    double carrierFreq = 0;      // Hz, as reported by the F reply or computed by Up/Down
+    int16_t modMode = 0;         // 0 none, 1 still, 2 beep, 3 trill
+    uint16_t modFreq = 0;        // Hz, 0..65535
+    int16_t outputOn = 0;        // 0 off, nonzero on (2: on after STOP ended a sweep)
+    int16_t activePreset = 0;    // last saved/recalled preset, 0 = manual tuning
+    int16_t connected = 0;       // 1 once the identity line arrived
+    int32_t tuneStep = 0;        // Hz, step of Up/Down
+    int16_t sweeping = 0;        // 1 while the generator sweeps
+    int32_t sweepFreq = 0;       // Hz, position reported by W replies
+    int16_t portScanTicks = 0;   // counter of the discovery timer
+    int16_t pollTicks = 0;       // counter of the poll timer, poll on every 4th tick
+    int32_t highestDeviceId = 0; // largest identity number ever seen
+    int16_t telegraphSpeed = 0;  // radiotelegraph speed slider value
+    int16_t telegraphBusy = 0;   // -1 from a Q line until the generator's Q reply
 
     // Values of the shared module.
-    int16_t PortNumber = 0;          // COM port in use or being tried
-    int32_t BootloaderBaud = 0;      // bit/s for the firmware uploader
-    int16_t WideRange = 0;           // 0: 0-40 MHz, 1: 0-70 MHz, other: no carrier entry
-    int16_t DisplayOperatorMode = 0; // generator display operator, -1 = nothing to send
-    int32_t DisplayOperator = 0;     // operand of the display operator, -1 = nothing to send
-    int32_t CoarseStep = 0;          // Hz, generator knob step, -1 = nothing to send
-    int16_t RetryChoice = 0;         // connection-failure window: 1 Retry, 0 Exit
-    int32_t DeviceId = 0;            // serial identity number (B reply)
-    QString ModelName;               // "KVT " + two-character model code
-    QString ProductionDate;          // dd.mm.yyyy
-    QString FirmwareVersion;         // text after "v" in the identity line
-    QString PresetRecord;            // text of the last K reply
-    int16_t SelectedPreset = 0;      // preset picked in Form2, 0 = none
-    int16_t PresetReadFailed = 0;    // -1 when GetPresets gave up
-    int16_t ServiceKeyState = 0;     // progress of the service-mode key sequence
+    int16_t portNumber = 0;          // COM port in use or being tried
+    int32_t bootloaderBaud = 0;      // bit/s for the firmware uploader
+    int16_t wideRange = 0;           // 0: 0-40 MHz, 1: 0-70 MHz, other: no carrier entry
+    int16_t displayOperatorMode = 0; // generator display operator, -1 = nothing to send
+    int32_t displayOperator = 0;     // operand of the display operator, -1 = nothing to send
+    int32_t coarseStep = 0;          // Hz, generator knob step, -1 = nothing to send
+    int16_t retryChoice = 0;         // connection-failure window: 1 Retry, 0 Exit
+    int32_t deviceId = 0;            // serial identity number (B reply)
+    QString modelName;               // "KVT " + two-character model code
+    QString productionDate;          // dd.mm.yyyy
+    QString firmwareVersion;         // text after "v" in the identity line
+    QString presetRecord;            // text of the last K reply
+    int16_t selectedPreset = 0;      // preset picked in PresetsWindow, 0 = none
+    int16_t presetReadFailed = 0;    // -1 when readPresets gave up
+    int16_t serviceKeyState = 0;     // progress of the service-mode key sequence
 };

@@ -23,14 +23,14 @@ Link::~Link() {
     m_waits.cancelAll();
 }
 
-int Link::OpenPort() {
+int Link::openPort() {
     if (m_port.isOpen())
         return 0;
     m_parser.reset();
-    return m_port.open(m_state.PortNumber);
+    return m_port.open(m_state.portNumber);
 }
 
-void Link::ClosePort() {
+void Link::closePort() {
     if (m_readTimer != 0) {
         m_time.cancel(m_readTimer);
         m_readTimer = 0;
@@ -43,7 +43,7 @@ bool Link::isOpen() const {
     return m_port.isOpen();
 }
 
-void Link::SendCommand(const QString &text) {
+void Link::sendCommand(const QString &text) {
     if (!m_port.isOpen())
         return;
     QByteArray line = toLineBytes(text);

@@ -9,29 +9,29 @@ struct DeviceState;
 class SerialPort;
 class TimeSource;
 
-// The line to the generator: opens the port (OpenPort), frames every command
-// (SendCommand), reads and parses every reply, and provides the main window's waits
-// (Delay), which end early as soon as a reply has been handled.
+// The line to the generator: opens the port (openPort), frames every command
+// (sendCommand), reads and parses every reply, and provides the main window's waits
+// (delay), which end early as soon as a reply has been handled.
 class Link final : public QObject {
     Q_OBJECT
 public:
     Link(DeviceState &state, SerialPort &port, TimeSource &time, QObject *parent = nullptr);
     ~Link() override;
 
-    // Opens DeviceState::PortNumber with the fixed line settings. Returns 0 or the
+    // Opens DeviceState::portNumber with the fixed line settings. Returns 0 or the
     // port's error number (8002 no such port, 8015 cannot configure, others).
-    int OpenPort();
-    void ClosePort();
+    int openPort();
+    void closePort();
     bool isOpen() const;
 
     // Sends the text followed by CR LF, one byte per character of the system code
     // page. Dropped silently while the port is closed.
-    void SendCommand(const QString &text);
+    void sendCommand(const QString &text);
 
     // A wait of `ms`; ends early when a reply is handled. Write it as a statement of
-    // its own, `co_await m_link->Delay(100);`, never inside an if or while condition
+    // its own, `co_await m_link->delay(100);`, never inside an if or while condition
     // (see link/waits.h); it throws WaitCancelled when the window is going away.
-    [[nodiscard]] WaitSet::WaitOp Delay(int ms) { return m_waits.wait(ms); }
+    [[nodiscard]] WaitSet::WaitOp delay(int ms) { return m_waits.wait(ms); }
     WaitSet &waits() { return m_waits; }
 
     SerialPort &port() { return m_port; }

@@ -34,7 +34,7 @@
 //   stands where the CR would be). So a kept frame never exceeds 127 characters.
 // - A value that does not fit its field (an S of 70000, an A of -1, a V beyond 32
 //   bits, or an F that is not finite) leaves the field as it was; the other effects
-//   of the frame (Sweeping, the Sweep caption) still apply.
+//   of the frame (sweeping, the Sweep caption) still apply.
 
 namespace {
 
@@ -129,20 +129,20 @@ ReplyEffects ReplyParser::applyIdentity(const QString &line) {
     e.kind = ReplyEffects::Kind::Identity;
 
     // Characters 4 and 5 are the model code; a short line gives what is there.
-    m_state.ModelName = QStringLiteral("KVT ") + line.mid(3, 2);
+    m_state.modelName = QStringLiteral("KVT ") + line.mid(3, 2);
 
     const qsizetype v = line.indexOf(QLatin1Char('v'));
-    m_state.FirmwareVersion = (v >= 0 ? line.mid(v + 1) : line).left(MaxKept);
+    m_state.firmwareVersion = (v >= 0 ? line.mid(v + 1) : line).left(MaxKept);
 
     // Character 5 doubles as the range flag. Anything but a digit leaves the range
     // as it was rather than guessing.
     if (line.size() >= 5 && line[4].isDigit() && line[4].unicode() < 128)
-        m_state.WideRange = static_cast<int16_t>(line[4].unicode() - u'0');
+        m_state.wideRange = static_cast<int16_t>(line[4].unicode() - u'0');
 
-    m_state.Connected = 1;
+    m_state.connected = 1;
 
-    e.enableKvt20Buttons = m_state.ModelName == QLatin1String("KVT 20");
-    if (m_state.WideRange == 1)
+    e.enableKvt20Buttons = m_state.modelName == QLatin1String("KVT 20");
+    if (m_state.wideRange == 1)
         e.subtitle = QStringLiteral("Service Signal Generator 0-70Mhz");
     return e;
 }
@@ -160,47 +160,47 @@ ReplyEffects ReplyParser::applyFrame(const QString &frame) {
     case u'F': {
         const double f = Numbers::leadingValue(value);
         if (std::isfinite(f))
-            s.CarrierFreq = f;
-        s.Sweeping = 0;
+            s.carrierFreq = f;
+        s.sweeping = 0;
         e.sweepCaption = QStringLiteral("Sweep");
         break;
     }
     case u'A':
-        Numbers::store(s.ModFreq, Numbers::leadingValue(value));
+        Numbers::store(s.modFreq, Numbers::leadingValue(value));
         break;
     case u'V':
-        Numbers::store(s.CoarseStep, Numbers::leadingValue(value));
+        Numbers::store(s.coarseStep, Numbers::leadingValue(value));
         break;
     case u'M':
-        Numbers::store(s.ModMode, Numbers::leadingValue(value));
+        Numbers::store(s.modMode, Numbers::leadingValue(value));
         break;
     case u'S':
-        Numbers::store(s.OutputOn, Numbers::leadingValue(value));
+        Numbers::store(s.outputOn, Numbers::leadingValue(value));
         break;
     case u'K':
-        s.PresetRecord = value.toString();
+        s.presetRecord = value.toString();
         break;
     case u'W':
-        Numbers::store(s.SweepFreq, Numbers::leadingValue(value));
-        s.Sweeping = 1;
+        Numbers::store(s.sweepFreq, Numbers::leadingValue(value));
+        s.sweeping = 1;
         e.sweepCaption = QStringLiteral("Pause");
         break;
     case u'B':
-        if (Numbers::store(s.DeviceId, Numbers::leadingValue(value)) &&
-            (s.HighestDeviceId == 0 || s.HighestDeviceId < s.DeviceId))
-            s.HighestDeviceId = s.DeviceId;
+        if (Numbers::store(s.deviceId, Numbers::leadingValue(value)) &&
+            (s.highestDeviceId == 0 || s.highestDeviceId < s.deviceId))
+            s.highestDeviceId = s.deviceId;
         break;
     case u'Y':
         // The first character alone is the mode (a non-digit reads as 0), the rest
         // is the operand.
-        Numbers::store(s.DisplayOperatorMode, Numbers::leadingValue(value.left(1)));
-        Numbers::store(s.DisplayOperator, Numbers::leadingValue(value.mid(1)));
+        Numbers::store(s.displayOperatorMode, Numbers::leadingValue(value.left(1)));
+        Numbers::store(s.displayOperator, Numbers::leadingValue(value.mid(1)));
         break;
     case u'T':
         applyDate(value);
         break;
     case u'Q':
-        s.TelegraphBusy = 0;
+        s.telegraphBusy = 0;
         break;
     default:
         break;
@@ -222,7 +222,7 @@ void ReplyParser::applyDate(QStringView value) {
     const auto twoDigits = [](QStringView part) {
         return (QLatin1Char('0') + part.toString()).right(2);
     };
-    m_state.ProductionDate = twoDigits(value.left(first)) + QLatin1Char('.') +
+    m_state.productionDate = twoDigits(value.left(first)) + QLatin1Char('.') +
                              twoDigits(value.mid(first + 1, second - first - 1)) +
                              QLatin1Char('.') + Numbers::plain(year);
 }

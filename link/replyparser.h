@@ -9,7 +9,7 @@ struct DeviceState;
 
 // What the window must do after the parser handled one identity line or one frame.
 // The parser has already stored the values in DeviceState; the window applies these
-// effects to its controls and, after a frame, redraws the panel with DisplayAll.
+// effects to its controls and, after a frame, redraws the panel with displayAll.
 struct ReplyEffects {
     enum class Kind { Identity, Frame };
     Kind kind = Kind::Frame;

@@ -59,31 +59,31 @@ bool readValues(const QString &path, DeviceState &state,
         Numbers::leadingValue(QStringView(lines[0]).mid(PortValueStart, PortValueLength)));
     if (!port)
         return false;
-    state.PortNumber = *port;
+    state.portNumber = *port;
 
     if (lines.size() < 2)
         return false;
     const auto highest = Numbers::toInt32(Numbers::leadingValue(lines[1]));
     if (!highest)
         return false;
-    state.HighestDeviceId = *highest;
+    state.highestDeviceId = *highest;
 
     // Line 3 ("SP=TOLK") must be there but is never interpreted.
     if (lines.size() < 4)
         return false;
-    // A speed the slider refuses is not stored, so TelegraphSpeed and the slider
+    // A speed the slider refuses is not stored, so telegraphSpeed and the slider
     // never disagree and the refused value is not written back on exit.
     const auto speed = Numbers::toInt16(Numbers::leadingValue(lines[3]));
     if (!speed || !speedAccepted || !speedAccepted(*speed))
         return false;
-    state.TelegraphSpeed = *speed;
+    state.telegraphSpeed = *speed;
 
     if (lines.size() < LineCount)
         return false;
     const auto baud = Numbers::toInt32(Numbers::leadingValue(lines[4]));
     if (!baud)
         return false;
-    state.BootloaderBaud = *baud;
+    state.bootloaderBaud = *baud;
     return true;
 }
 
@@ -92,17 +92,17 @@ bool readValues(const QString &path, DeviceState &state,
 bool read(const QString &path, DeviceState &state, const std::function<bool(int)> &speedAccepted) {
     if (readValues(path, state, speedAccepted))
         return true;
-    state.PortNumber = DefaultPort;
-    state.BootloaderBaud = DefaultBaud;
+    state.portNumber = DefaultPort;
+    state.bootloaderBaud = DefaultBaud;
     return false;
 }
 
 QByteArray format(const DeviceState &state) {
     const QString crlf = QStringLiteral("\r\n");
-    const QString text = QStringLiteral("COM Port=") + Numbers::plain(qint64{state.PortNumber}) +
-                         crlf + Numbers::printed(state.HighestDeviceId) + crlf +
-                         QStringLiteral("SP=TOLK") + crlf + Numbers::printed(state.TelegraphSpeed) +
-                         crlf + Numbers::printed(state.BootloaderBaud) + crlf;
+    const QString text = QStringLiteral("COM Port=") + Numbers::plain(qint64{state.portNumber}) +
+                         crlf + Numbers::printed(state.highestDeviceId) + crlf +
+                         QStringLiteral("SP=TOLK") + crlf + Numbers::printed(state.telegraphSpeed) +
+                         crlf + Numbers::printed(state.bootloaderBaud) + crlf;
     return text.toLocal8Bit();
 }
 

@@ -16,10 +16,10 @@ namespace SettingsFile {
 
 inline constexpr const char *FileName = "KVT.INI";
 
-// Reads the file into PortNumber, HighestDeviceId, TelegraphSpeed and BootloaderBaud.
+// Reads the file into portNumber, highestDeviceId, telegraphSpeed and bootloaderBaud.
 // On any failure (missing file, fewer than five lines, a value that does not fit its
-// field, a speed the slider refuses) PortNumber becomes 2 and BootloaderBaud 57600;
-// HighestDeviceId and TelegraphSpeed keep whatever was stored before the failure.
+// field, a speed the slider refuses) portNumber becomes 2 and bootloaderBaud 57600;
+// highestDeviceId and telegraphSpeed keep whatever was stored before the failure.
 // Returns true when the whole file was read.
 bool read(const QString &path, DeviceState &state, const std::function<bool(int)> &speedAccepted);
 

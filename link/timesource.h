@@ -66,7 +66,7 @@ private:
     qint64 m_now = 0;
 };
 
-// A repeating timer on a TimeSource, like the panel's Timer1/Timer3/Timer4.
+// A repeating timer on a TimeSource, like the poll, discovery and radiotelegraph-repeat timers.
 class Ticker {
 public:
     Ticker(TimeSource &time, int intervalMs, std::function<void()> onTick);

@@ -16,7 +16,7 @@ struct WaitCancelled : std::exception {
     const char *what() const noexcept override { return "wait cancelled"; }
 };
 
-// The waits of the program's sequenced procedures (ReadParams, start-up, the preset
+// The waits of the program's sequenced procedures (readParams, start-up, the preset
 // read-out, ...). A procedure is a coroutine (QCoro::Task<>) that writes
 //
 //     co_await waits.wait(100);

@@ -15,18 +15,18 @@ QString stepText(qint32 tuneStep) {
 
 std::optional<PanelView> renderPanel(const DeviceState &state) {
     // While a radiotelegraph text is keyed the panel stays exactly as it is.
-    if (state.TelegraphBusy != 0)
+    if (state.telegraphBusy != 0)
         return std::nullopt;
 
-    const bool sweeping = state.Sweeping == 1;
+    const bool sweeping = state.sweeping == 1;
     PanelView view;
 
-    view.carrier = Numbers::groupedFrequency(sweeping ? static_cast<double>(state.SweepFreq)
-                                                      : state.CarrierFreq);
-    view.modulation = Numbers::plain(qint64{state.ModFreq});
-    view.step = QStringLiteral("Step : ") + stepText(state.TuneStep);
+    view.carrier = Numbers::groupedFrequency(sweeping ? static_cast<double>(state.sweepFreq)
+                                                      : state.carrierFreq);
+    view.modulation = Numbers::plain(qint64{state.modFreq});
+    view.step = QStringLiteral("Step : ") + stepText(state.tuneStep);
 
-    switch (state.ModMode) {
+    switch (state.modMode) {
     case 0:
         view.modKind = QStringLiteral("Mod. : None");
         break;
@@ -42,10 +42,10 @@ std::optional<PanelView> renderPanel(const DeviceState &state) {
     default:
         break; // an unknown mode leaves the line as it was
     }
-    if (state.ModMode == 0)
+    if (state.modMode == 0)
         view.modulation.clear();
 
-    if (state.OutputOn == 0) {
+    if (state.outputOn == 0) {
         view.carrier = QStringLiteral("0");
         view.modulation = QStringLiteral("OFF");
         view.outputLamp = false;
@@ -53,8 +53,8 @@ std::optional<PanelView> renderPanel(const DeviceState &state) {
         view.outputLamp = true;
     }
 
-    view.mode = state.ActivePreset != 0
-                    ? QStringLiteral("P ") + Numbers::plain(qint64{state.ActivePreset})
+    view.mode = state.activePreset != 0
+                    ? QStringLiteral("P ") + Numbers::plain(qint64{state.activePreset})
                     : QStringLiteral("MAN");
 
     if (sweeping) {

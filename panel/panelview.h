@@ -1,7 +1,7 @@
-// Control panel: what the main window Form1 shows and the handlers of its buttons.
+// Control panel: what the main window MainWindow shows and the handlers of its buttons.
 //
-// panel/ holds the pure renderer behind DisplayAll (this header, Qt Core only), the
-// main window Form1 and the tuning, modulation/output and sweep handlers. It uses
+// panel/ holds the pure renderer behind displayAll (this header, Qt Core only), the
+// main window MainWindow and the tuning, modulation/output and sweep handlers. It uses
 // link/ (DeviceState, Link, number rules) and opens presets/ and setup/ windows.
 #pragma once
 
@@ -10,16 +10,16 @@
 
 struct DeviceState;
 
-// Everything DisplayAll puts on the panel, computed from DeviceState alone.
+// Everything displayAll puts on the panel, computed from DeviceState alone.
 struct PanelView {
-    QString carrier;                // Label1, grouped frequency or "0"
-    QString modulation;             // Label2, plain decimal, "" or "OFF"
-    QString step;                   // Label11, "Step : 10kHz"
-    std::optional<QString> modKind; // Label12; nullopt leaves the line as it was
-    QString mode;                   // Label6, "MAN", "P 3" or "SWEEP"
-    bool outputLamp = false;        // Shape10 lit
-    bool sweepLamp = false;         // Shape11 lit
-    bool upDownEnabled = true;      // Command7 and Command8
+    QString carrier;                // carrierReadout, grouped frequency or "0"
+    QString modulation;             // modulationReadout, plain decimal, "" or "OFF"
+    QString step;                   // stepLine, "Step : 10kHz"
+    std::optional<QString> modKind; // modKindLine; nullopt leaves the line as it was
+    QString mode;                   // modeLine, "MAN", "P 3" or "SWEEP"
+    bool outputLamp = false;        // outputLamp lit
+    bool sweepLamp = false;         // sweepLamp lit
+    bool upDownEnabled = true;      // upButton and downButton
 };
 
 // The step line text without its "Step : " prefix: "1MHz", "10kHz", "100Hz".

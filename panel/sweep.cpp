@@ -1,5 +1,5 @@
 // Sweep: the three dialogs, the sweep command and Pause.
-#include "panel/form1.h"
+#include "panel/mainwindow.h"
 
 #include "link/link.h"
 
@@ -27,22 +27,22 @@ const SweepQuestion SweepQuestions[] = {
 
 } // namespace
 
-void Form1::connectSweep() {
-    connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
+void MainWindow::connectSweep() {
+    connect(sweepButton, &QPushButton::clicked, this, &MainWindow::sweepClicked);
     // Enter on a focused button presses it, as Space does.
-    Command5->setAutoDefault(true);
+    sweepButton->setAutoDefault(true);
 }
 
-void Form1::Command5_Click() {
-    if (m_state.Sweeping != 0) {
+void MainWindow::sweepClicked() {
+    if (m_state.sweeping != 0) {
         // Pause (or resume); the generator's replies tell the panel what happened.
-        m_link->SendCommand(QStringLiteral("P"));
+        m_link->sendCommand(QStringLiteral("P"));
         return;
     }
 
     // The language box is read each time, so unticking it brings English back here.
     const bool czech = czechCaptions();
-    const QPointer<Form1> self(this);
+    const QPointer<MainWindow> self(this);
     QStringList answers;
     for (const SweepQuestion &q : SweepQuestions) {
         const std::optional<QString> answer = m_services.dialogs->getText(
@@ -55,8 +55,8 @@ void Form1::Command5_Click() {
         answers << answer.value_or(QString());
     }
 
-    m_link->SendCommand(QStringLiteral("W") + answers.join(QLatin1Char(' ')));
-    m_state.Sweeping = 1;
-    Command5->setText(QStringLiteral("Pause"));
-    DisplayAll();
+    m_link->sendCommand(QStringLiteral("W") + answers.join(QLatin1Char(' ')));
+    m_state.sweeping = 1;
+    sweepButton->setText(QStringLiteral("Pause"));
+    displayAll();
 }

@@ -1,6 +1,6 @@
 // Frequency tuning: the carrier and modulation dialogs, Up, Down, Step and the
 // direct-entry row.
-#include "panel/form1.h"
+#include "panel/mainwindow.h"
 
 #include "link/link.h"
 #include "link/numbers.h"
@@ -68,32 +68,32 @@ protected:
 
 } // namespace
 
-void Form1::connectTuning() {
-    connect(Label1, &ClickLabel::clicked, this, [this] { Label1_Click(); });
-    connect(Label2, &ClickLabel::clicked, this, [this] { Label2_Click(); });
-    connect(Command7, &QPushButton::clicked, this, &Form1::Command7_Click);
-    connect(Command8, &QPushButton::clicked, this, &Form1::Command8_Click);
-    connect(Command10, &QPushButton::clicked, this, &Form1::Command10_Click);
-    connect(Command12, &QPushButton::clicked, this, &Form1::Command12_Click);
+void MainWindow::connectTuning() {
+    connect(carrierReadout, &ClickLabel::clicked, this, [this] { carrierReadoutClicked(); });
+    connect(modulationReadout, &ClickLabel::clicked, this, [this] { modulationReadoutClicked(); });
+    connect(upButton, &QPushButton::clicked, this, &MainWindow::upClicked);
+    connect(downButton, &QPushButton::clicked, this, &MainWindow::downClicked);
+    connect(stepButton, &QPushButton::clicked, this, &MainWindow::stepClicked);
+    connect(directInButton, &QPushButton::clicked, this, &MainWindow::directInClicked);
     // Enter on a focused button presses it, as Space does.
-    for (QPushButton *b : {Command7, Command8, Command10, Command12})
+    for (QPushButton *b : {upButton, downButton, stepButton, directInButton})
         b->setAutoDefault(true);
 
     // The boxes take digits only, also when text is pasted.
     const QRegularExpression digits(QStringLiteral("[0-9]*"));
-    Text1->setValidator(new QRegularExpressionValidator(digits, Text1));
-    Text2->setValidator(new QRegularExpressionValidator(digits, Text2));
+    carrierEntry->setValidator(new QRegularExpressionValidator(digits, carrierEntry));
+    modulationEntry->setValidator(new QRegularExpressionValidator(digits, modulationEntry));
     auto *clicks = new SelectOnClick(this);
-    Text1->installEventFilter(clicks);
-    Text2->installEventFilter(clicks);
+    carrierEntry->installEventFilter(clicks);
+    modulationEntry->installEventFilter(clicks);
 }
 
-QCoro::Task<> Form1::frequencyDialog(bool carrier) {
+QCoro::Task<> MainWindow::frequencyDialog(bool carrier) {
     bool &busy = carrier ? m_carrierDialogBusy : m_modulationDialogBusy;
     if (busy)
         co_return; // the last answer is still being sent and read back
     busy = true;
-    const QPointer<Form1> self(this);
+    const QPointer<MainWindow> self(this);
     const std::optional<QString> answer =
         carrier ? m_services.dialogs->getText(this, QStringLiteral("Set carrier frequency"),
                                               QStringLiteral("Tune to frequency (Hz) : "))
@@ -102,85 +102,85 @@ QCoro::Task<> Form1::frequencyDialog(bool carrier) {
     if (!self || m_ending)
         co_return; // the window went away while the dialog was open
     const std::optional<double> value = answer ? answerValue(*answer) : std::nullopt;
-    const std::optional<double> limit = carrier ? carrierLimit(m_state.WideRange) : ModulationLimit;
+    const std::optional<double> limit = carrier ? carrierLimit(m_state.wideRange) : ModulationLimit;
     if (!value || !limit || !(*value > 0 && *value < *limit)) {
         busy = false; // ignored without a word
         co_return;
     }
 
-    m_state.ActivePreset = 0;
-    m_link->SendCommand((carrier ? QStringLiteral("F") : QStringLiteral("A")) + *answer);
+    m_state.activePreset = 0;
+    m_link->sendCommand((carrier ? QStringLiteral("F") : QStringLiteral("A")) + *answer);
     // Both waits throw WaitCancelled out of here when the window is going away.
-    co_await m_link->Delay(100);
-    co_await ReadParams();
-    DisplayAll();
+    co_await m_link->delay(100);
+    co_await readParams();
+    displayAll();
     busy = false;
 }
 
-QCoro::Task<> Form1::Label1_Click() {
+QCoro::Task<> MainWindow::carrierReadoutClicked() {
     return frequencyDialog(true);
 }
 
-QCoro::Task<> Form1::Label2_Click() {
+QCoro::Task<> MainWindow::modulationReadoutClicked() {
     return frequencyDialog(false);
 }
 
-void Form1::Command7_Click() {
+void MainWindow::upClicked() {
     // Up and Down are disabled while sweeping; a click that was already on its way
     // must not tune the generator out of its sweep either.
-    if (m_state.Sweeping == 1)
+    if (m_state.sweeping == 1)
         return;
-    const std::optional<double> limit = carrierLimit(m_state.WideRange);
-    const double sum = m_state.CarrierFreq + m_state.TuneStep;
+    const std::optional<double> limit = carrierLimit(m_state.wideRange);
+    const double sum = m_state.carrierFreq + m_state.tuneStep;
     if (!limit || !(sum < *limit))
         return;
-    m_state.CarrierFreq = sum;
-    m_state.ActivePreset = 0;
-    m_link->SendCommand(QStringLiteral("F") + Numbers::plain(m_state.CarrierFreq));
-    DisplayAll();
+    m_state.carrierFreq = sum;
+    m_state.activePreset = 0;
+    m_link->sendCommand(QStringLiteral("F") + Numbers::plain(m_state.carrierFreq));
+    displayAll();
 }
 
-void Form1::Command8_Click() {
-    if (m_state.Sweeping == 1)
+void MainWindow::downClicked() {
+    if (m_state.sweeping == 1)
         return;
-    const double difference = m_state.CarrierFreq - m_state.TuneStep;
+    const double difference = m_state.carrierFreq - m_state.tuneStep;
     if (!(difference > 0))
         return;
-    m_state.CarrierFreq = difference;
-    m_state.ActivePreset = 0;
-    m_link->SendCommand(QStringLiteral("F") + Numbers::plain(m_state.CarrierFreq));
-    DisplayAll();
+    m_state.carrierFreq = difference;
+    m_state.activePreset = 0;
+    m_link->sendCommand(QStringLiteral("F") + Numbers::plain(m_state.carrierFreq));
+    displayAll();
 }
 
-void Form1::Command10_Click() {
+void MainWindow::stepClicked() {
     // 10 kHz, 100 kHz, 1 MHz, then back to 1 Hz. A step that no longer fits (only a
     // corrupted value could get there) starts the cycle again as well.
-    const qint64 product = qint64{m_state.TuneStep} * 10;
+    const qint64 product = qint64{m_state.tuneStep} * 10;
     const bool fits = product >= std::numeric_limits<int32_t>::min() &&
                       product <= std::numeric_limits<int32_t>::max();
-    m_state.TuneStep = (product == 10000000 || !fits) ? 1 : static_cast<int32_t>(product);
-    DisplayAll();
+    m_state.tuneStep = (product == 10000000 || !fits) ? 1 : static_cast<int32_t>(product);
+    displayAll();
 }
 
-void Form1::Command12_Click() {
+void MainWindow::directInClicked() {
     if (height() == collapsedHeight()) {
         setFixedHeight(expandedHeight());
-        Text1->setText(Numbers::plain(m_state.CarrierFreq));
-        Text2->setText(QString::number(m_state.ModFreq));
-        Text1->setSelection(0, std::min<qsizetype>(100, Text1->text().size()));
-        Text1->setFocus();
+        carrierEntry->setText(Numbers::plain(m_state.carrierFreq));
+        modulationEntry->setText(QString::number(m_state.modFreq));
+        carrierEntry->setSelection(0, std::min<qsizetype>(100, carrierEntry->text().size()));
+        carrierEntry->setFocus();
     } else {
         setFixedHeight(collapsedHeight());
     }
 }
 
-bool Form1::directEntryKey(QLineEdit *box, QKeyEvent *event) {
+bool MainWindow::directEntryKey(QLineEdit *box, QKeyEvent *event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         // Sent as it stands, without a range test: the generator's replies to the
         // poll show what it made of it.
-        const QString letter = box == Text1 ? QStringLiteral("F") : QStringLiteral("A");
-        m_link->SendCommand(letter + box->text());
-        ReadParams();
+        const QString letter = box == carrierEntry ? QStringLiteral("F") : QStringLiteral("A");
+        m_link->sendCommand(letter + box->text());
+        readParams();
         box->setSelection(0, std::min<qsizetype>(50, box->text().size()));
         return true;
     }

@@ -122,7 +122,7 @@ PanelRig::PanelRig() {
     services.programFolder = folder.path();
     services.today = [this] { return today; };
     services.quit = [this] { ++quitCount; };
-    form = std::make_unique<Form1>(services);
+    form = std::make_unique<MainWindow>(services);
 }
 
 PanelRig::~PanelRig() {
@@ -150,7 +150,7 @@ bool writeSettingsFile(const QString &folder, int port) {
 
 void PanelRig::connectOn(int portNumber, const QByteArray &identity) {
     port.openResults[portNumber] = 0;
-    form->state().PortNumber = static_cast<int16_t>(portNumber);
+    form->state().portNumber = static_cast<int16_t>(portNumber);
     writeSettingsFile(folder.path(), portNumber);
     form->start();
     clock.advance(0);

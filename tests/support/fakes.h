@@ -6,7 +6,7 @@
 #include "link/serialport.h"
 #include "link/timesource.h"
 #include "panel/dialogs.h"
-#include "panel/form1.h"
+#include "panel/mainwindow.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -108,5 +108,5 @@ struct PanelRig {
     RecordingProcessStarter processes;
     int quitCount = 0;
     QDate today{2026, 12, 7};
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MainWindow> form;
 };

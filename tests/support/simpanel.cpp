@@ -39,9 +39,9 @@ bool SimulatedPanelRig::startPanel(sim::SimConfig config, int portNumber, QStrin
     services.programFolder = dir.path();
     services.today = [] { return QDate(2026, 12, 7); };
     services.quit = [] {};
-    form = std::make_unique<Form1>(services);
+    form = std::make_unique<MainWindow>(services);
 
-    QSignalSpy loaded(form.get(), &Form1::loaded);
+    QSignalSpy loaded(form.get(), &MainWindow::loaded);
     form->start();
     if (!loaded.wait(20000)) {
         *error = QStringLiteral("the panel did not connect to the simulator");

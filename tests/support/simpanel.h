@@ -6,7 +6,7 @@
 
 #include "link/serialport.h"
 #include "link/timesource.h"
-#include "panel/form1.h"
+#include "panel/mainwindow.h"
 #include "sim/simulator.h"
 #include "tests/support/fakes.h"
 
@@ -34,7 +34,7 @@ struct SimulatedPanelRig {
     RecordingProcessStarter processes;
     std::unique_ptr<sim::Simulator> simulator;
     std::unique_ptr<QtSerialPort> port;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MainWindow> form;
 };
 
 class SimulatedPanel : public testing::Test, protected SimulatedPanelRig {

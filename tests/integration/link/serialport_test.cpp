@@ -55,24 +55,24 @@ protected:
 
 TEST_F(PortOnSimulator, CommandsGoOutAsTheirTextAndCrLfAndAnOpenPortStaysAsItIs) {
     DeviceState state;
-    state.PortNumber = 3;
+    state.portNumber = 3;
     QtTimeSource time;
     QtSerialPort port(std::make_shared<PortNames>(dir.path()));
     Link link(state, port, time);
-    ASSERT_EQ(link.OpenPort(), 0);
-    ASSERT_TRUE(runUntil([&] { return state.Connected == 1; }, 5000));
-    EXPECT_EQ(state.ModelName, QStringLiteral("KVT 20"));
+    ASSERT_EQ(link.openPort(), 0);
+    ASSERT_TRUE(runUntil([&] { return state.connected == 1; }, 5000));
+    EXPECT_EQ(state.modelName, QStringLiteral("KVT 20"));
 
-    state.PortNumber = 9; // OpenPort on an open port changes nothing
-    EXPECT_EQ(link.OpenPort(), 0);
+    state.portNumber = 9; // openPort on an open port changes nothing
+    EXPECT_EQ(link.openPort(), 0);
     EXPECT_EQ(port.systemName(), dir.filePath(QStringLiteral("COM3")));
 
     QStringList raw;
     QObject::connect(simulator.get(), &sim::Simulator::lineReceived, simulator.get(),
                      [&](const QString &line) { raw << line; });
-    link.SendCommand(QStringLiteral("F7050000"));
-    link.SendCommand(QStringLiteral("W7200000 1000 10"));
-    link.SendCommand(QStringLiteral("U132 7 3 15"));
+    link.sendCommand(QStringLiteral("F7050000"));
+    link.sendCommand(QStringLiteral("W7200000 1000 10"));
+    link.sendCommand(QStringLiteral("U132 7 3 15"));
     ASSERT_TRUE(runUntil([&] { return raw.size() == 3; }, 5000));
     EXPECT_EQ(raw, (QStringList{"F7050000", "W7200000 1000 10", "U132 7 3 15"}));
 
@@ -80,9 +80,9 @@ TEST_F(PortOnSimulator, CommandsGoOutAsTheirTextAndCrLfAndAnOpenPortStaysAsItIs)
     QtSerialPort other(std::make_shared<PortNames>(dir.path()));
     EXPECT_NE(other.open(3), 0);
 
-    link.ClosePort();
+    link.closePort();
     EXPECT_FALSE(link.isOpen());
-    link.SendCommand(QStringLiteral("G")); // dropped while closed, without error
+    link.sendCommand(QStringLiteral("G")); // dropped while closed, without error
 }
 
 } // namespace

@@ -26,14 +26,14 @@ TEST_F(LineOnSimulator, DiscoveryFindsTheGeneratorAndThePanelShowsItsValues) {
     config.modFreq = 800;
     config.modMode = 1;
     ASSERT_NO_FATAL_FAILURE(startPanel(config, 4));
-    EXPECT_EQ(form->state().Connected, 1);
-    EXPECT_EQ(form->Label7->text(), QStringLiteral("KVT 20"));
-    EXPECT_TRUE(
-        runUntil([this] { return form->Label1->text() == QStringLiteral("14.070.000"); }, 5000));
-    EXPECT_EQ(form->Label2->text(), QStringLiteral("800"));
-    EXPECT_EQ(form->Label12->text(), QStringLiteral("Mod. : Still"));
-    EXPECT_EQ(form->state().DeviceId, 1234);
-    EXPECT_EQ(form->state().ProductionDate, QStringLiteral("07.03.2015"));
+    EXPECT_EQ(form->state().connected, 1);
+    EXPECT_EQ(form->modelLabel->text(), QStringLiteral("KVT 20"));
+    EXPECT_TRUE(runUntil(
+        [this] { return form->carrierReadout->text() == QStringLiteral("14.070.000"); }, 5000));
+    EXPECT_EQ(form->modulationReadout->text(), QStringLiteral("800"));
+    EXPECT_EQ(form->modKindLine->text(), QStringLiteral("Mod. : Still"));
+    EXPECT_EQ(form->state().deviceId, 1234);
+    EXPECT_EQ(form->state().productionDate, QStringLiteral("07.03.2015"));
 }
 
 TEST_F(LineOnSimulator, LineThatGoesAwayClosesThePortWithoutSpinning) {
@@ -41,7 +41,7 @@ TEST_F(LineOnSimulator, LineThatGoesAwayClosesThePortWithoutSpinning) {
     simulator.reset(); // the other end of the line is gone
     ASSERT_TRUE(runUntil([this] { return !form->link().isOpen(); }, 5000))
         << "the port reports the lost device and is closed";
-    EXPECT_FALSE(form->Shape7->isLit());
+    EXPECT_FALSE(form->readyLamp->isLit());
 
     // Polls go on, sending nothing, and the program stays idle.
     const double before = processCpuSeconds();

@@ -3,8 +3,8 @@
 #include "link/link.h"
 #include "link/serialport.h"
 #include "link/timesource.h"
-#include "panel/form1.h"
 #include "panel/lamp.h"
+#include "panel/mainwindow.h"
 #include "sim/simulator.h"
 #include "tests/support/simpanel.h"
 
@@ -30,7 +30,7 @@ protected:
         config.carrier = 7050000;
         ASSERT_NO_FATAL_FAILURE(startPanel(config, 2));
         ASSERT_TRUE(QTest::qWaitFor(
-            [this] { return form->Label1->text() == QStringLiteral("7.050.000"); }, 5000));
+            [this] { return form->carrierReadout->text() == QStringLiteral("7.050.000"); }, 5000));
     }
 };
 
@@ -38,30 +38,30 @@ TEST_F(PanelOnSimulator, ASweepIsFollowedOnThePanelUntilItsEnd) {
     // What the carrier readout shows after each reply the panel handled while sweeping.
     QStringList shownWhileSweeping;
     QObject::connect(&form->link(), &Link::replyHandled, form.get(), [&] {
-        if (form->state().Sweeping == 1)
-            shownWhileSweeping << form->Label1->text();
+        if (form->state().sweeping == 1)
+            shownWhileSweeping << form->carrierReadout->text();
     });
 
     // 7.05 MHz up to 7.55 MHz in 10 steps of 50 kHz, 2 s for the span.
     dialogs.textAnswers = {QStringLiteral("7550000"), QStringLiteral("50000"), QStringLiteral("2")};
-    form->Command5->click();
-    EXPECT_EQ(form->Command5->text(), QStringLiteral("Pause"));
-    EXPECT_EQ(form->Label6->text(), QStringLiteral("SWEEP"));
+    form->sweepButton->click();
+    EXPECT_EQ(form->sweepButton->text(), QStringLiteral("Pause"));
+    EXPECT_EQ(form->modeLine->text(), QStringLiteral("SWEEP"));
     ASSERT_TRUE(QTest::qWaitFor([this] { return simulator->sweeping(); }, 2000));
 
     // The generator's reports move the readout through the span, grouped.
     ASSERT_TRUE(QTest::qWaitFor([&] { return shownWhileSweeping.size() >= 3; }, 3000));
-    EXPECT_TRUE(form->Shape11->isLit());
-    EXPECT_FALSE(form->Command7->isEnabled());
+    EXPECT_TRUE(form->sweepLamp->isLit());
+    EXPECT_FALSE(form->upButton->isEnabled());
 
     // Its final F report ends the sweep state.
-    ASSERT_TRUE(QTest::qWaitFor([this] { return form->state().Sweeping == 0; }, 6000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->state().sweeping == 0; }, 6000));
     EXPECT_FALSE(simulator->sweeping());
-    EXPECT_EQ(form->Command5->text(), QStringLiteral("Sweep"));
-    EXPECT_FALSE(form->Shape11->isLit());
-    EXPECT_TRUE(form->Command7->isEnabled());
-    EXPECT_EQ(form->Label1->text(), QStringLiteral("7.050.000"));
-    EXPECT_EQ(form->Label6->text(), QStringLiteral("MAN"));
+    EXPECT_EQ(form->sweepButton->text(), QStringLiteral("Sweep"));
+    EXPECT_FALSE(form->sweepLamp->isLit());
+    EXPECT_TRUE(form->upButton->isEnabled());
+    EXPECT_EQ(form->carrierReadout->text(), QStringLiteral("7.050.000"));
+    EXPECT_EQ(form->modeLine->text(), QStringLiteral("MAN"));
 
     const QRegularExpression grouped(QStringLiteral("^(\\d{1,3})\\.(\\d{3})\\.(\\d{3})$"));
     qint64 last = 0;
@@ -86,18 +86,18 @@ TEST_F(PanelOnSimulator, ASweepIsFollowedOnThePanelUntilItsEnd) {
 
 TEST_F(PanelOnSimulator, PauseWhileSweepingHoldsTheGenerator) {
     dialogs.textAnswers = {QStringLiteral("8050000"), QStringLiteral("1000"), QStringLiteral("60")};
-    form->Command5->click();
+    form->sweepButton->click();
     ASSERT_TRUE(QTest::qWaitFor([this] { return simulator->sweeping(); }, 2000));
-    form->Command5->click();
+    form->sweepButton->click();
     ASSERT_TRUE(QTest::qWaitFor([this] { return simulator->sweepPaused(); }, 2000));
-    EXPECT_EQ(form->Command5->text(), QStringLiteral("Pause")); // still in the sweep state
-    EXPECT_EQ(form->state().Sweeping, 1);
+    EXPECT_EQ(form->sweepButton->text(), QStringLiteral("Pause")); // still in the sweep state
+    EXPECT_EQ(form->state().sweeping, 1);
 
     // STOP ends it: the generator reports its carrier, the panel is idle again. (A W
     // report of a poll may still be on its way and put the panel back into the sweep
     // state until that F report arrives.)
     QSignalSpy frames(simulator.get(), &sim::Simulator::frameSent);
-    form->Command6->click();
+    form->stopButton->click();
     ASSERT_TRUE(QTest::qWaitFor([this] { return !simulator->sweeping(); }, 2000));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
@@ -106,9 +106,9 @@ TEST_F(PanelOnSimulator, PauseWhileSweepingHoldsTheGenerator) {
             });
         },
         2000));
-    ASSERT_TRUE(QTest::qWaitFor([this] { return form->state().Sweeping == 0; }, 2000));
-    EXPECT_EQ(form->Command5->text(), QStringLiteral("Sweep"));
-    EXPECT_FALSE(form->Shape11->isLit());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->state().sweeping == 0; }, 2000));
+    EXPECT_EQ(form->sweepButton->text(), QStringLiteral("Sweep"));
+    EXPECT_FALSE(form->sweepLamp->isLit());
     EXPECT_TRUE(simulator->outputOn());
 }
 

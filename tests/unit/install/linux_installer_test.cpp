@@ -199,7 +199,7 @@ TEST(ShippedRule, GrantsSeatAccessToUsbSerialAndNothingWorldWritable) {
             << "access comes from the seat, not from a group everyone might be in";
     }
     // udev applies "uaccess" in 73-seat-late.rules: the tag must be set before that.
-    EXPECT_LT(Installer::kRuleFileName.left(2).toInt(), 73);
+    EXPECT_LT(Installer::RuleFileName.left(2).toInt(), 73);
 }
 
 } // namespace

@@ -61,20 +61,20 @@ Outcome feedInPieces(const QByteArray &stream, std::mt19937 *rng) {
 }
 
 void expectSameState(const DeviceState &a, const DeviceState &b) {
-    EXPECT_EQ(a.CarrierFreq, b.CarrierFreq);
-    EXPECT_EQ(a.ModFreq, b.ModFreq);
-    EXPECT_EQ(a.ModMode, b.ModMode);
-    EXPECT_EQ(a.OutputOn, b.OutputOn);
-    EXPECT_EQ(a.Sweeping, b.Sweeping);
-    EXPECT_EQ(a.SweepFreq, b.SweepFreq);
-    EXPECT_EQ(a.CoarseStep, b.CoarseStep);
-    EXPECT_EQ(a.DeviceId, b.DeviceId);
-    EXPECT_EQ(a.HighestDeviceId, b.HighestDeviceId);
-    EXPECT_EQ(a.DisplayOperatorMode, b.DisplayOperatorMode);
-    EXPECT_EQ(a.DisplayOperator, b.DisplayOperator);
-    EXPECT_EQ(a.ProductionDate, b.ProductionDate);
-    EXPECT_EQ(a.PresetRecord, b.PresetRecord);
-    EXPECT_EQ(a.Connected, b.Connected);
+    EXPECT_EQ(a.carrierFreq, b.carrierFreq);
+    EXPECT_EQ(a.modFreq, b.modFreq);
+    EXPECT_EQ(a.modMode, b.modMode);
+    EXPECT_EQ(a.outputOn, b.outputOn);
+    EXPECT_EQ(a.sweeping, b.sweeping);
+    EXPECT_EQ(a.sweepFreq, b.sweepFreq);
+    EXPECT_EQ(a.coarseStep, b.coarseStep);
+    EXPECT_EQ(a.deviceId, b.deviceId);
+    EXPECT_EQ(a.highestDeviceId, b.highestDeviceId);
+    EXPECT_EQ(a.displayOperatorMode, b.displayOperatorMode);
+    EXPECT_EQ(a.displayOperator, b.displayOperator);
+    EXPECT_EQ(a.productionDate, b.productionDate);
+    EXPECT_EQ(a.presetRecord, b.presetRecord);
+    EXPECT_EQ(a.connected, b.connected);
 }
 
 TEST(ReplyParserFuzz, ChunkingDoesNotChangeTheResult) {
@@ -113,8 +113,8 @@ TEST(ReplyParserFuzz, AnyBytesIncludingIdentityLinesStayBounded) {
         }
         parser.feed(read);
         ASSERT_LE(parser.keptCharacters(), ReplyParser::MaxKept);
-        ASSERT_LE(state.FirmwareVersion.size(), ReplyParser::MaxKept);
-        ASSERT_LE(state.PresetRecord.size(), 125);
+        ASSERT_LE(state.firmwareVersion.size(), ReplyParser::MaxKept);
+        ASSERT_LE(state.presetRecord.size(), 125);
     }
 }
 

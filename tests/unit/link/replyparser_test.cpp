@@ -46,48 +46,48 @@ TEST(ReplyParserTest, FramesUpdateTheRecord) {
     const FrameCase cases[] = {
         {"two frames in one read",
          {"#F7050000\r\n#A1000\r\n"},
-         [](DeviceState &s) { s.Sweeping = 1; },
+         [](DeviceState &s) { s.sweeping = 1; },
          [](const DeviceState &s) {
-             EXPECT_EQ(s.CarrierFreq, 7050000);
-             EXPECT_EQ(s.Sweeping, 0);
-             EXPECT_EQ(s.ModFreq, 1000);
+             EXPECT_EQ(s.carrierFreq, 7050000);
+             EXPECT_EQ(s.sweeping, 0);
+             EXPECT_EQ(s.modFreq, 1000);
          },
          2},
         {"carrier keeps its fraction",
          {"#F7050000.5\r"},
          nothing,
-         [](const DeviceState &s) { EXPECT_EQ(s.CarrierFreq, 7050000.5); },
+         [](const DeviceState &s) { EXPECT_EQ(s.carrierFreq, 7050000.5); },
          1},
         {"garbage before the first frame and after the last CR",
          {"xx\x01\xff#M2\r\nnoise"},
          nothing,
-         [](const DeviceState &s) { EXPECT_EQ(s.ModMode, 2); },
+         [](const DeviceState &s) { EXPECT_EQ(s.modMode, 2); },
          1},
         {"cut frame completed by the next read",
          {"#F70", "50000\r\n"},
          nothing,
-         [](const DeviceState &s) { EXPECT_EQ(s.CarrierFreq, 7050000); },
+         [](const DeviceState &s) { EXPECT_EQ(s.carrierFreq, 7050000); },
          1},
         {"cut frame completed by whatever arrives up to CR",
          {"#F70", "zz#A5\r\n"},
          nothing,
          [](const DeviceState &s) {
-             EXPECT_EQ(s.CarrierFreq, 70); // "#F70zz#A5": the number ends at "z"
-             EXPECT_EQ(s.ModFreq, 0);
+             EXPECT_EQ(s.carrierFreq, 70); // "#F70zz#A5": the number ends at "z"
+             EXPECT_EQ(s.modFreq, 0);
          },
          1},
         {"frame split into single bytes",
          {"#", "W", "1", "2", "3", "4", "5", "6", "7", "8", "\r", "\n"},
          nothing,
          [](const DeviceState &s) {
-             EXPECT_EQ(s.SweepFreq, 12345678);
-             EXPECT_EQ(s.Sweeping, 1);
+             EXPECT_EQ(s.sweepFreq, 12345678);
+             EXPECT_EQ(s.sweeping, 1);
          },
          1},
         {"lone LF and CR are noise",
          {"\n", "\r", "\r\n#S0\r\n", "\n"},
-         [](DeviceState &s) { s.OutputOn = 1; },
-         [](const DeviceState &s) { EXPECT_EQ(s.OutputOn, 0); },
+         [](DeviceState &s) { s.outputOn = 1; },
+         [](const DeviceState &s) { EXPECT_EQ(s.outputOn, 0); },
          1},
         {"# CR and one more character: one frame without a letter",
          {"#\rx"},
@@ -98,143 +98,143 @@ TEST(ReplyParserTest, FramesUpdateTheRecord) {
          {"#\r#\r\n#Z99\r#f1\r"},
          nothing,
          [](const DeviceState &s) {
-             EXPECT_EQ(s.CarrierFreq, 0);
-             EXPECT_EQ(s.ModFreq, 0);
+             EXPECT_EQ(s.carrierFreq, 0);
+             EXPECT_EQ(s.modFreq, 0);
          },
          4},
         {"non-numeric value stores 0",
          {"#Aabc\r"},
-         [](DeviceState &s) { s.ModFreq = 400; },
-         [](const DeviceState &s) { EXPECT_EQ(s.ModFreq, 0); },
+         [](DeviceState &s) { s.modFreq = 400; },
+         [](const DeviceState &s) { EXPECT_EQ(s.modFreq, 0); },
          1},
         {"A rounds halves to even",
          {"#A1000.5\r#V2.5\r"},
          nothing,
          [](const DeviceState &s) {
-             EXPECT_EQ(s.ModFreq, 1000);
-             EXPECT_EQ(s.CoarseStep, 2);
+             EXPECT_EQ(s.modFreq, 1000);
+             EXPECT_EQ(s.coarseStep, 2);
          },
          2},
         {"A holds the whole 16-bit unsigned range",
          {"#A65535\r"},
          nothing,
-         [](const DeviceState &s) { EXPECT_EQ(s.ModFreq, 65535); },
+         [](const DeviceState &s) { EXPECT_EQ(s.modFreq, 65535); },
          1},
         {"values that do not fit keep the old ones",
          {"#A65536\r#A-1\r#S40000\r#M-32769\r#V2147483648\r#W1e400\r#F1e400\r#Y9"
           "99999999999\r"},
          [](DeviceState &s) {
-             s.ModFreq = 1000;
-             s.OutputOn = 1;
-             s.ModMode = 3;
-             s.CoarseStep = 100;
-             s.SweepFreq = 555;
-             s.CarrierFreq = 7000000;
-             s.DisplayOperator = 455000;
+             s.modFreq = 1000;
+             s.outputOn = 1;
+             s.modMode = 3;
+             s.coarseStep = 100;
+             s.sweepFreq = 555;
+             s.carrierFreq = 7000000;
+             s.displayOperator = 455000;
          },
          [](const DeviceState &s) {
-             EXPECT_EQ(s.ModFreq, 1000);
-             EXPECT_EQ(s.OutputOn, 1);
-             EXPECT_EQ(s.ModMode, 3);
-             EXPECT_EQ(s.CoarseStep, 100);
-             EXPECT_EQ(s.SweepFreq, 555);
-             EXPECT_EQ(s.CarrierFreq, 7000000);
-             EXPECT_EQ(s.Sweeping, 0); // the F frame still ends the sweep
-             EXPECT_EQ(s.DisplayOperatorMode, 9);
-             EXPECT_EQ(s.DisplayOperator, 455000);
+             EXPECT_EQ(s.modFreq, 1000);
+             EXPECT_EQ(s.outputOn, 1);
+             EXPECT_EQ(s.modMode, 3);
+             EXPECT_EQ(s.coarseStep, 100);
+             EXPECT_EQ(s.sweepFreq, 555);
+             EXPECT_EQ(s.carrierFreq, 7000000);
+             EXPECT_EQ(s.sweeping, 0); // the F frame still ends the sweep
+             EXPECT_EQ(s.displayOperatorMode, 9);
+             EXPECT_EQ(s.displayOperator, 455000);
          },
          8},
         {"K keeps the value text exactly",
          {"#K 1 7050000 1000 2 1  tail\r\n"},
          nothing,
          [](const DeviceState &s) {
-             EXPECT_EQ(s.PresetRecord, QStringLiteral(" 1 7050000 1000 2 1  tail"));
+             EXPECT_EQ(s.presetRecord, QStringLiteral(" 1 7050000 1000 2 1  tail"));
          },
          1},
         {"Y: first digit is the mode, the rest the operand",
          {"#Y1455000\r"},
          nothing,
          [](const DeviceState &s) {
-             EXPECT_EQ(s.DisplayOperatorMode, 1);
-             EXPECT_EQ(s.DisplayOperator, 455000);
+             EXPECT_EQ(s.displayOperatorMode, 1);
+             EXPECT_EQ(s.displayOperator, 455000);
          },
          1},
         {"Y with a non-digit mode reads it as 0",
          {"#Yx12\r"},
-         [](DeviceState &s) { s.DisplayOperatorMode = 3; },
+         [](DeviceState &s) { s.displayOperatorMode = 3; },
          [](const DeviceState &s) {
-             EXPECT_EQ(s.DisplayOperatorMode, 0);
-             EXPECT_EQ(s.DisplayOperator, 12);
+             EXPECT_EQ(s.displayOperatorMode, 0);
+             EXPECT_EQ(s.displayOperator, 12);
          },
          1},
         {"B below the highest keeps the highest",
          {"#B1234\r"},
-         [](DeviceState &s) { s.HighestDeviceId = 2000; },
+         [](DeviceState &s) { s.highestDeviceId = 2000; },
          [](const DeviceState &s) {
-             EXPECT_EQ(s.DeviceId, 1234);
-             EXPECT_EQ(s.HighestDeviceId, 2000);
+             EXPECT_EQ(s.deviceId, 1234);
+             EXPECT_EQ(s.highestDeviceId, 2000);
          },
          1},
         {"B above the highest raises it",
          {"#B3000\r"},
-         [](DeviceState &s) { s.HighestDeviceId = 2000; },
-         [](const DeviceState &s) { EXPECT_EQ(s.HighestDeviceId, 3000); },
+         [](DeviceState &s) { s.highestDeviceId = 2000; },
+         [](const DeviceState &s) { EXPECT_EQ(s.highestDeviceId, 3000); },
          1},
         {"B when the highest is 0 takes even a negative id",
          {"#B-7\r"},
          nothing,
          [](const DeviceState &s) {
-             EXPECT_EQ(s.DeviceId, -7);
-             EXPECT_EQ(s.HighestDeviceId, -7);
+             EXPECT_EQ(s.deviceId, -7);
+             EXPECT_EQ(s.highestDeviceId, -7);
          },
          1},
         {"B that does not fit changes neither",
          {"#B99999999999\r"},
          [](DeviceState &s) {
-             s.DeviceId = 5;
-             s.HighestDeviceId = 0;
+             s.deviceId = 5;
+             s.highestDeviceId = 0;
          },
          [](const DeviceState &s) {
-             EXPECT_EQ(s.DeviceId, 5);
-             EXPECT_EQ(s.HighestDeviceId, 0);
+             EXPECT_EQ(s.deviceId, 5);
+             EXPECT_EQ(s.highestDeviceId, 0);
          },
          1},
         {"T pads day and month and adds 2000 to the year",
          {"#T7 3 15\r"},
          nothing,
-         [](const DeviceState &s) { EXPECT_EQ(s.ProductionDate, QStringLiteral("07.03.2015")); },
+         [](const DeviceState &s) { EXPECT_EQ(s.productionDate, QStringLiteral("07.03.2015")); },
          1},
         {"T keeps the last two characters of day and month",
          {"#T123 12 9\r"},
          nothing,
-         [](const DeviceState &s) { EXPECT_EQ(s.ProductionDate, QStringLiteral("23.12.2009")); },
+         [](const DeviceState &s) { EXPECT_EQ(s.productionDate, QStringLiteral("23.12.2009")); },
          1},
         {"T with empty parts",
          {"#T  \r"},
          nothing,
-         [](const DeviceState &s) { EXPECT_EQ(s.ProductionDate, QStringLiteral("0.0.2000")); },
+         [](const DeviceState &s) { EXPECT_EQ(s.productionDate, QStringLiteral("0.0.2000")); },
          1},
         {"T without two spaces is ignored",
          {"#T7 3\r#T7\r#T\r"},
-         [](DeviceState &s) { s.ProductionDate = QStringLiteral("01.01.2014"); },
-         [](const DeviceState &s) { EXPECT_EQ(s.ProductionDate, QStringLiteral("01.01.2014")); },
+         [](DeviceState &s) { s.productionDate = QStringLiteral("01.01.2014"); },
+         [](const DeviceState &s) { EXPECT_EQ(s.productionDate, QStringLiteral("01.01.2014")); },
          3},
         {"Q ends the telegraph",
          {"#Q\r\n"},
-         [](DeviceState &s) { s.TelegraphBusy = -1; },
-         [](const DeviceState &s) { EXPECT_EQ(s.TelegraphBusy, 0); },
+         [](DeviceState &s) { s.telegraphBusy = -1; },
+         [](const DeviceState &s) { EXPECT_EQ(s.telegraphBusy, 0); },
          1},
         {"frame with no CR within 127 characters: first 127 handled, 128th dropped",
          {"#K" + QByteArray(125, 'a') + "XYZ"},
          nothing,
-         [](const DeviceState &s) { EXPECT_EQ(s.PresetRecord, QString(125, QLatin1Char('a'))); },
+         [](const DeviceState &s) { EXPECT_EQ(s.presetRecord, QString(125, QLatin1Char('a'))); },
          1},
         {"CR exactly at the 128th character ends the frame",
          {"#K" + QByteArray(125, 'b') + "\r#A77\r"},
          nothing,
          [](const DeviceState &s) {
-             EXPECT_EQ(s.PresetRecord, QString(125, QLatin1Char('b')));
-             EXPECT_EQ(s.ModFreq, 77);
+             EXPECT_EQ(s.presetRecord, QString(125, QLatin1Char('b')));
+             EXPECT_EQ(s.modFreq, 77);
          },
          2},
     };
@@ -260,7 +260,7 @@ TEST(ReplyParserTest, FrameAfterTheOverlongOneStillCounts) {
     ReplyParser parser(state);
     const Effects e = parser.feed("#K" + QByteArray(125, 'a') + "X#A77\r");
     EXPECT_EQ(frames(e), 2);
-    EXPECT_EQ(state.ModFreq, 77);
+    EXPECT_EQ(state.modFreq, 77);
 }
 
 TEST(ReplyParserTest, SweepCaptionsAndLetters) {
@@ -275,20 +275,20 @@ TEST(ReplyParserTest, SweepCaptionsAndLetters) {
     EXPECT_EQ(e[2].letter, QLatin1Char('A'));
     EXPECT_TRUE(e[2].sweepCaption.isEmpty());
     EXPECT_TRUE(e[3].letter.isNull());
-    EXPECT_EQ(state.Sweeping, 0);
+    EXPECT_EQ(state.sweeping, 0);
 }
 
 TEST(ReplyParserTest, CutFrameIsKeptUntilItsCr) {
     DeviceState state;
-    state.CarrierFreq = 1;
+    state.carrierFreq = 1;
     ReplyParser parser(state);
     EXPECT_TRUE(parser.feed("#F70").empty());
-    EXPECT_EQ(state.CarrierFreq, 1);
+    EXPECT_EQ(state.carrierFreq, 1);
     EXPECT_EQ(parser.keptCharacters(), 4);
     parser.reset();
     EXPECT_EQ(parser.keptCharacters(), 0);
     EXPECT_TRUE(parser.feed("50000\r\n").empty()); // no "#": the reset dropped the start
-    EXPECT_EQ(state.CarrierFreq, 1);
+    EXPECT_EQ(state.carrierFreq, 1);
 }
 
 struct IdentityCase {
@@ -377,7 +377,7 @@ TEST(ReplyParserTest, IdentityLine) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         DeviceState state;
-        state.WideRange = c.wideRangeBefore;
+        state.wideRange = c.wideRangeBefore;
         ReplyParser parser(state);
         Effects effects;
         for (const QByteArray &read : c.reads) {
@@ -386,11 +386,11 @@ TEST(ReplyParserTest, IdentityLine) {
         }
         ASSERT_EQ(effects.size(), 1u);
         EXPECT_EQ(effects[0].kind, ReplyEffects::Kind::Identity);
-        EXPECT_EQ(state.ModelName, QString::fromLatin1(c.model));
-        EXPECT_EQ(state.FirmwareVersion, c.version);
-        EXPECT_EQ(state.WideRange, c.wideRange);
-        EXPECT_EQ(state.Connected, 1);
-        EXPECT_EQ(state.CarrierFreq, 0);
+        EXPECT_EQ(state.modelName, QString::fromLatin1(c.model));
+        EXPECT_EQ(state.firmwareVersion, c.version);
+        EXPECT_EQ(state.wideRange, c.wideRange);
+        EXPECT_EQ(state.connected, 1);
+        EXPECT_EQ(state.carrierFreq, 0);
         EXPECT_EQ(effects[0].enableKvt20Buttons, c.kvt20);
         EXPECT_EQ(effects[0].subtitle,
                   c.subtitle ? QStringLiteral("Service Signal Generator 0-70Mhz") : QString());
@@ -403,12 +403,12 @@ TEST(ReplyParserTest, IdentityOnlyAtTheStartOfARead) {
     ReplyParser parser(state);
     EXPECT_TRUE(parser.feed("xKVT20v2\r\n").empty());
     EXPECT_TRUE(parser.feed("#A1\r\nKVT20v2\r\n").size() == 1);
-    EXPECT_EQ(state.Connected, 0);
+    EXPECT_EQ(state.connected, 0);
     // "K" that does not become "KVT" is noise before the frames that follow it.
     EXPECT_TRUE(parser.feed("K").empty());
     EXPECT_EQ(frames(parser.feed("#A9\r")), 1);
-    EXPECT_EQ(state.ModFreq, 9);
-    EXPECT_EQ(state.Connected, 0);
+    EXPECT_EQ(state.modFreq, 9);
+    EXPECT_EQ(state.connected, 0);
 }
 
 TEST(ReplyParserTest, FramesAfterAnIdentityLineInTheNextRead) {
@@ -417,7 +417,7 @@ TEST(ReplyParserTest, FramesAfterAnIdentityLineInTheNextRead) {
     const Effects e = feedAll(parser, {"KVT20v2.05", "\r\n#F1\r\n", "#F7050000\r\n"});
     ASSERT_EQ(e.size(), 2u);
     EXPECT_EQ(e[0].kind, ReplyEffects::Kind::Identity);
-    EXPECT_EQ(state.CarrierFreq, 7050000); // "#F1" shared the identity's read: dropped
+    EXPECT_EQ(state.carrierFreq, 7050000); // "#F1" shared the identity's read: dropped
 }
 
 TEST(ReplyParserTest, KeptTextStaysBoundedUnderAFloodWithoutCr) {
@@ -442,7 +442,7 @@ TEST(ReplyParserTest, KeptTextStaysBoundedUnderAFloodWithoutCr) {
 
 TEST(ReplyParserTest, PendingFrameNeverExceeds127Characters) {
     DeviceState state;
-    state.ModFreq = 5;
+    state.modFreq = 5;
     ReplyParser parser(state);
     parser.feed("#A" + QByteArray(100, '1'));
     EXPECT_EQ(parser.keptCharacters(), 102);
@@ -451,7 +451,7 @@ TEST(ReplyParserTest, PendingFrameNeverExceeds127Characters) {
     const Effects e = parser.feed("1");
     EXPECT_EQ(frames(e), 1);
     EXPECT_EQ(parser.keptCharacters(), 0);
-    EXPECT_EQ(state.ModFreq, 5); // 125 ones do not fit: kept as it was
+    EXPECT_EQ(state.modFreq, 5); // 125 ones do not fit: kept as it was
 }
 
 } // namespace

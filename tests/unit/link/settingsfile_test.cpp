@@ -43,7 +43,7 @@ struct ReadCase {
     int32_t baud;
 };
 
-// Before each read: HighestDeviceId 11 and TelegraphSpeed 50, which a failure keeps
+// Before each read: highestDeviceId 11 and telegraphSpeed 50, which a failure keeps
 // unless the file got as far as replacing them.
 TEST(SettingsFileTest, Read) {
     const QByteArray good = "COM Port=4\r\n 1234\r\nSP=TOLK\r\n 100\r\n 57600\r\n";
@@ -96,26 +96,26 @@ TEST(SettingsFileTest, Read) {
             ASSERT_TRUE(putFile(path, *c.content));
         }
         DeviceState state;
-        state.HighestDeviceId = 11;
-        state.TelegraphSpeed = 50;
+        state.highestDeviceId = 11;
+        state.telegraphSpeed = 50;
         EXPECT_EQ(SettingsFile::read(path, state, sliderAccepts), c.ok);
-        EXPECT_EQ(state.PortNumber, c.port);
-        EXPECT_EQ(state.HighestDeviceId, c.highest);
-        EXPECT_EQ(state.TelegraphSpeed, c.speed);
-        EXPECT_EQ(state.BootloaderBaud, c.baud);
+        EXPECT_EQ(state.portNumber, c.port);
+        EXPECT_EQ(state.highestDeviceId, c.highest);
+        EXPECT_EQ(state.telegraphSpeed, c.speed);
+        EXPECT_EQ(state.bootloaderBaud, c.baud);
     }
 }
 
 TEST(SettingsFileTest, FormatAsTheProgramWritesIt) {
     DeviceState state;
-    state.PortNumber = 4;
-    state.HighestDeviceId = 1234;
-    state.TelegraphSpeed = 100;
-    state.BootloaderBaud = 57600;
+    state.portNumber = 4;
+    state.highestDeviceId = 1234;
+    state.telegraphSpeed = 100;
+    state.bootloaderBaud = 57600;
     EXPECT_EQ(SettingsFile::format(state),
               QByteArray("COM Port=4\r\n 1234\r\nSP=TOLK\r\n 100\r\n 57600\r\n"));
-    state.HighestDeviceId = -5;
-    state.PortNumber = 0;
+    state.highestDeviceId = -5;
+    state.portNumber = 0;
     EXPECT_EQ(SettingsFile::format(state),
               QByteArray("COM Port=0\r\n-5\r\nSP=TOLK\r\n 100\r\n 57600\r\n"));
 }
@@ -137,17 +137,17 @@ TEST(SettingsFileTest, WrittenFileReadsBackTheSameValues) {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("KVT.INI"));
         DeviceState written;
-        written.PortNumber = c.port;
-        written.HighestDeviceId = c.highest;
-        written.TelegraphSpeed = c.speed;
-        written.BootloaderBaud = c.baud;
+        written.portNumber = c.port;
+        written.highestDeviceId = c.highest;
+        written.telegraphSpeed = c.speed;
+        written.bootloaderBaud = c.baud;
         ASSERT_TRUE(SettingsFile::write(path, written));
         DeviceState read;
         EXPECT_TRUE(SettingsFile::read(path, read, sliderAccepts));
-        EXPECT_EQ(read.PortNumber, c.port);
-        EXPECT_EQ(read.HighestDeviceId, c.highest);
-        EXPECT_EQ(read.TelegraphSpeed, c.speed);
-        EXPECT_EQ(read.BootloaderBaud, c.baud);
+        EXPECT_EQ(read.portNumber, c.port);
+        EXPECT_EQ(read.highestDeviceId, c.highest);
+        EXPECT_EQ(read.telegraphSpeed, c.speed);
+        EXPECT_EQ(read.bootloaderBaud, c.baud);
     }
 }
 
@@ -156,14 +156,14 @@ TEST(SettingsFileTest, WriteReplacesALongerOldFile) {
     const QString path = dir.filePath(QStringLiteral("KVT.INI"));
     ASSERT_TRUE(putFile(path, QByteArray(500, 'z')));
     DeviceState state;
-    state.PortNumber = 3;
+    state.portNumber = 3;
     ASSERT_TRUE(SettingsFile::write(path, state));
     EXPECT_EQ(fileText(path), SettingsFile::format(state));
 }
 
 TEST(SettingsFileTest, FailedWriteKeepsWhatWasThere) {
     DeviceState state;
-    state.PortNumber = 9;
+    state.portNumber = 9;
 
     { // the target is a folder
         QTemporaryDir dir;
@@ -194,7 +194,7 @@ TEST(SettingsFileTest, FailedWriteInAReadOnlyFolderKeepsTheOldFile) {
         GTEST_SKIP() << "permissions are not enforced for this user (root)";
     }
     DeviceState state;
-    state.PortNumber = 9;
+    state.portNumber = 9;
     EXPECT_FALSE(SettingsFile::write(path, state));
     EXPECT_EQ(fileText(path), old);
     QFile::setPermissions(dir.path(),

@@ -17,11 +17,11 @@ namespace {
 // A connected generator in manual tuning, output on, no modulation.
 DeviceState baseState() {
     DeviceState s;
-    s.CarrierFreq = 7050000;
-    s.ModFreq = 1000;
-    s.ModMode = 1;
-    s.OutputOn = 1;
-    s.TuneStep = 10000;
+    s.carrierFreq = 7050000;
+    s.modFreq = 1000;
+    s.modMode = 1;
+    s.outputOn = 1;
+    s.tuneStep = 10000;
     return s;
 }
 
@@ -42,59 +42,59 @@ TEST(PanelViewTest, Render) {
     const QString still = QStringLiteral("Mod. : Still");
     const RenderCase cases[] = {
         {"manual", [](DeviceState &) {}, "7.050.000", "1000", still, "MAN", true, false, true},
-        {"beep", [](DeviceState &s) { s.ModMode = 2; }, "7.050.000", "1000",
+        {"beep", [](DeviceState &s) { s.modMode = 2; }, "7.050.000", "1000",
          QStringLiteral("Mod. : Beep"), "MAN", true, false, true},
-        {"trill", [](DeviceState &s) { s.ModMode = 3; }, "7.050.000", "1000",
+        {"trill", [](DeviceState &s) { s.modMode = 3; }, "7.050.000", "1000",
          QStringLiteral("Mod. : Trill"), "MAN", true, false, true},
-        {"no modulation empties the readout", [](DeviceState &s) { s.ModMode = 0; }, "7.050.000",
+        {"no modulation empties the readout", [](DeviceState &s) { s.modMode = 0; }, "7.050.000",
          "", none, "MAN", true, false, true},
         {"unknown mode leaves the line and shows the frequency",
-         [](DeviceState &s) { s.ModMode = 5; }, "7.050.000", "1000", std::nullopt, "MAN", true,
+         [](DeviceState &s) { s.modMode = 5; }, "7.050.000", "1000", std::nullopt, "MAN", true,
          false, true},
-        {"negative mode", [](DeviceState &s) { s.ModMode = -1; }, "7.050.000", "1000", std::nullopt,
+        {"negative mode", [](DeviceState &s) { s.modMode = -1; }, "7.050.000", "1000", std::nullopt,
          "MAN", true, false, true},
-        {"output off", [](DeviceState &s) { s.OutputOn = 0; }, "0", "OFF", still, "MAN", false,
+        {"output off", [](DeviceState &s) { s.outputOn = 0; }, "0", "OFF", still, "MAN", false,
          false, true},
-        {"output off without modulation", [](DeviceState &s) { s.OutputOn = 0, s.ModMode = 0; },
+        {"output off without modulation", [](DeviceState &s) { s.outputOn = 0, s.modMode = 0; },
          "0", "OFF", none, "MAN", false, false, true},
-        {"output 2 renders like 1", [](DeviceState &s) { s.OutputOn = 2; }, "7.050.000", "1000",
+        {"output 2 renders like 1", [](DeviceState &s) { s.outputOn = 2; }, "7.050.000", "1000",
          still, "MAN", true, false, true},
-        {"output -1 is on", [](DeviceState &s) { s.OutputOn = -1; }, "7.050.000", "1000", still,
+        {"output -1 is on", [](DeviceState &s) { s.outputOn = -1; }, "7.050.000", "1000", still,
          "MAN", true, false, true},
-        {"preset 3", [](DeviceState &s) { s.ActivePreset = 3; }, "7.050.000", "1000", still, "P 3",
+        {"preset 3", [](DeviceState &s) { s.activePreset = 3; }, "7.050.000", "1000", still, "P 3",
          true, false, true},
-        {"preset 12", [](DeviceState &s) { s.ActivePreset = 12; }, "7.050.000", "1000", still,
+        {"preset 12", [](DeviceState &s) { s.activePreset = 12; }, "7.050.000", "1000", still,
          "P 12", true, false, true},
         {"sweeping shows the sweep frequency",
          [](DeviceState &s) {
-             s.Sweeping = 1;
-             s.SweepFreq = 12345678;
-             s.ModMode = 2;
-             s.ActivePreset = 12;
+             s.sweeping = 1;
+             s.sweepFreq = 12345678;
+             s.modMode = 2;
+             s.activePreset = 12;
          },
          "12.345.678", "1000", still, "SWEEP", true, true, false},
         {"sweeping with output off",
          [](DeviceState &s) {
-             s.Sweeping = 1;
-             s.OutputOn = 0;
-             s.ModMode = 0;
+             s.sweeping = 1;
+             s.outputOn = 0;
+             s.modMode = 0;
          },
          "0", "OFF", still, "SWEEP", false, true, false},
-        {"sweeping with an unknown mode", [](DeviceState &s) { s.Sweeping = 1, s.ModMode = 7; },
+        {"sweeping with an unknown mode", [](DeviceState &s) { s.sweeping = 1, s.modMode = 7; },
          "0", "1000", still, "SWEEP", true, true, false},
-        {"Sweeping other than 1 is not sweeping",
+        {"sweeping other than 1 is not sweeping",
          [](DeviceState &s) {
-             s.Sweeping = -1;
-             s.SweepFreq = 5;
+             s.sweeping = -1;
+             s.sweepFreq = 5;
          },
          "7.050.000", "1000", still, "MAN", true, false, true},
-        {"Sweeping 2", [](DeviceState &s) { s.Sweeping = 2; }, "7.050.000", "1000", still, "MAN",
+        {"sweeping 2", [](DeviceState &s) { s.sweeping = 2; }, "7.050.000", "1000", still, "MAN",
          true, false, true},
-        {"carrier with ten digits", [](DeviceState &s) { s.CarrierFreq = 1234567890; },
+        {"carrier with ten digits", [](DeviceState &s) { s.carrierFreq = 1234567890; },
          "1234.567.890", "1000", still, "MAN", true, false, true},
-        {"carrier 0", [](DeviceState &s) { s.CarrierFreq = 0; }, "0", "1000", still, "MAN", true,
+        {"carrier 0", [](DeviceState &s) { s.carrierFreq = 0; }, "0", "1000", still, "MAN", true,
          false, true},
-        {"modulation at the top of its range", [](DeviceState &s) { s.ModFreq = 65535; },
+        {"modulation at the top of its range", [](DeviceState &s) { s.modFreq = 65535; },
          "7.050.000", "65535", still, "MAN", true, false, true},
     };
     for (const auto &c : cases) {
@@ -117,14 +117,14 @@ TEST(PanelViewTest, Render) {
 TEST(PanelViewTest, SweepFrequencyZeroWhileSweeping) {
     // The sweep readout replaces the carrier even before the first W reply.
     DeviceState state = baseState();
-    state.Sweeping = 1;
+    state.sweeping = 1;
     EXPECT_EQ(renderPanel(state)->carrier, QStringLiteral("0"));
 }
 
 TEST(PanelViewTest, NothingChangesWhileTheTelegraphKeys) {
     for (int16_t busy : {int16_t{-1}, int16_t{1}}) {
         DeviceState state = baseState();
-        state.TelegraphBusy = busy;
+        state.telegraphBusy = busy;
         EXPECT_FALSE(renderPanel(state).has_value());
     }
 }
@@ -153,7 +153,7 @@ TEST(PanelViewTest, StepText) {
         SCOPED_TRACE(step);
         EXPECT_EQ(stepText(step), QString::fromLatin1(text));
         DeviceState state = baseState();
-        state.TuneStep = step;
+        state.tuneStep = step;
         EXPECT_EQ(renderPanel(state)->step, QStringLiteral("Step : ") + QString::fromLatin1(text));
     }
 }

@@ -7,8 +7,8 @@
 
 #include "link/link.h"
 #include "panel/lamp.h"
-#include "presets/form2.h"
-#include "presets/frame2.h"
+#include "presets/presetswindow.h"
+#include "presets/telegraphpanel.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -125,7 +125,7 @@ void monkey(unsigned seed, int actions) {
     PanelRig rig;
     rig.connectOn(2);
     rig.port.takeWritten();
-    Form1 &form = *rig.form;
+    MainWindow &form = *rig.form;
 
     auto refillScripts = [&] {
         while (rig.dialogs.textAnswers.size() < 8) {
@@ -140,33 +140,33 @@ void monkey(unsigned seed, int actions) {
         while (rig.dialogs.modalActions.size() < 4) {
             const unsigned pick = rng() % 14;
             rig.dialogs.modalActions.push_back([pick](QDialog &dialog) {
-                auto *form2 = qobject_cast<Form2 *>(&dialog);
+                auto *form2 = qobject_cast<PresetsWindow *>(&dialog);
                 if (!form2)
                     return;
                 if (pick < 12)
-                    QTest::mouseClick(form2->Label2[pick], Qt::LeftButton);
+                    QTest::mouseClick(form2->numberCells[pick], Qt::LeftButton);
                 else if (pick == 12)
-                    form2->Command1->click();
+                    form2->closeButton->click();
                 else
                     form2->reject();
             });
         }
     };
 
-    const std::vector<QPushButton *> buttons = {form.Command2,
-                                                form.Command3,
-                                                form.Command4,
-                                                form.Command5,
-                                                form.Command6,
-                                                form.Command7,
-                                                form.Command8,
-                                                form.Command9,
-                                                form.Command10,
-                                                form.Command11,
-                                                form.Command12,
-                                                form.Command16,
-                                                form.m_frame2->Command14,
-                                                form.m_frame2->Command15};
+    const std::vector<QPushButton *> buttons = {form.saveButton,
+                                                form.recallButton,
+                                                form.amModeButton,
+                                                form.sweepButton,
+                                                form.stopButton,
+                                                form.upButton,
+                                                form.downButton,
+                                                form.infoButton,
+                                                form.stepButton,
+                                                form.cwButton,
+                                                form.directInButton,
+                                                form.configButton,
+                                                form.m_telegraphPanel->closeButton,
+                                                form.m_telegraphPanel->sendButton};
 
     for (int i = 0; i < actions; ++i) {
         refillScripts();
@@ -179,12 +179,13 @@ void monkey(unsigned seed, int actions) {
             break;
         }
         case 2:
-            QTest::mouseClick(rng() % 2 ? static_cast<QWidget *>(form.Label1)
-                                        : static_cast<QWidget *>(form.Label2),
+            QTest::mouseClick(rng() % 2 ? static_cast<QWidget *>(form.carrierReadout)
+                                        : static_cast<QWidget *>(form.modulationReadout),
                               Qt::LeftButton);
             break;
         case 3: {
-            QLineEdit *boxes[] = {form.Text1, form.Text2, form.m_frame2->Text3};
+            QLineEdit *boxes[] = {form.carrierEntry, form.modulationEntry,
+                                  form.m_telegraphPanel->textEntry};
             typeText(boxes[rng() % 3], randomText(rng));
             if (rng() % 3 == 0)
                 QTest::keyClick(boxes[rng() % 3], Qt::Key_Return);
@@ -198,9 +199,9 @@ void monkey(unsigned seed, int actions) {
             break;
         case 6:
             if (rng() % 2)
-                form.m_frame2->HScroll1->setValue(static_cast<int>(rng() % 320));
+                form.m_telegraphPanel->speedSlider->setValue(static_cast<int>(rng() % 320));
             else
-                form.m_frame2->Check1->setChecked(rng() % 2 == 0);
+                form.m_telegraphPanel->repeatBox->setChecked(rng() % 2 == 0);
             break;
         default:
             rig.clock.advance(static_cast<int>(rng() % 1500));
@@ -221,12 +222,12 @@ void monkey(unsigned seed, int actions) {
                 break;
             rig.reply(answers);
         }
-        const int32_t step = form.state().TuneStep;
+        const int32_t step = form.state().tuneStep;
         ASSERT_TRUE(step == 1 || step == 10 || step == 100 || step == 1000 || step == 10000 ||
                     step == 100000 || step == 1000000)
             << step;
-        ASSERT_GE(form.state().TelegraphSpeed, 1);
-        ASSERT_LE(form.state().TelegraphSpeed, 300);
+        ASSERT_GE(form.state().telegraphSpeed, 1);
+        ASSERT_LE(form.state().telegraphSpeed, 300);
     }
     // The window goes away in the middle of whatever it was doing.
     rig.form.reset();

@@ -3,7 +3,7 @@
 // closing, and an unplugged adapter.
 #include "tests/support/fakes.h"
 
-#include "link/form3.h"
+#include "link/connectionfailuredialog.h"
 #include "link/link.h"
 #include "panel/lamp.h"
 
@@ -61,14 +61,14 @@ TEST(StartUp, GeneratorOnTheSavedPortIsFoundAtOnceAndQueriedOnTheDesignTimetable
 
     const qint64 identityAt = rig.clock.nowMs();
     rig.reply("KVT20v2.05\r\n");
-    EXPECT_EQ(rig.form->state().Connected, 1);
-    EXPECT_EQ(rig.form->Label7->text(), QStringLiteral("KVT 20"));
-    EXPECT_TRUE(rig.form->Shape7->isLit());
-    EXPECT_EQ(rig.form->Shape7->accessibleName(), QStringLiteral("Ready lamp"));
-    EXPECT_EQ(rig.form->Shape7->accessibleDescription(), QStringLiteral("lit"));
-    EXPECT_EQ(rig.form->Shape10->accessibleDescription(), QStringLiteral("unlit"));
-    EXPECT_TRUE(rig.form->Command11->isEnabled());
-    EXPECT_TRUE(rig.form->Command16->isEnabled());
+    EXPECT_EQ(rig.form->state().connected, 1);
+    EXPECT_EQ(rig.form->modelLabel->text(), QStringLiteral("KVT 20"));
+    EXPECT_TRUE(rig.form->readyLamp->isLit());
+    EXPECT_EQ(rig.form->readyLamp->accessibleName(), QStringLiteral("Ready lamp"));
+    EXPECT_EQ(rig.form->readyLamp->accessibleDescription(), QStringLiteral("lit"));
+    EXPECT_EQ(rig.form->outputLamp->accessibleDescription(), QStringLiteral("unlit"));
+    EXPECT_TRUE(rig.form->cwButton->isEnabled());
+    EXPECT_TRUE(rig.form->configButton->isEnabled());
     EXPECT_FALSE(rig.form->isVisible()) << "the panel shows when the load step has ended";
 
     const auto sent = runRecording(rig, 3000);
@@ -83,7 +83,7 @@ TEST(StartUp, GeneratorOnTheSavedPortIsFoundAtOnceAndQueriedOnTheDesignTimetable
     EXPECT_EQ(sent[4].at - sent[3].at, 100) << "B follows the poll after 100 ms";
     EXPECT_EQ(sent[5].at - sent[4].at, 100);
     EXPECT_TRUE(rig.form->isVisible());
-    EXPECT_EQ(rig.form->Label1->text(), QStringLiteral("."));
+    EXPECT_EQ(rig.form->carrierReadout->text(), QStringLiteral("."));
 }
 
 TEST(StartUp, RepliesEndTheWaitsSoTheLoadStepMovesOnAsSoonAsTheGeneratorAnswers) {
@@ -96,7 +96,7 @@ TEST(StartUp, RepliesEndTheWaitsSoTheLoadStepMovesOnAsSoonAsTheGeneratorAnswers)
     EXPECT_EQ(rig.port.takeLines(), QStringList{"G"});
     rig.reply("#F7050000\r\n");
     EXPECT_EQ(rig.port.takeLines(), QStringList{"I"}) << "the F reply ended the 100 ms wait";
-    EXPECT_EQ(rig.form->Label1->text(), QStringLiteral("7.050.000"));
+    EXPECT_EQ(rig.form->carrierReadout->text(), QStringLiteral("7.050.000"));
 }
 
 TEST(StartUp, WithoutSettingsFileDiscoveryStartsAtPort2) {
@@ -105,7 +105,7 @@ TEST(StartUp, WithoutSettingsFileDiscoveryStartsAtPort2) {
     rig.form->start();
     rig.clock.advance(0);
     EXPECT_EQ(rig.port.openAttempts, std::vector<int>{2});
-    EXPECT_EQ(rig.form->state().BootloaderBaud, 57600);
+    EXPECT_EQ(rig.form->state().bootloaderBaud, 57600);
 }
 
 TEST(StartUp, SilentPortsCostFiveToSixSecondsMissingOnesNothingThenTheFailureWindowAndRetry) {
@@ -117,9 +117,9 @@ TEST(StartUp, SilentPortsCostFiveToSixSecondsMissingOnesNothingThenTheFailureWin
     rig.port.openResults[9] = SerialPort::PermissionDenied;
     QStringList problemsShown;
     rig.dialogs.modalActions.push_back([&](QDialog &dialog) {
-        auto &form3 = dynamic_cast<Form3 &>(dialog);
-        problemsShown = form3.Label3->text().split(u'\n');
-        form3.Command1->click(); // Retry
+        auto &form3 = dynamic_cast<ConnectionFailureDialog &>(dialog);
+        problemsShown = form3.portProblemsLabel->text().split(u'\n');
+        form3.retryButton->click(); // Retry
     });
     rig.form->start();
     rig.clock.advance(0);
@@ -138,25 +138,26 @@ TEST(StartUp, SilentPortsCostFiveToSixSecondsMissingOnesNothingThenTheFailureWin
     expected.push_back(2);
     expected.push_back(3);
     EXPECT_EQ(rig.port.openAttempts, expected);
-    EXPECT_EQ(rig.form->state().PortNumber, 3);
+    EXPECT_EQ(rig.form->state().portNumber, 3);
     EXPECT_TRUE(problemsShown.filter(QStringLiteral("COM5: no answer")).size() == 1);
     EXPECT_TRUE(problemsShown.filter(QStringLiteral("COM7: in use")).size() == 1);
     EXPECT_TRUE(problemsShown.filter(QStringLiteral("COM9: permission denied")).size() == 1);
     rig.reply("KVT10v1.0\r\n");
-    EXPECT_EQ(rig.form->state().Connected, 1);
-    EXPECT_FALSE(rig.form->Command11->isEnabled()) << "CW is for the KVT 20 only";
+    EXPECT_EQ(rig.form->state().connected, 1);
+    EXPECT_FALSE(rig.form->cwButton->isEnabled()) << "CW is for the KVT 20 only";
 }
 
 TEST(StartUp, ExitInTheFailureWindowEndsWithoutTouchingTheSettingsFile) {
     PanelRig rig;
     const QByteArray ini = "COM Port=60\r\n 77\r\nSP=TOLK\r\n 100\r\n 57600\r\n";
     writeIni(rig, ini);
-    rig.dialogs.modalActions.push_back(
-        [](QDialog &dialog) { dynamic_cast<Form3 &>(dialog).Command2->click(); });
+    rig.dialogs.modalActions.push_back([](QDialog &dialog) {
+        dynamic_cast<ConnectionFailureDialog &>(dialog).exitButton->click();
+    });
     rig.form->start();
     rig.clock.advance(10);
     EXPECT_EQ(rig.quitCount, 1);
-    EXPECT_EQ(rig.form->state().RetryChoice, 0);
+    EXPECT_EQ(rig.form->state().retryChoice, 0);
     EXPECT_EQ(readIni(rig), ini);
     rig.clock.advance(10000);
     EXPECT_EQ(rig.port.openAttempts, (std::vector<int>{60, 61, 62, 63, 64}))
@@ -170,13 +171,13 @@ TEST(StartUp, PortScanTicksRunOnDuringTheFailureWindowSoTheFirstPortAfterRetryIs
     rig.port.openResults[4] = 0; // silent too
     rig.dialogs.modalActions.push_back([&](QDialog &dialog) {
         rig.clock.advance(7000); // the user takes 7 s to answer
-        dynamic_cast<Form3 &>(dialog).Command1->click();
+        dynamic_cast<ConnectionFailureDialog &>(dialog).retryButton->click();
     });
     rig.form->start();
     rig.clock.advance(0);
     EXPECT_EQ(rig.port.openAttempts, (std::vector<int>{64, 2, 3, 4}))
         << "port 2 is given up without its 5 s wait";
-    EXPECT_EQ(rig.form->state().PortScanTicks, 0);
+    EXPECT_EQ(rig.form->state().portScanTicks, 0);
     rig.clock.advance(5000);
     EXPECT_EQ(rig.port.openAttempts.size(), 4u) << "port 4 waits normally";
     rig.clock.advance(1000);
@@ -191,7 +192,7 @@ TEST(Polling, PollTicksCycleAndEveryFourthSecondPolls) {
     std::vector<int16_t> ticks;
     for (int i = 0; i < 5; ++i) {
         rig.clock.advance(1000);
-        ticks.push_back(rig.form->state().PollTicks);
+        ticks.push_back(rig.form->state().pollTicks);
     }
     EXPECT_TRUE(std::find(ticks.begin(), ticks.end(), 0) != ticks.end());
     rig.port.takeLines();
@@ -211,7 +212,7 @@ TEST(Shutdown, PowerSavesTheSettingsWhenConnectedAndEnds) {
     PanelRig rig;
     rig.connectOn(7);
     rig.reply("#B4321\r\n");
-    rig.form->Command1->click();
+    rig.form->powerButton->click();
     EXPECT_EQ(rig.quitCount, 1);
     EXPECT_EQ(readIni(rig), QByteArray("COM Port=7\r\n 4321\r\nSP=TOLK\r\n 100\r\n 57600\r\n"));
     EXPECT_FALSE(rig.port.isOpen());
@@ -225,7 +226,7 @@ TEST(Shutdown, PowerWhileNotConnectedAndClosingTheWindowLeaveTheFileAlone) {
         rig.port.openResults[3] = 0;
         rig.form->start();
         rig.clock.advance(1000);
-        rig.form->Command1->click();
+        rig.form->powerButton->click();
         EXPECT_EQ(rig.quitCount, 1);
         EXPECT_EQ(readIni(rig), ini);
     }
@@ -264,7 +265,7 @@ TEST(Shutdown, UnpluggedAdapterClosesThePortAndCommandsAreDropped) {
     rig.port.takeLines();
     rig.port.unplug();
     EXPECT_FALSE(rig.port.isOpen());
-    EXPECT_FALSE(rig.form->Shape7->isLit());
+    EXPECT_FALSE(rig.form->readyLamp->isLit());
     rig.clock.advance(10000); // polls run on, sending nothing
     EXPECT_TRUE(rig.port.takeWritten().isEmpty());
     EXPECT_EQ(rig.port.openAttempts.size(), 1u) << "no reconnection";
@@ -276,8 +277,8 @@ TEST(StartUp, SettingsFileSpeedReachesTheSliderAndABadFileGivesTheDefaults) {
         writeIni(rig, "COM Port=4\r\n 12\r\nSP=TOLK\r\n 150\r\n 19200\r\n");
         rig.form->start();
         rig.clock.advance(0);
-        EXPECT_EQ(rig.form->state().TelegraphSpeed, 150);
-        EXPECT_EQ(rig.form->state().BootloaderBaud, 19200);
+        EXPECT_EQ(rig.form->state().telegraphSpeed, 150);
+        EXPECT_EQ(rig.form->state().bootloaderBaud, 19200);
         EXPECT_EQ(rig.port.openAttempts.front(), 4);
     }
     {
@@ -286,8 +287,8 @@ TEST(StartUp, SettingsFileSpeedReachesTheSliderAndABadFileGivesTheDefaults) {
         rig.form->start();
         rig.clock.advance(0);
         EXPECT_EQ(rig.port.openAttempts.front(), 2);
-        EXPECT_EQ(rig.form->state().HighestDeviceId, 12);
-        EXPECT_EQ(rig.form->state().BootloaderBaud, 57600);
+        EXPECT_EQ(rig.form->state().highestDeviceId, 12);
+        EXPECT_EQ(rig.form->state().bootloaderBaud, 57600);
     }
 }
 

@@ -3,8 +3,8 @@
 // A connected main window on the fakes, with the start-up traffic already taken.
 
 #include "link/devicestate.h"
-#include "panel/form1.h"
 #include "panel/lamp.h"
+#include "panel/mainwindow.h"
 #include "tests/support/fakes.h"
 
 #include <QLabel>
@@ -25,19 +25,19 @@ protected:
         rig.port.takeWritten();
         rig.dialogs.asked.clear();
         // A plain manual state to start from; each test changes what it is about.
-        state().WideRange = 0;
-        state().CarrierFreq = 7050000;
-        state().ModFreq = 1000;
-        state().ModMode = 1;
-        state().OutputOn = 1;
-        state().Sweeping = 0;
-        state().ActivePreset = 0;
-        state().TuneStep = 10000;
-        form().Command5->setText(QStringLiteral("Sweep"));
-        form().DisplayAll();
+        state().wideRange = 0;
+        state().carrierFreq = 7050000;
+        state().modFreq = 1000;
+        state().modMode = 1;
+        state().outputOn = 1;
+        state().sweeping = 0;
+        state().activePreset = 0;
+        state().tuneStep = 10000;
+        form().sweepButton->setText(QStringLiteral("Sweep"));
+        form().displayAll();
     }
 
-    Form1 &form() { return *rig.form; }
+    MainWindow &form() { return *rig.form; }
     DeviceState &state() { return rig.form->state(); }
     QStringList sent() { return rig.port.takeLines(); }
     void answer(std::optional<QString> text) { rig.dialogs.textAnswers.push_back(std::move(text)); }

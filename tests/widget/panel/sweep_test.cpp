@@ -2,7 +2,7 @@
 // the panel following the generator's W and F replies.
 #include "panelfixture.h"
 
-#include "setup/form5.h"
+#include "setup/setupdialog.h"
 
 #include <QCheckBox>
 
@@ -29,14 +29,14 @@ const std::vector<std::pair<QString, QString>> Czech = {
      QStringLiteral("Interval (sec) : ")},
 };
 
-void expectSweepState(Form1 &form) {
-    EXPECT_EQ(form.state().Sweeping, 1);
-    EXPECT_EQ(form.Command5->text(), QStringLiteral("Pause"));
-    EXPECT_EQ(form.Label6->text(), QStringLiteral("SWEEP"));
-    EXPECT_EQ(form.Label12->text(), QStringLiteral("Mod. : Still"));
-    EXPECT_TRUE(form.Shape11->isLit());
-    EXPECT_FALSE(form.Command7->isEnabled());
-    EXPECT_FALSE(form.Command8->isEnabled());
+void expectSweepState(MainWindow &form) {
+    EXPECT_EQ(form.state().sweeping, 1);
+    EXPECT_EQ(form.sweepButton->text(), QStringLiteral("Pause"));
+    EXPECT_EQ(form.modeLine->text(), QStringLiteral("SWEEP"));
+    EXPECT_EQ(form.modKindLine->text(), QStringLiteral("Mod. : Still"));
+    EXPECT_TRUE(form.sweepLamp->isLit());
+    EXPECT_FALSE(form.upButton->isEnabled());
+    EXPECT_FALSE(form.downButton->isEnabled());
 }
 
 TEST_F(PanelTest, SweepAsksThreeQuestionsAndSendsTheAnswersAsTyped) {
@@ -53,10 +53,10 @@ TEST_F(PanelTest, SweepAsksThreeQuestionsAndSendsTheAnswersAsTyped) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.command);
         reset();
-        state().ModMode = 0;
+        state().modMode = 0;
         for (const auto &a : c.answers)
             answer(a);
-        form().Command5->click();
+        form().sweepButton->click();
         EXPECT_EQ(titlesAndPrompts(rig.dialogs.asked), English);
         EXPECT_EQ(sent(), QStringList{QString::fromLatin1(c.command)});
         expectSweepState(form());
@@ -64,9 +64,9 @@ TEST_F(PanelTest, SweepAsksThreeQuestionsAndSendsTheAnswersAsTyped) {
 }
 
 TEST_F(PanelTest, SweepAsksInCzechWhileTheLanguageBoxIsTicked) {
-    Form5 &setup = form().form5();
-    setup.Check1->setChecked(true);
-    form().Command5->click();
+    SetupDialog &setup = form().setupDialog();
+    setup.czechBox->setChecked(true);
+    form().sweepButton->click();
     EXPECT_EQ(titlesAndPrompts(rig.dialogs.asked), Czech);
     EXPECT_EQ(sent(), QStringList{QStringLiteral("W  ")});
     EXPECT_FALSE(setup.isVisible()); // reading the box does not show the window
@@ -74,8 +74,8 @@ TEST_F(PanelTest, SweepAsksInCzechWhileTheLanguageBoxIsTicked) {
     // Unticked again: the next sweep asks in English.
     rig.reply("#F7050000\r\n");
     rig.dialogs.asked.clear();
-    setup.Check1->setChecked(false);
-    form().Command5->click();
+    setup.czechBox->setChecked(false);
+    form().sweepButton->click();
     EXPECT_EQ(titlesAndPrompts(rig.dialogs.asked), English);
 }
 
@@ -83,39 +83,39 @@ TEST_F(PanelTest, SweepWhileSweepingOnlyPauses) {
     answer(QStringLiteral("8000000"));
     answer(QStringLiteral("1000"));
     answer(QStringLiteral("10"));
-    form().Command5->click();
+    form().sweepButton->click();
     sent();
     rig.dialogs.asked.clear();
-    form().Command5->click();
-    form().Command5->click(); // pause, then resume: the generator decides
+    form().sweepButton->click();
+    form().sweepButton->click(); // pause, then resume: the generator decides
     EXPECT_EQ(sent(), (QStringList{QStringLiteral("P"), QStringLiteral("P")}));
     EXPECT_TRUE(rig.dialogs.asked.empty());
     expectSweepState(form());
 }
 
 TEST_F(PanelTest, ThePanelFollowsTheGeneratorsSweepReports) {
-    state().CarrierFreq = 10000000;
-    form().DisplayAll();
+    state().carrierFreq = 10000000;
+    form().displayAll();
     rig.reply("#W12000000\r\n");
     expectSweepState(form());
-    EXPECT_EQ(form().Label1->text(), QStringLiteral("12.000.000"));
+    EXPECT_EQ(form().carrierReadout->text(), QStringLiteral("12.000.000"));
     rig.reply("#W12345678\r\n");
-    EXPECT_EQ(form().Label1->text(), QStringLiteral("12.345.678"));
+    EXPECT_EQ(form().carrierReadout->text(), QStringLiteral("12.345.678"));
     rig.reply("#F10000000\r\n");
-    EXPECT_EQ(form().Label1->text(), QStringLiteral("10.000.000"));
-    EXPECT_FALSE(form().Shape11->isLit());
-    EXPECT_EQ(form().Command5->text(), QStringLiteral("Sweep"));
-    EXPECT_TRUE(form().Command7->isEnabled());
+    EXPECT_EQ(form().carrierReadout->text(), QStringLiteral("10.000.000"));
+    EXPECT_FALSE(form().sweepLamp->isLit());
+    EXPECT_EQ(form().sweepButton->text(), QStringLiteral("Sweep"));
+    EXPECT_TRUE(form().upButton->isEnabled());
     EXPECT_EQ(sent(), QStringList());
 }
 
 TEST_F(PanelTest, StopResetsTheSweepCaptionAfterAReportedSweep) {
     rig.reply("#W12000000\r\n");
-    form().Command6->click();
+    form().stopButton->click();
     EXPECT_EQ(sent(), QStringList{QStringLiteral("0")});
-    EXPECT_EQ(form().Command5->text(), QStringLiteral("Sweep"));
+    EXPECT_EQ(form().sweepButton->text(), QStringLiteral("Sweep"));
     // The next click asks for a new sweep instead of pausing.
-    form().Command5->click();
+    form().sweepButton->click();
     EXPECT_EQ(rig.dialogs.asked.size(), 3u);
 }
 

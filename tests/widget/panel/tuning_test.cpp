@@ -22,11 +22,11 @@ class FrequencyDialog : public PanelTest, public testing::WithParamInterface<Dia
 
 TEST_P(FrequencyDialog, SendsTheAnswerAsTypedOnlyWhenItPassesItsRange) {
     const DialogCase &c = GetParam();
-    state().WideRange = c.wideRange;
-    state().ActivePreset = 3;
-    form().DisplayAll();
+    state().wideRange = c.wideRange;
+    state().activePreset = 3;
+    form().displayAll();
     answer(c.answer);
-    click(c.carrier ? form().Label1 : form().Label2);
+    click(c.carrier ? form().carrierReadout : form().modulationReadout);
 
     ASSERT_EQ(rig.dialogs.asked.size(), 1u);
     EXPECT_EQ(rig.dialogs.asked[0].title, c.carrier ? QStringLiteral("Set carrier frequency")
@@ -36,16 +36,16 @@ TEST_P(FrequencyDialog, SendsTheAnswerAsTypedOnlyWhenItPassesItsRange) {
     if (c.expected.isEmpty()) {
         rig.advance(1500, 10);
         EXPECT_EQ(sent(), QStringList());
-        EXPECT_EQ(state().ActivePreset, 3);
-        EXPECT_EQ(form().Label6->text(), QStringLiteral("P 3"));
+        EXPECT_EQ(state().activePreset, 3);
+        EXPECT_EQ(form().modeLine->text(), QStringLiteral("P 3"));
         return;
     }
     EXPECT_EQ(sent(), QStringList{c.expected});
-    EXPECT_EQ(state().ActivePreset, 0);
+    EXPECT_EQ(state().activePreset, 0);
     // 100 ms, then the poll reads back what the generator made of it.
     rig.advance(1400, 10);
     EXPECT_EQ(sent(), Poll);
-    EXPECT_EQ(form().Label6->text(), QStringLiteral("MAN"));
+    EXPECT_EQ(form().modeLine->text(), QStringLiteral("MAN"));
 }
 
 const QString ManyDigits = QString(400, QLatin1Char('9'));
@@ -88,14 +88,14 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(PanelTest, ASecondClickWhileTheAnswerIsReadBackIsIgnored) {
     answer(QStringLiteral("7000000"));
     answer(QStringLiteral("7100000"));
-    click(form().Label1);
+    click(form().carrierReadout);
     rig.advance(500, 10);
-    click(form().Label1); // still waiting for the poll
+    click(form().carrierReadout); // still waiting for the poll
     EXPECT_EQ(rig.dialogs.asked.size(), 1u);
     rig.advance(900, 10);
     EXPECT_EQ(sent(), QStringList{QStringLiteral("F7000000")} + Poll);
     // Finished: the readout opens its dialog again, and the other one was never held.
-    click(form().Label1);
+    click(form().carrierReadout);
     EXPECT_EQ(sent(), QStringList{QStringLiteral("F7100000")});
 }
 
@@ -117,24 +117,24 @@ class UpDown : public PanelTest, public testing::WithParamInterface<UpDownCase> 
 
 TEST_P(UpDown, MovesTheCarrierWithinItsLimits) {
     const UpDownCase &c = GetParam();
-    state().WideRange = c.wideRange;
-    state().CarrierFreq = c.carrier;
-    state().TuneStep = c.step;
-    state().ActivePreset = 7;
-    form().DisplayAll();
-    const QString before = form().Label1->text();
-    (c.up ? form().Command7 : form().Command8)->click();
+    state().wideRange = c.wideRange;
+    state().carrierFreq = c.carrier;
+    state().tuneStep = c.step;
+    state().activePreset = 7;
+    form().displayAll();
+    const QString before = form().carrierReadout->text();
+    (c.up ? form().upButton : form().downButton)->click();
     if (c.expected.isEmpty()) {
         EXPECT_EQ(sent(), QStringList());
-        EXPECT_EQ(state().CarrierFreq, c.carrier);
-        EXPECT_EQ(state().ActivePreset, 7);
-        EXPECT_EQ(form().Label1->text(), before);
+        EXPECT_EQ(state().carrierFreq, c.carrier);
+        EXPECT_EQ(state().activePreset, 7);
+        EXPECT_EQ(form().carrierReadout->text(), before);
         return;
     }
     EXPECT_EQ(sent(), QStringList{c.expected});
-    EXPECT_EQ(state().ActivePreset, 0);
-    EXPECT_EQ(form().Label1->text(), c.readout);
-    EXPECT_EQ(form().Label6->text(), QStringLiteral("MAN"));
+    EXPECT_EQ(state().activePreset, 0);
+    EXPECT_EQ(form().carrierReadout->text(), c.readout);
+    EXPECT_EQ(form().modeLine->text(), QStringLiteral("MAN"));
     // No wait and no poll of its own.
     rig.advance(1500, 10);
     EXPECT_EQ(sent(), QStringList());
@@ -161,74 +161,74 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<UpDownCase> &info) { return std::string(info.param.name); });
 
 TEST_F(PanelTest, UpTwiceStopsAtTheTopOfTheRange) {
-    state().CarrierFreq = 39990000;
-    state().TuneStep = 10000;
-    form().Command7->click();
-    form().Command7->click();
+    state().carrierFreq = 39990000;
+    state().tuneStep = 10000;
+    form().upButton->click();
+    form().upButton->click();
     EXPECT_EQ(sent(), QStringList{QStringLiteral("F40000000")});
-    EXPECT_EQ(state().CarrierFreq, 40000000);
+    EXPECT_EQ(state().carrierFreq, 40000000);
 }
 
 TEST_F(PanelTest, UpAndDownAreDisabledWhileSweeping) {
-    state().Sweeping = 1;
-    form().DisplayAll();
-    EXPECT_FALSE(form().Command7->isEnabled());
-    EXPECT_FALSE(form().Command8->isEnabled());
-    state().Sweeping = 0;
-    form().DisplayAll();
-    EXPECT_TRUE(form().Command7->isEnabled());
-    EXPECT_TRUE(form().Command8->isEnabled());
+    state().sweeping = 1;
+    form().displayAll();
+    EXPECT_FALSE(form().upButton->isEnabled());
+    EXPECT_FALSE(form().downButton->isEnabled());
+    state().sweeping = 0;
+    form().displayAll();
+    EXPECT_TRUE(form().upButton->isEnabled());
+    EXPECT_TRUE(form().downButton->isEnabled());
 }
 
 TEST_F(PanelTest, StepCyclesThroughTheSevenStepsAndSendsNothing) {
-    state().TuneStep = 10000;
+    state().tuneStep = 10000;
     const std::pair<int32_t, const char *> cycle[] = {
         {100000, "Step : 100kHz"}, {1000000, "Step : 1MHz"}, {1, "Step : 1Hz"},
         {10, "Step : 10Hz"},       {100, "Step : 100Hz"},    {1000, "Step : 1kHz"},
         {10000, "Step : 10kHz"}};
     for (const auto &[step, line] : cycle) {
-        form().Command10->click();
-        EXPECT_EQ(state().TuneStep, step);
-        EXPECT_EQ(form().Label11->text(), QString::fromLatin1(line));
+        form().stepButton->click();
+        EXPECT_EQ(state().tuneStep, step);
+        EXPECT_EQ(form().stepLine->text(), QString::fromLatin1(line));
     }
     EXPECT_EQ(sent(), QStringList());
     // The new step is what Up uses.
-    form().Command10->click();
-    form().Command10->click();
-    form().Command10->click(); // 1 Hz
-    form().Command7->click();
+    form().stepButton->click();
+    form().stepButton->click();
+    form().stepButton->click(); // 1 Hz
+    form().upButton->click();
     EXPECT_EQ(sent(), QStringList{QStringLiteral("F7050001")});
 }
 
 TEST_F(PanelTest, StepStartsTheCycleAgainFromAStepThatNoLongerFits) {
-    state().TuneStep = 300000000;
-    form().Command10->click();
-    EXPECT_EQ(state().TuneStep, 1);
+    state().tuneStep = 300000000;
+    form().stepButton->click();
+    EXPECT_EQ(state().tuneStep, 1);
 }
 
 TEST_F(PanelTest, DirectInOpensTheRowFilledFromTheStateAndClosesItAgain) {
-    ASSERT_EQ(form().height(), Form1::collapsedHeight());
-    EXPECT_FALSE(form().rect().contains(form().Shape9->geometry()));
-    state().CarrierFreq = 12345678;
-    state().ModFreq = 65535;
-    form().Command12->click();
-    EXPECT_EQ(form().height(), Form1::expandedHeight());
-    EXPECT_TRUE(form().rect().contains(form().Shape9->geometry()));
-    EXPECT_EQ(form().Text1->text(), QStringLiteral("12345678"));
-    EXPECT_EQ(form().Text2->text(), QStringLiteral("65535"));
-    EXPECT_EQ(form().Text1->selectedText(), QStringLiteral("12345678"));
-    EXPECT_EQ(form().focusWidget(), form().Text1);
+    ASSERT_EQ(form().height(), MainWindow::collapsedHeight());
+    EXPECT_FALSE(form().rect().contains(form().directEntryFrame->geometry()));
+    state().carrierFreq = 12345678;
+    state().modFreq = 65535;
+    form().directInButton->click();
+    EXPECT_EQ(form().height(), MainWindow::expandedHeight());
+    EXPECT_TRUE(form().rect().contains(form().directEntryFrame->geometry()));
+    EXPECT_EQ(form().carrierEntry->text(), QStringLiteral("12345678"));
+    EXPECT_EQ(form().modulationEntry->text(), QStringLiteral("65535"));
+    EXPECT_EQ(form().carrierEntry->selectedText(), QStringLiteral("12345678"));
+    EXPECT_EQ(form().focusWidget(), form().carrierEntry);
 
-    form().Text1->setText(QStringLiteral("42"));
-    form().Command12->click();
-    EXPECT_EQ(form().height(), Form1::collapsedHeight());
-    EXPECT_EQ(form().Text1->text(), QStringLiteral("42")); // the boxes keep their texts
+    form().carrierEntry->setText(QStringLiteral("42"));
+    form().directInButton->click();
+    EXPECT_EQ(form().height(), MainWindow::collapsedHeight());
+    EXPECT_EQ(form().carrierEntry->text(), QStringLiteral("42")); // the boxes keep their texts
     EXPECT_EQ(sent(), QStringList());
 }
 
 TEST_F(PanelTest, DirectEntryBoxesTakeDigitsOnly) {
-    form().Command12->click();
-    QLineEdit *box = form().Text1;
+    form().directInButton->click();
+    QLineEdit *box = form().carrierEntry;
     box->clear();
     QTest::keyClicks(box, QStringLiteral("12a3"));
     EXPECT_EQ(box->text(), QStringLiteral("123"));
@@ -248,33 +248,33 @@ TEST_F(PanelTest, DirectEntryBoxesTakeDigitsOnly) {
 }
 
 TEST_F(PanelTest, EnterSendsTheBoxAsItStandsAndPolls) {
-    state().ActivePreset = 5;
-    form().DisplayAll();
-    form().Command12->click();
-    form().Text1->clear();
-    QTest::keyClick(form().Text1, Qt::Key_Return);
+    state().activePreset = 5;
+    form().displayAll();
+    form().directInButton->click();
+    form().carrierEntry->clear();
+    QTest::keyClick(form().carrierEntry, Qt::Key_Return);
     EXPECT_EQ(rig.port.takeWritten(), QByteArray("F\r\n"));
-    EXPECT_EQ(form().Text1->text(), QString()); // the Enter itself is not typed
+    EXPECT_EQ(form().carrierEntry->text(), QString()); // the Enter itself is not typed
     rig.advance(1400, 10);
     EXPECT_EQ(sent(), Poll);
 
-    form().Text2->setText(QStringLiteral("99999"));
-    QTest::keyClick(form().Text2, Qt::Key_Enter); // the keypad's Enter as well
+    form().modulationEntry->setText(QStringLiteral("99999"));
+    QTest::keyClick(form().modulationEntry, Qt::Key_Enter); // the keypad's Enter as well
     EXPECT_EQ(sent(), QStringList{QStringLiteral("A99999")});
-    EXPECT_EQ(form().Text2->selectedText(), QStringLiteral("99999"));
+    EXPECT_EQ(form().modulationEntry->selectedText(), QStringLiteral("99999"));
     // No range test, no local change: the poll's replies redraw the panel.
-    EXPECT_EQ(state().ActivePreset, 5);
-    EXPECT_EQ(form().Label6->text(), QStringLiteral("P 5"));
+    EXPECT_EQ(state().activePreset, 5);
+    EXPECT_EQ(form().modeLine->text(), QStringLiteral("P 5"));
     rig.advance(1400, 10);
     EXPECT_EQ(sent(), Poll);
 }
 
 TEST_F(PanelTest, AClickInADirectEntryBoxSelectsItsText) {
-    form().Command12->click();
-    form().Text2->setText(QStringLiteral("1000"));
-    form().Text2->deselect();
-    click(form().Text2);
-    EXPECT_EQ(form().Text2->selectedText(), QStringLiteral("1000"));
+    form().directInButton->click();
+    form().modulationEntry->setText(QStringLiteral("1000"));
+    form().modulationEntry->deselect();
+    click(form().modulationEntry);
+    EXPECT_EQ(form().modulationEntry->selectedText(), QStringLiteral("1000"));
 }
 
 } // namespace

@@ -4,7 +4,7 @@
 
 #include "link/link.h"
 #include "panel/lamp.h"
-#include "presets/form2.h"
+#include "presets/presetswindow.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -40,8 +40,8 @@ struct PresetsTest : ::testing::Test {
         };
     }
 
-    Form2 &table() { return rig.form->form2(); }
-    QLabel *numberCell(int k) { return table().Label2[static_cast<size_t>(k - 1)]; }
+    PresetsWindow &table() { return rig.form->presetsWindow(); }
+    QLabel *numberCell(int k) { return table().numberCells[static_cast<size_t>(k - 1)]; }
     // What the user does in the presets window: click a number, or Close.
     void willPick(int k) {
         rig.dialogs.modalActions.push_back(
@@ -49,7 +49,7 @@ struct PresetsTest : ::testing::Test {
     }
     void willClose() {
         rig.dialogs.modalActions.push_back(
-            [this](QDialog &) { QTest::mouseClick(table().Command1, Qt::LeftButton); });
+            [this](QDialog &) { QTest::mouseClick(table().closeButton, Qt::LeftButton); });
     }
     QStringList asked(const QString &kind) {
         QStringList out;
@@ -73,7 +73,7 @@ struct PresetsTest : ::testing::Test {
 
 TEST_F(PresetsTest, ReadOutAsksEachPresetOnceInOrderAndMovesOnAtEachReply) {
     const qint64 start = rig.clock.nowMs();
-    auto task = rig.form->GetPresets();
+    auto task = rig.form->readPresets();
     std::vector<SentLine> sent;
     qint64 end = -1;
     for (int i = 0; i < 1000 && end < 0; ++i) {
@@ -86,7 +86,7 @@ TEST_F(PresetsTest, ReadOutAsksEachPresetOnceInOrderAndMovesOnAtEachReply) {
     EXPECT_EQ(linesOf(sent), kLines());
     // Each reply is read 10 ms after it arrives; no query waits out its 50 ms.
     EXPECT_LT(end - start, 200);
-    EXPECT_EQ(rig.form->state().PresetReadFailed, 0);
+    EXPECT_EQ(rig.form->state().presetReadFailed, 0);
     EXPECT_FALSE(table().isVisible()) << "the read-out does not show the window";
     EXPECT_EQ(table().row(1),
               (Presets::RowTexts{"1", "7050000 Hz", "1000 Hz", "Beep", "", "", ""}));
@@ -112,12 +112,12 @@ TEST_F(PresetsTest, EveryKindOfRecordFillsItsRowAndNoneStopsTheReadOut) {
         {10, {"10", "", "", "", "", "", ""}},
         {11, {"11", "7000000 Hz", "0 Hz", "Tone", "", "", ""}},
     };
-    auto task = rig.form->GetPresets();
+    auto task = rig.form->readPresets();
     const auto sent = gen.run(1000);
     ASSERT_TRUE(task.isReady());
     EXPECT_EQ(linesOf(sent), kLines()) << "each preset once, the wrong echo included";
     EXPECT_TRUE(rig.dialogs.asked.empty()) << "no message for records that cannot be used";
-    EXPECT_EQ(rig.form->state().PresetReadFailed, 0);
+    EXPECT_EQ(rig.form->state().presetReadFailed, 0);
     for (const auto &[k, row] : expected)
         EXPECT_EQ(table().row(k), row) << "row " << k;
 }
@@ -125,7 +125,7 @@ TEST_F(PresetsTest, EveryKindOfRecordFillsItsRowAndNoneStopsTheReadOut) {
 TEST_F(PresetsTest, SilentGeneratorIsAsked29TimesThenOneMessageAndNothingMore) {
     records.erase(1);
     rig.dialogs.yesNoAnswers.push_back(true);
-    rig.form->Command2->click();
+    rig.form->saveButton->click();
     const auto sent = gen.run(5000);
     const QStringList lines = linesOf(sent);
     EXPECT_EQ(lines, QStringList(29, QStringLiteral("K1")));
@@ -135,9 +135,9 @@ TEST_F(PresetsTest, SilentGeneratorIsAsked29TimesThenOneMessageAndNothingMore) {
               QStringList{QStringLiteral("KVT Control Panel|Communication error")});
     EXPECT_TRUE(asked(QStringLiteral("modal")).isEmpty());
     EXPECT_TRUE(asked(QStringLiteral("yesno")).isEmpty());
-    EXPECT_EQ(rig.form->state().PresetReadFailed, -1);
-    EXPECT_TRUE(rig.form->Command2->isEnabled()) << "MS can be tried again";
-    EXPECT_TRUE(rig.form->Command3->isEnabled());
+    EXPECT_EQ(rig.form->state().presetReadFailed, -1);
+    EXPECT_TRUE(rig.form->saveButton->isEnabled()) << "MS can be tried again";
+    EXPECT_TRUE(rig.form->recallButton->isEnabled());
 }
 
 TEST_F(PresetsTest, SaveAsksForConfirmationAndSendsOnlyOnYes) {
@@ -148,24 +148,24 @@ TEST_F(PresetsTest, SaveAsksForConfirmationAndSendsOnlyOnYes) {
     };
     for (const Case &c : {Case{true, {"S5"}, "P 5"}, Case{false, {}, "MAN"}}) {
         rig.dialogs.asked.clear();
-        rig.form->state().ActivePreset = 0;
-        rig.form->DisplayAll();
+        rig.form->state().activePreset = 0;
+        rig.form->displayAll();
         willPick(5);
         rig.dialogs.yesNoAnswers.push_back(c.yes);
-        rig.form->Command2->click();
+        rig.form->saveButton->click();
         const auto sent = gen.run(500);
         EXPECT_EQ(linesOf(sent), kLines() + c.tail) << "yes " << c.yes;
         EXPECT_EQ(asked(QStringLiteral("yesno")),
                   QStringList{QStringLiteral("Confirm|Save to preset 5 - OK ?")});
-        EXPECT_EQ(rig.form->Label6->text(), c.mode);
-        EXPECT_EQ(rig.form->state().ActivePreset, c.yes ? 5 : 0);
-        EXPECT_TRUE(rig.form->Command2->isEnabled());
+        EXPECT_EQ(rig.form->modeLine->text(), c.mode);
+        EXPECT_EQ(rig.form->state().activePreset, c.yes ? 5 : 0);
+        EXPECT_TRUE(rig.form->saveButton->isEnabled());
     }
 }
 
 TEST_F(PresetsTest, RecallSendsTheNumberThenPollsAndShowsThePreset) {
     willPick(12);
-    rig.form->Command3->click();
+    rig.form->recallButton->click();
     const auto sent = gen.run(2000);
     QStringList lines = linesOf(sent, true);
     ASSERT_EQ(lines, kLines() + (QStringList{"R12", "G", "I", "J", "H"}));
@@ -173,8 +173,8 @@ TEST_F(PresetsTest, RecallSendsTheNumberThenPollsAndShowsThePreset) {
     // R12, 100 ms, then the poll's own 1 s wait and its queries 100 ms apart.
     EXPECT_NEAR(sent[13].at - sent[12].at, 1100, 1);
     EXPECT_NEAR(sent[16].at - sent[13].at, 300, 1);
-    EXPECT_EQ(rig.form->Label6->text(), QStringLiteral("P 12"));
-    EXPECT_EQ(rig.form->state().ActivePreset, 12);
+    EXPECT_EQ(rig.form->modeLine->text(), QStringLiteral("P 12"));
+    EXPECT_EQ(rig.form->state().activePreset, 12);
 }
 
 TEST_F(PresetsTest, ClosingTheWindowWithoutAChoiceSendsNothing) {
@@ -182,37 +182,37 @@ TEST_F(PresetsTest, ClosingTheWindowWithoutAChoiceSendsNothing) {
     // whether by Close or by the window's own close control.
     willPick(3);
     rig.dialogs.yesNoAnswers.push_back(false);
-    rig.form->Command2->click();
+    rig.form->saveButton->click();
     gen.run(500);
-    ASSERT_EQ(rig.form->state().SelectedPreset, 3);
+    ASSERT_EQ(rig.form->state().selectedPreset, 3);
 
     const std::function<void(QDialog &)> closers[] = {
-        [this](QDialog &) { QTest::mouseClick(table().Command1, Qt::LeftButton); },
+        [this](QDialog &) { QTest::mouseClick(table().closeButton, Qt::LeftButton); },
         [](QDialog &d) { d.close(); },
         [](QDialog &d) { QTest::keyClick(&d, Qt::Key_Escape); },
     };
     for (const auto &close : closers) {
-        rig.form->state().SelectedPreset = 3;
+        rig.form->state().selectedPreset = 3;
         rig.dialogs.asked.clear();
         rig.dialogs.modalActions.push_back(close);
         rig.dialogs.yesNoAnswers.push_back(true);
-        rig.form->Command3->click();
+        rig.form->recallButton->click();
         const auto sent = gen.run(2000);
         EXPECT_EQ(linesOf(sent), kLines());
-        EXPECT_EQ(rig.form->state().SelectedPreset, 0);
-        EXPECT_EQ(rig.form->state().ActivePreset, 0);
+        EXPECT_EQ(rig.form->state().selectedPreset, 0);
+        EXPECT_EQ(rig.form->state().activePreset, 0);
         EXPECT_TRUE(asked(QStringLiteral("yesno")).isEmpty());
     }
 }
 
 TEST_F(PresetsTest, TheLastNumberTouchedStaysRedAcrossShowings) {
-    Form2 *first = &table();
+    PresetsWindow *first = &table();
     rig.dialogs.modalActions.push_back([this](QDialog &d) {
         QTest::mouseMove(numberCell(2));
         QTest::mouseMove(numberCell(7));
         d.close();
     });
-    rig.form->Command2->click();
+    rig.form->saveButton->click();
     gen.run(500);
     auto colour = [this](int k) { return numberCell(k)->palette().color(QPalette::Window); };
     EXPECT_EQ(table().highlighted(), 7);
@@ -223,12 +223,14 @@ TEST_F(PresetsTest, TheLastNumberTouchedStaysRedAcrossShowings) {
             seen[k] = colour(k);
         QTest::mouseClick(numberCell(9), Qt::LeftButton);
     });
-    rig.form->Command3->click();
+    rig.form->recallButton->click();
     gen.run(2000);
     EXPECT_EQ(&table(), first) << "the window is reused, not recreated";
     for (int k = 1; k <= 12; ++k)
-        EXPECT_EQ(seen[k], k == 7 ? Form2::HighlightColour : Form2::NumberBackground) << k;
-    EXPECT_EQ(rig.form->state().ActivePreset, 9);
+        EXPECT_EQ(seen[k],
+                  k == 7 ? PresetsWindow::HighlightColour : PresetsWindow::NumberBackground)
+            << k;
+    EXPECT_EQ(rig.form->state().activePreset, 9);
 }
 
 TEST_F(PresetsTest, WindowShowsTheDesignedTableCentredOnTheScreen) {
@@ -238,26 +240,27 @@ TEST_F(PresetsTest, WindowShowsTheDesignedTableCentredOnTheScreen) {
         screen = d.screen()->availableGeometry();
         d.close();
     });
-    rig.form->Command2->click();
+    rig.form->saveButton->click();
     gen.run(500);
     EXPECT_LE((frame.center() - screen.center()).manhattanLength(), 2);
 
-    Form2 &t = table();
+    PresetsWindow &t = table();
     EXPECT_EQ(t.windowTitle(), QStringLiteral("KVT Presets"));
-    EXPECT_EQ(t.Label1->text(),
+    EXPECT_EQ(t.headerLabel->text(),
               QStringLiteral("Preset               Carrier freq.    Modulation freq.   Mode      "
                              "             Top freq.              Step            Interval     "));
-    EXPECT_EQ(t.Label9->text(), QStringLiteral("Click to preset number for select..."));
-    EXPECT_EQ(t.Command1->text(), QStringLiteral("Close"));
+    EXPECT_EQ(t.hintLabel->text(), QStringLiteral("Click to preset number for select..."));
+    EXPECT_EQ(t.closeButton->text(), QStringLiteral("Close"));
     for (int r = 0; r < 12; ++r) {
         const auto i = static_cast<size_t>(r);
-        EXPECT_EQ(t.Label2[i]->alignment(), Qt::AlignCenter);
-        EXPECT_TRUE(t.Label4[i]->alignment() & Qt::AlignRight);
-        EXPECT_TRUE(t.Label8[i]->alignment() & Qt::AlignRight);
-        EXPECT_TRUE(t.Label3[i]->alignment() & Qt::AlignLeft);
+        EXPECT_EQ(t.numberCells[i]->alignment(), Qt::AlignCenter);
+        EXPECT_TRUE(t.carrierCells[i]->alignment() & Qt::AlignRight);
+        EXPECT_TRUE(t.intervalCells[i]->alignment() & Qt::AlignRight);
+        EXPECT_TRUE(t.modeCells[i]->alignment() & Qt::AlignLeft);
         // Columns left to right: number, carrier, modulation, mode, top, step, interval.
-        const QLabel *order[] = {t.Label2[i], t.Label4[i], t.Label5[i], t.Label3[i],
-                                 t.Label6[i], t.Label7[i], t.Label8[i]};
+        const QLabel *order[] = {t.numberCells[i],  t.carrierCells[i], t.modulationCells[i],
+                                 t.modeCells[i],    t.topCells[i],     t.stepCells[i],
+                                 t.intervalCells[i]};
         for (int c = 1; c < 7; ++c)
             EXPECT_GT(order[c]->x(), order[c - 1]->x() + order[c - 1]->width() - 1);
         // Presets 1, 3, 5, ... on a white band; the others on the window's background.
@@ -265,7 +268,7 @@ TEST_F(PresetsTest, WindowShowsTheDesignedTableCentredOnTheScreen) {
         EXPECT_EQ(band != nullptr, r % 2 == 0) << r;
         if (band) {
             EXPECT_EQ(band->palette().color(QPalette::Window), QColor(Qt::white));
-            EXPECT_EQ(band->y(), t.Label2[i]->y() - 1);
+            EXPECT_EQ(band->y(), t.numberCells[i]->y() - 1);
         }
     }
 }
@@ -274,10 +277,10 @@ TEST_F(PresetsTest, SecondClickWhileReadingIsIgnored) {
     kDelayMs = 30;
     willPick(2);
     rig.dialogs.yesNoAnswers = {true, true};
-    rig.form->Command2->click();
+    rig.form->saveButton->click();
     auto sent = gen.run(50);
-    rig.form->Command2->click();
-    rig.form->Command3->click();
+    rig.form->saveButton->click();
+    rig.form->recallButton->click();
     for (const auto &s : gen.run(3000))
         sent.push_back(s);
     EXPECT_EQ(linesOf(sent, true), kLines() + QStringList{"S2"});

@@ -3,8 +3,8 @@
 #include "generator.h"
 
 #include "panel/lamp.h"
-#include "presets/form2.h"
-#include "presets/frame2.h"
+#include "presets/presetswindow.h"
+#include "presets/telegraphpanel.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -20,11 +20,11 @@ struct RadiotelegraphTest : ::testing::Test {
     void SetUp() override {
         rig.connectOn();
         rig.port.takeWritten();
-        rig.form->Command11->click(); // CW: output off, the frame over the display
+        rig.form->cwButton->click(); // CW: output off, the frame over the display
         ASSERT_EQ(rig.port.takeLines(), QStringList{"0"});
         ASSERT_FALSE(frame().isHidden());
     }
-    Frame2 &frame() { return *rig.form->m_frame2; }
+    TelegraphPanel &frame() { return *rig.form->m_telegraphPanel; }
 
     PanelRig rig;
     ScriptedGenerator gen{rig};
@@ -40,33 +40,33 @@ TEST_F(RadiotelegraphTest, SendUpperCasesTheTextAndKeysAtTheSliderSpeed) {
                           {120, "Q52 CQ CQ DE TEST"},
                           {300, "Q20 CQ CQ DE TEST"}};
     for (const Case &c : cases) {
-        frame().HScroll1->setValue(c.speed);
-        EXPECT_EQ(frame().Label34->text(), QString::number(c.speed));
-        EXPECT_EQ(rig.form->state().TelegraphSpeed, c.speed);
-        frame().Text3->setText(QStringLiteral("cq cq de test"));
-        rig.form->state().TelegraphBusy = 0;
-        frame().Command15->click();
+        frame().speedSlider->setValue(c.speed);
+        EXPECT_EQ(frame().speedValueLabel->text(), QString::number(c.speed));
+        EXPECT_EQ(rig.form->state().telegraphSpeed, c.speed);
+        frame().textEntry->setText(QStringLiteral("cq cq de test"));
+        rig.form->state().telegraphBusy = 0;
+        frame().sendButton->click();
         EXPECT_EQ(rig.port.takeWritten(), QByteArray(c.line) + "\r\n");
-        EXPECT_EQ(frame().Text3->text(), QStringLiteral("CQ CQ DE TEST"));
-        EXPECT_EQ(rig.form->state().TelegraphBusy, -1);
+        EXPECT_EQ(frame().textEntry->text(), QStringLiteral("CQ CQ DE TEST"));
+        EXPECT_EQ(rig.form->state().telegraphBusy, -1);
     }
 }
 
 TEST_F(RadiotelegraphTest, EnterSendsLikeTheButtonAndInsertsNothing) {
-    frame().Text3->setText(QStringLiteral("vvv"));
-    frame().Text3->setFocus();
-    QTest::keyClick(frame().Text3, Qt::Key_Return);
-    QTest::keyClick(frame().Text3, Qt::Key_Enter);
+    frame().textEntry->setText(QStringLiteral("vvv"));
+    frame().textEntry->setFocus();
+    QTest::keyClick(frame().textEntry, Qt::Key_Return);
+    QTest::keyClick(frame().textEntry, Qt::Key_Enter);
     EXPECT_EQ(rig.port.takeLines(), (QStringList{"Q62 VVV", "Q62 VVV"}));
-    EXPECT_EQ(frame().Text3->text(), QStringLiteral("VVV"));
+    EXPECT_EQ(frame().textEntry->text(), QStringLiteral("VVV"));
 }
 
 TEST_F(RadiotelegraphTest, CzechTextGoesOutInCapitalsAsSingleCodePageBytes) {
     // Accented letters become capitals; a letter the code page cannot hold (Cyrillic)
     // and one outside the basic plane each become one "?", so nothing shifts.
-    frame().Text3->setText(QString::fromUtf8("žluťoučký kůň ж\U0001F600"));
-    frame().Command15->click();
-    EXPECT_EQ(frame().Text3->text(), QString::fromUtf8("ŽLUŤOUČKÝ KŮŇ Ж\U0001F600"));
+    frame().textEntry->setText(QString::fromUtf8("žluťoučký kůň ж\U0001F600"));
+    frame().sendButton->click();
+    EXPECT_EQ(frame().textEntry->text(), QString::fromUtf8("ŽLUŤOUČKÝ KŮŇ Ж\U0001F600"));
     EXPECT_EQ(rig.port.takeWritten(), QByteArray("Q62 \x8eLU\x8dOU\xc8K\xdd K\xd9\xd2 ??\r\n"));
 }
 
@@ -77,12 +77,12 @@ TEST_F(RadiotelegraphTest, ClickIntoTheTextSelectsItFromTheStart) {
     };
     rig.form->show();
     for (const Case c : {Case{43, 43}, Case{1500, 1000}}) {
-        frame().Text3->setText(QString(c.length, QLatin1Char('E')));
-        frame().Text3->deselect();
-        QTest::mouseClick(frame().Text3, Qt::LeftButton, {}, QPoint(200, 10));
+        frame().textEntry->setText(QString(c.length, QLatin1Char('E')));
+        frame().textEntry->deselect();
+        QTest::mouseClick(frame().textEntry, Qt::LeftButton, {}, QPoint(200, 10));
         QCoreApplication::sendPostedEvents();
-        EXPECT_EQ(frame().Text3->selectionStart(), 0);
-        EXPECT_EQ(frame().Text3->selectedText().size(), c.selected);
+        EXPECT_EQ(frame().textEntry->selectionStart(), 0);
+        EXPECT_EQ(frame().textEntry->selectedText().size(), c.selected);
     }
 }
 
@@ -93,8 +93,8 @@ TEST_F(RadiotelegraphTest, RepeatSendsOnTheFirstTickAfterEachQReplyAndNeverWhile
             return ScriptedGenerator::Answer{"Q", 2500};
         return std::nullopt;
     };
-    frame().Check1->setChecked(true);
-    frame().Command15->click();
+    frame().repeatBox->setChecked(true);
+    frame().sendButton->click();
     std::vector<qint64> qAt; // when each Q line was seen on the port
     std::vector<bool> closeEnabledWhileKeying;
     for (int ms = 0; ms < 12000; ++ms) {
@@ -103,7 +103,7 @@ TEST_F(RadiotelegraphTest, RepeatSendsOnTheFirstTickAfterEachQReplyAndNeverWhile
                 qAt.push_back(s.at);
         const qint64 sinceLast = rig.clock.nowMs() - qAt.back();
         if (sinceLast > 1000 && sinceLast < 2500)
-            closeEnabledWhileKeying.push_back(frame().Command14->isEnabled());
+            closeEnabledWhileKeying.push_back(frame().closeButton->isEnabled());
     }
     ASSERT_GE(qAt.size(), 4u);
     for (size_t i = 1; i < qAt.size(); ++i) {
@@ -111,7 +111,7 @@ TEST_F(RadiotelegraphTest, RepeatSendsOnTheFirstTickAfterEachQReplyAndNeverWhile
         const qint64 replyRead = qAt[i - 1] + 2500 + 1 + 10;
         EXPECT_GE(qAt[i], replyRead) << i;
         EXPECT_LT(qAt[i], replyRead + 1000) << i;
-        EXPECT_EQ(qAt[i] % 1000, 0) << "Timer4 ticks on the second";
+        EXPECT_EQ(qAt[i] % 1000, 0) << "the repeat timer ticks on the second";
     }
     EXPECT_FALSE(closeEnabledWhileKeying.empty());
     for (bool enabled : closeEnabledWhileKeying)
@@ -120,15 +120,15 @@ TEST_F(RadiotelegraphTest, RepeatSendsOnTheFirstTickAfterEachQReplyAndNeverWhile
 
 TEST_F(RadiotelegraphTest, CloseUnticksRepeatRestoresTheDisplayAndSwitchesTheOutputOn) {
     gen.run(1000); // a tick with nothing busy: Close is enabled
-    frame().Check1->setChecked(true);
-    rig.form->state().CarrierFreq = 7050000;
-    ASSERT_TRUE(frame().Command14->isEnabled());
-    frame().Command14->click();
-    EXPECT_FALSE(frame().Check1->isChecked());
+    frame().repeatBox->setChecked(true);
+    rig.form->state().carrierFreq = 7050000;
+    ASSERT_TRUE(frame().closeButton->isEnabled());
+    frame().closeButton->click();
+    EXPECT_FALSE(frame().repeatBox->isChecked());
     EXPECT_TRUE(frame().isHidden());
-    EXPECT_FALSE(rig.form->Label1->isHidden());
-    EXPECT_FALSE(rig.form->Label2->isHidden());
-    EXPECT_EQ(rig.form->Label1->text(), QStringLiteral("7.050.000")) << "DisplayAll ran";
+    EXPECT_FALSE(rig.form->carrierReadout->isHidden());
+    EXPECT_FALSE(rig.form->modulationReadout->isHidden());
+    EXPECT_EQ(rig.form->carrierReadout->text(), QStringLiteral("7.050.000")) << "displayAll ran";
     const auto sent = gen.run(3000);
     EXPECT_EQ(linesOf(sent), QStringList{"1"}) << "no Q line after Close";
 }
@@ -143,9 +143,9 @@ TEST_F(RadiotelegraphTest, RepeatedLineNeverSplitsTheLinesOfAPresetReadOut) {
             return ScriptedGenerator::Answer{"K" + line.mid(1).toLatin1() + " 0 0 0 0 0 0", 45};
         return std::nullopt;
     };
-    frame().Check1->setChecked(true);
+    frame().repeatBox->setChecked(true);
     rig.dialogs.modalActions.push_back([](QDialog &d) { d.close(); });
-    rig.form->Command2->click();
+    rig.form->saveButton->click();
     const auto sent = gen.run(2000);
     const QStringList lines = linesOf(sent);
     // A Q reply ends a query's wait early, so a query may go out again; the presets

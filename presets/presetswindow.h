@@ -11,10 +11,10 @@ struct DeviceState;
 
 // The presets window: twelve presets as read from the generator; a click on a number
 // picks it. Hidden and reused, never recreated.
-class Form2 final : public QDialog {
+class PresetsWindow final : public QDialog {
     Q_OBJECT
 public:
-    explicit Form2(DeviceState &state, QWidget *parent = nullptr);
+    explicit PresetsWindow(DeviceState &state, QWidget *parent = nullptr);
 
     // Writes row `number` (1..12).
     void setRow(int number, const Presets::RowTexts &row);
@@ -27,16 +27,16 @@ public:
     static const QColor HighlightColour;  // red of the last number touched
 
     using Column = std::array<QLabel *, Presets::Count>;
-    QLabel *Label1;        // column header
-    Column Label2{};       // Preset: the number, clickable
-    Column Label4{};       // Carrier freq.
-    Column Label5{};       // Modulation freq.
-    Column Label3{};       // Mode
-    Column Label6{};       // Top freq.
-    Column Label7{};       // Step
-    Column Label8{};       // Interval
-    QLabel *Label9;        // hint below the table
-    QPushButton *Command1; // Close: no choice
+    QLabel *headerLabel;      // column header
+    Column numberCells{};     // Preset: the number, clickable
+    Column carrierCells{};    // Carrier freq.
+    Column modulationCells{}; // Modulation freq.
+    Column modeCells{};       // Mode
+    Column topCells{};        // Top freq.
+    Column stepCells{};       // Step
+    Column intervalCells{};   // Interval
+    QLabel *hintLabel;        // hint below the table
+    QPushButton *closeButton; // Close: no choice
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -1,6 +1,6 @@
 // The installer's window, offscreen, with the in-memory Windows file system.
 #include "../../unit/install/fakes.h"
-#include "install/form1.h"
+#include "install/installerwindow.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -13,46 +13,47 @@ using InstallerTest::RecordingHost;
 
 namespace {
 
-class Form1Test : public testing::Test {
+class InstallerWindowTest : public testing::Test {
 protected:
     FakeWindowsFiles files;
     RecordingHost host;
 };
 
-TEST_F(Form1Test, WindowAndButtons) {
-    Installer::Form1 form(Installer::windowsLayout(), files, host);
-    EXPECT_EQ(form.objectName(), QStringLiteral("Form1"));
+TEST_F(InstallerWindowTest, WindowAndButtons) {
+    Installer::InstallerWindow form(Installer::windowsLayout(), files, host);
+    EXPECT_EQ(form.objectName(), QStringLiteral("InstallerWindow"));
     EXPECT_EQ(form.windowTitle(), QStringLiteral("KVT Installer"));
-    auto *install = form.findChild<QPushButton *>(QStringLiteral("Command2"));
-    auto *exit = form.findChild<QPushButton *>(QStringLiteral("Command1"));
+    auto *install = form.findChild<QPushButton *>(QStringLiteral("installButton"));
+    auto *exit = form.findChild<QPushButton *>(QStringLiteral("exitButton"));
     ASSERT_NE(install, nullptr);
     ASSERT_NE(exit, nullptr);
     EXPECT_EQ(install->text(), QStringLiteral("Install"));
     EXPECT_EQ(exit->text(), QStringLiteral("Exit"));
 }
 
-TEST_F(Form1Test, InstallDoesNothingAndExitEnds) {
+TEST_F(InstallerWindowTest, InstallDoesNothingAndExitEnds) {
     files.addFile(QStringLiteral("mscomm32.ocx"), "control");
-    Installer::Form1 form(Installer::windowsLayout(), files, host);
+    Installer::InstallerWindow form(Installer::windowsLayout(), files, host);
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
 
-    QTest::mouseClick(form.findChild<QPushButton *>(QStringLiteral("Command2")), Qt::LeftButton);
+    QTest::mouseClick(form.findChild<QPushButton *>(QStringLiteral("installButton")),
+                      Qt::LeftButton);
     EXPECT_TRUE(files.written().isEmpty());
     EXPECT_TRUE(host.starts.isEmpty());
     EXPECT_TRUE(host.messages.isEmpty());
     EXPECT_EQ(host.ends, 0);
     EXPECT_TRUE(form.isVisible());
 
-    QTest::mouseClick(form.findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
+    QTest::mouseClick(form.findChild<QPushButton *>(QStringLiteral("exitButton")), Qt::LeftButton);
     EXPECT_EQ(host.ends, 1);
     EXPECT_TRUE(host.starts.isEmpty()) << "Exit ends without installing";
 }
 
-TEST_F(Form1Test, LoadInstallsThenEnds) {
+TEST_F(InstallerWindowTest, LoadInstallsThenEnds) {
     files.addFile(QStringLiteral("c:\\WINDOWS\\SYSWOW64\\regsvr32.exe"), "tool");
     files.addFile(QStringLiteral("mscomm32.ocx"), "control");
-    Installer::Form1 form(Installer::windowsLayout(), files, host);
+    Installer::InstallerWindow form(Installer::windowsLayout(), files, host);
 
     EXPECT_EQ(form.load(), 0);
 
@@ -62,9 +63,9 @@ TEST_F(Form1Test, LoadInstallsThenEnds) {
     EXPECT_FALSE(form.isVisible()) << "in normal use the window is never seen";
 }
 
-TEST_F(Form1Test, LoadReportsAToolThatCannotStartThenEnds) {
+TEST_F(InstallerWindowTest, LoadReportsAToolThatCannotStartThenEnds) {
     host.canStart = false;
-    Installer::Form1 form(Installer::windowsLayout(), files, host);
+    Installer::InstallerWindow form(Installer::windowsLayout(), files, host);
 
     EXPECT_EQ(form.load(), 1);
 

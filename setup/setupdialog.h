@@ -1,4 +1,4 @@
-// Setup and firmware: the setup window Form5 (display operator, coarse step, the
+// Setup and firmware: the setup window SetupDialog (display operator, coarse step, the
 // language box) and, later, the firmware update and the language switch. Uses link/.
 #pragma once
 
@@ -9,12 +9,12 @@ struct DeviceState;
 
 // The setup window. Its language box "Čeština" decides the language of the captions
 // and of the sweep dialogs for the rest of the run.
-class Form5 final : public QDialog {
+class SetupDialog final : public QDialog {
     Q_OBJECT
 public:
-    explicit Form5(DeviceState &state, QWidget *parent = nullptr);
+    explicit SetupDialog(DeviceState &state, QWidget *parent = nullptr);
 
-    QCheckBox *Check1; // "Čeština": Czech captions
+    QCheckBox *czechBox; // "Čeština": Czech captions
 
 private:
     DeviceState &m_state;

@@ -10,13 +10,13 @@ class QPushButton;
 
 namespace Installer {
 
-class Form1 : public QWidget {
+class InstallerWindow : public QWidget {
     Q_OBJECT
-    Q_DISABLE_COPY(Form1)
+    Q_DISABLE_COPY(InstallerWindow)
 
 public:
-    Form1(const InstallerLayout &layout, InstallerFiles &files, InstallerHost &host,
-          QWidget *parent = nullptr);
+    InstallerWindow(const InstallerLayout &layout, InstallerFiles &files, InstallerHost &host,
+                    QWidget *parent = nullptr);
 
     // Runs the installation and ends the program. Returns the exit status: 0, or 1 when
     // the registration tool could not be started.
@@ -30,8 +30,8 @@ private:
     InstallerHost &m_host;
     InstallOutcome m_outcome;
 
-    QPushButton *Command2; // Install button: has no action
-    QPushButton *Command1; // Exit button: ends the program at once
+    QPushButton *m_installButton; // Install button: has no action
+    QPushButton *m_exitButton;    // Exit button: ends the program at once
 };
 
 } // namespace Installer
