@@ -69,10 +69,14 @@ void Link::readNow() {
         // that a handler of this reply starts waits for its own time.
         const quint64 running = m_waits.mark();
         const std::vector<ReplyEffects> effects = m_parser.feed(bytes);
-        for (const ReplyEffects &effect : effects)
+        QString letters;
+        for (const ReplyEffects &effect : effects) {
+            if (effect.kind == ReplyEffects::Kind::Frame && !effect.letter.isNull())
+                letters.append(effect.letter);
             Q_EMIT replyHandled(effect);
+        }
         if (!effects.empty())
-            m_waits.wakeStartedBefore(running);
+            m_waits.wakeStartedBefore(running, letters);
     }
     // More than one read's worth arrived: take the rest on the next turn.
     if (m_port.isOpen() && m_port.bytesAvailable() > 0 && m_readTimer == 0)

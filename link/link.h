@@ -32,6 +32,12 @@ public:
     // its own, `co_await m_link->delay(100);`, never inside an if or while condition
     // (see link/waits.h); it throws WaitCancelled when the window is going away.
     [[nodiscard]] WaitSet::WaitOp delay(int ms) { return m_waits.wait(ms); }
+    // A wait for the reply to a query: ends when a frame with this letter (for
+    // example 'K', 'B', 'T', 'Y', 'V') has been handled or when `ms` have passed;
+    // other replies do not end it. Written as a statement of its own, like delay().
+    [[nodiscard]] WaitSet::WaitOp replyWait(QChar letter, int ms) {
+        return m_waits.waitFor(letter, ms);
+    }
     WaitSet &waits() { return m_waits; }
 
     SerialPort &port() { return m_port; }

@@ -2,9 +2,10 @@
 
 #include <vector>
 
-void WaitSet::add(std::coroutine_handle<> handle, int ms, std::shared_ptr<bool> result) {
+void WaitSet::add(std::coroutine_handle<> handle, int ms, char16_t awaited,
+                  std::shared_ptr<bool> result) {
     const quint64 key = m_nextKey++;
-    Pending pending{handle, 0, std::move(result)};
+    Pending pending{handle, 0, awaited, std::move(result)};
     if (ms >= 0)
         pending.timerId = m_time.schedule(ms, [this, key] { finish(key, true); });
     m_entries.emplace(key, std::move(pending));
@@ -22,13 +23,14 @@ void WaitSet::finish(quint64 key, bool result) {
     pending.handle.resume();
 }
 
-void WaitSet::finishBefore(quint64 mark, bool result) {
+void WaitSet::finishBefore(quint64 mark, bool result, QStringView letters, bool all) {
     // Only the waits begun before the mark: a procedure resumed here may start a new
     // wait, which must wait for its own time or the next wake.
     std::vector<quint64> keys;
     keys.reserve(m_entries.size());
     for (const auto &entry : m_entries)
-        if (entry.first < mark)
+        if (entry.first < mark && (!result || all || entry.second.awaited == 0 ||
+                                   letters.contains(QChar(entry.second.awaited))))
             keys.push_back(entry.first);
     for (quint64 key : keys)
         finish(key, result);

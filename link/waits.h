@@ -2,6 +2,7 @@
 
 #include "link/timesource.h"
 
+#include <QStringView>
 #include <QtGlobal>
 #include <coroutine>
 #include <exception>
@@ -38,9 +39,12 @@ public:
     struct Awaiter {
         WaitSet *set;
         int ms;
+        char16_t awaited; // 0: any handled reply ends the wait
         std::shared_ptr<bool> result;
         bool await_ready() const noexcept { return false; }
-        void await_suspend(std::coroutine_handle<> handle) { set->add(handle, ms, result); }
+        void await_suspend(std::coroutine_handle<> handle) {
+            set->add(handle, ms, awaited, result);
+        }
         void await_resume() const {
             if (!*result)
                 throw WaitCancelled{};
@@ -51,22 +55,33 @@ public:
     struct WaitOp {
         WaitSet *set;
         int ms;
+        char16_t awaited;
         Awaiter operator co_await() const {
-            return Awaiter{set, ms, std::make_shared<bool>(false)};
+            return Awaiter{set, ms, awaited, std::make_shared<bool>(false)};
         }
     };
 
-    // A wait of `ms` milliseconds; a negative time waits only for wakeAll().
-    [[nodiscard]] WaitOp wait(int ms) { return WaitOp{this, ms}; }
+    // A wait of `ms` milliseconds that any handled reply ends; a negative time waits
+    // only for a wake.
+    [[nodiscard]] WaitOp wait(int ms) { return WaitOp{this, ms, 0}; }
+    // A wait for one particular reply: it ends when a reply with this frame letter has
+    // been handled or when `ms` have passed. Other replies do not end it.
+    [[nodiscard]] WaitOp waitFor(QChar letter, int ms) {
+        return WaitOp{this, ms, letter.isNull() ? char16_t(0) : letter.unicode()};
+    }
 
     // Ends every pending wait now.
-    void wakeAll() { finishBefore(m_nextKey, true); }
-    // Marks the waits running now, so that a later wakeStartedBefore(mark) ends only
-    // those: a wait begun while a reply was being handled waits for the next one.
+    void wakeAll() { finishBefore(m_nextKey, true, {}, true); }
+    // Marks the waits running now, so that a later wake ends only those: a wait begun
+    // while a reply was being handled waits for the next one.
     quint64 mark() const { return m_nextKey; }
-    void wakeStartedBefore(quint64 mark) { finishBefore(mark, true); }
+    // Replies with these frame letters have been handled: ends the plain waits begun
+    // before the mark and those of them that wait for one of the letters.
+    void wakeStartedBefore(quint64 mark, QStringView letters = {}) {
+        finishBefore(mark, true, letters);
+    }
     // Ends every pending wait now with WaitCancelled (the owner is going away).
-    void cancelAll() { finishBefore(m_nextKey, false); }
+    void cancelAll() { finishBefore(m_nextKey, false, {}); }
 
     qsizetype pendingCount() const { return static_cast<qsizetype>(m_entries.size()); }
 
@@ -74,12 +89,17 @@ private:
     struct Pending {
         std::coroutine_handle<> handle;
         quint64 timerId = 0;
+        char16_t awaited = 0;
         std::shared_ptr<bool> result;
     };
 
-    void add(std::coroutine_handle<> handle, int ms, std::shared_ptr<bool> result);
+    void add(std::coroutine_handle<> handle, int ms, char16_t awaited,
+             std::shared_ptr<bool> result);
     void finish(quint64 key, bool result);
-    void finishBefore(quint64 mark, bool result);
+    // Ends the waits begun before the mark; when waking (result true) a wait for a
+    // particular reply ends only when its letter is among `letters`, except on
+    // wakeAll(), which ends every wait.
+    void finishBefore(quint64 mark, bool result, QStringView letters, bool all = false);
 
     TimeSource &m_time;
     std::map<quint64, Pending> m_entries;
