@@ -52,7 +52,7 @@ struct SimConfig {
     QString firmwareVersion = QStringLiteral("2.05");
 
     int bootMs = 300;       // from a client's open to the identity line (at least bootloaderMs)
-    int bootloaderMs = 500; // after an open the bootloader listens this long; 0: no bootloader
+    int bootloaderMs = 400; // after an open the bootloader listens this long; 0: no bootloader
     int settleMs = 50;      // nothing is sent earlier than this after an open
     int latencyMs = 2;      // from a complete command line to its reply
     bool pacing = true;     // send at the line rate instead of all at once
