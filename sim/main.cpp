@@ -61,6 +61,11 @@ int main(int argc, char **argv) {
          QStringLiteral("text")},
         {QStringLiteral("boot-ms"), QStringLiteral("Time from an open to the identity line."),
          QStringLiteral("ms")},
+        {QStringLiteral("bootloader-ms"),
+         QStringLiteral("How long after an open the bootloader listens (0: none)."),
+         QStringLiteral("ms")},
+        {QStringLiteral("flash"), QStringLiteral("Flash memory image file to load and save."),
+         QStringLiteral("file")},
         {QStringLiteral("latency-ms"), QStringLiteral("Time from a command to its reply."),
          QStringLiteral("ms")},
         {QStringLiteral("no-pacing"), QStringLiteral("Send replies at once, not at 115200 bit/s.")},
@@ -92,6 +97,9 @@ int main(int argc, char **argv) {
     if (parser.isSet(QStringLiteral("identity")))
         config.identity = parser.value(QStringLiteral("identity"));
     config.bootMs = intValue(parser, QStringLiteral("boot-ms"), config.bootMs, &ok);
+    config.bootloaderMs =
+        intValue(parser, QStringLiteral("bootloader-ms"), config.bootloaderMs, &ok);
+    config.flashPath = parser.value(QStringLiteral("flash"));
     config.latencyMs = intValue(parser, QStringLiteral("latency-ms"), config.latencyMs, &ok);
     config.pacing = !parser.isSet(QStringLiteral("no-pacing"));
     config.logPath = parser.isSet(QStringLiteral("log")) ? parser.value(QStringLiteral("log"))

@@ -51,11 +51,12 @@ struct SimConfig {
     QString modelCode = QStringLiteral("20");
     QString firmwareVersion = QStringLiteral("2.05");
 
-    int bootMs = 300;      // from a client's open to the identity line
-    int settleMs = 50;     // nothing is sent earlier than this after an open
-    int latencyMs = 2;     // from a complete command line to its reply
-    bool pacing = true;    // send at the line rate instead of all at once
-    int baudRate = 115200; // line rate used for pacing (10 bits per byte)
+    int bootMs = 300;       // from a client's open to the identity line (at least bootloaderMs)
+    int bootloaderMs = 400; // after an open the bootloader listens this long; 0: no bootloader
+    int settleMs = 50;      // nothing is sent earlier than this after an open
+    int latencyMs = 2;      // from a complete command line to its reply
+    bool pacing = true;     // send at the line rate instead of all at once
+    int baudRate = 115200;  // line rate used for pacing (10 bits per byte)
 
     // Log file; "-" or empty with logToStdout: standard output; empty: no log.
     QString logPath;
@@ -64,6 +65,10 @@ struct SimConfig {
     // Presets file (one record per line); loaded at start when it exists,
     // rewritten after every S command. Empty: presets live in memory only.
     QString presetsPath;
+
+    // Flash memory image (raw 32 KiB); loaded at start when it exists, rewritten
+    // when avrdude has written the flash. Empty: flash lives in memory only.
+    QString flashPath;
 
     // Generator state at power-on.
     qint64 carrier = 7050000;

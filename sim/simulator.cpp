@@ -65,6 +65,14 @@ std::optional<qint64> frequencyArg(QByteArrayView arg) {
     return n;
 }
 
+// The identity with the version after its last 'v' replaced ("KVT20v2.05" with
+// 2.07 gives "KVT20v2.07"); one without a 'v' gets "v" and the version appended.
+QString withVersion(const QString &identity, const QByteArray &version) {
+    const qsizetype v = identity.lastIndexOf(QLatin1Char('v'));
+    return (v < 0 ? identity + QLatin1Char('v') : identity.left(v + 1)) +
+           QString::fromLatin1(version);
+}
+
 std::optional<int> presetArg(QByteArrayView arg) {
     const auto n = leadingNumber(arg);
     if (!n || *n < 1 || *n > 12)
@@ -91,12 +99,14 @@ Simulator::Simulator(const SimConfig &config, QObject *parent)
       m_bootTimer(new QTimer(this)), m_sweepTimer(new QTimer(this)),
       m_keyingTimer(new QTimer(this)), m_faults(config.faults), m_random(config.faults.seed) {
     m_clock.start();
-    for (QTimer *t : {m_outTimer, m_bootTimer, m_sweepTimer, m_keyingTimer}) {
+    m_windowTimer = new QTimer(this);
+    for (QTimer *t : {m_outTimer, m_bootTimer, m_windowTimer, m_sweepTimer, m_keyingTimer}) {
         t->setSingleShot(true);
         t->setTimerType(Qt::PreciseTimer);
     }
     connect(m_outTimer, &QTimer::timeout, this, &Simulator::pumpOutput);
     connect(m_bootTimer, &QTimer::timeout, this, &Simulator::sendIdentity);
+    connect(m_windowTimer, &QTimer::timeout, this, &Simulator::closeBootloaderWindow);
     connect(m_sweepTimer, &QTimer::timeout, this, &Simulator::sweepTick);
     connect(m_keyingTimer, &QTimer::timeout, this, &Simulator::keyingDone);
 
@@ -116,6 +126,16 @@ Simulator::Simulator(const SimConfig &config, QObject *parent)
     m_coarseStep = config.coarseStep;
     m_presets = defaultPresets();
     loadPresets();
+    if (!config.flashPath.isEmpty()) {
+        // The flash file is the firmware: a version it records is the one announced.
+        QFile file(config.flashPath);
+        if (file.open(QIODevice::ReadOnly)) {
+            m_bootloader.setFlash(file.read(StkBootloader::kFlashSize));
+            if (const QByteArray version = firmwareVersionIn(m_bootloader.flash());
+                !version.isEmpty())
+                m_identity = withVersion(m_identity, version);
+        }
+    }
 
     if (config.logToStdout || config.logPath == QLatin1String("-")) {
         m_logFile = std::make_unique<QFile>();
@@ -308,17 +328,59 @@ void Simulator::beginSession() {
     m_keyingTimer->stop();
     m_keyingEnd = -1;
     m_keyingText.clear();
+    // Opening the port resets the generator into its bootloader, which listens for
+    // a short window before the firmware starts; the identity never comes earlier.
+    m_bootloader.reset();
+    m_bootPhase = m_config.bootloaderMs > 0 ? BootPhase::Listening : BootPhase::Off;
+    if (m_bootPhase == BootPhase::Listening)
+        m_windowTimer->start(m_config.bootloaderMs);
     m_masterNotifier->setEnabled(true);
     log("OPEN", QFile::encodeName(m_ptyPath));
     Q_EMIT clientOpened();
     if (!m_faults.silent)
-        m_bootTimer->start(std::max(m_config.bootMs, m_config.settleMs));
+        m_bootTimer->start(
+            std::max({m_config.bootMs, m_config.settleMs, std::max(0, m_config.bootloaderMs)}));
+}
+
+void Simulator::closeBootloaderWindow() {
+    if (m_bootPhase == BootPhase::Listening)
+        m_bootPhase = BootPhase::Off;
+}
+
+void Simulator::leaveBootloader() {
+    // As the bootloader does, start the firmware: it boots and identifies, with the
+    // version of a newly written image.
+    m_bootPhase = BootPhase::Off;
+    takeWrittenFirmware();
+    log("STK", "leave");
+    if (!m_faults.silent)
+        m_bootTimer->start(std::max(m_config.bootMs, 0));
+}
+
+void Simulator::takeWrittenFirmware() {
+    if (!m_bootloader.takeFlashWritten())
+        return;
+    if (!m_config.flashPath.isEmpty()) {
+        QSaveFile file(m_config.flashPath);
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write(m_bootloader.flash());
+            file.commit();
+        }
+    }
+    // An image without a version marker leaves the announced version as it was.
+    if (const QByteArray version = firmwareVersionIn(m_bootloader.flash()); !version.isEmpty()) {
+        m_identity = withVersion(m_identity, version);
+        log("STK", "firmware " + version);
+    }
 }
 
 void Simulator::endSession() {
     m_session = false;
     m_masterNotifier->setEnabled(false);
     m_bootTimer->stop();
+    m_windowTimer->stop();
+    m_bootPhase = BootPhase::Off;
+    takeWrittenFirmware(); // avrdude may close without leaving programming mode
     m_outTimer->stop();
     m_out.clear();
     m_outBytes = 0;
@@ -345,7 +407,11 @@ void Simulator::onMasterReadable() {
         }
         for (ssize_t i = 0; i < n; ++i) {
             const char c = buffer[i];
-            if (c == '\r' || c == '\n') {
+            if (m_bootPhase != BootPhase::Off) {
+                bootloaderByte(c);
+                if (!m_session)
+                    return;
+            } else if (c == '\r' || c == '\n') {
                 if (!m_discarding && !m_inBuffer.isEmpty())
                     handleLine(m_inBuffer);
                 m_inBuffer.clear();
@@ -362,6 +428,21 @@ void Simulator::onMasterReadable() {
         if (!m_session)
             return;
     }
+}
+
+void Simulator::bootloaderByte(char byte) {
+    QByteArray answer;
+    m_bootloader.feed(byte, &answer);
+    if (m_bootPhase == BootPhase::Listening && m_bootloader.spoken()) {
+        // avrdude is talking: the bootloader stays and the firmware does not start.
+        m_bootPhase = BootPhase::Programming;
+        m_windowTimer->stop();
+        m_bootTimer->stop();
+        log("STK", "programming");
+    }
+    sendRaw(answer);
+    if (m_bootPhase == BootPhase::Programming && m_bootloader.left())
+        leaveBootloader();
 }
 
 void Simulator::handleLine(const QByteArray &line) {
@@ -597,7 +678,8 @@ void Simulator::keyingDone() {
 }
 
 void Simulator::sendIdentity() {
-    if (m_session && !m_faults.silent)
+    closeBootloaderWindow();
+    if (m_session && !m_faults.silent && m_bootPhase == BootPhase::Off)
         enqueueFrame(m_identity.toLatin1(), nowNs());
 }
 
@@ -653,6 +735,15 @@ void Simulator::enqueueFrame(const QByteArray &frame, qint64 notBeforeNs) {
         pumpOutput();
 }
 
+void Simulator::sendRaw(const QByteArray &bytes) {
+    if (!m_session || bytes.isEmpty() || m_outBytes > kMaxQueuedBytes)
+        return;
+    m_outBytes += bytes.size();
+    m_out.push_back({bytes, nowNs(), {}, 0, -1, 0, false});
+    if (!m_outTimer->isActive())
+        pumpOutput();
+}
+
 void Simulator::scheduleOutput(qint64 atNs) {
     const qint64 waitNs = std::max<qint64>(0, atNs - nowNs());
     m_outTimer->start(static_cast<int>((waitNs + kNsPerMs - 1) / kNsPerMs));
@@ -668,7 +759,7 @@ void Simulator::pumpOutput() {
         const qint64 now = nowNs();
         if (chunk.startNs < 0) {
             qint64 start = std::max(chunk.notBeforeNs, settleEnd);
-            if (m_config.pacing)
+            if (m_config.pacing && chunk.paced)
                 start = std::max(start, m_lineFreeNs);
             if (start > now) {
                 scheduleOutput(start);
@@ -677,7 +768,7 @@ void Simulator::pumpOutput() {
             chunk.startNs = start;
         }
         qsizetype due = chunk.bytes.size();
-        if (m_config.pacing) {
+        if (m_config.pacing && chunk.paced) {
             const auto sent = static_cast<qsizetype>((now - chunk.startNs) / byteNs) + 1;
             due = std::min(due, sent);
         }
@@ -703,7 +794,7 @@ void Simulator::pumpOutput() {
             scheduleOutput(std::max(next, now + 1));
             return;
         }
-        m_lineFreeNs = m_config.pacing
+        m_lineFreeNs = m_config.pacing && chunk.paced
                            ? chunk.startNs + static_cast<qint64>(
                                                  static_cast<double>(chunk.bytes.size()) * byteNs)
                            : now;

@@ -6,6 +6,7 @@
 // by ./demo and in-process by integration and end-to-end tests.
 
 #include "sim/simconfig.h"
+#include "sim/stkbootloader.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -80,6 +81,13 @@ public:
     void setLatencyMs(int ms) { m_config.latencyMs = ms; }
     void setPacing(bool on) { m_config.pacing = on; }
     void setBootMs(int ms) { m_config.bootMs = ms; }
+    void setBootloaderMs(int ms) { m_config.bootloaderMs = ms; }
+
+    // Flash memory as the bootloader reads and writes it (32 KiB). setFlash changes
+    // the memory only; the announced version follows an image written by avrdude.
+    QByteArray flash() const { return m_bootloader.flash(); }
+    void setFlash(const QByteArray &image) { m_bootloader.setFlash(image); }
+    bool inBootloader() const { return m_bootPhase == BootPhase::Programming; }
 
     // Every command line received since start (or since clearReceivedLines).
     QList<ReceivedLine> receivedLines() const { return m_received; }
@@ -103,6 +111,7 @@ private:
         qsizetype offset = 0;   // bytes already written
         qint64 startNs = -1;    // when its first byte went out
         qint64 gapBeforeNs = 0; // pause after the previous chunk (second half of a split)
+        bool paced = true;      // bootloader replies go out at once
     };
     struct Sweep {
         bool active = false;
@@ -125,6 +134,11 @@ private:
     void checkHangup(int retriesLeft);
     bool masterHungUp() const;
     void sendIdentity();
+    void closeBootloaderWindow();
+    void leaveBootloader();
+    void takeWrittenFirmware();
+    void sendRaw(const QByteArray &bytes);
+    void bootloaderByte(char byte);
     void reply(const QByteArray &frame);
     void enqueueFrame(const QByteArray &frame, qint64 notBeforeNs);
     void pumpOutput();
@@ -162,6 +176,13 @@ private:
     qint64 m_lineFreeNs = 0; // when the paced line has sent its last byte
     QTimer *m_outTimer = nullptr;
     QTimer *m_bootTimer = nullptr;
+
+    // The bootloader: listening for a short window after each open, programming
+    // once a command has arrived in it, off once the generator has booted.
+    enum class BootPhase { Listening, Programming, Off };
+    BootPhase m_bootPhase = BootPhase::Off;
+    StkBootloader m_bootloader;
+    QTimer *m_windowTimer = nullptr;
 
     // Generator state.
     QString m_identity;

@@ -75,6 +75,8 @@ TEST(KvtSimProgram, RefusesABadCommandLine) {
          QStringLiteral("bogus")},
         {QStringLiteral("--link"), QStringLiteral("/tmp/x"), QStringLiteral("--boot-ms"),
          QStringLiteral("soon")},
+        {QStringLiteral("--link"), QStringLiteral("/tmp/x"), QStringLiteral("--bootloader-ms"),
+         QStringLiteral("-1")},
     };
     for (const QStringList &arguments : cases) {
         QProcess process;

@@ -30,6 +30,10 @@ public:
     }
     void close() { m_port.close(); }
 
+    void write(const QByteArray &bytes) {
+        m_port.write(bytes);
+        m_port.flush();
+    }
     void send(const QByteArray &line) {
         m_port.write(line + "\r\n");
         m_port.flush();

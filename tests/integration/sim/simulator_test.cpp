@@ -362,7 +362,7 @@ TEST_F(SimulatorTest, PacedRepliesTakeAtLeastTheLineTime) {
 TEST_F(SimulatorTest, SilentGeneratorSendsNothing) {
     m_config.faults.silent = true;
     connectClient();
-    QTest::qWait(400);
+    QTest::qWait(600); // past the bootloader's window, which would take the bytes
     m_client->send("G");
     m_client->send("K1");
     QTest::qWait(300);
