@@ -1,7 +1,7 @@
 // The KVT control program: builds the real services and shows the front panel.
 #include "link/serialport.h"
+#include "link/services.h"
 #include "link/timesource.h"
-#include "panel/dialogs.h"
 #include "panel/mainwindow.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "link/devicestate.h"
-#include "panel/dialogs.h"
+#include "link/services.h"
 
 #include <QPointer>
 #include <QWidget>

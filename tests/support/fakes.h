@@ -4,8 +4,8 @@
 // scripted dialogs. Used by the widget tests of every folder.
 
 #include "link/serialport.h"
+#include "link/services.h"
 #include "link/timesource.h"
-#include "panel/dialogs.h"
 #include "panel/mainwindow.h"
 
 #include <QByteArray>

@@ -1,4 +1,4 @@
-#include "panel/dialogs.h"
+#include "link/services.h"
 
 #include <QDialog>
 #include <QInputDialog>

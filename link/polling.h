@@ -1,0 +1,19 @@
+#pragma once
+
+#include <qcoro/qcorotask.h>
+
+// The poll of the generator's parameters, as the subsystems that change them or
+// that must keep the line quiet see it. The start-up subsystem owns the poll timer
+// and implements this.
+class Polling {
+public:
+    virtual ~Polling() = default;
+
+    // Switches the 4-second poll on or off (off during the setup exchange and a
+    // firmware update, which need the line to themselves).
+    virtual void setPollingEnabled(bool on) = 0;
+    virtual bool pollingEnabled() const = 0;
+    // The poll itself: a 1 s wait, then "G", "I", "J", "H" 100 ms apart. Like every
+    // wait it throws WaitCancelled when the program is going away.
+    virtual QCoro::Task<> readParams() = 0;
+};
