@@ -1,11 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need.
+#   scripts/install-deps.sh --runtime  only what running KVT and install needs (the
+#                                      packed folder on a Debian 12 desktop)
 # Does nothing when they are all present already.
 set -euo pipefail
-pkgs=(cmake ninja-build g++ clang-format
-      qt6-base-dev qt6-serialport-dev qt6-l10n-tools qt6-tools-dev qcoro-qt6-dev libgl-dev
-      libgtest-dev libgmock-dev libbenchmark-dev
-      avrdude socat xvfb xauth xdotool imagemagick)
+if [ "${1:-}" = "--runtime" ]; then
+  # What the two programs link (ldd, dpkg -S): QCoro is header-only in use, the X11
+  # platform plugin ships in libqt6gui6. avrdude is started for firmware updates.
+  pkgs=(libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 avrdude)
+else
+  pkgs=(cmake ninja-build g++ clang-format
+        qt6-base-dev qt6-serialport-dev qt6-l10n-tools qt6-tools-dev qcoro-qt6-dev libgl-dev
+        libgtest-dev libgmock-dev libbenchmark-dev
+        avrdude socat xvfb xauth xdotool imagemagick)
+fi
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
