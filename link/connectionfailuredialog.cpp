@@ -1,7 +1,5 @@
 #include "link/connectionfailuredialog.h"
 
-#include "link/devicestate.h"
-
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -27,72 +25,76 @@ QPixmap unpluggedPicture() {
 }
 } // namespace
 
-ConnectionFailureDialog::ConnectionFailureDialog(DeviceState &state, QWidget *parent)
-    : QDialog(parent), m_state(state) {
+ConnectionFailureDialog::ConnectionFailureDialog(QWidget *parent) : QDialog(parent) {
     setObjectName(QStringLiteral("ConnectionFailureDialog"));
     setWindowTitle(QStringLiteral("KVT Connection"));
     setModal(true);
 
-    headingLabel = new QLabel(QStringLiteral("Communication error !"), this);
-    headingLabel->setObjectName(QStringLiteral("headingLabel"));
-    QFont heading = headingLabel->font();
+    m_headingLabel = new QLabel(QStringLiteral("Communication error !"), this);
+    m_headingLabel->setObjectName(QStringLiteral("headingLabel"));
+    QFont heading = m_headingLabel->font();
     heading.setBold(true);
     heading.setPointSizeF(heading.pointSizeF() * 1.3);
-    headingLabel->setFont(heading);
+    m_headingLabel->setFont(heading);
 
-    adviceLabel =
+    m_adviceLabel =
         new QLabel(QStringLiteral("Here is not any COM port with KVT unit connected. Please "
                                   "check right connection, or check Windows Control Panels "
                                   "console (hardware management)..."),
                    this);
-    adviceLabel->setObjectName(QStringLiteral("adviceLabel"));
-    adviceLabel->setWordWrap(true);
+    m_adviceLabel->setObjectName(QStringLiteral("adviceLabel"));
+    m_adviceLabel->setWordWrap(true);
 
-    cableImage = new QLabel(this);
-    cableImage->setObjectName(QStringLiteral("cableImage"));
-    cableImage->setPixmap(unpluggedPicture());
+    m_cableImage = new QLabel(this);
+    m_cableImage->setObjectName(QStringLiteral("cableImage"));
+    m_cableImage->setPixmap(unpluggedPicture());
 
-    portProblemsLabel = new QLabel(this);
-    portProblemsLabel->setObjectName(QStringLiteral("portProblemsLabel"));
-    portProblemsLabel->setWordWrap(true);
-    portProblemsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    portProblemsLabel->hide();
+    m_portProblemsLabel = new QLabel(this);
+    m_portProblemsLabel->setObjectName(QStringLiteral("portProblemsLabel"));
+    m_portProblemsLabel->setWordWrap(true);
+    m_portProblemsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_portProblemsLabel->hide();
 
-    retryButton = new QPushButton(QStringLiteral("Retry"), this);
-    retryButton->setObjectName(QStringLiteral("retryButton"));
-    retryButton->setDefault(true);
-    exitButton = new QPushButton(QStringLiteral("Exit"), this);
-    exitButton->setObjectName(QStringLiteral("exitButton"));
+    m_retryButton = new QPushButton(QStringLiteral("Retry"), this);
+    m_retryButton->setObjectName(QStringLiteral("retryButton"));
+    m_retryButton->setDefault(true);
+    m_exitButton = new QPushButton(QStringLiteral("Exit"), this);
+    m_exitButton->setObjectName(QStringLiteral("exitButton"));
 
     auto *grid = new QGridLayout(this);
-    grid->addWidget(cableImage, 0, 0, 2, 1, Qt::AlignTop);
-    grid->addWidget(headingLabel, 0, 1);
-    grid->addWidget(adviceLabel, 1, 1);
-    grid->addWidget(portProblemsLabel, 2, 1);
+    grid->addWidget(m_cableImage, 0, 0, 2, 1, Qt::AlignTop);
+    grid->addWidget(m_headingLabel, 0, 1);
+    grid->addWidget(m_adviceLabel, 1, 1);
+    grid->addWidget(m_portProblemsLabel, 2, 1);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(retryButton);
-    buttons->addWidget(exitButton);
+    buttons->addWidget(m_retryButton);
+    buttons->addWidget(m_exitButton);
     grid->addLayout(buttons, 3, 0, 1, 2);
     setMinimumWidth(460);
 
-    connect(retryButton, &QPushButton::clicked, this, [this] {
-        m_state.retryChoice = 1;
+    connect(m_retryButton, &QPushButton::clicked, this, [this] {
+        m_retry = true;
         hide();
     });
-    connect(exitButton, &QPushButton::clicked, this, [this] {
-        m_state.retryChoice = 0;
+    connect(m_exitButton, &QPushButton::clicked, this, [this] {
+        m_retry = false;
         hide();
     });
 }
 
 void ConnectionFailureDialog::setPortProblems(const QStringList &problems) {
     if (problems.isEmpty()) {
-        portProblemsLabel->clear();
-        portProblemsLabel->hide();
+        m_portProblemsLabel->clear();
+        m_portProblemsLabel->hide();
         return;
     }
-    portProblemsLabel->setText(QStringLiteral("Ports found but not usable:\n") +
-                               problems.join(u'\n'));
-    portProblemsLabel->show();
+    m_portProblemsLabel->setText(QStringLiteral("Ports found but not usable:\n") +
+                                 problems.join(u'\n'));
+    m_portProblemsLabel->show();
+}
+
+void ConnectionFailureDialog::showEvent(QShowEvent *event) {
+    m_retry = false; // only a click on Retry retries
+    QDialog::showEvent(event);
 }

@@ -5,7 +5,6 @@
 
 class QLabel;
 class QPushButton;
-struct DeviceState;
 
 // The connection-failure window: shown when no port up to 64 answered. Retry starts
 // discovery again at port 2, Exit ends the program. Below its fixed texts it lists the
@@ -13,17 +12,22 @@ struct DeviceState;
 class ConnectionFailureDialog final : public QDialog {
     Q_OBJECT
 public:
-    explicit ConnectionFailureDialog(DeviceState &state, QWidget *parent = nullptr);
+    explicit ConnectionFailureDialog(QWidget *parent = nullptr);
 
     void setPortProblems(const QStringList &problems);
+    // The user's answer when the window was last shown: true for Retry; Exit and the
+    // window's close control end the program.
+    bool retryChosen() const { return m_retry; }
 
-    QLabel *headingLabel;      // heading "Communication error !"
-    QLabel *adviceLabel;       // explanation of what to check
-    QLabel *cableImage;        // picture of a disconnected cable
-    QLabel *portProblemsLabel; // the ports that could not be used, and why
-    QPushButton *retryButton;  // Retry
-    QPushButton *exitButton;   // Exit
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private:
-    DeviceState &m_state;
+    QLabel *m_headingLabel;      // heading "Communication error !"
+    QLabel *m_adviceLabel;       // explanation of what to check
+    QLabel *m_cableImage;        // picture of a disconnected cable
+    QLabel *m_portProblemsLabel; // the ports that could not be used, and why
+    QPushButton *m_retryButton;  // Retry
+    QPushButton *m_exitButton;   // Exit
+    bool m_retry = false;
 };

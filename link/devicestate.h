@@ -26,8 +26,6 @@ struct DeviceState {
     int32_t tuneStep = 0;        // Hz, step of Up/Down
     int16_t sweeping = 0;        // 1 while the generator sweeps
     int32_t sweepFreq = 0;       // Hz, position reported by W replies
-    int16_t portScanTicks = 0;   // counter of the discovery timer
-    int16_t pollTicks = 0;       // counter of the poll timer, poll on every 4th tick
     int32_t highestDeviceId = 0; // largest identity number ever seen
     int16_t telegraphSpeed = 0;  // radiotelegraph speed slider value
     int16_t telegraphBusy = 0;   // -1 from a Q line until the generator's Q reply
@@ -39,13 +37,10 @@ struct DeviceState {
     int16_t displayOperatorMode = 0; // generator display operator, -1 = nothing to send
     int32_t displayOperator = 0;     // operand of the display operator, -1 = nothing to send
     int32_t coarseStep = 0;          // Hz, generator knob step, -1 = nothing to send
-    int16_t retryChoice = 0;         // connection-failure window: 1 Retry, 0 Exit
     int32_t deviceId = 0;            // serial identity number (B reply)
     QString modelName;               // "KVT " + two-character model code
     QString productionDate;          // dd.mm.yyyy
     QString firmwareVersion;         // text after "v" in the identity line
     QString presetRecord;            // text of the last K reply
-    int16_t selectedPreset = 0;      // preset picked in PresetsWindow, 0 = none
-    int16_t presetReadFailed = 0;    // -1 when readPresets gave up
     int16_t serviceKeyState = 0;     // progress of the service-mode key sequence
 };

@@ -1,10 +1,12 @@
 #include "link/procedure.h"
 
+#include "link/panelcontext.h"
 #include "link/waits.h"
 
 #include <QtDebug>
 #include <coroutine>
 #include <exception>
+#include <optional>
 
 namespace {
 // A coroutine that nobody awaits: it owns the procedure's task until it has ended
@@ -20,21 +22,36 @@ struct Detached {
     };
 };
 
+// Why a procedure failed, or nothing when it was only cancelled. A plain function:
+// the typed catches stay out of the coroutine, where GCC 12 loses the exception.
+std::optional<QString> failureOf(const std::exception_ptr &error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const WaitCancelled &) {
+        return std::nullopt;
+    } catch (const std::exception &e) {
+        return QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        return QStringLiteral("unknown exception");
+    }
+}
+
 Detached keep(QCoro::Task<> task, std::function<void(const QString &)> report) {
-    QString failure;
+    std::exception_ptr error;
     try {
         co_await std::move(task);
-    } catch (const WaitCancelled &) {
-        co_return;
-    } catch (const std::exception &e) {
-        failure = QString::fromLocal8Bit(e.what());
     } catch (...) {
-        failure = QStringLiteral("unknown exception");
+        error = std::current_exception();
     }
-    qCritical("KVT: a procedure failed: %s", qUtf8Printable(failure));
+    if (!error)
+        co_return;
+    const std::optional<QString> failure = failureOf(error);
+    if (!failure)
+        co_return;
+    qCritical("KVT: a procedure failed: %s", qUtf8Printable(*failure));
     if (report) {
         try {
-            report(failure);
+            report(*failure);
         } catch (...) {
             qCritical("KVT: reporting the failure failed as well");
         }
@@ -44,4 +61,8 @@ Detached keep(QCoro::Task<> task, std::function<void(const QString &)> report) {
 
 void runProcedure(QCoro::Task<> task, std::function<void(const QString &what)> report) {
     keep(std::move(task), std::move(report));
+}
+
+void startProcedure(const PanelContext &context, QCoro::Task<> task) {
+    runProcedure(std::move(task), context.reportFailure);
 }

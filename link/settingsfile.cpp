@@ -106,17 +106,25 @@ QByteArray format(const DeviceState &state) {
     return text.toLocal8Bit();
 }
 
-bool write(const QString &path, const DeviceState &state) {
+bool write(const QString &path, const DeviceState &state, QString *error) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    auto fail = [&] {
+        if (error)
+            *error = file.errorString();
         return false;
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return fail();
     const QByteArray bytes = format(state);
     if (file.write(bytes) != bytes.size()) {
+        const bool failed = fail();
         file.cancelWriting();
         file.commit(); // discards the temporary file; the old one stays
-        return false;
+        return failed;
     }
-    return file.commit();
+    if (!file.commit())
+        return fail();
+    return true;
 }
 
 } // namespace SettingsFile

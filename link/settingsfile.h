@@ -27,7 +27,8 @@ bool read(const QString &path, DeviceState &state, const std::function<bool(int)
 QByteArray format(const DeviceState &state);
 
 // Writes the file atomically: a temporary file beside it is written and then
-// replaces the old one, so a failed write never loses the user's settings.
-bool write(const QString &path, const DeviceState &state);
+// replaces the old one, so a failed write never loses the user's settings. On
+// failure `error` (when given) receives the reason.
+bool write(const QString &path, const DeviceState &state, QString *error = nullptr);
 
 } // namespace SettingsFile

@@ -1,25 +1,24 @@
 #include "panel/mainwindow.h"
 
-#include "link/connectionfailuredialog.h"
+#include "link/connection.h"
 #include "link/link.h"
-#include "link/serialport.h"
-#include "link/settingsfile.h"
-#include "link/timesource.h"
-#include "link/waits.h"
+#include "link/poller.h"
+#include "link/procedure.h"
+#include "link/replyparser.h"
 #include "panel/lamp.h"
+#include "panel/modulationcontrol.h"
 #include "panel/panelview.h"
-#include "presets/presetswindow.h"
+#include "panel/sweepcontrol.h"
+#include "panel/tuning.h"
+#include "presets/presetcontrol.h"
 #include "presets/telegraphpanel.h"
 #include "setup/setupdialog.h"
 
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QDir>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
-#include <QScrollBar>
 
 namespace {
 // The panel is drawn in twips as the instrument drawing gives them; 12 twips to a
@@ -45,40 +44,83 @@ MainWindow::MainWindow(const Services &services, QWidget *parent)
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QStringLiteral("KVT Control Panel"));
     m_link = std::make_unique<Link>(m_state, *m_services.port, *m_services.time);
-    m_scanWaits = std::make_unique<WaitSet>(*m_services.time);
-    m_pollTimer = std::make_unique<Ticker>(*m_services.time, 1000, [this] { pollTick(); });
-    m_scanTimer = std::make_unique<Ticker>(*m_services.time, 1000, [this] { scanTick(); });
-    m_repeatTimer = std::make_unique<Ticker>(*m_services.time, 1000, [this] { repeatTick(); });
 
     buildPanel();
+    createSubsystems();
 
     connect(m_link.get(), &Link::replyHandled, this, &MainWindow::applyReply);
     connect(m_link.get(), &Link::portLost, this, [this] {
         // The adapter was unplugged: the line is gone, so the Ready lamp goes dark.
         // There is no reconnection; commands are dropped from now on.
-        readyLamp->setLit(false);
+        m_readyLamp->setLit(false);
     });
-    connect(powerButton, &QPushButton::clicked, this, &MainWindow::powerClicked);
-    connectTuning();
-    connectModulation();
-    connectSweep();
-    connectPresets();
-    connectRadiotelegraph();
-
-    m_scanTimer->setEnabled(true);
-    m_repeatTimer->setEnabled(true);
 }
 
 MainWindow::~MainWindow() {
-    m_ending = true;
-    // Waiting procedures stop without touching the window.
-    m_scanWaits->cancelAll();
+    // Waiting procedures stop without touching the window: their waits end with
+    // WaitCancelled, then the subsystems go while the window is still whole.
     m_link->waits().cancelAll();
-    m_pollTimer.reset();
-    m_scanTimer.reset();
-    m_repeatTimer.reset();
+    delete m_telegraphPanel;
+    delete m_presets;
+    delete m_sweep;
+    delete m_modulation;
+    delete m_tuning;
+    delete m_connection;
+    m_connection = nullptr;
     m_link->closePort();
-    delete m_searchWindow;
+}
+
+void MainWindow::createSubsystems() {
+    auto report = [self = QPointer<MainWindow>(this)](const QString &what) {
+        if (self)
+            self->reportFailure(what);
+    };
+    m_poller = std::make_unique<Poller>(*m_link, *m_services.time, report);
+    m_context = std::make_unique<PanelContext>(
+        PanelContext{m_state, *m_link, m_services, *m_poller, this, [this] { displayAll(); },
+                     [this] { return !m_connection || m_connection->ending(); }, report});
+    const PanelContext &context = *m_context;
+
+    m_connection = new Connection(context, this);
+    connect(m_powerButton, &QPushButton::clicked, m_connection, &Connection::power);
+
+    m_tuning = new Tuning(
+        context,
+        Tuning::Controls{
+            m_carrierReadout, m_modulationReadout, m_upButton, m_downButton, m_stepButton,
+            m_directInButton, m_carrierEntry, m_modulationEntry,
+            [this] { return height() != collapsedHeight(); },
+            [this](bool shown) { setFixedHeight(shown ? expandedHeight() : collapsedHeight()); }},
+        this);
+
+    m_telegraphPanel = new TelegraphPanel(context, this);
+    m_telegraphPanel->setGeometry(m_displayWindow->geometry());
+    connect(m_telegraphPanel, &TelegraphPanel::closed, this, [this] {
+        m_carrierReadout->show();
+        m_modulationReadout->show();
+        displayAll();
+    });
+
+    m_modulation = new ModulationControl(
+        context,
+        ModulationControl::Controls{m_amModeButton, m_stopButton, m_cwButton, m_sweepButton,
+                                    [this] {
+                                        // The frame takes the display window's place; its
+                                        // own Close brings the panel back.
+                                        m_carrierReadout->hide();
+                                        m_modulationReadout->hide();
+                                        m_telegraphPanel->open(m_displayWindow->pos());
+                                    }},
+        this);
+    m_sweep = new SweepControl(
+        context, m_sweepButton, [this] { return czechCaptions(); }, this);
+    m_presets = new PresetControl(context, m_saveButton, m_recallButton, this);
+}
+
+void MainWindow::reportFailure(const QString &what) {
+    m_services.dialogs->message(
+        this, QStringLiteral("KVT Control Panel"),
+        QStringLiteral("An internal error stopped this action: %1").arg(what));
 }
 
 void MainWindow::buildPanel() {
@@ -102,15 +144,15 @@ void MainWindow::buildPanel() {
     setFixedSize(PanelWidth, collapsedHeight());
 
     // The dark display window with its readouts.
-    displayWindow = named(new QFrame(this), "displayWindow");
-    displayWindow->setGeometry(10, 10, 470, 170);
-    displayWindow->setFrameShape(QFrame::Box);
-    displayWindow->setLineWidth(2);
-    displayWindow->setAutoFillBackground(true);
-    QPalette display = displayWindow->palette();
+    m_displayWindow = named(new QFrame(this), "displayWindow");
+    m_displayWindow->setGeometry(10, 10, 470, 170);
+    m_displayWindow->setFrameShape(QFrame::Box);
+    m_displayWindow->setLineWidth(2);
+    m_displayWindow->setAutoFillBackground(true);
+    QPalette display = m_displayWindow->palette();
     display.setColor(QPalette::Window, DisplayBackground);
     display.setColor(QPalette::WindowText, DisplayDigits);
-    displayWindow->setPalette(display);
+    m_displayWindow->setPalette(display);
 
     QFont sans(QStringLiteral("Sans Serif"));
     sans.setStyleHint(QFont::SansSerif);
@@ -127,7 +169,7 @@ void MainWindow::buildPanel() {
     // The two readouts open their dialogs on a click.
     auto readout = [&](const QString &text, const char *name, QRect geometry, const QFont &font,
                        const QString &tip) {
-        auto *l = named(new ClickLabel(text, displayWindow), name);
+        auto *l = named(new ClickLabel(text, m_displayWindow), name);
         l->setGeometry(geometry);
         l->setFont(font);
         l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -135,248 +177,150 @@ void MainWindow::buildPanel() {
         l->setToolTip(tip);
         return l;
     };
-    carrierReadout = readout(QStringLiteral("65.000.000"), "carrierReadout", QRect(10, 10, 390, 70),
-                             large, QStringLiteral("Click to set the carrier frequency"));
-    carrierUnitLabel =
-        label(QStringLiteral("Hz"), "carrierUnitLabel", displayWindow, QRect(408, 40, 50, 30));
-    carrierUnitLabel->setFont(medium);
-    modulationPrefixLabel = label(QStringLiteral("AM :"), "modulationPrefixLabel", displayWindow,
-                                  QRect(14, 90, 76, 34));
-    modulationPrefixLabel->setFont(medium);
-    modulationReadout = readout(QStringLiteral("..."), "modulationReadout", QRect(90, 88, 110, 38),
-                                medium, QStringLiteral("Click to set the modulation frequency"));
-    modulationUnitLabel =
-        label(QStringLiteral("Hz"), "modulationUnitLabel", displayWindow, QRect(206, 90, 44, 34));
-    modulationUnitLabel->setFont(medium);
-    modeLine = label(QStringLiteral("MAN"), "modeLine", displayWindow, QRect(300, 92, 150, 30));
-    modeLine->setFont(medium);
-    modeLine->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    modKindLine = label(QString(), "modKindLine", displayWindow, QRect(14, 136, 200, 24));
-    modKindLine->setFont(small);
-    stepLine =
-        label(QStringLiteral("Step : 100kHz"), "stepLine", displayWindow, QRect(250, 136, 200, 24));
-    stepLine->setFont(small);
-    stepLine->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_carrierReadout =
+        readout(QStringLiteral("65.000.000"), "carrierReadout", QRect(10, 10, 390, 70), large,
+                QStringLiteral("Click to set the carrier frequency"));
+    m_carrierUnitLabel =
+        label(QStringLiteral("Hz"), "carrierUnitLabel", m_displayWindow, QRect(408, 40, 50, 30));
+    m_carrierUnitLabel->setFont(medium);
+    m_modulationPrefixLabel = label(QStringLiteral("AM :"), "modulationPrefixLabel",
+                                    m_displayWindow, QRect(14, 90, 76, 34));
+    m_modulationPrefixLabel->setFont(medium);
+    m_modulationReadout =
+        readout(QStringLiteral("..."), "modulationReadout", QRect(90, 88, 110, 38), medium,
+                QStringLiteral("Click to set the modulation frequency"));
+    m_modulationUnitLabel =
+        label(QStringLiteral("Hz"), "modulationUnitLabel", m_displayWindow, QRect(206, 90, 44, 34));
+    m_modulationUnitLabel->setFont(medium);
+    m_modeLine = label(QStringLiteral("MAN"), "modeLine", m_displayWindow, QRect(300, 92, 150, 30));
+    m_modeLine->setFont(medium);
+    m_modeLine->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_modKindLine = label(QString(), "modKindLine", m_displayWindow, QRect(14, 136, 200, 24));
+    m_modKindLine->setFont(small);
+    m_stepLine = label(QStringLiteral("Step : 100kHz"), "stepLine", m_displayWindow,
+                       QRect(250, 136, 200, 24));
+    m_stepLine->setFont(small);
+    m_stepLine->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     // Heading, model and lamps to the right of the display.
-    headingLabel =
+    m_headingLabel =
         label(QStringLiteral("PC Control panel"), "headingLabel", this, QRect(495, 6, 270, 22));
     QFont headingFont = sans;
     headingFont.setPixelSize(16);
     headingFont.setBold(true);
-    headingLabel->setFont(headingFont);
-    modelLabel = label(QStringLiteral("KVT 10"), "modelLabel", this, QRect(495, 28, 120, 26));
+    m_headingLabel->setFont(headingFont);
+    m_modelLabel = label(QStringLiteral("KVT 10"), "modelLabel", this, QRect(495, 28, 120, 26));
     QFont modelFont = sans;
     modelFont.setPixelSize(22);
     modelFont.setBold(true);
-    modelLabel->setFont(modelFont);
-    subtitleLabel = label(QStringLiteral("Service signal generator 0-40MHz"), "subtitleLabel", this,
-                          QRect(495, 54, 280, 18));
+    m_modelLabel->setFont(modelFont);
+    m_subtitleLabel = label(QStringLiteral("Service signal generator 0-40MHz"), "subtitleLabel",
+                            this, QRect(495, 54, 280, 18));
 
-    outputLamp = named(new Lamp(QStringLiteral("Output lamp"), this), "outputLamp");
-    outputLamp->move(495, 78);
-    outputLampLabel =
+    m_outputLamp = named(new Lamp(QStringLiteral("Output lamp"), this), "outputLamp");
+    m_outputLamp->move(495, 78);
+    m_outputLampLabel =
         label(QStringLiteral("Output"), "outputLampLabel", this, QRect(517, 76, 60, 22));
-    sweepLamp = named(new Lamp(QStringLiteral("Sweep lamp"), this), "sweepLamp");
-    sweepLamp->move(585, 78);
-    sweepLampLabel = label(QStringLiteral("Sweep"), "sweepLampLabel", this, QRect(607, 76, 60, 22));
-    readyLamp = named(new Lamp(QStringLiteral("Ready lamp"), this), "readyLamp");
-    readyLamp->move(675, 78);
-    readyLampLabel = label(QStringLiteral("Ready"), "readyLampLabel", this, QRect(697, 76, 60, 22));
+    m_sweepLamp = named(new Lamp(QStringLiteral("Sweep lamp"), this), "sweepLamp");
+    m_sweepLamp->move(585, 78);
+    m_sweepLampLabel =
+        label(QStringLiteral("Sweep"), "sweepLampLabel", this, QRect(607, 76, 60, 22));
+    m_readyLamp = named(new Lamp(QStringLiteral("Ready lamp"), this), "readyLamp");
+    m_readyLamp->move(675, 78);
+    m_readyLampLabel =
+        label(QStringLiteral("Ready"), "readyLampLabel", this, QRect(697, 76, 60, 22));
 
     // The buttons, in rows as on the instrument; the tab order follows the rows.
     const int bw = 66, bh = 26, x0 = 495, y0 = 104, dx = 70, dy = 30;
     auto at = [&](int col, int row) { return QRect(x0 + col * dx, y0 + row * dy, bw, bh); };
-    upButton = button(QStringLiteral("Up"), "upButton", at(0, 0));
-    downButton = button(QStringLiteral("Down"), "downButton", at(1, 0));
-    stepButton = button(QStringLiteral("Step"), "stepButton", at(2, 0));
-    directInButton = button(QStringLiteral("Direct in"), "directInButton", at(3, 0));
-    amModeButton = button(QStringLiteral("AM Mode"), "amModeButton", at(0, 1));
-    stopButton = button(QStringLiteral("STOP"), "stopButton", at(1, 1));
-    sweepButton = button(QStringLiteral("Sweep"), "sweepButton", at(2, 1));
-    cwButton = button(QStringLiteral("CW"), "cwButton", at(3, 1));
-    saveButton = button(QStringLiteral("MS"), "saveButton", at(0, 2));
-    recallButton = button(QStringLiteral("MR"), "recallButton", at(1, 2));
-    configButton = button(QStringLiteral("Config"), "configButton", at(2, 2));
-    infoButton = button(QStringLiteral("Info"), "infoButton", at(3, 2));
-    powerButton = button(QStringLiteral("Power"), "powerButton", QRect(10, 186, 80, 28));
-    cwButton->setEnabled(false);
-    configButton->setEnabled(false);
-    QWidget *order[] = {upButton,     downButton,  stepButton, directInButton, amModeButton,
-                        stopButton,   sweepButton, cwButton,   saveButton,     recallButton,
-                        configButton, infoButton,  powerButton};
+    m_upButton = button(QStringLiteral("Up"), "upButton", at(0, 0));
+    m_downButton = button(QStringLiteral("Down"), "downButton", at(1, 0));
+    m_stepButton = button(QStringLiteral("Step"), "stepButton", at(2, 0));
+    m_directInButton = button(QStringLiteral("Direct in"), "directInButton", at(3, 0));
+    m_amModeButton = button(QStringLiteral("AM Mode"), "amModeButton", at(0, 1));
+    m_stopButton = button(QStringLiteral("STOP"), "stopButton", at(1, 1));
+    m_sweepButton = button(QStringLiteral("Sweep"), "sweepButton", at(2, 1));
+    m_cwButton = button(QStringLiteral("CW"), "cwButton", at(3, 1));
+    m_saveButton = button(QStringLiteral("MS"), "saveButton", at(0, 2));
+    m_recallButton = button(QStringLiteral("MR"), "recallButton", at(1, 2));
+    m_configButton = button(QStringLiteral("Config"), "configButton", at(2, 2));
+    m_infoButton = button(QStringLiteral("Info"), "infoButton", at(3, 2));
+    m_powerButton = button(QStringLiteral("Power"), "powerButton", QRect(10, 186, 80, 28));
+    m_cwButton->setEnabled(false);
+    m_configButton->setEnabled(false);
+    QWidget *order[] = {m_upButton,     m_downButton,   m_stepButton,   m_directInButton,
+                        m_amModeButton, m_stopButton,   m_sweepButton,  m_cwButton,
+                        m_saveButton,   m_recallButton, m_configButton, m_infoButton,
+                        m_powerButton};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
-    noticeLabel = label(QString(), "noticeLabel", this, QRect(100, 190, 670, 20));
+    m_noticeLabel = label(QString(), "noticeLabel", this, QRect(100, 190, 670, 20));
 
     // The direct-entry row below the compact panel.
-    directEntryFrame = named(new QFrame(this), "directEntryFrame");
-    directEntryFrame->setGeometry(10, collapsedHeight() + 6, PanelWidth - 20, 60);
-    directEntryFrame->setFrameShape(QFrame::Box);
-    carrierEntryLabel = label(QStringLiteral("Carrier freq. :"), "carrierEntryLabel",
-                              directEntryFrame, QRect(10, 18, 110, 24));
-    carrierEntry = named(new QLineEdit(directEntryFrame), "carrierEntry");
-    carrierEntry->setGeometry(125, 16, 180, 28);
-    modulationEntryLabel = label(QStringLiteral("Modulation freq. :"), "modulationEntryLabel",
-                                 directEntryFrame, QRect(330, 18, 130, 24));
-    modulationEntry = named(new QLineEdit(directEntryFrame), "modulationEntry");
-    modulationEntry->setGeometry(465, 16, 140, 28);
-    carrierEntry->installEventFilter(this);
-    modulationEntry->installEventFilter(this);
-    setTabOrder(powerButton, carrierEntry);
-    setTabOrder(carrierEntry, modulationEntry);
-
-    m_telegraphPanel = new TelegraphPanel(this);
-    m_telegraphPanel->setGeometry(displayWindow->geometry());
+    m_directEntryFrame = named(new QFrame(this), "directEntryFrame");
+    m_directEntryFrame->setGeometry(10, collapsedHeight() + 6, PanelWidth - 20, 60);
+    m_directEntryFrame->setFrameShape(QFrame::Box);
+    m_carrierEntryLabel = label(QStringLiteral("Carrier freq. :"), "carrierEntryLabel",
+                                m_directEntryFrame, QRect(10, 18, 110, 24));
+    m_carrierEntry = named(new QLineEdit(m_directEntryFrame), "carrierEntry");
+    m_carrierEntry->setGeometry(125, 16, 180, 28);
+    m_modulationEntryLabel = label(QStringLiteral("Modulation freq. :"), "modulationEntryLabel",
+                                   m_directEntryFrame, QRect(330, 18, 130, 24));
+    m_modulationEntry = named(new QLineEdit(m_directEntryFrame), "modulationEntry");
+    m_modulationEntry->setGeometry(465, 16, 140, 28);
+    setTabOrder(m_powerButton, m_carrierEntry);
+    setTabOrder(m_carrierEntry, m_modulationEntry);
 }
 
 void MainWindow::start() {
     if (m_started)
         return;
     m_started = true;
-    load();
+    startProcedure(*m_context, load());
 }
 
 QCoro::Task<> MainWindow::load() {
     // Every wait below throws WaitCancelled when the window is destroyed meanwhile;
-    // the exception ends this detached task without touching the window.
-    noticeLabel->setText(QStringLiteral("© 2009-%1 KVT Instruments · www.kvt-instruments.example")
-                             .arg(m_services.today().year()));
-    m_state.telegraphSpeed = static_cast<int16_t>(m_telegraphPanel->speedSlider->value());
+    // that ends this procedure without touching the window.
+    m_noticeLabel->setText(QStringLiteral("© 2009-%1 KVT Instruments · www.kvt-instruments.example")
+                               .arg(m_services.today().year()));
+    m_state.telegraphSpeed = static_cast<int16_t>(m_telegraphPanel->speed());
     setFixedHeight(collapsedHeight());
 
-    QScrollBar *slider = m_telegraphPanel->speedSlider;
-    const QString settings = QDir(m_services.programFolder).filePath(SettingsFile::FileName);
-    const bool read = SettingsFile::read(settings, m_state, [slider](int speed) {
-        return speed >= slider->minimum() && speed <= slider->maximum();
-    });
+    const bool read = m_connection->readSettings(
+        [this](int speed) { return m_telegraphPanel->acceptsSpeed(speed); });
     if (read)
-        slider->setValue(m_state.telegraphSpeed);
+        m_telegraphPanel->setSpeed(m_state.telegraphSpeed);
 
-    carrierReadout->setText(QStringLiteral("."));
-    carrierEntry->clear();
-    modulationEntry->clear();
+    m_carrierReadout->setText(QStringLiteral("."));
+    m_carrierEntry->clear();
+    m_modulationEntry->clear();
     m_state.tuneStep = 10000;
     m_state.outputOn = 1;
     m_state.connected = 0;
 
-    const bool connected = co_await discoverPort();
+    const bool connected = co_await m_connection->connectGenerator();
     if (!connected)
         co_return;
-
-    co_await m_link->delay(1000);
-    co_await readParams();
-    co_await m_link->delay(100);
-    m_link->sendCommand(QStringLiteral("B"));
-    co_await m_link->delay(100);
-    m_link->sendCommand(QStringLiteral("T"));
-    co_await m_link->delay(100);
-
-    m_pollTimer->setEnabled(true);
-    if (m_searchWindow)
-        m_searchWindow->hide();
     show();
     Q_EMIT loaded();
 }
 
-QCoro::Task<bool> MainWindow::discoverPort() {
-    m_state.portScanTicks = 0;
-    m_portProblems.clear();
-    for (;;) {
-        setSearchText(QStringLiteral("Searching for the generator: COM%1").arg(m_state.portNumber));
-        const int error = m_link->openPort();
-        if (error != 0) {
-            // 8002 and 8015 mean no usable port here; a busy port or one we may not open
-            // is skipped the same way, but remembered so the failure window can say why.
-            const QString name = QStringLiteral("COM%1").arg(m_state.portNumber);
-            if (error == SerialPort::PortBusy)
-                m_portProblems << name + QStringLiteral(": in use by another program");
-            else if (error == SerialPort::PermissionDenied)
-                m_portProblems << name + QStringLiteral(": permission denied (on Linux add your "
-                                                        "user to the group \"dialout\" and log in "
-                                                        "again, or run the installer as root)");
-            ++m_state.portNumber;
-            if (m_state.portNumber > 64) {
-                if (!m_failureDialog)
-                    m_failureDialog = new ConnectionFailureDialog(m_state, this);
-                if (m_searchWindow)
-                    m_searchWindow->hide();
-                m_failureDialog->setPortProblems(m_portProblems);
-                m_services.dialogs->showModal(*m_failureDialog);
-                if (m_ending)
-                    co_return false;
-                if (m_state.retryChoice == 0) {
-                    endProgram();
-                    co_return false;
-                }
-                m_state.portNumber = 2;
-                m_portProblems.clear();
-            }
-            // Every step of a pass over missing ports yields to the event loop, so a
-            // pass never holds the window.
-            co_await m_scanWaits->wait(0);
-            continue;
-        }
-
-        while (m_state.connected == 0 && m_state.portScanTicks <= 5) {
-            co_await m_scanWaits->wait(-1);
-        }
-        if (m_state.connected != 0) {
-            if (m_searchWindow)
-                m_searchWindow->hide();
-            co_return true;
-        }
-        m_portProblems << QStringLiteral("COM%1: no answer from a generator (%2)")
-                              .arg(m_state.portNumber)
-                              .arg(m_link->port().systemName());
-        ++m_state.portNumber;
-        m_link->closePort();
-        m_state.portScanTicks = 0;
-    }
-}
-
-QCoro::Task<> MainWindow::readParams() {
-    co_await m_link->delay(1000);
-    m_link->sendCommand(QStringLiteral("G"));
-    co_await m_link->delay(100);
-    m_link->sendCommand(QStringLiteral("I"));
-    co_await m_link->delay(100);
-    m_link->sendCommand(QStringLiteral("J"));
-    co_await m_link->delay(100);
-    m_link->sendCommand(QStringLiteral("H"));
-}
-
-void MainWindow::pollTick() {
-    ++m_state.pollTicks;
-    if (m_state.pollTicks > 3) {
-        m_state.pollTicks = 0;
-        readParams();
-    }
-}
-
-void MainWindow::scanTick() {
-    ++m_state.portScanTicks;
-    if (m_state.portScanTicks > 30000)
-        m_state.portScanTicks = 0;
-    m_scanWaits->wakeAll();
-}
-
 void MainWindow::applyReply(const ReplyEffects &effects) {
     if (effects.kind == ReplyEffects::Kind::Identity) {
-        modelLabel->setText(m_state.modelName);
+        m_modelLabel->setText(m_state.modelName);
         if (effects.enableKvt20Buttons) {
-            cwButton->setEnabled(true);
-            configButton->setEnabled(true);
+            m_cwButton->setEnabled(true);
+            m_configButton->setEnabled(true);
         }
         if (!effects.subtitle.isEmpty())
-            subtitleLabel->setText(effects.subtitle);
-        readyLamp->setLit(true);
-        m_scanWaits->wakeAll(); // discovery: the generator has answered on this port
+            m_subtitleLabel->setText(effects.subtitle);
+        m_readyLamp->setLit(true);
         return;
     }
     if (!effects.sweepCaption.isEmpty())
-        sweepButton->setText(effects.sweepCaption);
+        m_sweepButton->setText(effects.sweepCaption);
     displayAll();
 }
 
@@ -384,70 +328,23 @@ void MainWindow::displayAll() {
     const std::optional<PanelView> view = renderPanel(m_state);
     if (!view)
         return;
-    carrierReadout->setText(view->carrier);
-    modulationReadout->setText(view->modulation);
-    stepLine->setText(view->step);
+    m_carrierReadout->setText(view->carrier);
+    m_modulationReadout->setText(view->modulation);
+    m_stepLine->setText(view->step);
     if (view->modKind)
-        modKindLine->setText(*view->modKind);
-    modeLine->setText(view->mode);
-    outputLamp->setLit(view->outputLamp);
-    sweepLamp->setLit(view->sweepLamp);
-    upButton->setEnabled(view->upDownEnabled);
-    downButton->setEnabled(view->upDownEnabled);
-}
-
-void MainWindow::powerClicked() {
-    if (m_state.connected == 1) {
-        const QString settings = QDir(m_services.programFolder).filePath(SettingsFile::FileName);
-        SettingsFile::write(settings, m_state);
-    }
-    endProgram();
-}
-
-void MainWindow::endProgram() {
-    m_ending = true;
-    m_link->closePort();
-    m_services.quit();
+        m_modKindLine->setText(*view->modKind);
+    m_modeLine->setText(view->mode);
+    m_outputLamp->setLit(view->outputLamp);
+    m_sweepLamp->setLit(view->sweepLamp);
+    m_upButton->setEnabled(view->upDownEnabled);
+    m_downButton->setEnabled(view->upDownEnabled);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {
     // Closing the window ends the program without saving the settings.
-    m_link->closePort();
+    m_connection->shutDown();
     QWidget::closeEvent(event);
-    endProgram();
-}
-
-bool MainWindow::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == m_searchWindow && event->type() == QEvent::Close && !isVisible()) {
-        // Closing the search window during start-up ends the program, as closing the
-        // main window does.
-        endProgram();
-        return false;
-    }
-    if (event->type() == QEvent::KeyPress &&
-        (watched == carrierEntry || watched == modulationEntry))
-        return directEntryKey(static_cast<QLineEdit *>(watched), static_cast<QKeyEvent *>(event));
-    return QWidget::eventFilter(watched, event);
-}
-
-void MainWindow::setSearchText(const QString &text) {
-    if (!m_searchWindow) {
-        m_searchWindow = new QLabel;
-        m_searchWindow->setObjectName(QStringLiteral("SearchWindow"));
-        m_searchWindow->setWindowTitle(QStringLiteral("KVT Control Panel"));
-        m_searchWindow->setMargin(18);
-        m_searchWindow->setMinimumWidth(340);
-        m_searchWindow->installEventFilter(this);
-    }
-    m_searchWindow->setText(text);
-    if (!m_searchWindow->isVisible() && !isVisible())
-        m_searchWindow->show();
-}
-
-PresetsWindow &MainWindow::presetsWindow() {
-    if (!m_presetsWindow)
-        m_presetsWindow = new PresetsWindow(m_state, this);
-    return *m_presetsWindow;
+    m_connection->endProgram();
 }
 
 SetupDialog &MainWindow::setupDialog() {
@@ -458,5 +355,5 @@ SetupDialog &MainWindow::setupDialog() {
 
 bool MainWindow::czechCaptions() {
     // Reading the language box creates the setup window (hidden) if need be.
-    return setupDialog().czechBox->isChecked();
+    return setupDialog().czechChecked();
 }

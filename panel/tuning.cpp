@@ -1,9 +1,13 @@
 // Frequency tuning: the carrier and modulation dialogs, Up, Down, Step and the
 // direct-entry row.
-#include "panel/mainwindow.h"
+#include "panel/tuning.h"
 
+#include "link/devicestate.h"
 #include "link/link.h"
 #include "link/numbers.h"
+#include "link/panelcontext.h"
+#include "link/polling.h"
+#include "link/services.h"
 #include "panel/lamp.h"
 
 #include <QEvent>
@@ -51,136 +55,134 @@ std::optional<double> answerValue(const QString &text) {
     return Numbers::leadingValue(text);
 }
 
-// A click on a direct-entry box selects its whole text, so typing replaces it.
-class SelectOnClick final : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override {
-        if (event->type() == QEvent::MouseButtonRelease) {
-            if (auto *box = qobject_cast<QLineEdit *>(watched))
-                box->setSelection(0, std::min<qsizetype>(100, box->text().size()));
-        }
-        return false;
-    }
-};
-
 } // namespace
 
-void MainWindow::connectTuning() {
-    connect(carrierReadout, &ClickLabel::clicked, this, [this] { carrierReadoutClicked(); });
-    connect(modulationReadout, &ClickLabel::clicked, this, [this] { modulationReadoutClicked(); });
-    connect(upButton, &QPushButton::clicked, this, &MainWindow::upClicked);
-    connect(downButton, &QPushButton::clicked, this, &MainWindow::downClicked);
-    connect(stepButton, &QPushButton::clicked, this, &MainWindow::stepClicked);
-    connect(directInButton, &QPushButton::clicked, this, &MainWindow::directInClicked);
-    // Enter on a focused button presses it, as Space does.
-    for (QPushButton *b : {upButton, downButton, stepButton, directInButton})
-        b->setAutoDefault(true);
+Tuning::Tuning(const PanelContext &context, Controls controls, QObject *parent)
+    : QObject(parent), m_context(context), m_controls(std::move(controls)) {
+    const Controls &c = m_controls;
+    connect(c.carrierReadout, &ClickLabel::clicked, this,
+            [this] { startProcedure(m_context, frequencyDialog(true)); });
+    connect(c.modulationReadout, &ClickLabel::clicked, this,
+            [this] { startProcedure(m_context, frequencyDialog(false)); });
+    connect(c.upButton, &QPushButton::clicked, this, &Tuning::up);
+    connect(c.downButton, &QPushButton::clicked, this, &Tuning::down);
+    connect(c.stepButton, &QPushButton::clicked, this, &Tuning::nextStep);
+    connect(c.directInButton, &QPushButton::clicked, this, &Tuning::toggleDirectEntry);
 
     // The boxes take digits only, also when text is pasted.
     const QRegularExpression digits(QStringLiteral("[0-9]*"));
-    carrierEntry->setValidator(new QRegularExpressionValidator(digits, carrierEntry));
-    modulationEntry->setValidator(new QRegularExpressionValidator(digits, modulationEntry));
-    auto *clicks = new SelectOnClick(this);
-    carrierEntry->installEventFilter(clicks);
-    modulationEntry->installEventFilter(clicks);
+    for (QLineEdit *box : {c.carrierEntry, c.modulationEntry}) {
+        box->setValidator(new QRegularExpressionValidator(digits, box));
+        box->installEventFilter(this);
+    }
 }
 
-QCoro::Task<> MainWindow::frequencyDialog(bool carrier) {
+bool Tuning::eventFilter(QObject *watched, QEvent *event) {
+    auto *box = qobject_cast<QLineEdit *>(watched);
+    if (!box || (box != m_controls.carrierEntry && box != m_controls.modulationEntry))
+        return QObject::eventFilter(watched, event);
+    if (event->type() == QEvent::KeyPress)
+        return directEntryKey(box, static_cast<QKeyEvent *>(event));
+    if (event->type() == QEvent::MouseButtonRelease) {
+        // A click selects the box's text (its first 100 characters), so typing
+        // replaces it.
+        box->setSelection(0, static_cast<int>(std::min<qsizetype>(100, box->text().size())));
+    }
+    return false;
+}
+
+QCoro::Task<> Tuning::frequencyDialog(bool carrier) {
     bool &busy = carrier ? m_carrierDialogBusy : m_modulationDialogBusy;
     if (busy)
         co_return; // the last answer is still being sent and read back
     busy = true;
-    const QPointer<MainWindow> self(this);
+    const QPointer<Tuning> self(this);
+    Dialogs &dialogs = *m_context.services.dialogs;
     const std::optional<QString> answer =
-        carrier ? m_services.dialogs->getText(this, QStringLiteral("Set carrier frequency"),
-                                              QStringLiteral("Tune to frequency (Hz) : "))
-                : m_services.dialogs->getText(this, QStringLiteral("Set modulation frequency"),
-                                              QStringLiteral("Modulation freq. (Hz) : "));
-    if (!self || m_ending)
+        carrier ? dialogs.getText(m_context.window, QStringLiteral("Set carrier frequency"),
+                                  QStringLiteral("Tune to frequency (Hz) : "))
+                : dialogs.getText(m_context.window, QStringLiteral("Set modulation frequency"),
+                                  QStringLiteral("Modulation freq. (Hz) : "));
+    if (!self || m_context.ending())
         co_return; // the window went away while the dialog was open
+    DeviceState &state = m_context.state;
     const std::optional<double> value = answer ? answerValue(*answer) : std::nullopt;
-    const std::optional<double> limit = carrier ? carrierLimit(m_state.wideRange) : ModulationLimit;
+    const std::optional<double> limit = carrier ? carrierLimit(state.wideRange) : ModulationLimit;
     if (!value || !limit || !(*value > 0 && *value < *limit)) {
         busy = false; // ignored without a word
         co_return;
     }
 
-    m_state.activePreset = 0;
-    m_link->sendCommand((carrier ? QStringLiteral("F") : QStringLiteral("A")) + *answer);
+    state.activePreset = 0;
+    m_context.link.sendCommand((carrier ? QStringLiteral("F") : QStringLiteral("A")) + *answer);
     // Both waits throw WaitCancelled out of here when the window is going away.
-    co_await m_link->delay(100);
-    co_await readParams();
-    displayAll();
+    co_await m_context.link.delay(100);
+    co_await m_context.polling.readParams();
+    m_context.displayAll();
     busy = false;
 }
 
-QCoro::Task<> MainWindow::carrierReadoutClicked() {
-    return frequencyDialog(true);
-}
-
-QCoro::Task<> MainWindow::modulationReadoutClicked() {
-    return frequencyDialog(false);
-}
-
-void MainWindow::upClicked() {
+void Tuning::up() {
+    DeviceState &state = m_context.state;
     // Up and Down are disabled while sweeping; a click that was already on its way
     // must not tune the generator out of its sweep either.
-    if (m_state.sweeping == 1)
+    if (state.sweeping == 1)
         return;
-    const std::optional<double> limit = carrierLimit(m_state.wideRange);
-    const double sum = m_state.carrierFreq + m_state.tuneStep;
+    const std::optional<double> limit = carrierLimit(state.wideRange);
+    const double sum = state.carrierFreq + state.tuneStep;
     if (!limit || !(sum < *limit))
         return;
-    m_state.carrierFreq = sum;
-    m_state.activePreset = 0;
-    m_link->sendCommand(QStringLiteral("F") + Numbers::plain(m_state.carrierFreq));
-    displayAll();
+    state.carrierFreq = sum;
+    state.activePreset = 0;
+    m_context.link.sendCommand(QStringLiteral("F") + Numbers::plain(state.carrierFreq));
+    m_context.displayAll();
 }
 
-void MainWindow::downClicked() {
-    if (m_state.sweeping == 1)
+void Tuning::down() {
+    DeviceState &state = m_context.state;
+    if (state.sweeping == 1)
         return;
-    const double difference = m_state.carrierFreq - m_state.tuneStep;
+    const double difference = state.carrierFreq - state.tuneStep;
     if (!(difference > 0))
         return;
-    m_state.carrierFreq = difference;
-    m_state.activePreset = 0;
-    m_link->sendCommand(QStringLiteral("F") + Numbers::plain(m_state.carrierFreq));
-    displayAll();
+    state.carrierFreq = difference;
+    state.activePreset = 0;
+    m_context.link.sendCommand(QStringLiteral("F") + Numbers::plain(state.carrierFreq));
+    m_context.displayAll();
 }
 
-void MainWindow::stepClicked() {
+void Tuning::nextStep() {
+    DeviceState &state = m_context.state;
     // 10 kHz, 100 kHz, 1 MHz, then back to 1 Hz. A step that no longer fits (only a
     // corrupted value could get there) starts the cycle again as well.
-    const qint64 product = qint64{m_state.tuneStep} * 10;
+    const qint64 product = qint64{state.tuneStep} * 10;
     const bool fits = product >= std::numeric_limits<int32_t>::min() &&
                       product <= std::numeric_limits<int32_t>::max();
-    m_state.tuneStep = (product == 10000000 || !fits) ? 1 : static_cast<int32_t>(product);
-    displayAll();
+    state.tuneStep = (product == 10000000 || !fits) ? 1 : static_cast<int32_t>(product);
+    m_context.displayAll();
 }
 
-void MainWindow::directInClicked() {
-    if (height() == collapsedHeight()) {
-        setFixedHeight(expandedHeight());
-        carrierEntry->setText(Numbers::plain(m_state.carrierFreq));
-        modulationEntry->setText(QString::number(m_state.modFreq));
-        carrierEntry->setSelection(0, std::min<qsizetype>(100, carrierEntry->text().size()));
-        carrierEntry->setFocus();
-    } else {
-        setFixedHeight(collapsedHeight());
+void Tuning::toggleDirectEntry() {
+    if (m_controls.directEntryShown()) {
+        m_controls.setDirectEntryShown(false);
+        return;
     }
+    m_controls.setDirectEntryShown(true);
+    QLineEdit *carrier = m_controls.carrierEntry;
+    carrier->setText(Numbers::plain(m_context.state.carrierFreq));
+    m_controls.modulationEntry->setText(QString::number(m_context.state.modFreq));
+    carrier->setSelection(0, static_cast<int>(std::min<qsizetype>(100, carrier->text().size())));
+    carrier->setFocus();
 }
 
-bool MainWindow::directEntryKey(QLineEdit *box, QKeyEvent *event) {
+bool Tuning::directEntryKey(QLineEdit *box, QKeyEvent *event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         // Sent as it stands, without a range test: the generator's replies to the
         // poll show what it made of it.
-        const QString letter = box == carrierEntry ? QStringLiteral("F") : QStringLiteral("A");
-        m_link->sendCommand(letter + box->text());
-        readParams();
+        const QString letter =
+            box == m_controls.carrierEntry ? QStringLiteral("F") : QStringLiteral("A");
+        m_context.link.sendCommand(letter + box->text());
+        startProcedure(m_context, m_context.polling.readParams());
         box->setSelection(0, std::min<qsizetype>(50, box->text().size()));
         return true;
     }

@@ -1,7 +1,5 @@
 #include "presets/presetswindow.h"
 
-#include "link/devicestate.h"
-
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QLabel>
@@ -32,18 +30,17 @@ void setBackground(QLabel *label, const QColor &colour) {
 }
 } // namespace
 
-PresetsWindow::PresetsWindow(DeviceState &state, QWidget *parent)
-    : QDialog(parent), m_state(state) {
+PresetsWindow::PresetsWindow(QWidget *parent) : QDialog(parent) {
     setObjectName(QStringLiteral("PresetsWindow"));
     setWindowTitle(QStringLiteral("KVT Presets"));
     setModal(true);
 
-    headerLabel = new QLabel(Header, this);
-    headerLabel->setObjectName(QStringLiteral("headerLabel"));
+    m_headerLabel = new QLabel(Header, this);
+    m_headerLabel->setObjectName(QStringLiteral("headerLabel"));
 
     // The columns start where their titles start in the header, in the header's font,
     // so the titles stand over their columns; the header's last blanks end the table.
-    const QFontMetrics metrics(headerLabel->font());
+    const QFontMetrics metrics(m_headerLabel->font());
     int left[8];
     qsizetype from = 0;
     for (int c = 0; c < 7; ++c) {
@@ -52,10 +49,10 @@ PresetsWindow::PresetsWindow(DeviceState &state, QWidget *parent)
     }
     left[7] = Margin + metrics.horizontalAdvance(Header);
     const int tableWidth = left[7] - Margin;
-    headerLabel->setGeometry(Margin, HeaderTop, tableWidth + 20, RowHeight);
+    m_headerLabel->setGeometry(Margin, HeaderTop, tableWidth + 20, RowHeight);
 
-    Column *columns[7] = {&numberCells, &carrierCells, &modulationCells, &modeCells,
-                          &topCells,    &stepCells,    &intervalCells};
+    Column *columns[7] = {&m_numberCells, &m_carrierCells, &m_modulationCells, &m_modeCells,
+                          &m_topCells,    &m_stepCells,    &m_intervalCells};
     const char *names[7] = {"numberCells", "carrierCells", "modulationCells", "modeCells",
                             "topCells",    "stepCells",    "intervalCells"};
     for (int r = 0; r < Presets::Count; ++r) {
@@ -78,7 +75,7 @@ PresetsWindow::PresetsWindow(DeviceState &state, QWidget *parent)
             cell->setGeometry(left[c], y + 1, width, RowHeight - 2);
             (*columns[c])[static_cast<size_t>(r)] = cell;
         }
-        QLabel *number = numberCells[static_cast<size_t>(r)];
+        QLabel *number = m_numberCells[static_cast<size_t>(r)];
         number->setText(QString::number(r + 1));
         number->setAlignment(Qt::AlignCenter);
         number->setAutoFillBackground(true);
@@ -86,23 +83,24 @@ PresetsWindow::PresetsWindow(DeviceState &state, QWidget *parent)
         number->setCursor(Qt::PointingHandCursor);
         number->setMouseTracking(true);
         number->installEventFilter(this);
-        for (Column *col : {&carrierCells, &modulationCells, &topCells, &stepCells, &intervalCells})
+        for (Column *col :
+             {&m_carrierCells, &m_modulationCells, &m_topCells, &m_stepCells, &m_intervalCells})
             (*col)[static_cast<size_t>(r)]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        modeCells[static_cast<size_t>(r)]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        m_modeCells[static_cast<size_t>(r)]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         // The number cell is a compact block at the left of its column.
         const int w = std::min(number->width(), 60);
         number->setGeometry(left[0], y + 1, w, RowHeight - 2);
     }
 
     const int bottom = RowTop + Presets::Count * RowHeight + 10;
-    hintLabel = new QLabel(QStringLiteral("Click to preset number for select..."), this);
-    hintLabel->setObjectName(QStringLiteral("hintLabel"));
-    hintLabel->setGeometry(Margin, bottom + 4, tableWidth - 120, 24);
-    closeButton = new QPushButton(QStringLiteral("Close"), this);
-    closeButton->setObjectName(QStringLiteral("closeButton"));
-    closeButton->setGeometry(left[7] - 100, bottom, 100, 30);
-    closeButton->setAutoDefault(false);
-    connect(closeButton, &QPushButton::clicked, this, [this] { choose(0); });
+    m_hintLabel = new QLabel(QStringLiteral("Click to preset number for select..."), this);
+    m_hintLabel->setObjectName(QStringLiteral("hintLabel"));
+    m_hintLabel->setGeometry(Margin, bottom + 4, tableWidth - 120, 24);
+    m_closeButton = new QPushButton(QStringLiteral("Close"), this);
+    m_closeButton->setObjectName(QStringLiteral("closeButton"));
+    m_closeButton->setGeometry(left[7] - 100, bottom, 100, 30);
+    m_closeButton->setAutoDefault(false);
+    connect(m_closeButton, &QPushButton::clicked, this, [this] { choose(0); });
 
     setFixedSize(left[7] + Margin + 20, bottom + 30 + Margin);
 }
@@ -111,27 +109,27 @@ void PresetsWindow::setRow(int number, const Presets::RowTexts &row) {
     if (number < 1 || number > Presets::Count)
         return;
     const auto r = static_cast<size_t>(number - 1);
-    numberCells[r]->setText(row.number);
-    carrierCells[r]->setText(row.carrier);
-    modulationCells[r]->setText(row.modulation);
-    modeCells[r]->setText(row.mode);
-    topCells[r]->setText(row.top);
-    stepCells[r]->setText(row.step);
-    intervalCells[r]->setText(row.interval);
+    m_numberCells[r]->setText(row.number);
+    m_carrierCells[r]->setText(row.carrier);
+    m_modulationCells[r]->setText(row.modulation);
+    m_modeCells[r]->setText(row.mode);
+    m_topCells[r]->setText(row.top);
+    m_stepCells[r]->setText(row.step);
+    m_intervalCells[r]->setText(row.interval);
 }
 
 Presets::RowTexts PresetsWindow::row(int number) const {
     if (number < 1 || number > Presets::Count)
         return {};
     const auto r = static_cast<size_t>(number - 1);
-    return {numberCells[r]->text(),  carrierCells[r]->text(), modulationCells[r]->text(),
-            modeCells[r]->text(),    topCells[r]->text(),     stepCells[r]->text(),
-            intervalCells[r]->text()};
+    return {m_numberCells[r]->text(),  m_carrierCells[r]->text(), m_modulationCells[r]->text(),
+            m_modeCells[r]->text(),    m_topCells[r]->text(),     m_stepCells[r]->text(),
+            m_intervalCells[r]->text()};
 }
 
 int PresetsWindow::numberOf(QObject *cell) const {
-    for (size_t r = 0; r < numberCells.size(); ++r)
-        if (numberCells[r] == cell)
+    for (size_t r = 0; r < m_numberCells.size(); ++r)
+        if (m_numberCells[r] == cell)
             return static_cast<int>(r) + 1;
     return 0;
 }
@@ -148,7 +146,7 @@ bool PresetsWindow::eventFilter(QObject *watched, QEvent *event) {
     case QEvent::MouseButtonRelease: {
         auto *mouse = static_cast<QMouseEvent *>(event);
         if (mouse->button() == Qt::LeftButton &&
-            numberCells[static_cast<size_t>(number - 1)]->rect().contains(
+            m_numberCells[static_cast<size_t>(number - 1)]->rect().contains(
                 mouse->position().toPoint()))
             choose(number);
         return true;
@@ -162,14 +160,14 @@ bool PresetsWindow::eventFilter(QObject *watched, QEvent *event) {
 void PresetsWindow::highlight(int number) {
     if (number == m_highlighted)
         return;
-    for (QLabel *cell : numberCells)
+    for (QLabel *cell : m_numberCells)
         setBackground(cell, NumberBackground);
-    setBackground(numberCells[static_cast<size_t>(number - 1)], HighlightColour);
+    setBackground(m_numberCells[static_cast<size_t>(number - 1)], HighlightColour);
     m_highlighted = number;
 }
 
 void PresetsWindow::choose(int number) {
-    m_state.selectedPreset = static_cast<int16_t>(number);
+    m_chosen = number;
     hide();
 }
 
@@ -180,11 +178,12 @@ void PresetsWindow::reject() {
 }
 
 void PresetsWindow::closeEvent(QCloseEvent *event) {
-    m_state.selectedPreset = 0;
+    m_chosen = 0;
     QDialog::closeEvent(event);
 }
 
 void PresetsWindow::showEvent(QShowEvent *event) {
+    m_chosen = 0;
     QDialog::showEvent(event);
     if (const QScreen *s = screen()) {
         QRect frame = frameGeometry();

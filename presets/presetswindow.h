@@ -7,14 +7,17 @@
 
 class QLabel;
 class QPushButton;
-struct DeviceState;
 
 // The presets window: twelve presets as read from the generator; a click on a number
 // picks it. Hidden and reused, never recreated.
 class PresetsWindow final : public QDialog {
     Q_OBJECT
 public:
-    explicit PresetsWindow(DeviceState &state, QWidget *parent = nullptr);
+    explicit PresetsWindow(QWidget *parent = nullptr);
+
+    // The preset picked when the window was last shown, 1..12, or 0 for none (Close,
+    // Escape or the window's close control).
+    int chosenPreset() const { return m_chosen; }
 
     // Writes row `number` (1..12).
     void setRow(int number, const Presets::RowTexts &row);
@@ -25,18 +28,6 @@ public:
 
     static const QColor NumberBackground; // light blue of the number cells
     static const QColor HighlightColour;  // red of the last number touched
-
-    using Column = std::array<QLabel *, Presets::Count>;
-    QLabel *headerLabel;      // column header
-    Column numberCells{};     // Preset: the number, clickable
-    Column carrierCells{};    // Carrier freq.
-    Column modulationCells{}; // Modulation freq.
-    Column modeCells{};       // Mode
-    Column topCells{};        // Top freq.
-    Column stepCells{};       // Step
-    Column intervalCells{};   // Interval
-    QLabel *hintLabel;        // hint below the table
-    QPushButton *closeButton; // Close: no choice
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -51,6 +42,17 @@ private:
     void choose(int number);
     int numberOf(QObject *cell) const;
 
-    DeviceState &m_state;
+    using Column = std::array<QLabel *, Presets::Count>;
+    QLabel *m_headerLabel;      // column header
+    Column m_numberCells{};     // Preset: the number, clickable
+    Column m_carrierCells{};    // Carrier freq.
+    Column m_modulationCells{}; // Modulation freq.
+    Column m_modeCells{};       // Mode
+    Column m_topCells{};        // Top freq.
+    Column m_stepCells{};       // Step
+    Column m_intervalCells{};   // Interval
+    QLabel *m_hintLabel;        // hint below the table
+    QPushButton *m_closeButton; // Close: no choice
     int m_highlighted = 0;
+    int m_chosen = 0;
 };

@@ -1,5 +1,13 @@
 #include "presets/telegraphpanel.h"
 
+#include "link/devicestate.h"
+#include "link/link.h"
+#include "link/numbers.h"
+#include "link/panelcontext.h"
+#include "link/services.h"
+#include "link/timesource.h"
+#include "presets/presetrecord.h"
+
 #include <QCheckBox>
 #include <QEvent>
 #include <QLabel>
@@ -7,8 +15,11 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-TelegraphPanel::TelegraphPanel(QWidget *parent) : QFrame(parent) {
-    setObjectName(QStringLiteral("TelegraphPanel"));
+TelegraphPanel::TelegraphPanel(const PanelContext &context, QWidget *parent)
+    : QFrame(parent), m_context(context),
+      m_repeatTimer(
+          std::make_unique<Ticker>(*context.services.time, 1000, [this] { repeatTick(); })) {
+    setObjectName(QStringLiteral("telegraphPanel"));
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(0xc0, 0xc0, 0xc0));
@@ -20,56 +31,113 @@ TelegraphPanel::TelegraphPanel(QWidget *parent) : QFrame(parent) {
         w->setObjectName(QLatin1String(name));
         return w;
     };
-    titleLabel = new QLabel(QStringLiteral("RADIOTELEGRAPH"), this);
-    named(titleLabel, "titleLabel");
-    QFont bold = titleLabel->font();
+    m_titleLabel = new QLabel(QStringLiteral("RADIOTELEGRAPH"), this);
+    named(m_titleLabel, "titleLabel");
+    QFont bold = m_titleLabel->font();
     bold.setBold(true);
-    titleLabel->setFont(bold);
-    titleLabel->setGeometry(10, 6, 300, 20);
+    m_titleLabel->setFont(bold);
+    m_titleLabel->setGeometry(10, 6, 300, 20);
 
-    textLabel = new QLabel(QStringLiteral("Text      :"), this);
-    named(textLabel, "textLabel");
-    textLabel->setGeometry(10, 36, 70, 24);
-    textEntry = new QLineEdit(QStringLiteral("THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG"), this);
-    named(textEntry, "textEntry");
-    textEntry->setGeometry(80, 36, 380, 24);
-    textEntry->installEventFilter(this);
+    m_textLabel = new QLabel(QStringLiteral("Text      :"), this);
+    named(m_textLabel, "textLabel");
+    m_textLabel->setGeometry(10, 36, 70, 24);
+    m_textEntry =
+        new QLineEdit(QStringLiteral("THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG"), this);
+    named(m_textEntry, "textEntry");
+    m_textEntry->setGeometry(80, 36, 380, 24);
+    m_textEntry->installEventFilter(this);
 
-    speedLabel = new QLabel(QStringLiteral("Speed :"), this);
-    named(speedLabel, "speedLabel");
-    speedLabel->setGeometry(10, 72, 70, 24);
-    speedSlider = new QScrollBar(Qt::Horizontal, this);
-    named(speedSlider, "speedSlider");
-    speedSlider->setRange(1, 300);
-    speedSlider->setSingleStep(1);
-    speedSlider->setPageStep(10);
-    speedSlider->setValue(100);
-    speedSlider->setGeometry(80, 74, 300, 20);
-    speedValueLabel = new QLabel(QStringLiteral("100"), this);
-    named(speedValueLabel, "speedValueLabel");
-    speedValueLabel->setGeometry(390, 72, 60, 24);
+    m_speedLabel = new QLabel(QStringLiteral("Speed :"), this);
+    named(m_speedLabel, "speedLabel");
+    m_speedLabel->setGeometry(10, 72, 70, 24);
+    m_speedSlider = new QScrollBar(Qt::Horizontal, this);
+    named(m_speedSlider, "speedSlider");
+    m_speedSlider->setRange(1, 300);
+    m_speedSlider->setSingleStep(1);
+    m_speedSlider->setPageStep(10);
+    m_speedSlider->setValue(100);
+    m_speedSlider->setGeometry(80, 74, 300, 20);
+    m_speedValueLabel = new QLabel(QStringLiteral("100"), this);
+    named(m_speedValueLabel, "speedValueLabel");
+    m_speedValueLabel->setGeometry(390, 72, 60, 24);
 
-    repeatBox = new QCheckBox(QStringLiteral("Repeat"), this);
-    named(repeatBox, "repeatBox");
-    repeatBox->setGeometry(10, 110, 120, 24);
-    sendButton = new QPushButton(QStringLiteral("Send"), this);
-    named(sendButton, "sendButton");
-    sendButton->setGeometry(260, 108, 95, 28);
-    closeButton = new QPushButton(QStringLiteral("Close"), this);
-    named(closeButton, "closeButton");
-    closeButton->setGeometry(365, 108, 95, 28);
+    m_repeatBox = new QCheckBox(QStringLiteral("Repeat"), this);
+    named(m_repeatBox, "repeatBox");
+    m_repeatBox->setGeometry(10, 110, 120, 24);
+    m_sendButton = new QPushButton(QStringLiteral("Send"), this);
+    named(m_sendButton, "sendButton");
+    m_sendButton->setGeometry(260, 108, 95, 28);
+    m_closeButton = new QPushButton(QStringLiteral("Close"), this);
+    named(m_closeButton, "closeButton");
+    m_closeButton->setGeometry(365, 108, 95, 28);
     hide();
+
+    connect(m_sendButton, &QPushButton::clicked, this, &TelegraphPanel::send);
+    // Enter sends; the line edit inserts nothing for it.
+    connect(m_textEntry, &QLineEdit::returnPressed, this, &TelegraphPanel::send);
+    connect(m_speedSlider, &QScrollBar::valueChanged, this, [this](int value) {
+        m_speedValueLabel->setText(QString::number(value));
+        m_context.state.telegraphSpeed = static_cast<int16_t>(value);
+    });
+    connect(m_closeButton, &QPushButton::clicked, this, [this] {
+        m_repeatBox->setChecked(false);
+        hide();
+        m_context.link.sendCommand(QStringLiteral("1"));
+        Q_EMIT closed();
+    });
+    m_repeatTimer->setEnabled(true);
+}
+
+TelegraphPanel::~TelegraphPanel() = default;
+
+int TelegraphPanel::speed() const {
+    return m_speedSlider->value();
+}
+
+bool TelegraphPanel::acceptsSpeed(int speed) const {
+    return speed >= m_speedSlider->minimum() && speed <= m_speedSlider->maximum();
+}
+
+void TelegraphPanel::setSpeed(int speed) {
+    m_speedSlider->setValue(speed);
+}
+
+void TelegraphPanel::open(const QPoint &at) {
+    m_context.link.sendCommand(QStringLiteral("0")); // output off while the frame is open
+    move(at);
+    show();
+    raise();
+    m_textEntry->setFocus();
+}
+
+void TelegraphPanel::send() {
+    // The box shows its text in capitals from now on, and the line goes out with the
+    // element length of the speed shown beside the slider.
+    m_textEntry->setText(m_textEntry->text().toUpper());
+    const int speed =
+        Numbers::toInt16(Numbers::leadingValue(m_speedValueLabel->text())).value_or(1);
+    m_context.link.sendCommand(Presets::telegraphLine(speed, m_textEntry->text()));
+    m_context.state.telegraphBusy = -1;
+}
+
+void TelegraphPanel::repeatTick() {
+    // Runs every second, whether the frame is shown or not. While the generator keys,
+    // the frame cannot be closed; with Repeat ticked the text goes out again on the
+    // first tick after the generator reported the end of the keying.
+    m_closeButton->setEnabled(m_context.state.telegraphBusy == 0);
+    if (m_context.state.telegraphBusy == 0 && m_repeatBox->isChecked())
+        send();
 }
 
 bool TelegraphPanel::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == textEntry && event->type() == QEvent::MouseButtonRelease) {
+    if (watched == m_textEntry && event->type() == QEvent::MouseButtonRelease) {
         // The box first handles the click itself (cursor, drag timer); the selection
         // is made right after, so nothing of the click undoes it.
         QMetaObject::invokeMethod(
             this,
             [this] {
-                const qsizetype length = std::min<qsizetype>(textEntry->text().size(), 1000);
-                textEntry->setSelection(0, static_cast<int>(length));
+                const qsizetype length = std::min<qsizetype>(m_textEntry->text().size(), 1000);
+                m_textEntry->setSelection(0, static_cast<int>(length));
             },
             Qt::QueuedConnection);
     }

@@ -1,35 +1,60 @@
-// Presets and radiotelegraph: the presets window PresetsWindow, the preset read-out and the
-// save/recall buttons, and the radiotelegraph frame TelegraphPanel. Uses link/ (DeviceState,
-// Link) and is opened from the main window MainWindow in panel/.
+// Presets and radiotelegraph: the preset record and read-out, the presets window and
+// the save/recall buttons (PresetControl), and the radiotelegraph frame
+// (TelegraphPanel). Uses link/ (DeviceState, Link, PanelContext); the main window
+// creates both subsystems and hands them the buttons they drive.
 #pragma once
 
 #include <QFrame>
+#include <memory>
 
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QScrollBar;
+class Ticker;
+struct PanelContext;
 
-// The radiotelegraph frame: text and speed for Morse keying by the generator. It is
-// laid over the panel's display window by the CW button; MainWindow handles its controls.
+// The radiotelegraph frame: text and speed for Morse keying by the generator, laid
+// over the panel's display window by the CW button. Send (or Enter) keys the text
+// once; with Repeat ticked it goes out again each time the generator has finished.
 class TelegraphPanel final : public QFrame {
     Q_OBJECT
 public:
-    explicit TelegraphPanel(QWidget *parent = nullptr);
+    TelegraphPanel(const PanelContext &context, QWidget *parent);
+    ~TelegraphPanel() override;
 
-    QLabel *titleLabel;       // title "RADIOTELEGRAPH"
-    QLabel *textLabel;        // caption of the text box
-    QLineEdit *textEntry;     // text to key
-    QLabel *speedLabel;       // "Speed :"
-    QScrollBar *speedSlider;  // speed 1..300
-    QLabel *speedValueLabel;  // the speed as a number
-    QCheckBox *repeatBox;     // Repeat: send again each time the generator has finished
-    QPushButton *sendButton;  // Send
-    QPushButton *closeButton; // Close
+    // Switches the output off and shows the frame at `at` (the display window's place).
+    void open(const QPoint &at);
+
+    // The speed slider, which KVT.INI's speed must fit.
+    int speed() const;
+    bool acceptsSpeed(int speed) const;
+    void setSpeed(int speed);
+
+Q_SIGNALS:
+    // Close was pressed: the frame is hidden and the output is on again.
+    void closed();
 
 protected:
     // A click into the text box selects its text from the start (up to 1000
     // characters), so that typing replaces it.
     bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void send();
+    void repeatTick();
+
+    const PanelContext &m_context;
+    std::unique_ptr<Ticker> m_repeatTimer; // every second: Close's state and Repeat
+
+    QLabel *m_titleLabel;       // title "RADIOTELEGRAPH"
+    QLabel *m_textLabel;        // caption of the text box
+    QLineEdit *m_textEntry;     // text to key
+    QLabel *m_speedLabel;       // "Speed :"
+    QScrollBar *m_speedSlider;  // speed 1..300
+    QLabel *m_speedValueLabel;  // the speed as a number
+    QCheckBox *m_repeatBox;     // Repeat: send again each time the generator has finished
+    QPushButton *m_sendButton;  // Send
+    QPushButton *m_closeButton; // Close
 };

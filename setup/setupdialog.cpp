@@ -7,7 +7,11 @@
 SetupDialog::SetupDialog(DeviceState &state, QWidget *parent) : QDialog(parent), m_state(state) {
     setObjectName(QStringLiteral("SetupDialog"));
     setWindowTitle(QStringLiteral("Setup"));
-    czechBox = new QCheckBox(QStringLiteral("Čeština"), this);
-    czechBox->setObjectName(QStringLiteral("czechBox"));
-    czechBox->move(12, 12);
+    m_czechBox = new QCheckBox(QStringLiteral("Čeština"), this);
+    m_czechBox->setObjectName(QStringLiteral("czechBox"));
+    m_czechBox->move(12, 12);
+}
+
+bool SetupDialog::czechChecked() const {
+    return m_czechBox->isChecked();
 }

@@ -14,8 +14,10 @@ class SetupDialog final : public QDialog {
 public:
     explicit SetupDialog(DeviceState &state, QWidget *parent = nullptr);
 
-    QCheckBox *czechBox; // "Čeština": Czech captions
+    // The language box "Čeština" is ticked.
+    bool czechChecked() const;
 
 private:
     DeviceState &m_state;
+    QCheckBox *m_czechBox; // "Čeština": Czech captions
 };

@@ -7,6 +7,7 @@
 #include "link/services.h"
 #include "link/timesource.h"
 #include "panel/mainwindow.h"
+#include "tests/support/panelui.h"
 
 #include <QByteArray>
 #include <QStringList>

@@ -27,11 +27,11 @@ TEST_F(LineOnSimulator, DiscoveryFindsTheGeneratorAndThePanelShowsItsValues) {
     config.modMode = 1;
     ASSERT_NO_FATAL_FAILURE(startPanel(config, 4));
     EXPECT_EQ(form->state().connected, 1);
-    EXPECT_EQ(form->modelLabel->text(), QStringLiteral("KVT 20"));
+    EXPECT_EQ(ui(*form).modelLabel->text(), QStringLiteral("KVT 20"));
     EXPECT_TRUE(runUntil(
-        [this] { return form->carrierReadout->text() == QStringLiteral("14.070.000"); }, 5000));
-    EXPECT_EQ(form->modulationReadout->text(), QStringLiteral("800"));
-    EXPECT_EQ(form->modKindLine->text(), QStringLiteral("Mod. : Still"));
+        [this] { return ui(*form).carrierReadout->text() == QStringLiteral("14.070.000"); }, 5000));
+    EXPECT_EQ(ui(*form).modulationReadout->text(), QStringLiteral("800"));
+    EXPECT_EQ(ui(*form).modKindLine->text(), QStringLiteral("Mod. : Still"));
     EXPECT_EQ(form->state().deviceId, 1234);
     EXPECT_EQ(form->state().productionDate, QStringLiteral("07.03.2015"));
 }
@@ -41,7 +41,7 @@ TEST_F(LineOnSimulator, LineThatGoesAwayClosesThePortWithoutSpinning) {
     simulator.reset(); // the other end of the line is gone
     ASSERT_TRUE(runUntil([this] { return !form->link().isOpen(); }, 5000))
         << "the port reports the lost device and is closed";
-    EXPECT_FALSE(form->readyLamp->isLit());
+    EXPECT_FALSE(ui(*form).readyLamp->isLit());
 
     // Polls go on, sending nothing, and the program stays idle.
     const double before = processCpuSeconds();

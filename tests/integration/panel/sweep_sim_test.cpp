@@ -30,7 +30,8 @@ protected:
         config.carrier = 7050000;
         ASSERT_NO_FATAL_FAILURE(startPanel(config, 2));
         ASSERT_TRUE(QTest::qWaitFor(
-            [this] { return form->carrierReadout->text() == QStringLiteral("7.050.000"); }, 5000));
+            [this] { return ui(*form).carrierReadout->text() == QStringLiteral("7.050.000"); },
+            5000));
     }
 };
 
@@ -39,29 +40,29 @@ TEST_F(PanelOnSimulator, ASweepIsFollowedOnThePanelUntilItsEnd) {
     QStringList shownWhileSweeping;
     QObject::connect(&form->link(), &Link::replyHandled, form.get(), [&] {
         if (form->state().sweeping == 1)
-            shownWhileSweeping << form->carrierReadout->text();
+            shownWhileSweeping << ui(*form).carrierReadout->text();
     });
 
     // 7.05 MHz up to 7.55 MHz in 10 steps of 50 kHz, 2 s for the span.
     dialogs.textAnswers = {QStringLiteral("7550000"), QStringLiteral("50000"), QStringLiteral("2")};
-    form->sweepButton->click();
-    EXPECT_EQ(form->sweepButton->text(), QStringLiteral("Pause"));
-    EXPECT_EQ(form->modeLine->text(), QStringLiteral("SWEEP"));
+    ui(*form).sweepButton->click();
+    EXPECT_EQ(ui(*form).sweepButton->text(), QStringLiteral("Pause"));
+    EXPECT_EQ(ui(*form).modeLine->text(), QStringLiteral("SWEEP"));
     ASSERT_TRUE(QTest::qWaitFor([this] { return simulator->sweeping(); }, 2000));
 
     // The generator's reports move the readout through the span, grouped.
     ASSERT_TRUE(QTest::qWaitFor([&] { return shownWhileSweeping.size() >= 3; }, 3000));
-    EXPECT_TRUE(form->sweepLamp->isLit());
-    EXPECT_FALSE(form->upButton->isEnabled());
+    EXPECT_TRUE(ui(*form).sweepLamp->isLit());
+    EXPECT_FALSE(ui(*form).upButton->isEnabled());
 
     // Its final F report ends the sweep state.
     ASSERT_TRUE(QTest::qWaitFor([this] { return form->state().sweeping == 0; }, 6000));
     EXPECT_FALSE(simulator->sweeping());
-    EXPECT_EQ(form->sweepButton->text(), QStringLiteral("Sweep"));
-    EXPECT_FALSE(form->sweepLamp->isLit());
-    EXPECT_TRUE(form->upButton->isEnabled());
-    EXPECT_EQ(form->carrierReadout->text(), QStringLiteral("7.050.000"));
-    EXPECT_EQ(form->modeLine->text(), QStringLiteral("MAN"));
+    EXPECT_EQ(ui(*form).sweepButton->text(), QStringLiteral("Sweep"));
+    EXPECT_FALSE(ui(*form).sweepLamp->isLit());
+    EXPECT_TRUE(ui(*form).upButton->isEnabled());
+    EXPECT_EQ(ui(*form).carrierReadout->text(), QStringLiteral("7.050.000"));
+    EXPECT_EQ(ui(*form).modeLine->text(), QStringLiteral("MAN"));
 
     const QRegularExpression grouped(QStringLiteral("^(\\d{1,3})\\.(\\d{3})\\.(\\d{3})$"));
     qint64 last = 0;
@@ -86,18 +87,18 @@ TEST_F(PanelOnSimulator, ASweepIsFollowedOnThePanelUntilItsEnd) {
 
 TEST_F(PanelOnSimulator, PauseWhileSweepingHoldsTheGenerator) {
     dialogs.textAnswers = {QStringLiteral("8050000"), QStringLiteral("1000"), QStringLiteral("60")};
-    form->sweepButton->click();
+    ui(*form).sweepButton->click();
     ASSERT_TRUE(QTest::qWaitFor([this] { return simulator->sweeping(); }, 2000));
-    form->sweepButton->click();
+    ui(*form).sweepButton->click();
     ASSERT_TRUE(QTest::qWaitFor([this] { return simulator->sweepPaused(); }, 2000));
-    EXPECT_EQ(form->sweepButton->text(), QStringLiteral("Pause")); // still in the sweep state
+    EXPECT_EQ(ui(*form).sweepButton->text(), QStringLiteral("Pause")); // still in the sweep state
     EXPECT_EQ(form->state().sweeping, 1);
 
     // STOP ends it: the generator reports its carrier, the panel is idle again. (A W
     // report of a poll may still be on its way and put the panel back into the sweep
     // state until that F report arrives.)
     QSignalSpy frames(simulator.get(), &sim::Simulator::frameSent);
-    form->stopButton->click();
+    ui(*form).stopButton->click();
     ASSERT_TRUE(QTest::qWaitFor([this] { return !simulator->sweeping(); }, 2000));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
@@ -107,8 +108,8 @@ TEST_F(PanelOnSimulator, PauseWhileSweepingHoldsTheGenerator) {
         },
         2000));
     ASSERT_TRUE(QTest::qWaitFor([this] { return form->state().sweeping == 0; }, 2000));
-    EXPECT_EQ(form->sweepButton->text(), QStringLiteral("Sweep"));
-    EXPECT_FALSE(form->sweepLamp->isLit());
+    EXPECT_EQ(ui(*form).sweepButton->text(), QStringLiteral("Sweep"));
+    EXPECT_FALSE(ui(*form).sweepLamp->isLit());
     EXPECT_TRUE(simulator->outputOn());
 }
 

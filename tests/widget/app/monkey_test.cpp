@@ -144,29 +144,30 @@ void monkey(unsigned seed, int actions) {
                 if (!form2)
                     return;
                 if (pick < 12)
-                    QTest::mouseClick(form2->numberCells[pick], Qt::LeftButton);
+                    QTest::mouseClick(presetCell(*form2, "numberCells", static_cast<int>(pick) + 1),
+                                      Qt::LeftButton);
                 else if (pick == 12)
-                    form2->closeButton->click();
+                    control<QPushButton>(*form2, "closeButton")->click();
                 else
                     form2->reject();
             });
         }
     };
 
-    const std::vector<QPushButton *> buttons = {form.saveButton,
-                                                form.recallButton,
-                                                form.amModeButton,
-                                                form.sweepButton,
-                                                form.stopButton,
-                                                form.upButton,
-                                                form.downButton,
-                                                form.infoButton,
-                                                form.stepButton,
-                                                form.cwButton,
-                                                form.directInButton,
-                                                form.configButton,
-                                                form.m_telegraphPanel->closeButton,
-                                                form.m_telegraphPanel->sendButton};
+    const std::vector<QPushButton *> buttons = {ui(form).saveButton,
+                                                ui(form).recallButton,
+                                                ui(form).amModeButton,
+                                                ui(form).sweepButton,
+                                                ui(form).stopButton,
+                                                ui(form).upButton,
+                                                ui(form).downButton,
+                                                ui(form).infoButton,
+                                                ui(form).stepButton,
+                                                ui(form).cwButton,
+                                                ui(form).directInButton,
+                                                ui(form).configButton,
+                                                ui(form).telegraph().closeButton,
+                                                ui(form).telegraph().sendButton};
 
     for (int i = 0; i < actions; ++i) {
         refillScripts();
@@ -179,13 +180,13 @@ void monkey(unsigned seed, int actions) {
             break;
         }
         case 2:
-            QTest::mouseClick(rng() % 2 ? static_cast<QWidget *>(form.carrierReadout)
-                                        : static_cast<QWidget *>(form.modulationReadout),
+            QTest::mouseClick(rng() % 2 ? static_cast<QWidget *>(ui(form).carrierReadout)
+                                        : static_cast<QWidget *>(ui(form).modulationReadout),
                               Qt::LeftButton);
             break;
         case 3: {
-            QLineEdit *boxes[] = {form.carrierEntry, form.modulationEntry,
-                                  form.m_telegraphPanel->textEntry};
+            QLineEdit *boxes[] = {ui(form).carrierEntry, ui(form).modulationEntry,
+                                  ui(form).telegraph().textEntry};
             typeText(boxes[rng() % 3], randomText(rng));
             if (rng() % 3 == 0)
                 QTest::keyClick(boxes[rng() % 3], Qt::Key_Return);
@@ -199,9 +200,9 @@ void monkey(unsigned seed, int actions) {
             break;
         case 6:
             if (rng() % 2)
-                form.m_telegraphPanel->speedSlider->setValue(static_cast<int>(rng() % 320));
+                ui(form).telegraph().speedSlider->setValue(static_cast<int>(rng() % 320));
             else
-                form.m_telegraphPanel->repeatBox->setChecked(rng() % 2 == 0);
+                ui(form).telegraph().repeatBox->setChecked(rng() % 2 == 0);
             break;
         default:
             rig.clock.advance(static_cast<int>(rng() % 1500));

@@ -33,7 +33,7 @@ protected:
         state().sweeping = 0;
         state().activePreset = 0;
         state().tuneStep = 10000;
-        form().sweepButton->setText(QStringLiteral("Sweep"));
+        ui(form()).sweepButton->setText(QStringLiteral("Sweep"));
         form().displayAll();
     }
 

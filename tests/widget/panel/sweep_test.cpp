@@ -31,12 +31,12 @@ const std::vector<std::pair<QString, QString>> Czech = {
 
 void expectSweepState(MainWindow &form) {
     EXPECT_EQ(form.state().sweeping, 1);
-    EXPECT_EQ(form.sweepButton->text(), QStringLiteral("Pause"));
-    EXPECT_EQ(form.modeLine->text(), QStringLiteral("SWEEP"));
-    EXPECT_EQ(form.modKindLine->text(), QStringLiteral("Mod. : Still"));
-    EXPECT_TRUE(form.sweepLamp->isLit());
-    EXPECT_FALSE(form.upButton->isEnabled());
-    EXPECT_FALSE(form.downButton->isEnabled());
+    EXPECT_EQ(ui(form).sweepButton->text(), QStringLiteral("Pause"));
+    EXPECT_EQ(ui(form).modeLine->text(), QStringLiteral("SWEEP"));
+    EXPECT_EQ(ui(form).modKindLine->text(), QStringLiteral("Mod. : Still"));
+    EXPECT_TRUE(ui(form).sweepLamp->isLit());
+    EXPECT_FALSE(ui(form).upButton->isEnabled());
+    EXPECT_FALSE(ui(form).downButton->isEnabled());
 }
 
 TEST_F(PanelTest, SweepAsksThreeQuestionsAndSendsTheAnswersAsTyped) {
@@ -56,7 +56,7 @@ TEST_F(PanelTest, SweepAsksThreeQuestionsAndSendsTheAnswersAsTyped) {
         state().modMode = 0;
         for (const auto &a : c.answers)
             answer(a);
-        form().sweepButton->click();
+        ui(form()).sweepButton->click();
         EXPECT_EQ(titlesAndPrompts(rig.dialogs.asked), English);
         EXPECT_EQ(sent(), QStringList{QString::fromLatin1(c.command)});
         expectSweepState(form());
@@ -64,9 +64,17 @@ TEST_F(PanelTest, SweepAsksThreeQuestionsAndSendsTheAnswersAsTyped) {
 }
 
 TEST_F(PanelTest, SweepAsksInCzechWhileTheLanguageBoxIsTicked) {
-    SetupDialog &setup = form().setupDialog();
-    setup.czechBox->setChecked(true);
-    form().sweepButton->click();
+    // The first sweep creates the setup window that holds the language box.
+    rig.dialogs.textAnswers = {std::nullopt, std::nullopt, std::nullopt};
+    ui(form()).sweepButton->click();
+    rig.reply("#F7050000\r\n");
+    rig.port.takeLines();
+    rig.dialogs.asked.clear();
+    ASSERT_NE(ui(form()).setupDialog(), nullptr);
+    SetupDialog &setup = *ui(form()).setupDialog();
+    QCheckBox *czechBox = control<QCheckBox>(setup, "czechBox");
+    czechBox->setChecked(true);
+    ui(form()).sweepButton->click();
     EXPECT_EQ(titlesAndPrompts(rig.dialogs.asked), Czech);
     EXPECT_EQ(sent(), QStringList{QStringLiteral("W  ")});
     EXPECT_FALSE(setup.isVisible()); // reading the box does not show the window
@@ -74,8 +82,8 @@ TEST_F(PanelTest, SweepAsksInCzechWhileTheLanguageBoxIsTicked) {
     // Unticked again: the next sweep asks in English.
     rig.reply("#F7050000\r\n");
     rig.dialogs.asked.clear();
-    setup.czechBox->setChecked(false);
-    form().sweepButton->click();
+    czechBox->setChecked(false);
+    ui(form()).sweepButton->click();
     EXPECT_EQ(titlesAndPrompts(rig.dialogs.asked), English);
 }
 
@@ -83,11 +91,11 @@ TEST_F(PanelTest, SweepWhileSweepingOnlyPauses) {
     answer(QStringLiteral("8000000"));
     answer(QStringLiteral("1000"));
     answer(QStringLiteral("10"));
-    form().sweepButton->click();
+    ui(form()).sweepButton->click();
     sent();
     rig.dialogs.asked.clear();
-    form().sweepButton->click();
-    form().sweepButton->click(); // pause, then resume: the generator decides
+    ui(form()).sweepButton->click();
+    ui(form()).sweepButton->click(); // pause, then resume: the generator decides
     EXPECT_EQ(sent(), (QStringList{QStringLiteral("P"), QStringLiteral("P")}));
     EXPECT_TRUE(rig.dialogs.asked.empty());
     expectSweepState(form());
@@ -98,24 +106,24 @@ TEST_F(PanelTest, ThePanelFollowsTheGeneratorsSweepReports) {
     form().displayAll();
     rig.reply("#W12000000\r\n");
     expectSweepState(form());
-    EXPECT_EQ(form().carrierReadout->text(), QStringLiteral("12.000.000"));
+    EXPECT_EQ(ui(form()).carrierReadout->text(), QStringLiteral("12.000.000"));
     rig.reply("#W12345678\r\n");
-    EXPECT_EQ(form().carrierReadout->text(), QStringLiteral("12.345.678"));
+    EXPECT_EQ(ui(form()).carrierReadout->text(), QStringLiteral("12.345.678"));
     rig.reply("#F10000000\r\n");
-    EXPECT_EQ(form().carrierReadout->text(), QStringLiteral("10.000.000"));
-    EXPECT_FALSE(form().sweepLamp->isLit());
-    EXPECT_EQ(form().sweepButton->text(), QStringLiteral("Sweep"));
-    EXPECT_TRUE(form().upButton->isEnabled());
+    EXPECT_EQ(ui(form()).carrierReadout->text(), QStringLiteral("10.000.000"));
+    EXPECT_FALSE(ui(form()).sweepLamp->isLit());
+    EXPECT_EQ(ui(form()).sweepButton->text(), QStringLiteral("Sweep"));
+    EXPECT_TRUE(ui(form()).upButton->isEnabled());
     EXPECT_EQ(sent(), QStringList());
 }
 
 TEST_F(PanelTest, StopResetsTheSweepCaptionAfterAReportedSweep) {
     rig.reply("#W12000000\r\n");
-    form().stopButton->click();
+    ui(form()).stopButton->click();
     EXPECT_EQ(sent(), QStringList{QStringLiteral("0")});
-    EXPECT_EQ(form().sweepButton->text(), QStringLiteral("Sweep"));
+    EXPECT_EQ(ui(form()).sweepButton->text(), QStringLiteral("Sweep"));
     // The next click asks for a new sweep instead of pausing.
-    form().sweepButton->click();
+    ui(form()).sweepButton->click();
     EXPECT_EQ(rig.dialogs.asked.size(), 3u);
 }
 

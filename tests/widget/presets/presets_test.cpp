@@ -4,6 +4,7 @@
 
 #include "link/link.h"
 #include "panel/lamp.h"
+#include "presets/presetcontrol.h"
 #include "presets/presetswindow.h"
 
 #include <QLabel>
@@ -40,16 +41,17 @@ struct PresetsTest : ::testing::Test {
         };
     }
 
-    PresetsWindow &table() { return rig.form->presetsWindow(); }
-    QLabel *numberCell(int k) { return table().numberCells[static_cast<size_t>(k - 1)]; }
+    PresetsWindow &table() { return ui(*rig.form).presetsWindow(); }
+    QLabel *numberCell(int k) { return presetCell(table(), "numberCells", k); }
     // What the user does in the presets window: click a number, or Close.
     void willPick(int k) {
         rig.dialogs.modalActions.push_back(
             [this, k](QDialog &) { QTest::mouseClick(numberCell(k), Qt::LeftButton); });
     }
     void willClose() {
-        rig.dialogs.modalActions.push_back(
-            [this](QDialog &) { QTest::mouseClick(table().closeButton, Qt::LeftButton); });
+        rig.dialogs.modalActions.push_back([this](QDialog &) {
+            QTest::mouseClick(control<QPushButton>(table(), "closeButton"), Qt::LeftButton);
+        });
     }
     QStringList asked(const QString &kind) {
         QStringList out;
@@ -73,7 +75,7 @@ struct PresetsTest : ::testing::Test {
 
 TEST_F(PresetsTest, ReadOutAsksEachPresetOnceInOrderAndMovesOnAtEachReply) {
     const qint64 start = rig.clock.nowMs();
-    auto task = rig.form->readPresets();
+    auto task = ui(*rig.form).presets->readPresets();
     std::vector<SentLine> sent;
     qint64 end = -1;
     for (int i = 0; i < 1000 && end < 0; ++i) {
@@ -86,7 +88,7 @@ TEST_F(PresetsTest, ReadOutAsksEachPresetOnceInOrderAndMovesOnAtEachReply) {
     EXPECT_EQ(linesOf(sent), kLines());
     // Each reply is read 10 ms after it arrives; no query waits out its 50 ms.
     EXPECT_LT(end - start, 200);
-    EXPECT_EQ(rig.form->state().presetReadFailed, 0);
+    EXPECT_TRUE(asked(QStringLiteral("message")).isEmpty());
     EXPECT_FALSE(table().isVisible()) << "the read-out does not show the window";
     EXPECT_EQ(table().row(1),
               (Presets::RowTexts{"1", "7050000 Hz", "1000 Hz", "Beep", "", "", ""}));
@@ -112,12 +114,12 @@ TEST_F(PresetsTest, EveryKindOfRecordFillsItsRowAndNoneStopsTheReadOut) {
         {10, {"10", "", "", "", "", "", ""}},
         {11, {"11", "7000000 Hz", "0 Hz", "Tone", "", "", ""}},
     };
-    auto task = rig.form->readPresets();
+    auto task = ui(*rig.form).presets->readPresets();
     const auto sent = gen.run(1000);
     ASSERT_TRUE(task.isReady());
     EXPECT_EQ(linesOf(sent), kLines()) << "each preset once, the wrong echo included";
     EXPECT_TRUE(rig.dialogs.asked.empty()) << "no message for records that cannot be used";
-    EXPECT_EQ(rig.form->state().presetReadFailed, 0);
+    EXPECT_TRUE(asked(QStringLiteral("message")).isEmpty());
     for (const auto &[k, row] : expected)
         EXPECT_EQ(table().row(k), row) << "row " << k;
 }
@@ -125,7 +127,7 @@ TEST_F(PresetsTest, EveryKindOfRecordFillsItsRowAndNoneStopsTheReadOut) {
 TEST_F(PresetsTest, SilentGeneratorIsAsked29TimesThenOneMessageAndNothingMore) {
     records.erase(1);
     rig.dialogs.yesNoAnswers.push_back(true);
-    rig.form->saveButton->click();
+    ui(*rig.form).saveButton->click();
     const auto sent = gen.run(5000);
     const QStringList lines = linesOf(sent);
     EXPECT_EQ(lines, QStringList(29, QStringLiteral("K1")));
@@ -135,9 +137,8 @@ TEST_F(PresetsTest, SilentGeneratorIsAsked29TimesThenOneMessageAndNothingMore) {
               QStringList{QStringLiteral("KVT Control Panel|Communication error")});
     EXPECT_TRUE(asked(QStringLiteral("modal")).isEmpty());
     EXPECT_TRUE(asked(QStringLiteral("yesno")).isEmpty());
-    EXPECT_EQ(rig.form->state().presetReadFailed, -1);
-    EXPECT_TRUE(rig.form->saveButton->isEnabled()) << "MS can be tried again";
-    EXPECT_TRUE(rig.form->recallButton->isEnabled());
+    EXPECT_TRUE(ui(*rig.form).saveButton->isEnabled()) << "MS can be tried again";
+    EXPECT_TRUE(ui(*rig.form).recallButton->isEnabled());
 }
 
 TEST_F(PresetsTest, SaveAsksForConfirmationAndSendsOnlyOnYes) {
@@ -152,20 +153,20 @@ TEST_F(PresetsTest, SaveAsksForConfirmationAndSendsOnlyOnYes) {
         rig.form->displayAll();
         willPick(5);
         rig.dialogs.yesNoAnswers.push_back(c.yes);
-        rig.form->saveButton->click();
+        ui(*rig.form).saveButton->click();
         const auto sent = gen.run(500);
         EXPECT_EQ(linesOf(sent), kLines() + c.tail) << "yes " << c.yes;
         EXPECT_EQ(asked(QStringLiteral("yesno")),
                   QStringList{QStringLiteral("Confirm|Save to preset 5 - OK ?")});
-        EXPECT_EQ(rig.form->modeLine->text(), c.mode);
+        EXPECT_EQ(ui(*rig.form).modeLine->text(), c.mode);
         EXPECT_EQ(rig.form->state().activePreset, c.yes ? 5 : 0);
-        EXPECT_TRUE(rig.form->saveButton->isEnabled());
+        EXPECT_TRUE(ui(*rig.form).saveButton->isEnabled());
     }
 }
 
 TEST_F(PresetsTest, RecallSendsTheNumberThenPollsAndShowsThePreset) {
     willPick(12);
-    rig.form->recallButton->click();
+    ui(*rig.form).recallButton->click();
     const auto sent = gen.run(2000);
     QStringList lines = linesOf(sent, true);
     ASSERT_EQ(lines, kLines() + (QStringList{"R12", "G", "I", "J", "H"}));
@@ -173,7 +174,7 @@ TEST_F(PresetsTest, RecallSendsTheNumberThenPollsAndShowsThePreset) {
     // R12, 100 ms, then the poll's own 1 s wait and its queries 100 ms apart.
     EXPECT_NEAR(sent[13].at - sent[12].at, 1100, 1);
     EXPECT_NEAR(sent[16].at - sent[13].at, 300, 1);
-    EXPECT_EQ(rig.form->modeLine->text(), QStringLiteral("P 12"));
+    EXPECT_EQ(ui(*rig.form).modeLine->text(), QStringLiteral("P 12"));
     EXPECT_EQ(rig.form->state().activePreset, 12);
 }
 
@@ -182,24 +183,25 @@ TEST_F(PresetsTest, ClosingTheWindowWithoutAChoiceSendsNothing) {
     // whether by Close or by the window's own close control.
     willPick(3);
     rig.dialogs.yesNoAnswers.push_back(false);
-    rig.form->saveButton->click();
+    ui(*rig.form).saveButton->click();
     gen.run(500);
-    ASSERT_EQ(rig.form->state().selectedPreset, 3);
+    ASSERT_EQ(table().chosenPreset(), 3);
 
     const std::function<void(QDialog &)> closers[] = {
-        [this](QDialog &) { QTest::mouseClick(table().closeButton, Qt::LeftButton); },
+        [this](QDialog &) {
+            QTest::mouseClick(control<QPushButton>(table(), "closeButton"), Qt::LeftButton);
+        },
         [](QDialog &d) { d.close(); },
         [](QDialog &d) { QTest::keyClick(&d, Qt::Key_Escape); },
     };
     for (const auto &close : closers) {
-        rig.form->state().selectedPreset = 3;
         rig.dialogs.asked.clear();
         rig.dialogs.modalActions.push_back(close);
         rig.dialogs.yesNoAnswers.push_back(true);
-        rig.form->recallButton->click();
+        ui(*rig.form).recallButton->click();
         const auto sent = gen.run(2000);
         EXPECT_EQ(linesOf(sent), kLines());
-        EXPECT_EQ(rig.form->state().selectedPreset, 0);
+        EXPECT_EQ(table().chosenPreset(), 0);
         EXPECT_EQ(rig.form->state().activePreset, 0);
         EXPECT_TRUE(asked(QStringLiteral("yesno")).isEmpty());
     }
@@ -212,7 +214,7 @@ TEST_F(PresetsTest, TheLastNumberTouchedStaysRedAcrossShowings) {
         QTest::mouseMove(numberCell(7));
         d.close();
     });
-    rig.form->saveButton->click();
+    ui(*rig.form).saveButton->click();
     gen.run(500);
     auto colour = [this](int k) { return numberCell(k)->palette().color(QPalette::Window); };
     EXPECT_EQ(table().highlighted(), 7);
@@ -223,7 +225,7 @@ TEST_F(PresetsTest, TheLastNumberTouchedStaysRedAcrossShowings) {
             seen[k] = colour(k);
         QTest::mouseClick(numberCell(9), Qt::LeftButton);
     });
-    rig.form->recallButton->click();
+    ui(*rig.form).recallButton->click();
     gen.run(2000);
     EXPECT_EQ(&table(), first) << "the window is reused, not recreated";
     for (int k = 1; k <= 12; ++k)
@@ -240,27 +242,29 @@ TEST_F(PresetsTest, WindowShowsTheDesignedTableCentredOnTheScreen) {
         screen = d.screen()->availableGeometry();
         d.close();
     });
-    rig.form->saveButton->click();
+    ui(*rig.form).saveButton->click();
     gen.run(500);
     EXPECT_LE((frame.center() - screen.center()).manhattanLength(), 2);
 
     PresetsWindow &t = table();
     EXPECT_EQ(t.windowTitle(), QStringLiteral("KVT Presets"));
-    EXPECT_EQ(t.headerLabel->text(),
+    EXPECT_EQ(control<QLabel>(t, "headerLabel")->text(),
               QStringLiteral("Preset               Carrier freq.    Modulation freq.   Mode      "
                              "             Top freq.              Step            Interval     "));
-    EXPECT_EQ(t.hintLabel->text(), QStringLiteral("Click to preset number for select..."));
-    EXPECT_EQ(t.closeButton->text(), QStringLiteral("Close"));
+    EXPECT_EQ(control<QLabel>(t, "hintLabel")->text(),
+              QStringLiteral("Click to preset number for select..."));
+    EXPECT_EQ(control<QPushButton>(t, "closeButton")->text(), QStringLiteral("Close"));
     for (int r = 0; r < 12; ++r) {
-        const auto i = static_cast<size_t>(r);
-        EXPECT_EQ(t.numberCells[i]->alignment(), Qt::AlignCenter);
-        EXPECT_TRUE(t.carrierCells[i]->alignment() & Qt::AlignRight);
-        EXPECT_TRUE(t.intervalCells[i]->alignment() & Qt::AlignRight);
-        EXPECT_TRUE(t.modeCells[i]->alignment() & Qt::AlignLeft);
+        EXPECT_EQ(presetCell(t, "numberCells", r + 1)->alignment(), Qt::AlignCenter);
+        EXPECT_TRUE(presetCell(t, "carrierCells", r + 1)->alignment() & Qt::AlignRight);
+        EXPECT_TRUE(presetCell(t, "intervalCells", r + 1)->alignment() & Qt::AlignRight);
+        EXPECT_TRUE(presetCell(t, "modeCells", r + 1)->alignment() & Qt::AlignLeft);
         // Columns left to right: number, carrier, modulation, mode, top, step, interval.
-        const QLabel *order[] = {t.numberCells[i],  t.carrierCells[i], t.modulationCells[i],
-                                 t.modeCells[i],    t.topCells[i],     t.stepCells[i],
-                                 t.intervalCells[i]};
+        const QLabel *order[] = {
+            presetCell(t, "numberCells", r + 1),     presetCell(t, "carrierCells", r + 1),
+            presetCell(t, "modulationCells", r + 1), presetCell(t, "modeCells", r + 1),
+            presetCell(t, "topCells", r + 1),        presetCell(t, "stepCells", r + 1),
+            presetCell(t, "intervalCells", r + 1)};
         for (int c = 1; c < 7; ++c)
             EXPECT_GT(order[c]->x(), order[c - 1]->x() + order[c - 1]->width() - 1);
         // Presets 1, 3, 5, ... on a white band; the others on the window's background.
@@ -268,7 +272,7 @@ TEST_F(PresetsTest, WindowShowsTheDesignedTableCentredOnTheScreen) {
         EXPECT_EQ(band != nullptr, r % 2 == 0) << r;
         if (band) {
             EXPECT_EQ(band->palette().color(QPalette::Window), QColor(Qt::white));
-            EXPECT_EQ(band->y(), t.numberCells[i]->y() - 1);
+            EXPECT_EQ(band->y(), presetCell(t, "numberCells", r + 1)->y() - 1);
         }
     }
 }
@@ -277,10 +281,10 @@ TEST_F(PresetsTest, SecondClickWhileReadingIsIgnored) {
     kDelayMs = 30;
     willPick(2);
     rig.dialogs.yesNoAnswers = {true, true};
-    rig.form->saveButton->click();
+    ui(*rig.form).saveButton->click();
     auto sent = gen.run(50);
-    rig.form->saveButton->click();
-    rig.form->recallButton->click();
+    ui(*rig.form).saveButton->click();
+    ui(*rig.form).recallButton->click();
     for (const auto &s : gen.run(3000))
         sent.push_back(s);
     EXPECT_EQ(linesOf(sent, true), kLines() + QStringList{"S2"});

@@ -20,11 +20,11 @@ struct RadiotelegraphTest : ::testing::Test {
     void SetUp() override {
         rig.connectOn();
         rig.port.takeWritten();
-        rig.form->cwButton->click(); // CW: output off, the frame over the display
+        ui(*rig.form).cwButton->click(); // CW: output off, the frame over the display
         ASSERT_EQ(rig.port.takeLines(), QStringList{"0"});
-        ASSERT_FALSE(frame().isHidden());
+        ASSERT_FALSE(frame().panel->isHidden());
     }
-    TelegraphPanel &frame() { return *rig.form->m_telegraphPanel; }
+    TelegraphUi frame() { return ui(*rig.form).telegraph(); }
 
     PanelRig rig;
     ScriptedGenerator gen{rig};
@@ -125,10 +125,11 @@ TEST_F(RadiotelegraphTest, CloseUnticksRepeatRestoresTheDisplayAndSwitchesTheOut
     ASSERT_TRUE(frame().closeButton->isEnabled());
     frame().closeButton->click();
     EXPECT_FALSE(frame().repeatBox->isChecked());
-    EXPECT_TRUE(frame().isHidden());
-    EXPECT_FALSE(rig.form->carrierReadout->isHidden());
-    EXPECT_FALSE(rig.form->modulationReadout->isHidden());
-    EXPECT_EQ(rig.form->carrierReadout->text(), QStringLiteral("7.050.000")) << "displayAll ran";
+    EXPECT_TRUE(frame().panel->isHidden());
+    EXPECT_FALSE(ui(*rig.form).carrierReadout->isHidden());
+    EXPECT_FALSE(ui(*rig.form).modulationReadout->isHidden());
+    EXPECT_EQ(ui(*rig.form).carrierReadout->text(), QStringLiteral("7.050.000"))
+        << "displayAll ran";
     const auto sent = gen.run(3000);
     EXPECT_EQ(linesOf(sent), QStringList{"1"}) << "no Q line after Close";
 }
@@ -145,7 +146,7 @@ TEST_F(RadiotelegraphTest, RepeatedLineNeverSplitsTheLinesOfAPresetReadOut) {
     };
     frame().repeatBox->setChecked(true);
     rig.dialogs.modalActions.push_back([](QDialog &d) { d.close(); });
-    rig.form->saveButton->click();
+    ui(*rig.form).saveButton->click();
     const auto sent = gen.run(2000);
     const QStringList lines = linesOf(sent);
     // A Q reply ends a query's wait early, so a query may go out again; the presets

@@ -1,7 +1,9 @@
-// Sweep: the three dialogs, the sweep command and Pause.
-#include "panel/mainwindow.h"
+#include "panel/sweepcontrol.h"
 
+#include "link/devicestate.h"
 #include "link/link.h"
+#include "link/panelcontext.h"
+#include "link/services.h"
 
 #include <QPointer>
 #include <QPushButton>
@@ -27,36 +29,37 @@ const SweepQuestion SweepQuestions[] = {
 
 } // namespace
 
-void MainWindow::connectSweep() {
-    connect(sweepButton, &QPushButton::clicked, this, &MainWindow::sweepClicked);
-    // Enter on a focused button presses it, as Space does.
-    sweepButton->setAutoDefault(true);
+SweepControl::SweepControl(const PanelContext &context, QPushButton *sweepButton,
+                           std::function<bool()> czech, QObject *parent)
+    : QObject(parent), m_context(context), m_sweepButton(sweepButton), m_czech(std::move(czech)) {
+    connect(m_sweepButton, &QPushButton::clicked, this, &SweepControl::sweepOrPause);
 }
 
-void MainWindow::sweepClicked() {
-    if (m_state.sweeping != 0) {
+void SweepControl::sweepOrPause() {
+    DeviceState &state = m_context.state;
+    if (state.sweeping != 0) {
         // Pause (or resume); the generator's replies tell the panel what happened.
-        m_link->sendCommand(QStringLiteral("P"));
+        m_context.link.sendCommand(QStringLiteral("P"));
         return;
     }
 
     // The language box is read each time, so unticking it brings English back here.
-    const bool czech = czechCaptions();
-    const QPointer<MainWindow> self(this);
+    const bool czech = m_czech();
+    const QPointer<SweepControl> self(this);
     QStringList answers;
     for (const SweepQuestion &q : SweepQuestions) {
-        const std::optional<QString> answer = m_services.dialogs->getText(
-            this, QString::fromUtf8(czech ? q.czechTitle : q.englishTitle),
+        const std::optional<QString> answer = m_context.services.dialogs->getText(
+            m_context.window, QString::fromUtf8(czech ? q.czechTitle : q.englishTitle),
             QString::fromUtf8(czech ? q.czechPrompt : q.englishPrompt));
-        if (!self || m_ending)
+        if (!self || m_context.ending())
             return; // the window went away while the dialog was open
         // Used as typed; the generator judges the values. A cancelled dialog gives an
         // empty text and the command is sent all the same.
         answers << answer.value_or(QString());
     }
 
-    m_link->sendCommand(QStringLiteral("W") + answers.join(QLatin1Char(' ')));
-    m_state.sweeping = 1;
-    sweepButton->setText(QStringLiteral("Pause"));
-    displayAll();
+    m_context.link.sendCommand(QStringLiteral("W") + answers.join(QLatin1Char(' ')));
+    state.sweeping = 1;
+    m_sweepButton->setText(QStringLiteral("Pause"));
+    m_context.displayAll();
 }

@@ -1,0 +1,184 @@
+#include "link/connection.h"
+
+#include "link/connectionfailuredialog.h"
+#include "link/devicestate.h"
+#include "link/link.h"
+#include "link/panelcontext.h"
+#include "link/polling.h"
+#include "link/serialport.h"
+#include "link/services.h"
+#include "link/settingsfile.h"
+#include "link/timesource.h"
+#include "link/waits.h"
+
+#include <QDir>
+#include <QEvent>
+#include <QLabel>
+
+namespace {
+constexpr int LastPort = 64;
+constexpr int FirstRetryPort = 2;
+constexpr int PortWaitTicks = 5; // seconds counted on a port before the next one
+} // namespace
+
+Connection::Connection(const PanelContext &context, QObject *parent)
+    : QObject(parent), m_context(context),
+      m_scanWaits(std::make_unique<WaitSet>(*context.services.time)),
+      m_scanTimer(std::make_unique<Ticker>(*context.services.time, 1000, [this] { scanTick(); })) {
+    connect(&m_context.link, &Link::replyHandled, this, &Connection::onReply);
+    m_scanTimer->setEnabled(true);
+}
+
+Connection::~Connection() {
+    m_ending = true;
+    m_scanWaits->cancelAll();
+    m_scanTimer.reset();
+    delete m_searchWindow;
+}
+
+bool Connection::readSettings(const std::function<bool(int)> &speedAccepted) {
+    const QString path = QDir(m_context.services.programFolder).filePath(SettingsFile::FileName);
+    return SettingsFile::read(path, m_context.state, speedAccepted);
+}
+
+QCoro::Task<bool> Connection::connectGenerator() {
+    DeviceState &state = m_context.state;
+    Link &link = m_context.link;
+    const bool connected = co_await discoverPort();
+    if (!connected)
+        co_return false;
+
+    co_await link.delay(1000);
+    co_await m_context.polling.readParams();
+    co_await link.delay(100);
+    link.sendCommand(QStringLiteral("B"));
+    co_await link.delay(100);
+    link.sendCommand(QStringLiteral("T"));
+    co_await link.delay(100);
+
+    m_context.polling.setPollingEnabled(true);
+    if (m_searchWindow)
+        m_searchWindow->hide();
+    co_return state.connected != 0;
+}
+
+QCoro::Task<bool> Connection::discoverPort() {
+    DeviceState &state = m_context.state;
+    Link &link = m_context.link;
+    m_scanTicks = 0;
+    m_portProblems.clear();
+    for (;;) {
+        setSearchText(QStringLiteral("Searching for the generator: COM%1").arg(state.portNumber));
+        const int error = link.openPort();
+        if (error != 0) {
+            // 8002 and 8015 mean no usable port here; a busy port or one we may not open
+            // is skipped the same way, but remembered so the failure window can say why.
+            const QString name = QStringLiteral("COM%1").arg(state.portNumber);
+            if (error == SerialPort::PortBusy)
+                m_portProblems << name + QStringLiteral(": in use by another program");
+            else if (error == SerialPort::PermissionDenied)
+                m_portProblems << name + QStringLiteral(": permission denied (on Linux add your "
+                                                        "user to the group \"dialout\" and log in "
+                                                        "again, or run the installer as root)");
+            ++state.portNumber;
+            if (state.portNumber > LastPort) {
+                if (!m_failureDialog)
+                    m_failureDialog = new ConnectionFailureDialog(m_context.window);
+                if (m_searchWindow)
+                    m_searchWindow->hide();
+                m_failureDialog->setPortProblems(m_portProblems);
+                m_context.services.dialogs->showModal(*m_failureDialog);
+                if (m_ending || !m_failureDialog)
+                    co_return false;
+                if (!m_failureDialog->retryChosen()) {
+                    endProgram();
+                    co_return false;
+                }
+                state.portNumber = FirstRetryPort;
+                m_portProblems.clear();
+            }
+            // Every step of a pass over missing ports yields to the event loop, so a
+            // pass never holds the window.
+            co_await m_scanWaits->wait(0);
+            continue;
+        }
+
+        while (state.connected == 0 && m_scanTicks <= PortWaitTicks) {
+            co_await m_scanWaits->wait(-1);
+        }
+        if (state.connected != 0) {
+            if (m_searchWindow)
+                m_searchWindow->hide();
+            co_return true;
+        }
+        m_portProblems << QStringLiteral("COM%1: no answer from a generator (%2)")
+                              .arg(state.portNumber)
+                              .arg(link.port().systemName());
+        ++state.portNumber;
+        link.closePort();
+        m_scanTicks = 0;
+    }
+}
+
+void Connection::scanTick() {
+    ++m_scanTicks;
+    if (m_scanTicks > 30000)
+        m_scanTicks = 0;
+    m_scanWaits->wakeAll();
+}
+
+void Connection::onReply(const ReplyEffects &effects) {
+    if (effects.kind == ReplyEffects::Kind::Identity)
+        m_scanWaits->wakeAll(); // discovery: the generator has answered on this port
+}
+
+void Connection::power() {
+    if (m_context.state.connected == 1) {
+        const QString path =
+            QDir(m_context.services.programFolder).filePath(SettingsFile::FileName);
+        QString reason;
+        if (!SettingsFile::write(path, m_context.state, &reason)) {
+            // The old file stays as it was; the user must know the settings are not saved.
+            m_context.services.dialogs->message(
+                m_context.window, QStringLiteral("KVT Control Panel"),
+                QStringLiteral("The settings could not be saved to %1: %2")
+                    .arg(QDir::toNativeSeparators(path), reason));
+        }
+    }
+    endProgram();
+}
+
+void Connection::endProgram() {
+    m_ending = true;
+    m_context.link.closePort();
+    m_context.services.quit();
+}
+
+void Connection::shutDown() {
+    m_context.link.closePort();
+}
+
+void Connection::setSearchText(const QString &text) {
+    if (!m_searchWindow) {
+        m_searchWindow = new QLabel;
+        m_searchWindow->setObjectName(QStringLiteral("searchWindow"));
+        m_searchWindow->setWindowTitle(QStringLiteral("KVT Control Panel"));
+        m_searchWindow->setMargin(18);
+        m_searchWindow->setMinimumWidth(340);
+        m_searchWindow->installEventFilter(this);
+    }
+    m_searchWindow->setText(text);
+    if (!m_searchWindow->isVisible() && !m_context.window->isVisible())
+        m_searchWindow->show();
+}
+
+bool Connection::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == m_searchWindow && event->type() == QEvent::Close &&
+        !m_context.window->isVisible()) {
+        // Closing the search window during start-up ends the program, as closing the
+        // main window does.
+        endProgram();
+        return false;
+    }
+    return QObject::eventFilter(watched, event);
+}

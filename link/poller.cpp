@@ -1,0 +1,43 @@
+#include "link/poller.h"
+
+#include "link/link.h"
+#include "link/procedure.h"
+#include "link/timesource.h"
+
+namespace {
+constexpr int PollEveryTicks = 4;
+}
+
+Poller::Poller(Link &link, TimeSource &time, std::function<void(const QString &)> reportFailure)
+    : m_link(link), m_reportFailure(std::move(reportFailure)),
+      m_timer(std::make_unique<Ticker>(time, 1000, [this] { tick(); })) {}
+
+Poller::~Poller() = default;
+
+void Poller::setPollingEnabled(bool on) {
+    m_timer->setEnabled(on);
+}
+
+bool Poller::pollingEnabled() const {
+    return m_timer->isEnabled();
+}
+
+QCoro::Task<> Poller::readParams() {
+    Link &link = m_link;
+    co_await link.delay(1000);
+    link.sendCommand(QStringLiteral("G"));
+    co_await link.delay(100);
+    link.sendCommand(QStringLiteral("I"));
+    co_await link.delay(100);
+    link.sendCommand(QStringLiteral("J"));
+    co_await link.delay(100);
+    link.sendCommand(QStringLiteral("H"));
+}
+
+void Poller::tick() {
+    ++m_ticks;
+    if (m_ticks >= PollEveryTicks) {
+        m_ticks = 0;
+        runProcedure(readParams(), m_reportFailure);
+    }
+}

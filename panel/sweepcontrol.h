@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+
+class QPushButton;
+struct PanelContext;
+
+// Sweep: asks for the upper frequency, the step and the time, starts the sweep from
+// the carrier, and pauses or resumes a running one.
+class SweepControl final : public QObject {
+    Q_OBJECT
+public:
+    // `czech` tells whether the language box is ticked now: the dialogs choose their
+    // language each time they run.
+    SweepControl(const PanelContext &context, QPushButton *sweepButton, std::function<bool()> czech,
+                 QObject *parent = nullptr);
+
+private:
+    void sweepOrPause();
+
+    const PanelContext &m_context;
+    QPushButton *m_sweepButton;
+    std::function<bool()> m_czech;
+};

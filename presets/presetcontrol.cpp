@@ -1,0 +1,120 @@
+#include "presets/presetcontrol.h"
+
+#include "link/devicestate.h"
+#include "link/link.h"
+#include "link/panelcontext.h"
+#include "link/polling.h"
+#include "link/services.h"
+#include "presets/presetrecord.h"
+#include "presets/presetswindow.h"
+
+#include <QPushButton>
+
+namespace {
+// Attempts per preset before the read-out gives up: the query goes out 29 times.
+constexpr int GiveUpAttempt = 30;
+constexpr int QueryWaitMs = 50;
+} // namespace
+
+PresetControl::PresetControl(const PanelContext &context, QPushButton *saveButton,
+                             QPushButton *recallButton, QObject *parent)
+    : QObject(parent), m_context(context), m_saveButton(saveButton), m_recallButton(recallButton) {
+    connect(m_saveButton, &QPushButton::clicked, this,
+            [this] { startProcedure(m_context, save()); });
+    connect(m_recallButton, &QPushButton::clicked, this,
+            [this] { startProcedure(m_context, recall()); });
+}
+
+PresetsWindow &PresetControl::presetsWindow() {
+    if (!m_presetsWindow)
+        m_presetsWindow = new PresetsWindow(m_context.window);
+    return *m_presetsWindow;
+}
+
+QCoro::Task<bool> PresetControl::readPresets() {
+    DeviceState &state = m_context.state;
+    Link &link = m_context.link;
+    PresetsWindow &table = presetsWindow();
+    for (int k = 1; k <= Presets::Count; ++k) {
+        table.setRow(k, Presets::emptyRow(k));
+        state.presetRecord.clear();
+        int attempt = 0;
+        do {
+            ++attempt;
+            if (attempt >= GiveUpAttempt) {
+                m_context.services.dialogs->message(m_context.window,
+                                                    QStringLiteral("KVT Control Panel"),
+                                                    QStringLiteral("Communication error"));
+                co_return false;
+            }
+            link.sendCommand(QStringLiteral("K%1").arg(k));
+            // Ends as soon as a reply has been handled, so a generator that answers at
+            // once is read out at its own pace.
+            co_await link.delay(QueryWaitMs);
+        } while (state.presetRecord.isEmpty());
+
+        table.setRow(k, Presets::rowFor(k, state.presetRecord));
+        // The record is used up: what stays is the part after the sixth space.
+        state.presetRecord = Presets::cutRecord(state.presetRecord).rest;
+    }
+    co_return true;
+}
+
+void PresetControl::setButtonsEnabled(bool enabled) {
+    m_saveButton->setEnabled(enabled);
+    m_recallButton->setEnabled(enabled);
+}
+
+QCoro::Task<int> PresetControl::pickPreset() {
+    // The buttons stay disabled while a read-out or a recall runs, so neither can
+    // start a second one inside the first.
+    setButtonsEnabled(false);
+    const QPointer<PresetControl> self(this);
+    const bool complete = co_await readPresets();
+    if (!complete || m_context.ending())
+        co_return 0;
+    m_context.services.dialogs->showModal(presetsWindow());
+    // The window may have gone away while the presets window was open.
+    if (!self || m_context.ending() || !m_presetsWindow)
+        co_return -1;
+    const int n = m_presetsWindow->chosenPreset();
+    co_return (n > 0 && n <= Presets::Count) ? n : 0;
+}
+
+QCoro::Task<> PresetControl::save() {
+    if (!m_saveButton->isEnabled())
+        co_return;
+    // A wait cancelled because the program is going away ends this by exception.
+    const QPointer<PresetControl> self(this);
+    const int n = co_await pickPreset();
+    if (n < 0 || m_context.ending())
+        co_return;
+    if (n > 0 &&
+        m_context.services.dialogs->askYesNo(m_context.window, QStringLiteral("Confirm"),
+                                             QStringLiteral("Save to preset %1 - OK ?").arg(n))) {
+        if (!self || m_context.ending())
+            co_return;
+        m_context.link.sendCommand(QStringLiteral("S%1").arg(n));
+        m_context.state.activePreset = static_cast<int16_t>(n);
+        m_context.displayAll();
+    }
+    if (!self || m_context.ending())
+        co_return;
+    setButtonsEnabled(true);
+}
+
+QCoro::Task<> PresetControl::recall() {
+    if (!m_recallButton->isEnabled())
+        co_return;
+    const int n = co_await pickPreset();
+    if (n < 0 || m_context.ending())
+        co_return;
+    if (n > 0) {
+        m_context.link.sendCommand(QStringLiteral("R%1").arg(n));
+        co_await m_context.link.delay(100);
+        co_await m_context.polling.readParams();
+        m_context.state.activePreset = static_cast<int16_t>(n);
+        m_context.displayAll();
+    }
+    setButtonsEnabled(true);
+}

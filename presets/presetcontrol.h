@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <qcoro/qcorotask.h>
+
+class PresetsWindow;
+class QPushButton;
+struct PanelContext;
+
+// Preset save (MS) and recall (MR): each reads the twelve presets from the
+// generator into the presets window, shows it, and saves into or recalls the preset
+// picked there. Both buttons stay disabled while either runs.
+class PresetControl final : public QObject {
+    Q_OBJECT
+public:
+    PresetControl(const PanelContext &context, QPushButton *saveButton, QPushButton *recallButton,
+                  QObject *parent = nullptr);
+
+    // Reads the twelve presets into the presets window. False when the read-out gave
+    // up ("Communication error" has then been shown).
+    QCoro::Task<bool> readPresets();
+
+    // The presets window, created on first use and afterwards only hidden.
+    PresetsWindow &presetsWindow();
+
+private:
+    QCoro::Task<> save();
+    QCoro::Task<> recall();
+    // A fresh read-out, then the presets window: the preset picked, 0 for none, or -1
+    // when the program is going away.
+    QCoro::Task<int> pickPreset();
+    void setButtonsEnabled(bool enabled);
+
+    const PanelContext &m_context;
+    QPushButton *m_saveButton;
+    QPushButton *m_recallButton;
+    QPointer<PresetsWindow> m_presetsWindow;
+};
