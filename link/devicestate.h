@@ -2,10 +2,11 @@
 //
 // link/ holds the one DeviceState record, the number rules, the reply parser and
 // frame assembler, the serial-port seam and its Qt implementation, the Link
-// (sendCommand and the waits), start-up with port discovery and polling, the
-// settings file and the connection-failure window. The pure parts (this header,
-// numbers, parser, settings file) use Qt Core only; panel/, presets/ and setup/
-// build on them, and MainWindow owns the one DeviceState.
+// (sendCommand and the waits), the services and the procedure runner, start-up with
+// port discovery and shutdown (Connection), the poll (Poller), the settings file and
+// the connection-failure window. It includes nothing from the other folders. The pure
+// parts (this header, numbers, parser, settings file) use Qt Core only; panel/,
+// presets/ and setup/ build on link/, and MainWindow owns the one DeviceState.
 #pragma once
 
 #include <QString>
