@@ -47,5 +47,4 @@ struct DeviceState {
     QString presetRecord;            // text of the last K reply
     int16_t selectedPreset = 0;      // preset picked in PresetsWindow, 0 = none
     int16_t presetReadFailed = 0;    // -1 when readPresets gave up
-    int16_t serviceKeyState = 0;     // progress of the service-mode key sequence
 };

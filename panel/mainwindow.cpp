@@ -1,7 +1,9 @@
 #include "panel/mainwindow.h"
 
 #include "link/connectionfailuredialog.h"
+#include "link/infopanel.h"
 #include "link/link.h"
+#include "link/polling.h"
 #include "link/serialport.h"
 #include "link/settingsfile.h"
 #include "link/timesource.h"
@@ -10,6 +12,7 @@
 #include "panel/panelview.h"
 #include "presets/presetswindow.h"
 #include "presets/telegraphpanel.h"
+#include "setup/firmwarewindow.h"
 #include "setup/setupdialog.h"
 
 #include <QCheckBox>
@@ -32,6 +35,19 @@ constexpr int PanelWidth = 780;
 const QColor DisplayBackground(0x0b, 0x10, 0x14);
 const QColor DisplayDigits(0xff, 0xb4, 0x28);
 } // namespace
+
+// The poll timer and readParams as the information panel and the firmware update see
+// them.
+class MainWindow::PollControl final : public Polling {
+public:
+    explicit PollControl(MainWindow &window) : m_window(window) {}
+    void setPollingEnabled(bool on) override { m_window.m_pollTimer->setEnabled(on); }
+    bool pollingEnabled() const override { return m_window.m_pollTimer->isEnabled(); }
+    QCoro::Task<> readParams() override { return m_window.readParams(); }
+
+private:
+    MainWindow &m_window;
+};
 
 int MainWindow::collapsedHeight() {
     return px(2700);
@@ -67,6 +83,18 @@ MainWindow::MainWindow(const Services &services, QWidget *parent)
 
     m_scanTimer->setEnabled(true);
     m_repeatTimer->setEnabled(true);
+
+    // Information panel and firmware update.
+    m_polling = std::make_unique<PollControl>(*this);
+    m_infoPanel = new InfoPanel(this, displayWindow->geometry(), m_state, *m_link, m_services,
+                                [this] { return &firmwareDialog(); });
+    connect(infoButton, &QPushButton::clicked, m_infoPanel, &InfoPanel::infoClicked);
+}
+
+FirmwareUpdateDialog &MainWindow::firmwareDialog() {
+    if (!m_firmwareDialog)
+        m_firmwareDialog = new FirmwareUpdateDialog(m_state, *m_link, *m_polling, m_services, this);
+    return *m_firmwareDialog;
 }
 
 MainWindow::~MainWindow() {
@@ -74,6 +102,7 @@ MainWindow::~MainWindow() {
     // Waiting procedures stop without touching the window.
     m_scanWaits->cancelAll();
     m_link->waits().cancelAll();
+    delete m_firmwareDialog; // ends an update still waiting, and its avrdude
     m_pollTimer.reset();
     m_scanTimer.reset();
     m_repeatTimer.reset();
@@ -411,6 +440,11 @@ void MainWindow::endProgram() {
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {
+    // A firmware update holds the port until it has ended; it cannot be abandoned.
+    if (m_firmwareDialog && m_firmwareDialog->updateRunning()) {
+        event->ignore();
+        return;
+    }
     // Closing the window ends the program without saving the settings.
     m_link->closePort();
     QWidget::closeEvent(event);

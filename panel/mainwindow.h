@@ -22,6 +22,9 @@ class WaitSet;
 class PresetsWindow;
 class ConnectionFailureDialog;
 class SetupDialog;
+class InfoPanel;
+class FirmwareUpdateDialog;
+class Polling;
 class TelegraphPanel;
 struct ReplyEffects;
 
@@ -161,4 +164,11 @@ private:
     QStringList m_portProblems;       // ports that exist but could not be used, and why
     bool m_started = false;
     bool m_ending = false;
+
+    // Information panel and firmware update.
+    class PollControl;
+    FirmwareUpdateDialog &firmwareDialog(); // created on first use
+    std::unique_ptr<Polling> m_polling;     // the poll timer as the subsystems see it
+    InfoPanel *m_infoPanel = nullptr;
+    FirmwareUpdateDialog *m_firmwareDialog = nullptr;
 };
