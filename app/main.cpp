@@ -6,17 +6,7 @@
 
 #include <QApplication>
 #include <QDate>
-#include <QProcess>
 #include <QTimer>
-
-namespace {
-class QtProcessStarter final : public ProcessStarter {
-public:
-    bool start(const QString &program, const QStringList &arguments) override {
-        return QProcess::startDetached(program, arguments);
-    }
-};
-} // namespace
 
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);

@@ -43,5 +43,4 @@ struct DeviceState {
     QString productionDate;          // dd.mm.yyyy
     QString firmwareVersion;         // text after "v" in the identity line
     QString presetRecord;            // text of the last K reply
-    int16_t serviceKeyState = 0;     // progress of the service-mode key sequence
 };

@@ -1,6 +1,7 @@
 #include "panel/mainwindow.h"
 
 #include "link/connection.h"
+#include "link/infopanel.h"
 #include "link/link.h"
 #include "link/poller.h"
 #include "link/procedure.h"
@@ -12,6 +13,7 @@
 #include "panel/tuning.h"
 #include "presets/presetcontrol.h"
 #include "presets/telegraphpanel.h"
+#include "setup/firmwarewindow.h"
 #include "setup/setupdialog.h"
 
 #include <QCloseEvent>
@@ -60,6 +62,8 @@ MainWindow::~MainWindow() {
     // Waiting procedures stop without touching the window: their waits end with
     // WaitCancelled, then the subsystems go while the window is still whole.
     m_link->waits().cancelAll();
+    delete m_firmwareDialog; // ends an update still waiting, and its avrdude
+    delete m_infoPanel;
     delete m_telegraphPanel;
     delete m_presets;
     delete m_sweep;
@@ -115,6 +119,16 @@ void MainWindow::createSubsystems() {
     m_sweep = new SweepControl(
         context, m_sweepButton, [this] { return czechCaptions(); }, this);
     m_presets = new PresetControl(context, m_saveButton, m_recallButton, this);
+
+    m_infoPanel = new InfoPanel(this, m_displayWindow->geometry(), m_state, *m_link, m_services,
+                                [this] { return &firmwareDialog(); });
+    connect(m_infoButton, &QPushButton::clicked, m_infoPanel, &InfoPanel::infoClicked);
+}
+
+FirmwareUpdateDialog &MainWindow::firmwareDialog() {
+    if (!m_firmwareDialog)
+        m_firmwareDialog = new FirmwareUpdateDialog(m_state, *m_link, *m_poller, m_services, this);
+    return *m_firmwareDialog;
 }
 
 void MainWindow::reportFailure(const QString &what) {
@@ -341,6 +355,11 @@ void MainWindow::displayAll() {
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {
+    // A firmware update holds the port until it has ended; it cannot be abandoned.
+    if (m_firmwareDialog && m_firmwareDialog->updateRunning()) {
+        event->ignore();
+        return;
+    }
     // Closing the window ends the program without saving the settings.
     m_connection->shutDown();
     QWidget::closeEvent(event);

@@ -16,6 +16,8 @@
 
 class ClickLabel;
 class Connection;
+class FirmwareUpdateDialog;
+class InfoPanel;
 class Lamp;
 class Link;
 class ModulationControl;
@@ -69,7 +71,8 @@ private:
     QCoro::Task<> load();
     void applyReply(const ReplyEffects &effects);
     void reportFailure(const QString &what);
-    SetupDialog &setupDialog(); // created on first use; holds the language box
+    SetupDialog &setupDialog();             // created on first use; holds the language box
+    FirmwareUpdateDialog &firmwareDialog(); // created on first use
     bool czechCaptions();
 
     Services m_services;
@@ -125,5 +128,7 @@ private:
     SweepControl *m_sweep = nullptr;
     PresetControl *m_presets = nullptr;
     TelegraphPanel *m_telegraphPanel = nullptr;
+    InfoPanel *m_infoPanel = nullptr;
     SetupDialog *m_setupDialog = nullptr;
+    FirmwareUpdateDialog *m_firmwareDialog = nullptr;
 };

@@ -113,7 +113,72 @@ void ScriptedDialogs::showModal(QDialog &dialog) {
     dialog.hide();
 }
 
+namespace {
+class FakeProcess final : public StartedProcess {
+public:
+    FakeProcess(TimeSource &time, FakeProcessStarter::Outcome outcome, std::size_t index,
+                std::vector<FakeProcessStarter::Started> &log)
+        : m_time(time), m_outcome(std::move(outcome)), m_index(index), m_log(log) {
+        if (m_outcome.runsMs >= 0)
+            m_timer = m_time.schedule(static_cast<int>(m_outcome.runsMs), [this] { end(); });
+    }
+    ~FakeProcess() override {
+        if (m_timer)
+            m_time.cancel(m_timer);
+    }
+    bool running() const override { return !m_ended; }
+    std::optional<int> exitCode() const override {
+        if (!m_ended || m_killed)
+            return std::nullopt;
+        return m_outcome.exitCode;
+    }
+    void kill() override {
+        if (m_ended)
+            return;
+        m_killed = m_ended = true;
+        m_log[m_index].killed = true;
+        m_log[m_index].killedAt = m_time.nowMs();
+        if (m_timer)
+            m_time.cancel(m_timer);
+        m_timer = 0;
+    }
+
+private:
+    void end() {
+        m_timer = 0;
+        m_ended = true;
+        if (!m_outcome.writes.isEmpty()) {
+            QFile file(m_outcome.writes);
+            if (file.open(QIODevice::WriteOnly))
+                file.write(":00000001FF\n");
+        }
+    }
+
+    TimeSource &m_time;
+    FakeProcessStarter::Outcome m_outcome;
+    std::size_t m_index;
+    std::vector<FakeProcessStarter::Started> &m_log;
+    quint64 m_timer = 0;
+    bool m_ended = false;
+    bool m_killed = false;
+};
+} // namespace
+
+std::unique_ptr<StartedProcess> FakeProcessStarter::start(const QString &program,
+                                                          const QStringList &arguments) {
+    started.push_back({program, arguments});
+    Outcome outcome = defaultOutcome;
+    if (!outcomes.empty()) {
+        outcome = outcomes.front();
+        outcomes.pop_front();
+    }
+    if (!outcome.starts || !time)
+        return nullptr;
+    return std::make_unique<FakeProcess>(*time, outcome, started.size() - 1, started);
+}
+
 PanelRig::PanelRig() {
+    processes.time = &clock;
     Services services;
     services.port = &port;
     services.time = &clock;

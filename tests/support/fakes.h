@@ -76,14 +76,31 @@ public:
     std::vector<Asked> asked;
 };
 
-class RecordingProcessStarter final : public ProcessStarter {
+// Outside programs played on the test's clock. Each start takes the next scripted
+// outcome (or the default one) and records the argument list; a process "runs" for
+// its time on the clock, then writes its file (if any) and exits with its code.
+class FakeProcessStarter final : public ProcessStarter {
 public:
-    bool start(const QString &program, const QStringList &arguments) override {
-        started.push_back({program, arguments});
-        return startResult;
-    }
-    std::vector<std::pair<QString, QStringList>> started;
-    bool startResult = true;
+    struct Outcome {
+        qint64 runsMs = 1000; // how long it runs; -1: until killed
+        int exitCode = 0;
+        QString writes;     // file created when it ends (not when killed)
+        bool starts = true; // false: start() returns nullptr
+    };
+    struct Started {
+        QString program;
+        QStringList arguments;
+        bool killed = false;
+        qint64 killedAt = -1; // clock time of the kill
+    };
+
+    std::unique_ptr<StartedProcess> start(const QString &program,
+                                          const QStringList &arguments) override;
+
+    TimeSource *time = nullptr; // the clock the processes run on
+    std::deque<Outcome> outcomes;
+    Outcome defaultOutcome;
+    std::vector<Started> started; // every start, also those that failed to start
 };
 
 // Writes KVT.INI in `folder` naming COM<port>, so discovery starts there.
@@ -106,7 +123,7 @@ struct PanelRig {
     ManualClock clock;
     FakeSerialPort port;
     ScriptedDialogs dialogs;
-    RecordingProcessStarter processes;
+    FakeProcessStarter processes;
     int quitCount = 0;
     QDate today{2026, 12, 7};
     std::unique_ptr<MainWindow> form;

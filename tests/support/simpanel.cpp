@@ -35,7 +35,8 @@ bool SimulatedPanelRig::startPanel(sim::SimConfig config, int portNumber, QStrin
     services.port = port.get();
     services.time = &time;
     services.dialogs = &dialogs;
-    services.processes = &processes;
+    processes.time = &time;
+    services.processes = processStarter ? processStarter : &processes;
     services.programFolder = dir.path();
     services.today = [] { return QDate(2026, 12, 7); };
     services.quit = [] {};

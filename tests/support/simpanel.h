@@ -31,7 +31,8 @@ struct SimulatedPanelRig {
     QTemporaryDir dir;
     QtTimeSource time;
     ScriptedDialogs dialogs;
-    RecordingProcessStarter processes;
+    FakeProcessStarter processes;
+    ProcessStarter *processStarter = nullptr; // set before startPanel: real processes
     std::unique_ptr<sim::Simulator> simulator;
     std::unique_ptr<QtSerialPort> port;
     std::unique_ptr<MainWindow> form;

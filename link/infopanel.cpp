@@ -1,0 +1,199 @@
+#include "link/infopanel.h"
+
+#include "link/devicestate.h"
+#include "link/link.h"
+#include "link/procedure.h"
+
+#include <QDialog>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+
+#ifndef KVT_PROGRAM_VERSION
+#error "KVT_PROGRAM_VERSION comes from the project version in CMakeLists.txt"
+#endif
+
+namespace {
+// The factory's service-mode sequence, typed on OK. Lower case only; not for users.
+constexpr char16_t ServiceKeySequence[4] = {u'q', u'r', u'f', u'z'};
+
+void setBold(QLabel *label, bool bold) {
+    QFont font = label->font();
+    font.setBold(bold);
+    label->setFont(font);
+}
+} // namespace
+
+InfoPanel::InfoPanel(QWidget *parent, const QRect &geometry, DeviceState &state, Link &link,
+                     const Services &services, std::function<QDialog *()> firmwareWindow)
+    : QFrame(parent), m_state(state), m_link(link), m_services(services),
+      m_firmwareWindow(std::move(firmwareWindow)), m_place(geometry) {
+    setObjectName(QStringLiteral("infoPanel"));
+    setFrameShape(QFrame::Box);
+    setLineWidth(2);
+    setAutoFillBackground(true);
+    setGeometry(m_place);
+
+    auto label = [this](const QString &text, const char *name, QRect at) {
+        auto *l = new QLabel(text, this);
+        l->setObjectName(QLatin1String(name));
+        l->setGeometry(at);
+        return l;
+    };
+    m_titleLabel =
+        label(QStringLiteral("KVT System PC Control Panel"), "titleLabel", QRect(10, 4, 250, 20));
+    setBold(m_titleLabel, true);
+    m_webLabel =
+        label(QStringLiteral("www.kvt-instruments.example"), "webLabel", QRect(250, 4, 210, 20));
+    m_webLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    const int captionX = 10, valueX = 165, rowY = 28, rowH = 18;
+    auto row = [&](int i, const QString &caption, const char *captionName, const char *valueName,
+                   QLabel **captionLabel, QLabel **valueLabel) {
+        *captionLabel = label(caption, captionName, QRect(captionX, rowY + i * rowH, 150, rowH));
+        *valueLabel = label(QString(), valueName, QRect(valueX, rowY + i * rowH, 200, rowH));
+    };
+    row(0, QStringLiteral("Device name :"), "modelCaption", "modelValue", &m_modelCaption,
+        &m_modelValue);
+    row(1, QStringLiteral("Serial number :"), "serialCaption", "serialValue", &m_serialCaption,
+        &m_serialValue);
+    row(2, QStringLiteral("Date of production :"), "dateCaption", "dateValue", &m_dateCaption,
+        &m_dateValue);
+    row(3, QStringLiteral("Firmware version :"), "firmwareCaption", "firmwareValue",
+        &m_firmwareCaption, &m_firmwareValue);
+    row(4, QStringLiteral("Serial port :"), "portCaption", "portValue", &m_portCaption,
+        &m_portValue);
+    row(5, QStringLiteral("Connection :"), "connectionCaption", "connectionValue",
+        &m_connectionCaption, &m_connectionValue);
+    m_programVersion = label(QStringLiteral("version ") + QStringLiteral(KVT_PROGRAM_VERSION),
+                             "programVersion", QRect(captionX, 140, 200, 20));
+
+    m_okButton = new QPushButton(QStringLiteral("OK"), this);
+    m_okButton->setObjectName(QStringLiteral("okButton"));
+    m_okButton->setGeometry(370, 132, 90, 28);
+    m_okButton->setFocusPolicy(Qt::StrongFocus);
+    m_okButton->setAutoDefault(true);
+
+    connect(m_okButton, &QPushButton::clicked, this, &QWidget::hide);
+    m_okButton->installEventFilter(this);
+    m_firmwareCaption->installEventFilter(this);
+    m_dateValue->installEventFilter(this);
+    // An identity line or a B/T reply arriving while the panel is up (after a firmware
+    // update the generator identifies itself anew) shows at once.
+    connect(&m_link, &Link::replyHandled, this, [this] {
+        if (isVisible())
+            fillValues();
+    });
+    hide();
+}
+
+InfoPanel::~InfoPanel() = default;
+
+void InfoPanel::infoClicked() {
+    startInfo();
+}
+
+void InfoPanel::startInfo() {
+    if (m_showing)
+        return;
+    QPointer<InfoPanel> self(this);
+    runProcedure(showInfo(), [self, this](const QString &what) {
+        if (self)
+            m_services.dialogs->message(window(), QStringLiteral("KVT Control Panel"),
+                                        QStringLiteral("Reading the device information "
+                                                       "failed: ") +
+                                            what);
+    });
+}
+
+QCoro::Task<> InfoPanel::showInfo() {
+    m_showing = true;
+    setGeometry(m_place);
+    raise();
+    // The identity number and the production date are asked anew each time; a
+    // generator that does not answer leaves the values known before.
+    m_link.sendCommand(QStringLiteral("B"));
+    co_await m_link.replyWait(u'B', 100);
+    m_link.sendCommand(QStringLiteral("T"));
+    co_await m_link.replyWait(u'T', 100);
+    m_showing = false;
+
+    fillValues();
+    show();
+    // The underline marks "Firmware version :" as a double-click target, once the
+    // generator has told its identity number.
+    QFont font = m_firmwareCaption->font();
+    font.setUnderline(m_state.deviceId > 0);
+    m_firmwareCaption->setFont(font);
+    m_okButton->setFocus(Qt::OtherFocusReason);
+}
+
+void InfoPanel::fillValues() {
+    m_modelValue->setText(m_state.modelName);
+    m_serialValue->setText(QStringLiteral("TNV") + QString::number(m_state.deviceId));
+    m_dateValue->setText(m_state.productionDate);
+    m_firmwareValue->setText(m_state.firmwareVersion);
+    m_portValue->setText(QStringLiteral("COM") + QString::number(m_state.portNumber));
+    m_connectionValue->setText(QStringLiteral("115200,n,8,1"));
+}
+
+void InfoPanel::serviceKey(const QString &text) {
+    if (text.size() != 1)
+        return;
+    const QChar key = text.at(0);
+    if (key == ServiceKeySequence[0]) {
+        // Also leaves service mode when it was on.
+        m_serviceKeyState = 1;
+        setBold(m_serialValue, false);
+        setBold(m_dateValue, false);
+    } else if (key == ServiceKeySequence[1] && m_serviceKeyState == 1) {
+        m_serviceKeyState = 2;
+    } else if (key == ServiceKeySequence[2] && m_serviceKeyState == 2) {
+        m_serviceKeyState = 3;
+    } else if (key == ServiceKeySequence[3] && m_serviceKeyState == 3) {
+        m_serviceKeyState = ServiceMode;
+        setBold(m_serialValue, true);
+        setBold(m_dateValue, true);
+    }
+}
+
+void InfoPanel::firmwareCaptionDoubleClicked() {
+    QDialog *dialog = m_firmwareWindow ? m_firmwareWindow() : nullptr;
+    if (!dialog)
+        return;
+    QPointer<InfoPanel> self(this);
+    m_services.dialogs->showModal(*dialog);
+    // Back from the update: show what is known now (the generator may identify itself
+    // with its new version a moment later; the panel follows that too).
+    if (self)
+        startInfo();
+}
+
+void InfoPanel::dateDoubleClicked() {
+    if (m_serviceKeyState != ServiceMode)
+        return;
+    const QDate today = m_services.today();
+    m_link.sendCommand(QStringLiteral("U132 %1 %2 %3")
+                           .arg(today.day())
+                           .arg(today.month())
+                           .arg(today.year() - 2000));
+    startInfo();
+}
+
+bool InfoPanel::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == m_okButton && event->type() == QEvent::KeyPress)
+        serviceKey(static_cast<QKeyEvent *>(event)->text());
+    else if (event->type() == QEvent::MouseButtonDblClick) {
+        if (watched == m_firmwareCaption) {
+            firmwareCaptionDoubleClicked();
+            return true;
+        }
+        if (watched == m_dateValue) {
+            dateDoubleClicked();
+            return true;
+        }
+    }
+    return QFrame::eventFilter(watched, event);
+}
