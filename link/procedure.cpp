@@ -24,6 +24,7 @@ Detached keep(QCoro::Task<> task, std::function<void(const QString &)> report) {
     QString failure;
     try {
         co_await std::move(task);
+        co_return; // ended normally: nothing to report
     } catch (const WaitCancelled &) {
         co_return;
     } catch (const std::exception &e) {
