@@ -2,6 +2,7 @@
 
 #include "link/devicestate.h"
 
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -30,10 +31,10 @@ QPixmap unpluggedPicture() {
 ConnectionFailureDialog::ConnectionFailureDialog(DeviceState &state, QWidget *parent)
     : QDialog(parent), m_state(state) {
     setObjectName(QStringLiteral("ConnectionFailureDialog"));
-    setWindowTitle(QStringLiteral("KVT Connection"));
+    setWindowTitle(tr("KVT Connection"));
     setModal(true);
 
-    headingLabel = new QLabel(QStringLiteral("Communication error !"), this);
+    headingLabel = new QLabel(tr("Communication error !"), this);
     headingLabel->setObjectName(QStringLiteral("headingLabel"));
     QFont heading = headingLabel->font();
     heading.setBold(true);
@@ -41,9 +42,9 @@ ConnectionFailureDialog::ConnectionFailureDialog(DeviceState &state, QWidget *pa
     headingLabel->setFont(heading);
 
     adviceLabel =
-        new QLabel(QStringLiteral("Here is not any COM port with KVT unit connected. Please "
-                                  "check right connection, or check Windows Control Panels "
-                                  "console (hardware management)..."),
+        new QLabel(tr("Here is not any COM port with KVT unit connected. Please check right "
+                      "connection, or check Windows Control Panels console (hardware "
+                      "management)..."),
                    this);
     adviceLabel->setObjectName(QStringLiteral("adviceLabel"));
     adviceLabel->setWordWrap(true);
@@ -58,10 +59,10 @@ ConnectionFailureDialog::ConnectionFailureDialog(DeviceState &state, QWidget *pa
     portProblemsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     portProblemsLabel->hide();
 
-    retryButton = new QPushButton(QStringLiteral("Retry"), this);
+    retryButton = new QPushButton(tr("Retry"), this);
     retryButton->setObjectName(QStringLiteral("retryButton"));
     retryButton->setDefault(true);
-    exitButton = new QPushButton(QStringLiteral("Exit"), this);
+    exitButton = new QPushButton(tr("Exit"), this);
     exitButton->setObjectName(QStringLiteral("exitButton"));
 
     auto *grid = new QGridLayout(this);
@@ -84,6 +85,22 @@ ConnectionFailureDialog::ConnectionFailureDialog(DeviceState &state, QWidget *pa
         m_state.retryChoice = 0;
         hide();
     });
+}
+
+void ConnectionFailureDialog::changeEvent(QEvent *event) {
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QDialog::changeEvent(event);
+}
+
+// The window's captions that have a Czech text.
+void ConnectionFailureDialog::retranslate() {
+    headingLabel->setText(tr("Communication error !"));
+    adviceLabel->setText(tr("Here is not any COM port with KVT unit connected. Please check right "
+                            "connection, or check Windows Control Panels console (hardware "
+                            "management)..."));
+    retryButton->setText(tr("Retry"));
+    exitButton->setText(tr("Exit"));
 }
 
 void ConnectionFailureDialog::setPortProblems(const QStringList &problems) {

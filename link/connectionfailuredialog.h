@@ -24,6 +24,11 @@ public:
     QPushButton *retryButton;  // Retry
     QPushButton *exitButton;   // Exit
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
+    void retranslate();
+
     DeviceState &m_state;
 };

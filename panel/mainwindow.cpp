@@ -2,6 +2,8 @@
 
 #include "link/connectionfailuredialog.h"
 #include "link/link.h"
+#include "link/polling.h"
+#include "link/procedure.h"
 #include "link/serialport.h"
 #include "link/settingsfile.h"
 #include "link/timesource.h"
@@ -11,6 +13,7 @@
 #include "presets/presetswindow.h"
 #include "presets/telegraphpanel.h"
 #include "setup/setupdialog.h"
+#include "setup/setupexchange.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -31,6 +34,19 @@ constexpr int PanelWidth = 780;
 
 const QColor DisplayBackground(0x0b, 0x10, 0x14);
 const QColor DisplayDigits(0xff, 0xb4, 0x28);
+
+// The poll as the subsystems see it: the panel's poll timer and readParams.
+class PanelPolling final : public Polling {
+public:
+    PanelPolling(Ticker &timer, MainWindow &window) : m_timer(timer), m_window(window) {}
+    void setPollingEnabled(bool on) override { m_timer.setEnabled(on); }
+    bool pollingEnabled() const override { return m_timer.isEnabled(); }
+    QCoro::Task<> readParams() override { return m_window.readParams(); }
+
+private:
+    Ticker &m_timer;
+    MainWindow &m_window;
+};
 } // namespace
 
 int MainWindow::collapsedHeight() {
@@ -43,7 +59,7 @@ int MainWindow::expandedHeight() {
 MainWindow::MainWindow(const Services &services, QWidget *parent)
     : QWidget(parent), m_services(services) {
     setObjectName(QStringLiteral("MainWindow"));
-    setWindowTitle(QStringLiteral("KVT Control Panel"));
+    setWindowTitle(tr("KVT Control Panel"));
     m_link = std::make_unique<Link>(m_state, *m_services.port, *m_services.time);
     m_scanWaits = std::make_unique<WaitSet>(*m_services.time);
     m_pollTimer = std::make_unique<Ticker>(*m_services.time, 1000, [this] { pollTick(); });
@@ -64,6 +80,20 @@ MainWindow::MainWindow(const Services &services, QWidget *parent)
     connectSweep();
     connectPresets();
     connectRadiotelegraph();
+
+    // Setup: the Config button runs the setup exchange.
+    m_polling = std::make_unique<PanelPolling>(*m_pollTimer, *this);
+    m_setupExchange =
+        std::make_unique<SetupExchange>(*m_link, m_state, *m_polling, m_services, *this);
+    connect(configButton, &QPushButton::clicked, this, [this] {
+        runProcedure(m_setupExchange->run(),
+                     [self = QPointer<MainWindow>(this)](const QString &what) {
+                         if (self)
+                             self->m_services.dialogs->message(
+                                 self, QStringLiteral("KVT"),
+                                 QStringLiteral("The setup exchange failed: ") + what);
+                     });
+    });
 
     m_scanTimer->setEnabled(true);
     m_repeatTimer->setEnabled(true);
@@ -137,16 +167,15 @@ void MainWindow::buildPanel() {
     };
     carrierReadout = readout(QStringLiteral("65.000.000"), "carrierReadout", QRect(10, 10, 390, 70),
                              large, QStringLiteral("Click to set the carrier frequency"));
-    carrierUnitLabel =
-        label(QStringLiteral("Hz"), "carrierUnitLabel", displayWindow, QRect(408, 40, 50, 30));
+    carrierUnitLabel = label(tr("Hz"), "carrierUnitLabel", displayWindow, QRect(408, 40, 50, 30));
     carrierUnitLabel->setFont(medium);
-    modulationPrefixLabel = label(QStringLiteral("AM :"), "modulationPrefixLabel", displayWindow,
-                                  QRect(14, 90, 76, 34));
+    modulationPrefixLabel =
+        label(tr("AM :"), "modulationPrefixLabel", displayWindow, QRect(14, 90, 76, 34));
     modulationPrefixLabel->setFont(medium);
     modulationReadout = readout(QStringLiteral("..."), "modulationReadout", QRect(90, 88, 110, 38),
                                 medium, QStringLiteral("Click to set the modulation frequency"));
     modulationUnitLabel =
-        label(QStringLiteral("Hz"), "modulationUnitLabel", displayWindow, QRect(206, 90, 44, 34));
+        label(tr("Hz"), "modulationUnitLabel", displayWindow, QRect(206, 90, 44, 34));
     modulationUnitLabel->setFont(medium);
     modeLine = label(QStringLiteral("MAN"), "modeLine", displayWindow, QRect(300, 92, 150, 30));
     modeLine->setFont(medium);
@@ -159,8 +188,7 @@ void MainWindow::buildPanel() {
     stepLine->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     // Heading, model and lamps to the right of the display.
-    headingLabel =
-        label(QStringLiteral("PC Control panel"), "headingLabel", this, QRect(495, 6, 270, 22));
+    headingLabel = label(tr("PC Control panel"), "headingLabel", this, QRect(495, 6, 270, 22));
     QFont headingFont = sans;
     headingFont.setPixelSize(16);
     headingFont.setBold(true);
@@ -170,36 +198,35 @@ void MainWindow::buildPanel() {
     modelFont.setPixelSize(22);
     modelFont.setBold(true);
     modelLabel->setFont(modelFont);
-    subtitleLabel = label(QStringLiteral("Service signal generator 0-40MHz"), "subtitleLabel", this,
+    subtitleLabel = label(tr("Service signal generator 0-40MHz"), "subtitleLabel", this,
                           QRect(495, 54, 280, 18));
 
     outputLamp = named(new Lamp(QStringLiteral("Output lamp"), this), "outputLamp");
     outputLamp->move(495, 78);
-    outputLampLabel =
-        label(QStringLiteral("Output"), "outputLampLabel", this, QRect(517, 76, 60, 22));
+    outputLampLabel = label(tr("Output"), "outputLampLabel", this, QRect(517, 76, 60, 22));
     sweepLamp = named(new Lamp(QStringLiteral("Sweep lamp"), this), "sweepLamp");
     sweepLamp->move(585, 78);
-    sweepLampLabel = label(QStringLiteral("Sweep"), "sweepLampLabel", this, QRect(607, 76, 60, 22));
+    sweepLampLabel = label(tr("Sweep"), "sweepLampLabel", this, QRect(607, 76, 60, 22));
     readyLamp = named(new Lamp(QStringLiteral("Ready lamp"), this), "readyLamp");
     readyLamp->move(675, 78);
-    readyLampLabel = label(QStringLiteral("Ready"), "readyLampLabel", this, QRect(697, 76, 60, 22));
+    readyLampLabel = label(tr("Ready"), "readyLampLabel", this, QRect(697, 76, 60, 22));
 
     // The buttons, in rows as on the instrument; the tab order follows the rows.
     const int bw = 66, bh = 26, x0 = 495, y0 = 104, dx = 70, dy = 30;
     auto at = [&](int col, int row) { return QRect(x0 + col * dx, y0 + row * dy, bw, bh); };
-    upButton = button(QStringLiteral("Up"), "upButton", at(0, 0));
-    downButton = button(QStringLiteral("Down"), "downButton", at(1, 0));
-    stepButton = button(QStringLiteral("Step"), "stepButton", at(2, 0));
-    directInButton = button(QStringLiteral("Direct in"), "directInButton", at(3, 0));
-    amModeButton = button(QStringLiteral("AM Mode"), "amModeButton", at(0, 1));
-    stopButton = button(QStringLiteral("STOP"), "stopButton", at(1, 1));
-    sweepButton = button(QStringLiteral("Sweep"), "sweepButton", at(2, 1));
-    cwButton = button(QStringLiteral("CW"), "cwButton", at(3, 1));
-    saveButton = button(QStringLiteral("MS"), "saveButton", at(0, 2));
-    recallButton = button(QStringLiteral("MR"), "recallButton", at(1, 2));
-    configButton = button(QStringLiteral("Config"), "configButton", at(2, 2));
-    infoButton = button(QStringLiteral("Info"), "infoButton", at(3, 2));
-    powerButton = button(QStringLiteral("Power"), "powerButton", QRect(10, 186, 80, 28));
+    upButton = button(tr("Up"), "upButton", at(0, 0));
+    downButton = button(tr("Down"), "downButton", at(1, 0));
+    stepButton = button(tr("Step"), "stepButton", at(2, 0));
+    directInButton = button(tr("Direct in"), "directInButton", at(3, 0));
+    amModeButton = button(tr("AM Mode"), "amModeButton", at(0, 1));
+    stopButton = button(tr("STOP"), "stopButton", at(1, 1));
+    sweepButton = button(tr("Sweep"), "sweepButton", at(2, 1));
+    cwButton = button(tr("CW"), "cwButton", at(3, 1));
+    saveButton = button(tr("MS"), "saveButton", at(0, 2));
+    recallButton = button(tr("MR"), "recallButton", at(1, 2));
+    configButton = button(tr("Config"), "configButton", at(2, 2));
+    infoButton = button(tr("Info"), "infoButton", at(3, 2));
+    powerButton = button(tr("Power"), "powerButton", QRect(10, 186, 80, 28));
     cwButton->setEnabled(false);
     configButton->setEnabled(false);
     QWidget *order[] = {upButton,     downButton,  stepButton, directInButton, amModeButton,
@@ -214,12 +241,12 @@ void MainWindow::buildPanel() {
     directEntryFrame = named(new QFrame(this), "directEntryFrame");
     directEntryFrame->setGeometry(10, collapsedHeight() + 6, PanelWidth - 20, 60);
     directEntryFrame->setFrameShape(QFrame::Box);
-    carrierEntryLabel = label(QStringLiteral("Carrier freq. :"), "carrierEntryLabel",
-                              directEntryFrame, QRect(10, 18, 110, 24));
+    carrierEntryLabel =
+        label(tr("Carrier freq. :"), "carrierEntryLabel", directEntryFrame, QRect(10, 18, 110, 24));
     carrierEntry = named(new QLineEdit(directEntryFrame), "carrierEntry");
     carrierEntry->setGeometry(125, 16, 180, 28);
-    modulationEntryLabel = label(QStringLiteral("Modulation freq. :"), "modulationEntryLabel",
-                                 directEntryFrame, QRect(330, 18, 130, 24));
+    modulationEntryLabel = label(tr("Modulation freq. :"), "modulationEntryLabel", directEntryFrame,
+                                 QRect(330, 18, 130, 24));
     modulationEntry = named(new QLineEdit(directEntryFrame), "modulationEntry");
     modulationEntry->setGeometry(465, 16, 140, 28);
     carrierEntry->installEventFilter(this);
@@ -451,12 +478,23 @@ PresetsWindow &MainWindow::presetsWindow() {
 }
 
 SetupDialog &MainWindow::setupDialog() {
-    if (!m_setupDialog)
-        m_setupDialog = new SetupDialog(m_state, this);
-    return *m_setupDialog;
+    return m_setupExchange->dialog();
 }
 
-bool MainWindow::czechCaptions() {
-    // Reading the language box creates the setup window (hidden) if need be.
-    return setupDialog().czechBox->isChecked();
+void MainWindow::changeEvent(QEvent *event) {
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QWidget::changeEvent(event);
+}
+
+// The panel's captions that have a Czech text (the language box of the setup window).
+void MainWindow::retranslate() {
+    powerButton->setText(tr("Power"));
+    directInButton->setText(tr("Direct in"));
+    carrierEntryLabel->setText(tr("Carrier freq. :"));
+    modulationEntryLabel->setText(tr("Modulation freq. :"));
+    // A wide-range generator has replaced the subtitle with its own range; that stays.
+    const char *subtitle = QT_TR_NOOP("Service signal generator 0-40MHz");
+    if (subtitleLabel->text() == QLatin1String(subtitle))
+        subtitleLabel->setText(tr(subtitle));
 }

@@ -22,6 +22,8 @@ class WaitSet;
 class PresetsWindow;
 class ConnectionFailureDialog;
 class SetupDialog;
+class SetupExchange;
+class Polling;
 class TelegraphPanel;
 struct ReplyEffects;
 
@@ -58,7 +60,6 @@ public:
 
     PresetsWindow &presetsWindow(); // the presets window, created on first use
     SetupDialog &setupDialog(); // the setup window, created on first use (holds the language box)
-    bool czechCaptions();
 
     // The panel's controls, named as on the instrument drawing.
     QFrame *displayWindow;            // outline of the dark display window
@@ -106,10 +107,12 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildPanel();
+    void retranslate();
     QCoro::Task<> load();
     QCoro::Task<bool> discoverPort();
     void applyReply(const ReplyEffects &effects);
@@ -156,7 +159,8 @@ private:
     std::unique_ptr<Ticker> m_repeatTimer; // radiotelegraph repeat
     PresetsWindow *m_presetsWindow = nullptr;
     ConnectionFailureDialog *m_failureDialog = nullptr;
-    SetupDialog *m_setupDialog = nullptr;
+    std::unique_ptr<Polling> m_polling;             // the poll timer, as the setup exchange sees it
+    std::unique_ptr<SetupExchange> m_setupExchange; // Config
     QLabel *m_searchWindow = nullptr; // "Searching for the generator: COMn" during start-up
     QStringList m_portProblems;       // ports that exist but could not be used, and why
     bool m_started = false;

@@ -2,6 +2,7 @@
 #include "panel/mainwindow.h"
 
 #include "link/link.h"
+#include "setup/setupdialog.h"
 
 #include <QPointer>
 #include <QPushButton>
@@ -9,20 +10,20 @@
 namespace {
 
 struct SweepQuestion {
-    const char *englishTitle;
-    const char *englishPrompt;
-    const char *czechTitle;
-    const char *czechPrompt;
+    const char *title;
+    const char *prompt;
 };
 
-// Upper frequency, step, time for the span, asked in this order. The step prompt
+// Upper frequency, step, time for the span, asked in this order, in English; the
+// Czech texts come from the Czech captions (context "SweepDialogs"). The step prompt
 // has no Czech text of its own.
 const SweepQuestion SweepQuestions[] = {
-    {"Set upper frequency", "Upper frequency (Hz) : ", "Nastavení horní frekvence",
-     "Horní frekvence (Hz) : "},
-    {"Set step", "Step (Hz) : ", "Nastavení kroku", "Step (Hz) : "},
-    {"Set sweep interval Flo - Fhi (in sec.) : ", "Time (sec) : ",
-     "Nastavení intervalu Flo - Fhi (v sekundách)", "Interval (sec) : "},
+    {QT_TRANSLATE_NOOP("SweepDialogs", "Set upper frequency"),
+     QT_TRANSLATE_NOOP("SweepDialogs", "Upper frequency (Hz) : ")},
+    {QT_TRANSLATE_NOOP("SweepDialogs", "Set step"),
+     QT_TRANSLATE_NOOP("SweepDialogs", "Step (Hz) : ")},
+    {QT_TRANSLATE_NOOP("SweepDialogs", "Set sweep interval Flo - Fhi (in sec.) : "),
+     QT_TRANSLATE_NOOP("SweepDialogs", "Time (sec) : ")},
 };
 
 } // namespace
@@ -41,13 +42,14 @@ void MainWindow::sweepClicked() {
     }
 
     // The language box is read each time, so unticking it brings English back here.
-    const bool czech = czechCaptions();
+    // Reading it creates the setup window (hidden) if need be.
+    const SetupDialog &setup = setupDialog();
     const QPointer<MainWindow> self(this);
     QStringList answers;
     for (const SweepQuestion &q : SweepQuestions) {
-        const std::optional<QString> answer = m_services.dialogs->getText(
-            this, QString::fromUtf8(czech ? q.czechTitle : q.englishTitle),
-            QString::fromUtf8(czech ? q.czechPrompt : q.englishPrompt));
+        const std::optional<QString> answer =
+            m_services.dialogs->getText(this, setup.inChosenLanguage("SweepDialogs", q.title),
+                                        setup.inChosenLanguage("SweepDialogs", q.prompt));
         if (!self || m_ending)
             return; // the window went away while the dialog was open
         // Used as typed; the generator judges the values. A cancelled dialog gives an

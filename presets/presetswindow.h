@@ -42,15 +42,19 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 public Q_SLOTS:
     void reject() override;
 
 private:
+    void retranslate();
+    void layoutTable();
     void highlight(int number);
     void choose(int number);
     int numberOf(QObject *cell) const;
 
     DeviceState &m_state;
     int m_highlighted = 0;
+    std::array<QWidget *, Presets::Count / 2> m_bands{}; // white bands under presets 1, 3, 5, ...
 };

@@ -20,14 +20,14 @@ TelegraphPanel::TelegraphPanel(QWidget *parent) : QFrame(parent) {
         w->setObjectName(QLatin1String(name));
         return w;
     };
-    titleLabel = new QLabel(QStringLiteral("RADIOTELEGRAPH"), this);
+    titleLabel = new QLabel(tr("RADIOTELEGRAPH"), this);
     named(titleLabel, "titleLabel");
     QFont bold = titleLabel->font();
     bold.setBold(true);
     titleLabel->setFont(bold);
     titleLabel->setGeometry(10, 6, 300, 20);
 
-    textLabel = new QLabel(QStringLiteral("Text      :"), this);
+    textLabel = new QLabel(tr("Text      :"), this);
     named(textLabel, "textLabel");
     textLabel->setGeometry(10, 36, 70, 24);
     textEntry = new QLineEdit(QStringLiteral("THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG"), this);
@@ -35,7 +35,7 @@ TelegraphPanel::TelegraphPanel(QWidget *parent) : QFrame(parent) {
     textEntry->setGeometry(80, 36, 380, 24);
     textEntry->installEventFilter(this);
 
-    speedLabel = new QLabel(QStringLiteral("Speed :"), this);
+    speedLabel = new QLabel(tr("Speed :"), this);
     named(speedLabel, "speedLabel");
     speedLabel->setGeometry(10, 72, 70, 24);
     speedSlider = new QScrollBar(Qt::Horizontal, this);
@@ -49,13 +49,13 @@ TelegraphPanel::TelegraphPanel(QWidget *parent) : QFrame(parent) {
     named(speedValueLabel, "speedValueLabel");
     speedValueLabel->setGeometry(390, 72, 60, 24);
 
-    repeatBox = new QCheckBox(QStringLiteral("Repeat"), this);
+    repeatBox = new QCheckBox(tr("Repeat"), this);
     named(repeatBox, "repeatBox");
     repeatBox->setGeometry(10, 110, 120, 24);
-    sendButton = new QPushButton(QStringLiteral("Send"), this);
+    sendButton = new QPushButton(tr("Send"), this);
     named(sendButton, "sendButton");
     sendButton->setGeometry(260, 108, 95, 28);
-    closeButton = new QPushButton(QStringLiteral("Close"), this);
+    closeButton = new QPushButton(tr("Close"), this);
     named(closeButton, "closeButton");
     closeButton->setGeometry(365, 108, 95, 28);
     hide();
@@ -74,4 +74,18 @@ bool TelegraphPanel::eventFilter(QObject *watched, QEvent *event) {
             Qt::QueuedConnection);
     }
     return QFrame::eventFilter(watched, event);
+}
+
+void TelegraphPanel::changeEvent(QEvent *event) {
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QFrame::changeEvent(event);
+}
+
+// The frame's captions that have a Czech text.
+void TelegraphPanel::retranslate() {
+    speedLabel->setText(tr("Speed :"));
+    repeatBox->setText(tr("Repeat"));
+    sendButton->setText(tr("Send"));
+    closeButton->setText(tr("Close"));
 }

@@ -32,4 +32,8 @@ protected:
     // A click into the text box selects its text from the start (up to 1000
     // characters), so that typing replaces it.
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void retranslate();
 };

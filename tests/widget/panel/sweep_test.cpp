@@ -65,7 +65,7 @@ TEST_F(PanelTest, SweepAsksThreeQuestionsAndSendsTheAnswersAsTyped) {
 
 TEST_F(PanelTest, SweepAsksInCzechWhileTheLanguageBoxIsTicked) {
     SetupDialog &setup = form().setupDialog();
-    setup.czechBox->setChecked(true);
+    setup.findChild<QCheckBox *>(QStringLiteral("czechBox"))->setChecked(true);
     form().sweepButton->click();
     EXPECT_EQ(titlesAndPrompts(rig.dialogs.asked), Czech);
     EXPECT_EQ(sent(), QStringList{QStringLiteral("W  ")});
@@ -74,7 +74,7 @@ TEST_F(PanelTest, SweepAsksInCzechWhileTheLanguageBoxIsTicked) {
     // Unticked again: the next sweep asks in English.
     rig.reply("#F7050000\r\n");
     rig.dialogs.asked.clear();
-    setup.czechBox->setChecked(false);
+    setup.findChild<QCheckBox *>(QStringLiteral("czechBox"))->setChecked(false);
     form().sweepButton->click();
     EXPECT_EQ(titlesAndPrompts(rig.dialogs.asked), English);
 }
