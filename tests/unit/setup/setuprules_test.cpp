@@ -55,28 +55,4 @@ TEST(SetupRules, CoarseStep) {
         EXPECT_EQ(SetupRules::savedCoarseStep(QString::fromLatin1(text)), saved) << text;
 }
 
-TEST(SetupRules, ApplyCommandsOnlyWhenAllThreeAreKnown) {
-    struct Case {
-        int mode;
-        int32_t value;
-        int32_t step;
-        const char *z;
-        const char *x;
-    };
-    const Case cases[] = {
-        {2, 1000, 100, "Z2 1000", "X100"},
-        {0, 0, 2, "Z0 0", "X2"},
-        {4, 39999999, 10000000, "Z4 39999999", "X10000000"},
-        {-1, 1000, 100, "", ""},
-        {2, -5, 100, "", ""},
-        {2, INT32_MIN, 100, "", ""},
-        {2, 1000, -1, "", ""},
-    };
-    for (const Case &c : cases) {
-        const SetupRules::Commands commands = SetupRules::applyCommands(c.mode, c.value, c.step);
-        EXPECT_EQ(commands.setOperator, QString::fromLatin1(c.z));
-        EXPECT_EQ(commands.setStep, QString::fromLatin1(c.x));
-    }
-}
-
 } // namespace

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <tuple>
 
 inline void PrintTo(const QString &text, std::ostream *os) {
     *os << '"' << text.toStdString() << '"';
@@ -134,97 +135,77 @@ TEST_F(SetupExchangeTest, SilentGeneratorEachQueryWaitsItsFullSecond) {
     EXPECT_EQ(rig.dialogs.asked[0].text, QStringLiteral("SetupDialog"));
 }
 
-TEST_F(SetupExchangeTest, WhatTheWindowStoresAndSends) {
+// The generator reports mode and operator (Y) and the step 100 (V); the user may type
+// an operator, click a mode, then ends with a button or the window's close control.
+TEST(SetupWindow, WhatItStoresAndWhatIsSent) {
     struct Case {
-        const char *name;
         QByteArray y;
-        std::function<void(QDialog &)> user;
-        QStringList applied; // sent after Y and V
-        int16_t mode;
+        const char *typed; // operator text, nullptr: as shown
+        const char *mode;  // option button clicked, nullptr: none
+        const char *end;   // button clicked, nullptr: the close control
+        QStringList applied;
+        int16_t storedMode;
         int32_t value;
         int32_t step;
     };
-    const auto save = [](QDialog &d) { click(d, "saveButton"); };
     const Case cases[] = {
-        {"saved as read", "#Y21000\r\n", save, {"Z2 1000", "X100"}, 2, 1000, 100},
-        {"Div with 0 sends a divisor of 1", "#Y40\r\n", save, {"Z4 1", "X100"}, 4, 1, 100},
-        {"Mult on a text that is no number",
-         "#Y00\r\n",
-         [](QDialog &d) {
-             type(d, "operatorEntry", "abc");
-             click(d, "multButton");
-             EXPECT_EQ(child<QLineEdit>(d, "operatorEntry")->text(), QStringLiteral("1"));
-             click(d, "saveButton");
-         },
-         {"Z3 1", "X100"},
-         3,
-         1,
-         100},
-        {"a mode click counts at once; the step rounds half to even",
-         "#Y21000\r\n",
-         [](QDialog &d) {
-             click(d, "addButton");
-             type(d, "coarseStepEntry", "2.5");
-             click(d, "saveButton");
-         },
-         {"Z1 1000", "X2"},
-         1,
-         1000,
-         2},
-        {"upper limits",
-         "#Y1500\r\n",
-         [](QDialog &d) {
-             type(d, "operatorEntry", "50000000");
-             type(d, "coarseStepEntry", "20000000");
-             click(d, "saveButton");
-         },
-         {"Z1 39999999", "X10000000"},
+        {"#Y21000\r\n", nullptr, nullptr, "saveButton", {"Z2 1000", "X100"}, 2, 1000, 100},
+        {"#Y40\r\n", nullptr, nullptr, "saveButton", {"Z4 1", "X100"}, 4, 1, 100},
+        {"#Y00\r\n", "abc", "multButton", "saveButton", {"Z3 1", "X100"}, 3, 1, 100},
+        {"#Y21000\r\n",
+         "50000000",
+         "addButton",
+         "saveButton",
+         {"Z1 39999999", "X100"},
          1,
          39999999,
-         10000000},
-        {"negative operator is kept and nothing is sent",
-         "#Y21000\r\n",
-         [](QDialog &d) {
-             type(d, "operatorEntry", "-5");
-             click(d, "saveButton");
-         },
-         {},
-         2,
-         -5,
          100},
-        {"operator below the 32-bit range",
-         "#Y21000\r\n",
-         [](QDialog &d) {
-             type(d, "operatorEntry", "-99999999999");
-             click(d, "saveButton");
-         },
-         {},
-         2,
-         INT32_MIN,
-         100},
-        {"Cancel", "#Y21000\r\n", [](QDialog &d) { click(d, "cancelButton"); }, {}, -1, -1, -1},
-        {"the window's close control",
-         "#Y21000\r\n",
-         [](QDialog &d) { d.close(); },
-         {},
-         -1,
-         -1,
-         -1},
+        {"#Y21000\r\n", "-5", nullptr, "saveButton", {}, 2, -5, 100},
+        {"#Y21000\r\n", "-99999999999", nullptr, "saveButton", {}, 2, INT32_MIN, 100},
+        {"#Y21000\r\n", "77", "divButton", "cancelButton", {}, -1, -1, -1},
+        {"#Y21000\r\n", "77", nullptr, nullptr, {}, -1, -1, -1},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        PanelRig one;
-        one.connectOn();
-        one.port.takeWritten();
-        one.dialogs.modalActions.push_back(c.user);
+        SCOPED_TRACE(testing::Message()
+                     << c.y.constData() << " " << (c.typed ? c.typed : "-") << " "
+                     << (c.mode ? c.mode : "-") << " " << (c.end ? c.end : "close"));
+        PanelRig rig;
+        rig.connectOn();
+        rig.port.takeWritten();
+        rig.dialogs.modalActions.push_back([&c](QDialog &d) {
+            if (c.typed)
+                type(d, "operatorEntry", c.typed);
+            if (c.mode)
+                click(d, c.mode);
+            if (c.end)
+                click(d, c.end);
+            else
+                d.close();
+        });
         const auto sent =
-            clickConfig(one, {{QStringLiteral("Y"), c.y}, {QStringLiteral("V"), "#V100\r\n"}});
+            clickConfig(rig, {{QStringLiteral("Y"), c.y}, {QStringLiteral("V"), "#V100\r\n"}});
         EXPECT_EQ(linesOf(sent),
                   QStringList({QStringLiteral("Y"), QStringLiteral("V")}) + c.applied);
-        const DeviceState &s = one.form->state();
-        EXPECT_EQ(s.displayOperatorMode, c.mode);
+        const DeviceState &s = rig.form->state();
+        EXPECT_EQ(s.displayOperatorMode, c.storedMode);
         EXPECT_EQ(s.displayOperator, c.value);
         EXPECT_EQ(s.coarseStep, c.step);
+    }
+}
+
+TEST(SetupWindow, MultAndDivTurnAnOperatorReadAsZeroIntoOneAtOnce) {
+    const std::tuple<const char *, const char *, const char *> cases[] = {
+        {"multButton", "0", "1"},    {"divButton", "abc", "1"}, {"multButton", "", "1"},
+        {"divButton", "0.4", "1"},   {"multButton", "7", "7"},  {"addButton", "0", "0"},
+        {"subButton", "abc", "abc"},
+    };
+    PanelRig rig;
+    SetupDialog &d = rig.form->setupDialog();
+    for (const auto &[button, before, after] : cases) {
+        type(d, "operatorEntry", before);
+        click(d, button);
+        EXPECT_EQ(child<QLineEdit>(d, "operatorEntry")->text(), QString::fromUtf8(after))
+            << button << " " << before;
     }
 }
 
