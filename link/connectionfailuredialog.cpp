@@ -1,5 +1,6 @@
 #include "link/connectionfailuredialog.h"
 
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -27,10 +28,10 @@ QPixmap unpluggedPicture() {
 
 ConnectionFailureDialog::ConnectionFailureDialog(QWidget *parent) : QDialog(parent) {
     setObjectName(QStringLiteral("ConnectionFailureDialog"));
-    setWindowTitle(QStringLiteral("KVT Connection"));
+    setWindowTitle(tr("KVT Connection"));
     setModal(true);
 
-    m_headingLabel = new QLabel(QStringLiteral("Communication error !"), this);
+    m_headingLabel = new QLabel(tr("Communication error !"), this);
     m_headingLabel->setObjectName(QStringLiteral("headingLabel"));
     QFont heading = m_headingLabel->font();
     heading.setBold(true);
@@ -38,9 +39,9 @@ ConnectionFailureDialog::ConnectionFailureDialog(QWidget *parent) : QDialog(pare
     m_headingLabel->setFont(heading);
 
     m_adviceLabel =
-        new QLabel(QStringLiteral("Here is not any COM port with KVT unit connected. Please "
-                                  "check right connection, or check Windows Control Panels "
-                                  "console (hardware management)..."),
+        new QLabel(tr("Here is not any COM port with KVT unit connected. Please check right "
+                      "connection, or check Windows Control Panels console (hardware "
+                      "management)..."),
                    this);
     m_adviceLabel->setObjectName(QStringLiteral("adviceLabel"));
     m_adviceLabel->setWordWrap(true);
@@ -55,10 +56,10 @@ ConnectionFailureDialog::ConnectionFailureDialog(QWidget *parent) : QDialog(pare
     m_portProblemsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_portProblemsLabel->hide();
 
-    m_retryButton = new QPushButton(QStringLiteral("Retry"), this);
+    m_retryButton = new QPushButton(tr("Retry"), this);
     m_retryButton->setObjectName(QStringLiteral("retryButton"));
     m_retryButton->setDefault(true);
-    m_exitButton = new QPushButton(QStringLiteral("Exit"), this);
+    m_exitButton = new QPushButton(tr("Exit"), this);
     m_exitButton->setObjectName(QStringLiteral("exitButton"));
 
     auto *grid = new QGridLayout(this);
@@ -81,6 +82,23 @@ ConnectionFailureDialog::ConnectionFailureDialog(QWidget *parent) : QDialog(pare
         m_retry = false;
         hide();
     });
+}
+
+void ConnectionFailureDialog::changeEvent(QEvent *event) {
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QDialog::changeEvent(event);
+}
+
+// The window's captions that have a Czech text.
+void ConnectionFailureDialog::retranslate() {
+    m_headingLabel->setText(tr("Communication error !"));
+    m_adviceLabel->setText(
+        tr("Here is not any COM port with KVT unit connected. Please check right "
+           "connection, or check Windows Control Panels console (hardware "
+           "management)..."));
+    m_retryButton->setText(tr("Retry"));
+    m_exitButton->setText(tr("Exit"));
 }
 
 void ConnectionFailureDialog::setPortProblems(const QStringList &problems) {

@@ -21,8 +21,11 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
+    void retranslate();
+
     QLabel *m_headingLabel;      // heading "Communication error !"
     QLabel *m_adviceLabel;       // explanation of what to check
     QLabel *m_cableImage;        // picture of a disconnected cable

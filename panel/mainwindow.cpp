@@ -15,6 +15,7 @@
 #include "presets/telegraphpanel.h"
 #include "setup/firmwarewindow.h"
 #include "setup/setupdialog.h"
+#include "setup/setupexchange.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -44,7 +45,7 @@ int MainWindow::expandedHeight() {
 MainWindow::MainWindow(const Services &services, QWidget *parent)
     : QWidget(parent), m_services(services) {
     setObjectName(QStringLiteral("MainWindow"));
-    setWindowTitle(QStringLiteral("KVT Control Panel"));
+    setWindowTitle(tr("KVT Control Panel"));
     m_link = std::make_unique<Link>(m_state, *m_services.port, *m_services.time);
 
     buildPanel();
@@ -63,6 +64,7 @@ MainWindow::~MainWindow() {
     // WaitCancelled, then the subsystems go while the window is still whole.
     m_link->waits().cancelAll();
     delete m_firmwareDialog; // ends an update still waiting, and its avrdude
+    m_setupExchange.reset();
     delete m_infoPanel;
     delete m_telegraphPanel;
     delete m_presets;
@@ -117,12 +119,23 @@ void MainWindow::createSubsystems() {
                                     }},
         this);
     m_sweep = new SweepControl(
-        context, m_sweepButton, [this] { return czechCaptions(); }, this);
+        context, m_sweepButton,
+        [this](const char *text) { return setupDialog().inChosenLanguage("SweepDialogs", text); },
+        this);
     m_presets = new PresetControl(context, m_saveButton, m_recallButton, this);
 
     m_infoPanel = new InfoPanel(this, m_displayWindow->geometry(), m_state, *m_link, m_services,
                                 [this] { return &firmwareDialog(); });
     connect(m_infoButton, &QPushButton::clicked, m_infoPanel, &InfoPanel::infoClicked);
+
+    m_setupExchange =
+        std::make_unique<SetupExchange>(*m_link, m_state, *m_poller, m_services, *this);
+    connect(m_configButton, &QPushButton::clicked, this,
+            [this] { startProcedure(*m_context, m_setupExchange->run()); });
+    connect(&setupDialog(), &SetupDialog::upgradeRequested, this, [this] {
+        m_services.dialogs->showModal(firmwareDialog());
+        m_setupExchange->firmwareWindowClosed();
+    });
 }
 
 FirmwareUpdateDialog &MainWindow::firmwareDialog() {
@@ -195,16 +208,16 @@ void MainWindow::buildPanel() {
         readout(QStringLiteral("65.000.000"), "carrierReadout", QRect(10, 10, 390, 70), large,
                 QStringLiteral("Click to set the carrier frequency"));
     m_carrierUnitLabel =
-        label(QStringLiteral("Hz"), "carrierUnitLabel", m_displayWindow, QRect(408, 40, 50, 30));
+        label(tr("Hz"), "carrierUnitLabel", m_displayWindow, QRect(408, 40, 50, 30));
     m_carrierUnitLabel->setFont(medium);
-    m_modulationPrefixLabel = label(QStringLiteral("AM :"), "modulationPrefixLabel",
-                                    m_displayWindow, QRect(14, 90, 76, 34));
+    m_modulationPrefixLabel =
+        label(tr("AM :"), "modulationPrefixLabel", m_displayWindow, QRect(14, 90, 76, 34));
     m_modulationPrefixLabel->setFont(medium);
     m_modulationReadout =
         readout(QStringLiteral("..."), "modulationReadout", QRect(90, 88, 110, 38), medium,
                 QStringLiteral("Click to set the modulation frequency"));
     m_modulationUnitLabel =
-        label(QStringLiteral("Hz"), "modulationUnitLabel", m_displayWindow, QRect(206, 90, 44, 34));
+        label(tr("Hz"), "modulationUnitLabel", m_displayWindow, QRect(206, 90, 44, 34));
     m_modulationUnitLabel->setFont(medium);
     m_modeLine = label(QStringLiteral("MAN"), "modeLine", m_displayWindow, QRect(300, 92, 150, 30));
     m_modeLine->setFont(medium);
@@ -217,8 +230,7 @@ void MainWindow::buildPanel() {
     m_stepLine->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     // Heading, model and lamps to the right of the display.
-    m_headingLabel =
-        label(QStringLiteral("PC Control panel"), "headingLabel", this, QRect(495, 6, 270, 22));
+    m_headingLabel = label(tr("PC Control panel"), "headingLabel", this, QRect(495, 6, 270, 22));
     QFont headingFont = sans;
     headingFont.setPixelSize(16);
     headingFont.setBold(true);
@@ -228,38 +240,35 @@ void MainWindow::buildPanel() {
     modelFont.setPixelSize(22);
     modelFont.setBold(true);
     m_modelLabel->setFont(modelFont);
-    m_subtitleLabel = label(QStringLiteral("Service signal generator 0-40MHz"), "subtitleLabel",
-                            this, QRect(495, 54, 280, 18));
+    m_subtitleLabel = label(tr("Service signal generator 0-40MHz"), "subtitleLabel", this,
+                            QRect(495, 54, 280, 18));
 
     m_outputLamp = named(new Lamp(QStringLiteral("Output lamp"), this), "outputLamp");
     m_outputLamp->move(495, 78);
-    m_outputLampLabel =
-        label(QStringLiteral("Output"), "outputLampLabel", this, QRect(517, 76, 60, 22));
+    m_outputLampLabel = label(tr("Output"), "outputLampLabel", this, QRect(517, 76, 60, 22));
     m_sweepLamp = named(new Lamp(QStringLiteral("Sweep lamp"), this), "sweepLamp");
     m_sweepLamp->move(585, 78);
-    m_sweepLampLabel =
-        label(QStringLiteral("Sweep"), "sweepLampLabel", this, QRect(607, 76, 60, 22));
+    m_sweepLampLabel = label(tr("Sweep"), "sweepLampLabel", this, QRect(607, 76, 60, 22));
     m_readyLamp = named(new Lamp(QStringLiteral("Ready lamp"), this), "readyLamp");
     m_readyLamp->move(675, 78);
-    m_readyLampLabel =
-        label(QStringLiteral("Ready"), "readyLampLabel", this, QRect(697, 76, 60, 22));
+    m_readyLampLabel = label(tr("Ready"), "readyLampLabel", this, QRect(697, 76, 60, 22));
 
     // The buttons, in rows as on the instrument; the tab order follows the rows.
     const int bw = 66, bh = 26, x0 = 495, y0 = 104, dx = 70, dy = 30;
     auto at = [&](int col, int row) { return QRect(x0 + col * dx, y0 + row * dy, bw, bh); };
-    m_upButton = button(QStringLiteral("Up"), "upButton", at(0, 0));
-    m_downButton = button(QStringLiteral("Down"), "downButton", at(1, 0));
-    m_stepButton = button(QStringLiteral("Step"), "stepButton", at(2, 0));
-    m_directInButton = button(QStringLiteral("Direct in"), "directInButton", at(3, 0));
-    m_amModeButton = button(QStringLiteral("AM Mode"), "amModeButton", at(0, 1));
-    m_stopButton = button(QStringLiteral("STOP"), "stopButton", at(1, 1));
-    m_sweepButton = button(QStringLiteral("Sweep"), "sweepButton", at(2, 1));
-    m_cwButton = button(QStringLiteral("CW"), "cwButton", at(3, 1));
-    m_saveButton = button(QStringLiteral("MS"), "saveButton", at(0, 2));
-    m_recallButton = button(QStringLiteral("MR"), "recallButton", at(1, 2));
-    m_configButton = button(QStringLiteral("Config"), "configButton", at(2, 2));
-    m_infoButton = button(QStringLiteral("Info"), "infoButton", at(3, 2));
-    m_powerButton = button(QStringLiteral("Power"), "powerButton", QRect(10, 186, 80, 28));
+    m_upButton = button(tr("Up"), "upButton", at(0, 0));
+    m_downButton = button(tr("Down"), "downButton", at(1, 0));
+    m_stepButton = button(tr("Step"), "stepButton", at(2, 0));
+    m_directInButton = button(tr("Direct in"), "directInButton", at(3, 0));
+    m_amModeButton = button(tr("AM Mode"), "amModeButton", at(0, 1));
+    m_stopButton = button(tr("STOP"), "stopButton", at(1, 1));
+    m_sweepButton = button(tr("Sweep"), "sweepButton", at(2, 1));
+    m_cwButton = button(tr("CW"), "cwButton", at(3, 1));
+    m_saveButton = button(tr("MS"), "saveButton", at(0, 2));
+    m_recallButton = button(tr("MR"), "recallButton", at(1, 2));
+    m_configButton = button(tr("Config"), "configButton", at(2, 2));
+    m_infoButton = button(tr("Info"), "infoButton", at(3, 2));
+    m_powerButton = button(tr("Power"), "powerButton", QRect(10, 186, 80, 28));
     m_cwButton->setEnabled(false);
     m_configButton->setEnabled(false);
     QWidget *order[] = {m_upButton,     m_downButton,   m_stepButton,   m_directInButton,
@@ -275,11 +284,11 @@ void MainWindow::buildPanel() {
     m_directEntryFrame = named(new QFrame(this), "directEntryFrame");
     m_directEntryFrame->setGeometry(10, collapsedHeight() + 6, PanelWidth - 20, 60);
     m_directEntryFrame->setFrameShape(QFrame::Box);
-    m_carrierEntryLabel = label(QStringLiteral("Carrier freq. :"), "carrierEntryLabel",
-                                m_directEntryFrame, QRect(10, 18, 110, 24));
+    m_carrierEntryLabel = label(tr("Carrier freq. :"), "carrierEntryLabel", m_directEntryFrame,
+                                QRect(10, 18, 110, 24));
     m_carrierEntry = named(new QLineEdit(m_directEntryFrame), "carrierEntry");
     m_carrierEntry->setGeometry(125, 16, 180, 28);
-    m_modulationEntryLabel = label(QStringLiteral("Modulation freq. :"), "modulationEntryLabel",
+    m_modulationEntryLabel = label(tr("Modulation freq. :"), "modulationEntryLabel",
                                    m_directEntryFrame, QRect(330, 18, 130, 24));
     m_modulationEntry = named(new QLineEdit(m_directEntryFrame), "modulationEntry");
     m_modulationEntry->setGeometry(465, 16, 140, 28);
@@ -367,12 +376,23 @@ void MainWindow::closeEvent(QCloseEvent *event) {
 }
 
 SetupDialog &MainWindow::setupDialog() {
-    if (!m_setupDialog)
-        m_setupDialog = new SetupDialog(m_state, this);
-    return *m_setupDialog;
+    return m_setupExchange->dialog();
 }
 
-bool MainWindow::czechCaptions() {
-    // Reading the language box creates the setup window (hidden) if need be.
-    return setupDialog().czechChecked();
+void MainWindow::changeEvent(QEvent *event) {
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QWidget::changeEvent(event);
+}
+
+// The panel's captions that have a Czech text (the language box of the setup window).
+void MainWindow::retranslate() {
+    m_powerButton->setText(tr("Power"));
+    m_directInButton->setText(tr("Direct in"));
+    m_carrierEntryLabel->setText(tr("Carrier freq. :"));
+    m_modulationEntryLabel->setText(tr("Modulation freq. :"));
+    // A wide-range generator has replaced the subtitle with its own range; that stays.
+    const char *subtitle = QT_TR_NOOP("Service signal generator 0-40MHz");
+    if (m_subtitleLabel->text() == QLatin1String(subtitle))
+        m_subtitleLabel->setText(tr(subtitle));
 }

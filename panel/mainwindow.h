@@ -28,6 +28,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class SetupDialog;
+class SetupExchange;
 class SweepControl;
 class TelegraphPanel;
 class Tuning;
@@ -64,6 +65,7 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void buildPanel();
@@ -71,15 +73,16 @@ private:
     QCoro::Task<> load();
     void applyReply(const ReplyEffects &effects);
     void reportFailure(const QString &what);
+    void retranslate();
     SetupDialog &setupDialog();             // created on first use; holds the language box
     FirmwareUpdateDialog &firmwareDialog(); // created on first use
-    bool czechCaptions();
 
     Services m_services;
     DeviceState m_state;
     std::unique_ptr<Link> m_link;
     std::unique_ptr<Poller> m_poller;
     std::unique_ptr<PanelContext> m_context;
+    std::unique_ptr<SetupExchange> m_setupExchange; // Config
     bool m_started = false;
 
     // The panel's controls, named by role.
@@ -129,6 +132,5 @@ private:
     PresetControl *m_presets = nullptr;
     TelegraphPanel *m_telegraphPanel = nullptr;
     InfoPanel *m_infoPanel = nullptr;
-    SetupDialog *m_setupDialog = nullptr;
     FirmwareUpdateDialog *m_firmwareDialog = nullptr;
 };

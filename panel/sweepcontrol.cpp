@@ -11,27 +11,28 @@
 namespace {
 
 struct SweepQuestion {
-    const char *englishTitle;
-    const char *englishPrompt;
-    const char *czechTitle;
-    const char *czechPrompt;
+    const char *title;
+    const char *prompt;
 };
 
-// Upper frequency, step, time for the span, asked in this order. The step prompt
+// Upper frequency, step, time for the span, asked in this order, in English; the
+// Czech texts come from the Czech captions (context "SweepDialogs"). The step prompt
 // has no Czech text of its own.
 const SweepQuestion SweepQuestions[] = {
-    {"Set upper frequency", "Upper frequency (Hz) : ", "Nastavení horní frekvence",
-     "Horní frekvence (Hz) : "},
-    {"Set step", "Step (Hz) : ", "Nastavení kroku", "Step (Hz) : "},
-    {"Set sweep interval Flo - Fhi (in sec.) : ", "Time (sec) : ",
-     "Nastavení intervalu Flo - Fhi (v sekundách)", "Interval (sec) : "},
+    {QT_TRANSLATE_NOOP("SweepDialogs", "Set upper frequency"),
+     QT_TRANSLATE_NOOP("SweepDialogs", "Upper frequency (Hz) : ")},
+    {QT_TRANSLATE_NOOP("SweepDialogs", "Set step"),
+     QT_TRANSLATE_NOOP("SweepDialogs", "Step (Hz) : ")},
+    {QT_TRANSLATE_NOOP("SweepDialogs", "Set sweep interval Flo - Fhi (in sec.) : "),
+     QT_TRANSLATE_NOOP("SweepDialogs", "Time (sec) : ")},
 };
 
 } // namespace
 
 SweepControl::SweepControl(const PanelContext &context, QPushButton *sweepButton,
-                           std::function<bool()> czech, QObject *parent)
-    : QObject(parent), m_context(context), m_sweepButton(sweepButton), m_czech(std::move(czech)) {
+                           std::function<QString(const char *)> inChosenLanguage, QObject *parent)
+    : QObject(parent), m_context(context), m_sweepButton(sweepButton),
+      m_inChosenLanguage(std::move(inChosenLanguage)) {
     connect(m_sweepButton, &QPushButton::clicked, this, &SweepControl::sweepOrPause);
 }
 
@@ -44,13 +45,12 @@ void SweepControl::sweepOrPause() {
     }
 
     // The language box is read each time, so unticking it brings English back here.
-    const bool czech = m_czech();
+    // (Reading it creates the setup window, hidden, if need be.)
     const QPointer<SweepControl> self(this);
     QStringList answers;
     for (const SweepQuestion &q : SweepQuestions) {
         const std::optional<QString> answer = m_context.services.dialogs->getText(
-            m_context.window, QString::fromUtf8(czech ? q.czechTitle : q.englishTitle),
-            QString::fromUtf8(czech ? q.czechPrompt : q.englishPrompt));
+            m_context.window, m_inChosenLanguage(q.title), m_inChosenLanguage(q.prompt));
         if (!self || m_context.ending())
             return; // the window went away while the dialog was open
         // Used as typed; the generator judges the values. A cancelled dialog gives an

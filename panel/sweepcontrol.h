@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <functional>
 
 class QPushButton;
@@ -11,15 +12,15 @@ struct PanelContext;
 class SweepControl final : public QObject {
     Q_OBJECT
 public:
-    // `czech` tells whether the language box is ticked now: the dialogs choose their
-    // language each time they run.
-    SweepControl(const PanelContext &context, QPushButton *sweepButton, std::function<bool()> czech,
-                 QObject *parent = nullptr);
+    // `inChosenLanguage` gives a text of the dialogs in the language the language box
+    // chooses now: the dialogs choose their language each time they run.
+    SweepControl(const PanelContext &context, QPushButton *sweepButton,
+                 std::function<QString(const char *)> inChosenLanguage, QObject *parent = nullptr);
 
 private:
     void sweepOrPause();
 
     const PanelContext &m_context;
     QPushButton *m_sweepButton;
-    std::function<bool()> m_czech;
+    std::function<QString(const char *)> m_inChosenLanguage;
 };

@@ -1,62 +1,66 @@
 #include "presets/presetswindow.h"
 
 #include <QCloseEvent>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <algorithm>
+#include <vector>
 
 const QColor PresetsWindow::NumberBackground(192, 192, 255);
 const QColor PresetsWindow::HighlightColour(255, 0, 0);
 
 namespace {
-const QString Header = QStringLiteral(
-    "Preset               Carrier freq.    Modulation freq.   Mode                   Top freq.  "
-    "            Step            Interval     ");
-// The column titles in the header, left to right; each column starts under its title.
-const char *const Titles[] = {"Preset",    "Carrier freq.", "Modulation freq.", "Mode",
-                              "Top freq.", "Step",          "Interval"};
+// One string whose runs of blanks set the column titles apart; each column starts
+// under its title, and the last blanks end the table.
+const char *const Header =
+    QT_TRANSLATE_NOOP("PresetsWindow", "Preset               Carrier freq.    Modulation freq.   "
+                                       "Mode                   Top freq.              Step         "
+                                       "   Interval     ");
 constexpr int Margin = 10;
 constexpr int HeaderTop = 8;
 constexpr int RowTop = 34;
 constexpr int RowHeight = 22;
 constexpr int CellGap = 6;
+constexpr int ColumnCount = 7;
 
 void setBackground(QLabel *label, const QColor &colour) {
     QPalette pal = label->palette();
     pal.setColor(QPalette::Window, colour);
     label->setPalette(pal);
 }
+
+// Where the column titles start in a header: at a character after the start or after
+// two blanks or more (a title may hold single blanks, as "Top freq." does).
+std::vector<qsizetype> titleStarts(const QString &header) {
+    std::vector<qsizetype> starts;
+    for (qsizetype i = 0; i < header.size(); ++i) {
+        if (header[i] == u' ')
+            continue;
+        if (i == 0 || (i >= 2 && header[i - 1] == u' ' && header[i - 2] == u' '))
+            starts.push_back(i);
+    }
+    return starts;
+}
 } // namespace
 
 PresetsWindow::PresetsWindow(QWidget *parent) : QDialog(parent) {
     setObjectName(QStringLiteral("PresetsWindow"));
-    setWindowTitle(QStringLiteral("KVT Presets"));
+    setWindowTitle(tr("KVT Presets"));
     setModal(true);
 
-    m_headerLabel = new QLabel(Header, this);
+    m_headerLabel = new QLabel(tr(Header), this);
     m_headerLabel->setObjectName(QStringLiteral("headerLabel"));
 
-    // The columns start where their titles start in the header, in the header's font,
-    // so the titles stand over their columns; the header's last blanks end the table.
-    const QFontMetrics metrics(m_headerLabel->font());
-    int left[8];
-    qsizetype from = 0;
-    for (int c = 0; c < 7; ++c) {
-        from = Header.indexOf(QLatin1String(Titles[c]), from);
-        left[c] = Margin + metrics.horizontalAdvance(Header.left(from));
-    }
-    left[7] = Margin + metrics.horizontalAdvance(Header);
-    const int tableWidth = left[7] - Margin;
-    m_headerLabel->setGeometry(Margin, HeaderTop, tableWidth + 20, RowHeight);
-
-    Column *columns[7] = {&m_numberCells, &m_carrierCells, &m_modulationCells, &m_modeCells,
-                          &m_topCells,    &m_stepCells,    &m_intervalCells};
-    const char *names[7] = {"numberCells", "carrierCells", "modulationCells", "modeCells",
-                            "topCells",    "stepCells",    "intervalCells"};
+    Column *columns[ColumnCount] = {&m_numberCells,  &m_carrierCells, &m_modulationCells,
+                                    &m_modeCells,    &m_topCells,     &m_stepCells,
+                                    &m_intervalCells};
+    const char *names[ColumnCount] = {"numberCells", "carrierCells", "modulationCells", "modeCells",
+                                      "topCells",    "stepCells",    "intervalCells"};
     for (int r = 0; r < Presets::Count; ++r) {
-        const int y = RowTop + r * RowHeight;
         if (r % 2 == 0) {
             // Presets 1, 3, 5, ... lie on a white band.
             auto *band = new QWidget(this);
@@ -65,14 +69,12 @@ PresetsWindow::PresetsWindow(QWidget *parent) : QDialog(parent) {
             QPalette pal = band->palette();
             pal.setColor(QPalette::Window, Qt::white);
             band->setPalette(pal);
-            band->setGeometry(Margin, y, tableWidth, RowHeight);
             band->lower();
+            m_bands[static_cast<size_t>(r / 2)] = band;
         }
-        for (int c = 0; c < 7; ++c) {
+        for (int c = 0; c < ColumnCount; ++c) {
             auto *cell = new QLabel(this);
             cell->setObjectName(QStringLiteral("%1(%2)").arg(QLatin1String(names[c])).arg(r));
-            const int width = left[c + 1] - left[c] - CellGap;
-            cell->setGeometry(left[c], y + 1, width, RowHeight - 2);
             (*columns[c])[static_cast<size_t>(r)] = cell;
         }
         QLabel *number = m_numberCells[static_cast<size_t>(r)];
@@ -87,22 +89,68 @@ PresetsWindow::PresetsWindow(QWidget *parent) : QDialog(parent) {
              {&m_carrierCells, &m_modulationCells, &m_topCells, &m_stepCells, &m_intervalCells})
             (*col)[static_cast<size_t>(r)]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         m_modeCells[static_cast<size_t>(r)]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        // The number cell is a compact block at the left of its column.
-        const int w = std::min(number->width(), 60);
-        number->setGeometry(left[0], y + 1, w, RowHeight - 2);
     }
 
-    const int bottom = RowTop + Presets::Count * RowHeight + 10;
-    m_hintLabel = new QLabel(QStringLiteral("Click to preset number for select..."), this);
+    m_hintLabel = new QLabel(tr("Click to preset number for select..."), this);
     m_hintLabel->setObjectName(QStringLiteral("hintLabel"));
-    m_hintLabel->setGeometry(Margin, bottom + 4, tableWidth - 120, 24);
-    m_closeButton = new QPushButton(QStringLiteral("Close"), this);
+    m_closeButton = new QPushButton(tr("Close"), this);
     m_closeButton->setObjectName(QStringLiteral("closeButton"));
-    m_closeButton->setGeometry(left[7] - 100, bottom, 100, 30);
     m_closeButton->setAutoDefault(false);
     connect(m_closeButton, &QPushButton::clicked, this, [this] { choose(0); });
 
-    setFixedSize(left[7] + Margin + 20, bottom + 30 + Margin);
+    layoutTable();
+}
+
+void PresetsWindow::changeEvent(QEvent *event) {
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QDialog::changeEvent(event);
+}
+
+// The window's captions that have a Czech text; the Czech header has its own column
+// positions, so the table is laid out again under it.
+void PresetsWindow::retranslate() {
+    setWindowTitle(tr("KVT Presets"));
+    m_headerLabel->setText(tr(Header));
+    m_hintLabel->setText(tr("Click to preset number for select..."));
+    layoutTable();
+}
+
+void PresetsWindow::layoutTable() {
+    // The columns start where their titles start in the header, in the header's font,
+    // so the titles stand over their columns.
+    const QString header = m_headerLabel->text();
+    const QFontMetrics metrics(m_headerLabel->font());
+    std::vector<qsizetype> starts = titleStarts(header);
+    starts.resize(ColumnCount, header.size());
+    int left[ColumnCount + 1];
+    for (int c = 0; c < ColumnCount; ++c)
+        left[c] = Margin + metrics.horizontalAdvance(header.left(starts[static_cast<size_t>(c)]));
+    left[ColumnCount] = Margin + metrics.horizontalAdvance(header);
+    const int tableWidth = left[ColumnCount] - Margin;
+    m_headerLabel->setGeometry(Margin, HeaderTop, tableWidth + 20, RowHeight);
+
+    const Column *columns[ColumnCount] = {&m_numberCells,  &m_carrierCells, &m_modulationCells,
+                                          &m_modeCells,    &m_topCells,     &m_stepCells,
+                                          &m_intervalCells};
+    for (int r = 0; r < Presets::Count; ++r) {
+        const int y = RowTop + r * RowHeight;
+        if (r % 2 == 0)
+            m_bands[static_cast<size_t>(r / 2)]->setGeometry(Margin, y, tableWidth, RowHeight);
+        for (int c = 0; c < ColumnCount; ++c) {
+            const int width = std::max(left[c + 1] - left[c] - CellGap, 1);
+            (*columns[c])[static_cast<size_t>(r)]->setGeometry(left[c], y + 1, width,
+                                                               RowHeight - 2);
+        }
+        // The number cell is a compact block at the left of its column.
+        QLabel *number = m_numberCells[static_cast<size_t>(r)];
+        number->setGeometry(left[0], y + 1, std::min(number->width(), 60), RowHeight - 2);
+    }
+
+    const int bottom = RowTop + Presets::Count * RowHeight + 10;
+    m_hintLabel->setGeometry(Margin, bottom + 4, tableWidth - 120, 24);
+    m_closeButton->setGeometry(left[ColumnCount] - 100, bottom, 100, 30);
+    setFixedSize(left[ColumnCount] + Margin + 20, bottom + 30 + Margin);
 }
 
 void PresetsWindow::setRow(int number, const Presets::RowTexts &row) {

@@ -33,11 +33,14 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 public Q_SLOTS:
     void reject() override;
 
 private:
+    void retranslate();
+    void layoutTable();
     void highlight(int number);
     void choose(int number);
     int numberOf(QObject *cell) const;
@@ -55,4 +58,5 @@ private:
     QPushButton *m_closeButton; // Close: no choice
     int m_highlighted = 0;
     int m_chosen = 0;
+    std::array<QWidget *, Presets::Count / 2> m_bands{}; // white bands under presets 1, 3, 5, ...
 };

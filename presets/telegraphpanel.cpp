@@ -31,14 +31,14 @@ TelegraphPanel::TelegraphPanel(const PanelContext &context, QWidget *parent)
         w->setObjectName(QLatin1String(name));
         return w;
     };
-    m_titleLabel = new QLabel(QStringLiteral("RADIOTELEGRAPH"), this);
+    m_titleLabel = new QLabel(tr("RADIOTELEGRAPH"), this);
     named(m_titleLabel, "titleLabel");
     QFont bold = m_titleLabel->font();
     bold.setBold(true);
     m_titleLabel->setFont(bold);
     m_titleLabel->setGeometry(10, 6, 300, 20);
 
-    m_textLabel = new QLabel(QStringLiteral("Text      :"), this);
+    m_textLabel = new QLabel(tr("Text      :"), this);
     named(m_textLabel, "textLabel");
     m_textLabel->setGeometry(10, 36, 70, 24);
     m_textEntry =
@@ -47,7 +47,7 @@ TelegraphPanel::TelegraphPanel(const PanelContext &context, QWidget *parent)
     m_textEntry->setGeometry(80, 36, 380, 24);
     m_textEntry->installEventFilter(this);
 
-    m_speedLabel = new QLabel(QStringLiteral("Speed :"), this);
+    m_speedLabel = new QLabel(tr("Speed :"), this);
     named(m_speedLabel, "speedLabel");
     m_speedLabel->setGeometry(10, 72, 70, 24);
     m_speedSlider = new QScrollBar(Qt::Horizontal, this);
@@ -61,13 +61,13 @@ TelegraphPanel::TelegraphPanel(const PanelContext &context, QWidget *parent)
     named(m_speedValueLabel, "speedValueLabel");
     m_speedValueLabel->setGeometry(390, 72, 60, 24);
 
-    m_repeatBox = new QCheckBox(QStringLiteral("Repeat"), this);
+    m_repeatBox = new QCheckBox(tr("Repeat"), this);
     named(m_repeatBox, "repeatBox");
     m_repeatBox->setGeometry(10, 110, 120, 24);
-    m_sendButton = new QPushButton(QStringLiteral("Send"), this);
+    m_sendButton = new QPushButton(tr("Send"), this);
     named(m_sendButton, "sendButton");
     m_sendButton->setGeometry(260, 108, 95, 28);
-    m_closeButton = new QPushButton(QStringLiteral("Close"), this);
+    m_closeButton = new QPushButton(tr("Close"), this);
     named(m_closeButton, "closeButton");
     m_closeButton->setGeometry(365, 108, 95, 28);
     hide();
@@ -142,4 +142,18 @@ bool TelegraphPanel::eventFilter(QObject *watched, QEvent *event) {
             Qt::QueuedConnection);
     }
     return QFrame::eventFilter(watched, event);
+}
+
+void TelegraphPanel::changeEvent(QEvent *event) {
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QFrame::changeEvent(event);
+}
+
+// The frame's captions that have a Czech text.
+void TelegraphPanel::retranslate() {
+    m_speedLabel->setText(tr("Speed :"));
+    m_repeatBox->setText(tr("Repeat"));
+    m_sendButton->setText(tr("Send"));
+    m_closeButton->setText(tr("Close"));
 }

@@ -40,10 +40,12 @@ protected:
     // A click into the text box selects its text from the start (up to 1000
     // characters), so that typing replaces it.
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void send();
     void repeatTick();
+    void retranslate();
 
     const PanelContext &m_context;
     std::unique_ptr<Ticker> m_repeatTimer; // every second: Close's state and Repeat

@@ -1,23 +1,76 @@
 // Setup and firmware: the setup window SetupDialog (display operator, coarse step, the
-// language box) and, later, the firmware update and the language switch. Uses link/.
+// language box "Čeština" with the Czech captions), the setup exchange SetupExchange
+// behind the main window's Config button, and the firmware update. Uses link/ (Link,
+// DeviceState, Services, Polling); the main window in panel/ creates SetupExchange.
 #pragma once
+
+#include "setup/czechtranslation.h"
 
 #include <QDialog>
 
+class QButtonGroup;
 class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
 struct DeviceState;
 
-// The setup window. Its language box "Čeština" decides the language of the captions
-// and of the sweep dialogs for the rest of the run.
+// The setup window: the generator's display operator mode and value and its coarse
+// tuning step, as the setup exchange read them. Save stores the typed values into
+// DeviceState, Cancel (and the window's close control, and Escape) marks all three as
+// "nothing to send". Created on first use and only hidden afterwards: its language box
+// keeps its tick for the program's run.
 class SetupDialog final : public QDialog {
     Q_OBJECT
 public:
     explicit SetupDialog(DeviceState &state, QWidget *parent = nullptr);
 
-    // The language box "Čeština" is ticked.
-    bool czechChecked() const;
+    // Fills the window from DeviceState: the mode's option button (none when the mode
+    // is not 0..4) and both text boxes. Runs each time the window is shown, and must
+    // run again when the firmware-update window opened from here closes; values typed
+    // but not saved are replaced.
+    void loadFields();
+
+    // The language box is ticked.
+    bool czechChosen() const;
+    // `source` in the language the box chooses now: Czech while it is ticked, English
+    // otherwise (for the dialogs that follow the box each time they run).
+    QString inChosenLanguage(const char *context, const char *source) const;
+
+public Q_SLOTS:
+    // Cancel: nothing to send.
+    void reject() override;
+
+Q_SIGNALS:
+    // "Upgrade FW" was clicked: the firmware-update window should open over this one.
+    void upgradeRequested();
+
+protected:
+    void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
+    void retranslate();
+    void modeClicked(int mode);
+    void save();
+
     DeviceState &m_state;
-    QCheckBox *m_czechBox; // "Čeština": Czech captions
+    CzechTranslation m_czech;
+    QLabel *m_displayLabel;         // heading of the option group
+    QButtonGroup *m_modeGroup;      // the five modes; the id is the mode code
+    QRadioButton *m_oneToOneButton; // 0: the display shows Fosc
+    QRadioButton *m_addButton;      // 1: Fosc + operator
+    QRadioButton *m_subButton;      // 2: Fosc - operator
+    QRadioButton *m_multButton;     // 3: Fosc x operator
+    QRadioButton *m_divButton;      // 4: Fosc / operator
+    QLabel *m_operatorLabel;        // "Operator :"
+    QLineEdit *m_operatorEntry;     // operator value
+    QLabel *m_coarseStepLabel;      // "Coarse tuning step :"
+    QLineEdit *m_coarseStepEntry;   // coarse step in Hz
+    QLabel *m_coarseStepUnitLabel;  // "Hz"
+    QCheckBox *m_czechBox;          // "Čeština": Czech captions from now on
+    QPushButton *m_upgradeButton;   // Upgrade FW
+    QPushButton *m_saveButton;      // Save
+    QPushButton *m_cancelButton;    // Cancel
 };

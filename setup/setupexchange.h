@@ -1,0 +1,50 @@
+#pragma once
+
+#include "link/services.h"
+
+#include <QObject>
+#include <QPointer>
+#include <qcoro/qcorotask.h>
+
+class Link;
+class Polling;
+class QWidget;
+class SetupDialog;
+struct DeviceState;
+
+// The setup exchange behind the main window's Config button: reads the display
+// operator and the coarse step ("Y", "V"), shows the setup window modally, and writes
+// the values back ("Z<mode> <value>", "X<step>") unless the user cancelled. Polling
+// is off from its first step to its last, so no poll query comes between these
+// commands, and the main window shows the busy pointer meanwhile.
+class SetupExchange final : public QObject {
+    Q_OBJECT
+public:
+    // `window` is the main window: it carries the busy pointer and is the setup
+    // window's parent.
+    SetupExchange(Link &link, DeviceState &state, Polling &polling, const Services &services,
+                  QWidget &window);
+    ~SetupExchange() override;
+
+    // The procedure behind Config; start it through runProcedure. A click while it
+    // runs is ignored.
+    QCoro::Task<> run();
+    bool isRunning() const { return m_running; }
+
+    // The setup window, created (hidden) on first use; it holds the language box.
+    SetupDialog &dialog();
+
+    // The firmware-update window opened from the setup window has closed: the setup
+    // window shows the stored values again, and polling, which the update switches
+    // back on at its end, stays off until the exchange ends.
+    void firmwareWindowClosed();
+
+private:
+    Link &m_link;
+    DeviceState &m_state;
+    Polling &m_polling;
+    const Services &m_services;
+    QWidget &m_window;
+    QPointer<SetupDialog> m_dialog;
+    bool m_running = false;
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+// What the setup window stores from its text boxes and what the setup exchange sends.
+// Pure rules, so they are tested without a window.
+namespace SetupRules {
+
+// Display operator modes from 3 on (Mult, Div) take a factor or divisor: 0 is no
+// sensible value there and is turned into 1.
+constexpr int FirstFactorMode = 3;
+constexpr int32_t MaxOperator = 39'999'999;
+constexpr int32_t MinCoarseStep = 2;
+constexpr int32_t MaxCoarseStep = 10'000'000;
+
+// True when the operator text reads as 0 (empty, not a number, or a value that
+// rounds to 0), so that Mult and Div put "1" in its place.
+bool operatorIsZero(QStringView text);
+
+// The operator value Save stores from the text: leading number, rounded half to even,
+// 1 in place of 0 for Mult and Div, at most 39,999,999. There is no lower limit; a
+// value below the 32-bit range is kept as the smallest 32-bit value, so it stays
+// negative and nothing is sent.
+int32_t savedOperator(QStringView text, int mode);
+
+// The coarse step Save stores: leading number rounded half to even, limited to
+// 2..10,000,000 (a text that is not a number gives 2).
+int32_t savedCoarseStep(QStringView text);
+
+// The apply step's commands; empty when any of the three values is negative, in
+// which case nothing is sent.
+struct Commands {
+    QString setOperator; // "Z<mode> <value>"
+    QString setStep;     // "X<step>"
+};
+Commands applyCommands(int mode, int32_t operatorValue, int32_t coarseStep);
+
+} // namespace SetupRules
