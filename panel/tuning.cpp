@@ -2,6 +2,7 @@
 // direct-entry row.
 #include "panel/mainwindow.h"
 
+#include "link/entryguard.h"
 #include "link/link.h"
 #include "link/numbers.h"
 #include "panel/lamp.h"
@@ -79,10 +80,13 @@ void MainWindow::connectTuning() {
     for (QPushButton *b : {upButton, downButton, stepButton, directInButton})
         b->setAutoDefault(true);
 
-    // The boxes take digits only, also when text is pasted.
+    // The boxes take digits only, also when text is pasted; a pasted line break is
+    // dropped first, so "7050000" and a line end pastes as 7050000.
     const QRegularExpression digits(QStringLiteral("[0-9]*"));
     carrierEntry->setValidator(new QRegularExpressionValidator(digits, carrierEntry));
     modulationEntry->setValidator(new QRegularExpressionValidator(digits, modulationEntry));
+    guardEntry(carrierEntry);
+    guardEntry(modulationEntry);
     auto *clicks = new SelectOnClick(this);
     carrierEntry->installEventFilter(clicks);
     modulationEntry->installEventFilter(clicks);

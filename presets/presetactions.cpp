@@ -33,9 +33,14 @@ QCoro::Task<bool> MainWindow::readPresets() {
                 co_return false;
             }
             m_link->sendCommand(QStringLiteral("K%1").arg(k));
-            // Ends as soon as a reply has been handled, so a generator that answers at
-            // once is read out at its own pace.
-            co_await m_link->delay(QueryWaitMs);
+            // Ends as soon as this preset's record has been handled, so a generator that
+            // answers at once is read out at its own pace; other replies and a late
+            // answer for another preset (cleared away) do not end it.
+            co_await m_link->answerWait(u'K', QueryWaitMs, [this, k] {
+                if (Presets::answersOtherPreset(k, m_state.presetRecord))
+                    m_state.presetRecord.clear();
+                return !m_state.presetRecord.isEmpty();
+            });
         } while (m_state.presetRecord.isEmpty());
 
         table.setRow(k, Presets::rowFor(k, m_state.presetRecord));

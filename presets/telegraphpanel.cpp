@@ -1,5 +1,7 @@
 #include "presets/telegraphpanel.h"
 
+#include "link/entryguard.h"
+
 #include <QCheckBox>
 #include <QEvent>
 #include <QLabel>
@@ -34,6 +36,7 @@ TelegraphPanel::TelegraphPanel(QWidget *parent) : QFrame(parent) {
     named(textEntry, "textEntry");
     textEntry->setGeometry(80, 36, 380, 24);
     textEntry->installEventFilter(this);
+    guardEntry(textEntry);
 
     speedLabel = new QLabel(QStringLiteral("Speed :"), this);
     named(speedLabel, "speedLabel");
