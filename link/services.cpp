@@ -3,8 +3,8 @@
 #include "link/entryguard.h"
 
 #include <QDialog>
-#include <QLineEdit>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 std::optional<QString> QtDialogs::getText(QWidget *parent, const QString &title,

@@ -437,10 +437,7 @@ TEST(ReplyParserTest, IdentityLineEndsAtCrLfOrHashAndFramesAfterItCount) {
         {"LF alone", {"KVT20v2.05\n#F7050000\r\n"}, "2.05", 1},
         {"no end: the next #", {"KVT20v2.05#F7050000\r\n"}, "2.05", 1},
         {"no end: the next # in the next read", {"KVT20v2.05", "#F7050000\r\n"}, "2.05", 1},
-        {"frames in the reads after it",
-         {"KVT20v2.05", "\r\n#F1\r\n", "#F7050000\r\n"},
-         "2.05",
-         2},
+        {"frames in the reads after it", {"KVT20v2.05", "\r\n#F1\r\n", "#F7050000\r\n"}, "2.05", 2},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -42,10 +42,8 @@ TEST(EntryBoxes, APastedLineBreakNeverReachesTheGenerator) {
     QLineEdit *(*modulation)(MainWindow &) = [](MainWindow &w) { return w.modulationEntry; };
     const Case cases[] = {
         {"carrier box", carrier, QStringLiteral("7050000\r\n"), enter(carrier), "F7050000\r\n"},
-        {"modulation box", modulation, QStringLiteral("\t1000\n"), enter(modulation),
-         "A1000\r\n"},
-        {"radiotelegraph text",
-         [](MainWindow &w) { return w.m_telegraphPanel->textEntry; },
+        {"modulation box", modulation, QStringLiteral("\t1000\n"), enter(modulation), "A1000\r\n"},
+        {"radiotelegraph text", [](MainWindow &w) { return w.m_telegraphPanel->textEntry; },
          QStringLiteral("cq de test\r\nS5"),
          [](MainWindow &w) {
              w.state().telegraphBusy = 0;

@@ -67,9 +67,9 @@ TEST(LinkWaits, PlainWaitsEndAtAnyReplyReplyWaitsOnlyAtTheirOwn) {
         SCOPED_TRACE(c.name);
         LinkRig rig;
         std::optional<qint64> end;
-        auto task = waitAndNote(c.letter ? rig.link.replyWait(QChar(c.letter), 50)
-                                         : rig.link.delay(50),
-                                rig.clock, end);
+        auto task =
+            waitAndNote(c.letter ? rig.link.replyWait(QChar(c.letter), 50) : rig.link.delay(50),
+                        rig.clock, end);
         for (const Arrival &a : c.arrivals)
             rig.receiveAt(a.at, a.bytes);
         rig.clock.advance(100 - rig.clock.nowMs());
@@ -89,9 +89,9 @@ TEST(LinkWaits, AWaitBegunWhileAReplyIsHandledWaitsForTheNextOne) {
         QObject context;
         QObject::connect(&rig.link, &Link::replyHandled, &context, [&](const ReplyEffects &) {
             if (!innerTask)
-                innerTask.emplace(waitAndNote(letter ? rig.link.replyWait(QChar(letter), 50)
-                                                     : rig.link.delay(50),
-                                              rig.clock, inner));
+                innerTask.emplace(
+                    waitAndNote(letter ? rig.link.replyWait(QChar(letter), 50) : rig.link.delay(50),
+                                rig.clock, inner));
         });
         rig.receiveAt(10, "#K1\r\n#K2\r\n"); // both frames in one read: still the same reply
         EXPECT_FALSE(inner.has_value());
