@@ -38,7 +38,44 @@ InstallerLayout linuxLayout(const QString &installerFolder) {
     layout.tool = QStringLiteral("udevadm");
     layout.toolArguments = {QStringLiteral("trigger"), QStringLiteral("--subsystem-match=tty"),
                             QStringLiteral("--action=add")};
+    layout.reportPlacement = true;
     return layout;
+}
+
+namespace {
+
+// Why the rule is not in place, and what the technician can do about it.
+QString placementFailure(const InstallerLayout &layout, const InstallOutcome &outcome,
+                         const QString &systemReason) {
+    const QString placedAt = outcome.target + layout.componentName;
+    QString text = QStringLiteral("The rule could not be placed at %1: ").arg(placedAt);
+    switch (outcome.copy) {
+    case FileResult::PathNotFound:
+        text += QStringLiteral("neither %1 nor %2 exists.\nIs udev installed? Create %1 and run "
+                               "the installer again with sudo.")
+                    .arg(layout.systemFolder, layout.fallbackFolder);
+        break;
+    case FileResult::FileNotFound:
+        text += QStringLiteral("%1 was not found (looked for %2).\nIt ships beside the "
+                               "installer: unpack the program again, then run the installer "
+                               "with sudo.")
+                    .arg(layout.componentName, layout.componentSources.join(QStringLiteral(", ")));
+        break;
+    default:
+        text += (systemReason.isEmpty() ? QStringLiteral("it cannot be written") : systemReason) +
+                QStringLiteral(".\nRun the installer as root: sudo %1")
+                    .arg(layout.selfPath.isEmpty() ? QStringLiteral("install") : layout.selfPath);
+        break;
+    }
+    return text;
+}
+
+} // namespace
+
+int exitStatus(const InstallerLayout &layout, const InstallOutcome &outcome) {
+    if (layout.reportPlacement && !outcome.placed)
+        return 1;
+    return outcome.started ? 0 : 1;
 }
 
 InstallOutcome runInstaller(const InstallerLayout &layout, InstallerFiles &files,
@@ -61,6 +98,16 @@ InstallOutcome runInstaller(const InstallerLayout &layout, InstallerFiles &files
         outcome.copy = files.copyFile(source, outcome.target + layout.componentName);
         if (outcome.copy != FileResult::FileNotFound)
             break;
+    }
+
+    outcome.placed = outcome.copy == FileResult::Ok;
+    const QString placedAt = outcome.target + layout.componentName;
+    if (layout.reportPlacement) {
+        if (!outcome.placed) {
+            host.printError(placementFailure(layout, outcome, files.lastError()));
+            return outcome;
+        }
+        host.printOut(QStringLiteral("The rule was placed at %1.").arg(placedAt));
     }
 
     outcome.program = layout.toolInTarget ? outcome.target + layout.tool : layout.tool;

@@ -36,6 +36,12 @@ struct InstallerLayout {
     QString tool;                 // registration tool
     bool toolInTarget = false;    // the tool is started from the target folder
     QStringList toolArguments;
+    // Linux: a rule that could not be placed is reported with its remedy on standard
+    // error and the run fails without starting the tool (there is nothing new for it
+    // to apply); a placed one is reported on standard output. On Windows a failed copy
+    // is not reported and the tool still runs.
+    bool reportPlacement = false;
+    QString selfPath; // the installer itself, named in the remedy (sudo <selfPath>)
 };
 
 // The installer's own layout on Windows: the 32-bit system folder of 64-bit Windows,
@@ -58,6 +64,9 @@ public:
     virtual FileResult copyFile(const QString &from, const QString &to) = 0;
     // Ok when folder exists; PathNotFound when it does not. Writes nothing.
     virtual FileResult checkFolder(const QString &folder) = 0;
+    // The system's reason for the last copy that failed with OtherError ("Permission
+    // denied", ...), or empty.
+    virtual QString lastError() const { return {}; }
 };
 
 class InstallerHost {
@@ -68,6 +77,9 @@ public:
     virtual bool startDetached(const QString &program, const QStringList &arguments,
                                QString *reason) = 0;
     virtual void showError(const QString &title, const QString &text) = 0;
+    // A line for the technician on the terminal (standard output or standard error).
+    virtual void printOut(const QString &line) = 0;
+    virtual void printError(const QString &line) = 0;
     virtual void endProgram() = 0;
 };
 
@@ -76,6 +88,7 @@ struct InstallOutcome {
     QString target;
     FileResult probe = FileResult::Ok;
     FileResult copy = FileResult::Ok;
+    bool placed = false; // the component is in the target folder
     QString program;
     QStringList arguments;
     bool started = false;
@@ -84,9 +97,14 @@ struct InstallOutcome {
 // Title of the error message box: the run time names it after the program.
 inline const QString ErrorTitle = QStringLiteral("install");
 
-// Probe, place the component, start the registration tool. Copy failures are ignored;
-// a registration tool that cannot start is reported through host.showError.
+// Probe, place the component, start the registration tool. Copy failures are ignored
+// unless the layout reports the placement; a registration tool that cannot start is
+// reported through host.showError.
 InstallOutcome runInstaller(const InstallerLayout &layout, InstallerFiles &files,
                             InstallerHost &host);
+
+// The exit status of a run: 0, or 1 when the tool could not be started or a placement
+// the layout reports failed.
+int exitStatus(const InstallerLayout &layout, const InstallOutcome &outcome);
 
 } // namespace Installer

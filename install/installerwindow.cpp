@@ -25,7 +25,7 @@ InstallerWindow::InstallerWindow(const InstallerLayout &layout, InstallerFiles &
 int InstallerWindow::load() {
     m_outcome = runInstaller(m_layout, m_files, m_host);
     m_host.endProgram();
-    return m_outcome.started ? 0 : 1;
+    return exitStatus(m_layout, m_outcome);
 }
 
 } // namespace Installer

@@ -18,8 +18,9 @@ public:
     InstallerWindow(const InstallerLayout &layout, InstallerFiles &files, InstallerHost &host,
                     QWidget *parent = nullptr);
 
-    // Runs the installation and ends the program. Returns the exit status: 0, or 1 when
-    // the registration tool could not be started.
+    // Runs the installation and ends the program. Returns the exit status (exitStatus):
+    // 0, or 1 when the registration tool could not be started or, on Linux, the rule
+    // could not be placed.
     int load();
 
     const InstallOutcome &outcome() const { return m_outcome; }

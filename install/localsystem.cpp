@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QSaveFile>
+#include <cstdio>
 
 namespace Installer {
 
@@ -43,14 +44,19 @@ FileResult LocalFiles::copyFile(const QString &from, const QString &to) {
     if (!QFileInfo(target.absolutePath()).isDir())
         return FileResult::PathNotFound;
 
+    m_lastError.clear();
     QFile in(source.filePath());
-    if (!in.open(QIODevice::ReadOnly))
+    if (!in.open(QIODevice::ReadOnly)) {
+        m_lastError = in.errorString();
         return FileResult::OtherError;
+    }
     // Written beside the target and renamed over it on commit: an existing file is
     // replaced whole or not at all, and a failed copy leaves no partial file behind.
     QSaveFile out(target.filePath());
-    if (!out.open(QIODevice::WriteOnly))
+    if (!out.open(QIODevice::WriteOnly)) {
+        m_lastError = out.errorString();
         return FileResult::OtherError;
+    }
     char buffer[64 * 1024];
     for (;;) {
         const qint64 n = in.read(buffer, sizeof buffer);
@@ -61,8 +67,10 @@ FileResult LocalFiles::copyFile(const QString &from, const QString &to) {
         if (out.write(buffer, n) != n)
             return FileResult::OtherError;
     }
-    if (!out.commit())
+    if (!out.commit()) {
+        m_lastError = out.errorString();
         return FileResult::OtherError;
+    }
     // Keep the source's permissions, as a copy does, but never let others change a
     // file that a system service reads as root.
     QFile::setPermissions(target.filePath(), source.permissions() & ~(QFileDevice::WriteGroup |
@@ -84,6 +92,16 @@ bool DesktopHost::startDetached(const QString &program, const QStringList &argum
 
 void DesktopHost::showError(const QString &title, const QString &text) {
     QMessageBox::critical(nullptr, title, text);
+}
+
+void DesktopHost::printOut(const QString &line) {
+    std::fprintf(stdout, "%s\n", line.toLocal8Bit().constData());
+    std::fflush(stdout);
+}
+
+void DesktopHost::printError(const QString &line) {
+    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
 }
 
 void DesktopHost::endProgram() {

@@ -13,12 +13,14 @@ public:
 
     FileResult copyFile(const QString &from, const QString &to) override;
     FileResult checkFolder(const QString &folder) override;
+    QString lastError() const override { return m_lastError; }
 
     QString localPath(const QString &path) const;
 
 private:
     QString m_root;
     QString m_currentFolder;
+    QString m_lastError;
 };
 
 // Starts programs detached, shows errors in a message box, ends through the
@@ -28,6 +30,8 @@ public:
     bool startDetached(const QString &program, const QStringList &arguments,
                        QString *reason) override;
     void showError(const QString &title, const QString &text) override;
+    void printOut(const QString &line) override;
+    void printError(const QString &line) override;
     void endProgram() override;
 };
 

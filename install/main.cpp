@@ -12,8 +12,9 @@ int main(int argc, char *argv[]) {
     const Installer::InstallerLayout layout = Installer::windowsLayout();
     Installer::LocalFiles files(QString(), QDir::currentPath());
 #else
-    const Installer::InstallerLayout layout =
+    Installer::InstallerLayout layout =
         Installer::linuxLayout(QCoreApplication::applicationDirPath());
+    layout.selfPath = QCoreApplication::applicationFilePath();
     Installer::LocalFiles files(QStringLiteral("/"), QDir::currentPath());
 #endif
     Installer::DesktopHost host;

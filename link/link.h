@@ -4,6 +4,8 @@
 #include "link/waits.h"
 
 #include <QObject>
+#include <functional>
+#include <qcoro/qcorotask.h>
 
 struct DeviceState;
 class SerialPort;
@@ -24,9 +26,15 @@ public:
     void closePort();
     bool isOpen() const;
 
-    // Sends the text followed by CR LF, one byte per character of the system code
-    // page. Dropped silently while the port is closed.
-    void sendCommand(const QString &text);
+    // Sends the text followed by CR LF, one byte per character (toLineBytes). Dropped
+    // silently while the port is closed. A text holding a control character (CR, LF,
+    // TAB, ...) is refused whole and nothing is sent: a line break inside a command
+    // would make the rest of it a second command of its own ("S5" saves a preset), and
+    // a command with characters cut out of it may mean something else ("W7200000" CR
+    // "1000 10" would become a sweep to 72 GHz). The entry boxes keep such characters
+    // out (entryguard.h), so only a fault of the program reaches this. Returns whether
+    // the command went out.
+    bool sendCommand(const QString &text);
 
     // A wait of `ms`; ends early when a reply is handled. Write it as a statement of
     // its own, `co_await m_link->delay(100);`, never inside an if or while condition
@@ -38,17 +46,27 @@ public:
     [[nodiscard]] WaitSet::WaitOp replyWait(QChar letter, int ms) {
         return m_waits.waitFor(letter, ms);
     }
+    // A wait for the answer to one query: it ends when a reply with this letter has
+    // been handled after which `answered()` holds, or when `ms` have passed. A reply
+    // with the letter after which it does not hold (a late second answer to an earlier
+    // query, which `answered` may clear away) does not end it: the rest of the time is
+    // waited for this query's own answer. Other replies do not end it either.
+    QCoro::Task<> answerWait(QChar letter, int ms, std::function<bool()> answered);
     WaitSet &waits() { return m_waits; }
 
     SerialPort &port() { return m_port; }
     const ReplyParser &parser() const { return m_parser; }
 
-    // How long the receive handler lets a burst arrive before reading, and how much
-    // one read takes. The parser keeps a frame cut by a read and completes it with the
-    // next one, so nothing needs to settle: replies are read on the next turn of the
-    // event loop, and a round trip costs the line time and little more.
-    static constexpr int ReceiveSettleMs = 0;
+    // How much one read takes. Replies are read on the next turn of the event loop
+    // after they arrive: the parser keeps a frame cut by a read and completes it with
+    // the next one, so nothing needs to wait for the rest of a burst, and a round trip
+    // costs the line time and little more.
     static constexpr qint64 ReadSize = 256;
+    // An identity line that has not ended (no CR, LF or "#" after it) is handled as it
+    // stands when nothing more has arrived for this long: a generator whose greeting
+    // lacks its CR still connects. At 115200 bit/s 50 ms is about 580 characters, far
+    // more than any gap inside one line, and short beside the 5 s port wait.
+    static constexpr int IdentityQuietMs = 50;
 
 Q_SIGNALS:
     // One identity line or reply frame has been handled and stored in DeviceState.
@@ -59,6 +77,8 @@ Q_SIGNALS:
 private:
     void onReadyRead();
     void readNow();
+    void handle(const std::vector<ReplyEffects> &effects, quint64 running);
+    void cancelTimers();
 
     DeviceState &m_state;
     SerialPort &m_port;
@@ -66,9 +86,10 @@ private:
     ReplyParser m_parser;
     WaitSet m_waits;
     quint64 m_readTimer = 0;
+    quint64 m_identityTimer = 0;
 };
 
 // Text to the single bytes that go on the line (Windows-1250, the code page of the
-// generator's Czech users; a character it cannot hold becomes "?", one byte, so the
-// rest of the line keeps its place).
+// generator's Czech users; a character it cannot hold becomes "?", one byte, and so
+// does a character outside the basic plane, so the rest of the line keeps its place).
 QByteArray toLineBytes(const QString &text);

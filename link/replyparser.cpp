@@ -13,11 +13,13 @@
 // ("#", a letter, a value, CR, usually LF). Both are handled here, read by read:
 //
 // - Bytes are Latin-1 characters; the protocol itself is ASCII.
-// - A read that begins with "KVT" is an identity line. It is handled once its CR has
-//   arrived; whatever follows the CR in that read is dropped, as the generator sends
-//   nothing else in the same burst. Until the CR arrives the line is kept. A line
-//   that grows beyond MaxKept characters without a CR is handled as it stands, so the
-//   version text is cut at MaxKept characters.
+// - A read that begins with "KVT" is an identity line. It ends at the first CR, LF or
+//   "#", whichever comes first; what follows it is walked as frames, so a generator
+//   that sends its first replies right behind the line loses none of them. Until one
+//   of those characters arrives the line is kept; the Link hands it over as it stands
+//   (takeIdentity) when nothing more arrives for a short while, so a line without its
+//   CR still connects. A line that grows beyond MaxKept characters without an end is
+//   handled as it stands, so the version text is cut at MaxKept characters.
 // - A read of just "K" or "KV" with nothing kept is kept as the possible start of an
 //   identity line: a serial driver may split the generator's greeting anywhere, and
 //   losing it would make port discovery skip a working generator.
@@ -27,11 +29,12 @@
 //   "#" (text before it is noise and dropped), find the CR, handle the frame, go on
 //   after the CR. A frame whose CR has not arrived yet is kept from its "#" and
 //   completed by the next read, instead of being handled in its cut form; this makes
-//   the result independent of how the bytes were split into reads. A read is walked
-//   whole however long it is; only what is kept between reads is bounded.
-// - A frame needs its CR within 127 characters after the "#". When none is there the
-//   frame is the first 127 characters and the walk goes on after the 128th (the 128th
-//   stands where the CR would be). So a kept frame never exceeds 127 characters.
+//   the result independent of how the bytes were split into reads.
+// - A frame ends at its first CR within MaxKept characters from its "#"; a "#" inside
+//   it is part of its value. A frame with no CR within MaxKept characters is longer
+//   than anything the generator sends and than what is kept: it is dropped whole, up
+//   to and including its CR (in this read or a later one), and nothing of its middle
+//   is ever read as a frame. So kept text never reaches MaxKept characters.
 // - A value that does not fit its field (an S of 70000, an A of -1, a V beyond 32
 //   bits, or an F that is not finite) leaves the field as it was; the other effects
 //   of the frame (sweeping, the Sweep caption) still apply.
@@ -39,7 +42,6 @@
 namespace {
 
 constexpr QChar CR = QLatin1Char('\r');
-constexpr qsizetype MaxFrame = 127; // characters of a frame when no CR comes in time
 
 const QString &identityStart() {
     static const QString kvt = QStringLiteral("KVT");
@@ -56,6 +58,16 @@ bool isIdentityPrefix(const QString &text) {
            identityStart().startsWith(text);
 }
 
+// Where an identity line ends: its first CR, LF or "#", or -1.
+qsizetype identityEnd(const QString &text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c == u'\r' || c == u'\n' || c == u'#')
+            return i;
+    }
+    return -1;
+}
+
 } // namespace
 
 std::vector<ReplyEffects> ReplyParser::feed(const QByteArray &read) {
@@ -66,7 +78,8 @@ std::vector<ReplyEffects> ReplyParser::feed(const QByteArray &read) {
 
     if (startsIdentity(text)) {
         m_pending = text; // a restarted generator: whatever was kept is stale
-    } else if (!m_pending.isEmpty() && (startsIdentity(m_pending) || isIdentityPrefix(m_pending))) {
+        m_dropping = false;
+    } else if (holdsIdentity()) {
         m_pending += text;
         // "K" or "KV" that did not become "KVT" was noise: walk it as frames below.
         if (!startsIdentity(m_pending) && !isIdentityPrefix(m_pending)) {
@@ -75,7 +88,7 @@ std::vector<ReplyEffects> ReplyParser::feed(const QByteArray &read) {
             walkFrames(buffer, effects);
             return effects;
         }
-    } else if (m_pending.isEmpty() && isIdentityPrefix(text)) {
+    } else if (m_pending.isEmpty() && !m_dropping && isIdentityPrefix(text)) {
         m_pending = text;
         return effects;
     } else {
@@ -88,35 +101,62 @@ std::vector<ReplyEffects> ReplyParser::feed(const QByteArray &read) {
     // m_pending holds an identity line or the start of one.
     if (isIdentityPrefix(m_pending))
         return effects;
-    const qsizetype cr = m_pending.indexOf(CR);
-    if (cr >= 0) {
-        const QString line = m_pending.left(cr);
-        m_pending.clear(); // the rest of this read is dropped
-        effects.push_back(applyIdentity(line));
-    } else if (m_pending.size() > MaxKept) {
-        const QString line = m_pending.left(MaxKept);
+    qsizetype end = identityEnd(m_pending);
+    if (end < 0 && m_pending.size() > MaxKept)
+        end = MaxKept;
+    if (end >= 0) {
+        const QString line = m_pending.left(end);
+        const QString rest = m_pending.mid(end);
         m_pending.clear();
         effects.push_back(applyIdentity(line));
+        walkFrames(rest, effects);
     }
+    return effects;
+}
+
+bool ReplyParser::holdsIdentity() const {
+    return !m_pending.isEmpty() && (startsIdentity(m_pending) || isIdentityPrefix(m_pending));
+}
+
+std::vector<ReplyEffects> ReplyParser::takeIdentity() {
+    std::vector<ReplyEffects> effects;
+    if (!holdsIdentity())
+        return effects;
+    QString line;
+    line.swap(m_pending);
+    // "K" or "KV" alone never became an identity line: noise.
+    if (startsIdentity(line))
+        effects.push_back(applyIdentity(line));
     return effects;
 }
 
 void ReplyParser::walkFrames(const QString &buffer, std::vector<ReplyEffects> &effects) {
     qsizetype pos = 0;
     const qsizetype size = buffer.size();
+    if (m_dropping) {
+        // The rest of an over-long frame: nothing before its CR is a frame.
+        const qsizetype cr = buffer.indexOf(CR);
+        if (cr < 0)
+            return;
+        m_dropping = false;
+        pos = cr + 1;
+    }
     while (pos < size) {
         const qsizetype hash = buffer.indexOf(QLatin1Char('#'), pos);
         if (hash < 0)
             return; // noise, a lost half frame or the LF of the last frame
-        // Look for the CR among the 127 characters after "#" only.
-        const qsizetype window = std::min(size - hash, MaxFrame + 1);
+        const qsizetype window = std::min(size - hash, MaxKept);
         const qsizetype cr = QStringView(buffer).mid(hash, window).indexOf(CR);
         if (cr >= 0) {
             effects.push_back(applyFrame(buffer.mid(hash, cr)));
             pos = hash + cr + 1;
-        } else if (size - hash > MaxFrame) {
-            effects.push_back(applyFrame(buffer.mid(hash, MaxFrame)));
-            pos = hash + MaxFrame + 1;
+        } else if (window == MaxKept) {
+            const qsizetype end = buffer.indexOf(CR, hash + MaxKept);
+            if (end < 0) {
+                m_dropping = true;
+                return;
+            }
+            pos = end + 1;
         } else {
             m_pending = buffer.mid(hash); // completed by the next read
             return;

@@ -32,7 +32,16 @@ public:
     std::vector<ReplyEffects> feed(const QByteArray &read);
 
     // Forgets a kept partial frame, e.g. when the port is closed.
-    void reset() { m_pending.clear(); }
+    void reset() {
+        m_pending.clear();
+        m_dropping = false;
+    }
+
+    // An identity line (or its first characters) is kept, waiting for its end.
+    bool holdsIdentity() const;
+    // Handles a kept identity line as it stands: nothing more arrived after it. Returns
+    // its effect (none when only "K" or "KV" was kept, which is dropped as noise).
+    std::vector<ReplyEffects> takeIdentity();
 
     // Characters kept from earlier reads, waiting for their carriage return.
     qsizetype keptCharacters() const { return m_pending.size(); }
@@ -47,4 +56,5 @@ private:
 
     DeviceState &m_state;
     QString m_pending;
+    bool m_dropping = false; // inside an over-long frame, dropped up to its CR
 };

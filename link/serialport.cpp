@@ -6,6 +6,11 @@
 #include <QSerialPortInfo>
 #include <algorithm>
 
+#ifdef Q_OS_LINUX
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#endif
+
 QString PortNames::systemName(int portNumber) const {
     if (portNumber < 1)
         return {};
@@ -87,6 +92,27 @@ QtSerialPort::QtSerialPort(std::shared_ptr<const PortNames> names, QObject *pare
 
 QtSerialPort::~QtSerialPort() = default;
 
+bool QtSerialPort::requestLowLatency(qintptr handle) {
+#ifdef Q_OS_LINUX
+    // A USB adapter's driver (ftdi_sio above all) otherwise holds received bytes until
+    // its latency timer runs out, 16 ms by default, before passing on a short reply:
+    // every query of the preset read-out would wait that long. ASYNC_LOW_LATENCY sets
+    // the timer to 1 ms. A port without the request (a pseudo-terminal, a plain UART
+    // driver that refuses it) is used as it is.
+    const int fd = static_cast<int>(handle);
+    serial_struct serial{};
+    if (fd < 0 || ::ioctl(fd, TIOCGSERIAL, &serial) != 0)
+        return false;
+    if (serial.flags & ASYNC_LOW_LATENCY)
+        return true;
+    serial.flags |= ASYNC_LOW_LATENCY;
+    return ::ioctl(fd, TIOCSSERIAL, &serial) == 0;
+#else
+    Q_UNUSED(handle);
+    return false;
+#endif
+}
+
 int QtSerialPort::open(int portNumber) {
     if (m_port->isOpen())
         return NoError;
@@ -94,6 +120,14 @@ int QtSerialPort::open(int portNumber) {
     if (name.isEmpty())
         return InvalidPort;
     m_port->setPortName(name);
+    // Set before opening, so the port runs at 115200,n,8,1 from the moment it opens
+    // (QSerialPort applies them at open) instead of briefly at the system's default.
+    const bool configured =
+        m_port->setBaudRate(QSerialPort::Baud115200) && m_port->setDataBits(QSerialPort::Data8) &&
+        m_port->setParity(QSerialPort::NoParity) && m_port->setStopBits(QSerialPort::OneStop) &&
+        m_port->setFlowControl(QSerialPort::NoFlowControl);
+    if (!configured)
+        return CannotConfigure;
     if (!m_port->open(QIODevice::ReadWrite)) {
         const QSerialPort::SerialPortError error = m_port->error();
         m_port->clearError();
@@ -110,15 +144,7 @@ int QtSerialPort::open(int portNumber) {
             return CannotConfigure;
         }
     }
-    const bool configured =
-        m_port->setBaudRate(QSerialPort::Baud115200) && m_port->setDataBits(QSerialPort::Data8) &&
-        m_port->setParity(QSerialPort::NoParity) && m_port->setStopBits(QSerialPort::OneStop) &&
-        m_port->setFlowControl(QSerialPort::NoFlowControl);
-    if (!configured) {
-        m_port->close();
-        m_port->clearError();
-        return CannotConfigure;
-    }
+    requestLowLatency(m_port->handle());
     // Modem lines are best effort: a pseudo-terminal has none.
     m_port->setDataTerminalReady(true);
     m_port->setRequestToSend(false);

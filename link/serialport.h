@@ -81,6 +81,11 @@ public:
     qint64 bytesAvailable() const override;
     QString systemName() const override { return m_systemName; }
 
+    // Asks the serial driver of an open port (its descriptor) for low latency, which a
+    // USB adapter needs to pass on each reply at once. False when the port refuses or
+    // cannot do it (a pseudo-terminal, another system): the port is used as it is.
+    static bool requestLowLatency(qintptr handle);
+
 private:
     std::shared_ptr<const PortNames> m_names;
     QSerialPort *m_port;

@@ -1,19 +1,27 @@
 #include "link/services.h"
 
+#include "link/entryguard.h"
+
 #include <QDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 
 std::optional<QString> QtDialogs::getText(QWidget *parent, const QString &title,
                                           const QString &prompt) {
-    bool ok = false;
-    const QString answer =
-        QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, QString(), &ok);
-    if (!ok)
+    // QInputDialog::getText, with the answer box guarded: the sweep and frequency
+    // answers go into commands.
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(prompt);
+    dialog.setInputMode(QInputDialog::TextInput);
+    if (auto *box = dialog.findChild<QLineEdit *>())
+        guardEntry(box);
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return answer;
+    return dialog.textValue();
 }
 
 bool QtDialogs::askYesNo(QWidget *parent, const QString &title, const QString &text) {

@@ -3,6 +3,7 @@
 #include "panel/tuning.h"
 
 #include "link/devicestate.h"
+#include "link/entryguard.h"
 #include "link/link.h"
 #include "link/numbers.h"
 #include "link/panelcontext.h"
@@ -69,10 +70,12 @@ Tuning::Tuning(const PanelContext &context, Controls controls, QObject *parent)
     connect(c.stepButton, &QPushButton::clicked, this, &Tuning::nextStep);
     connect(c.directInButton, &QPushButton::clicked, this, &Tuning::toggleDirectEntry);
 
-    // The boxes take digits only, also when text is pasted.
+    // The boxes take digits only, also when text is pasted; a pasted line break is
+    // dropped first, so "7050000" and a line end pastes as 7050000.
     const QRegularExpression digits(QStringLiteral("[0-9]*"));
     for (QLineEdit *box : {c.carrierEntry, c.modulationEntry}) {
         box->setValidator(new QRegularExpressionValidator(digits, box));
+        guardEntry(box);
         box->installEventFilter(this);
     }
 }

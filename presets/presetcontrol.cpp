@@ -48,9 +48,14 @@ QCoro::Task<bool> PresetControl::readPresets() {
                 co_return false;
             }
             link.sendCommand(QStringLiteral("K%1").arg(k));
-            // Ends as soon as a reply has been handled, so a generator that answers at
-            // once is read out at its own pace.
-            co_await link.delay(QueryWaitMs);
+            // Ends as soon as this preset's record has been handled, so a generator that
+            // answers at once is read out at its own pace; other replies and a late
+            // answer for another preset (cleared away) do not end it.
+            co_await link.answerWait(u'K', QueryWaitMs, [&state, k] {
+                if (Presets::answersOtherPreset(k, state.presetRecord))
+                    state.presetRecord.clear();
+                return !state.presetRecord.isEmpty();
+            });
         } while (state.presetRecord.isEmpty());
 
         table.setRow(k, Presets::rowFor(k, state.presetRecord));

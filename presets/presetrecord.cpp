@@ -22,6 +22,15 @@ CutRecord cutRecord(QStringView record) {
     return cut;
 }
 
+bool answersOtherPreset(int number, QStringView record) {
+    const qsizetype space = record.indexOf(QLatin1Char(' '));
+    const double named = Numbers::leadingValue(space < 0 ? record : record.left(space));
+    for (int k = 1; k <= Count; ++k)
+        if (named == k)
+            return k != number;
+    return false;
+}
+
 RowTexts emptyRow(int number) {
     RowTexts row;
     row.number = QString::number(number);

@@ -22,6 +22,11 @@ struct CutRecord {
 };
 CutRecord cutRecord(QStringView record);
 
+// Whether a K reply answers the query for another preset than `number`: its first
+// field names a preset 1..12 other than it (a late answer to an earlier query). A
+// reply that names no preset is taken as this preset's, and shows as an empty row.
+bool answersOtherPreset(int number, QStringView record);
+
 // The texts of one row of the presets window, column by column.
 struct RowTexts {
     QString number;     // the preset number, always shown

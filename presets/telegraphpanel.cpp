@@ -1,6 +1,7 @@
 #include "presets/telegraphpanel.h"
 
 #include "link/devicestate.h"
+#include "link/entryguard.h"
 #include "link/link.h"
 #include "link/numbers.h"
 #include "link/panelcontext.h"
@@ -46,6 +47,7 @@ TelegraphPanel::TelegraphPanel(const PanelContext &context, QWidget *parent)
     named(m_textEntry, "textEntry");
     m_textEntry->setGeometry(80, 36, 380, 24);
     m_textEntry->installEventFilter(this);
+    guardEntry(m_textEntry);
 
     m_speedLabel = new QLabel(tr("Speed :"), this);
     named(m_speedLabel, "speedLabel");

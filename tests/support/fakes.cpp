@@ -201,7 +201,7 @@ void PanelRig::advance(qint64 ms, qint64 step) {
 
 void PanelRig::reply(const QByteArray &bytes) {
     port.receive(bytes);
-    clock.advance(Link::ReceiveSettleMs);
+    clock.advance(0); // the link reads on the next turn
 }
 
 bool writeSettingsFile(const QString &folder, int port) {

@@ -116,7 +116,7 @@ struct PanelRig {
     void connectOn(int port = 2, const QByteArray &identity = "KVT20v2.05\r\n");
     // Advances the manual clock in steps of `step` ms.
     void advance(qint64 ms, qint64 step = 1);
-    // Bytes from the generator, then the receive handler's settle time.
+    // Bytes from the generator, read and handled by the link at once.
     void reply(const QByteArray &bytes);
 
     QTemporaryDir folder;

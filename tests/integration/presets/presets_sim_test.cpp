@@ -1,6 +1,7 @@
 // The presets of the simulated generator read into the presets window, one saved and
 // read back, one recalled: the real QSerialPort on a pseudo-terminal, Qt timers,
 // scripted dialogs.
+#include "link/link.h"
 #include "link/serialport.h"
 #include "link/timesource.h"
 #include "panel/lamp.h"
@@ -26,13 +27,14 @@ using Presets::RowTexts;
 
 class PresetsOnSimulator : public SimulatedPanel {
 protected:
-    void SetUp() override {
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(startPanel(config(), 3)); }
+    virtual sim::SimConfig config() const {
         sim::SimConfig config;
         config.bootMs = 100;
         config.carrier = 3650000;
         config.modFreq = 700;
         config.modMode = 3;
-        ASSERT_NO_FATAL_FAILURE(startPanel(config, 3));
+        return config;
     }
 
     // Runs MS or MR with the user picking `k` (and answering Yes to a save), until
@@ -96,6 +98,39 @@ TEST_F(PresetsOnSimulator, RecallSetsTheGeneratorAndThePanelShowsIt) {
     EXPECT_EQ(ui(*form).modeLine->text(), QStringLiteral("P 1"));
     ASSERT_TRUE(runUntil(
         [this] { return ui(*form).carrierReadout->text() == QStringLiteral("7.050.000"); }, 3000));
+}
+
+// A generator slow enough that its sweep reports (one every 50 ms) fall between the
+// read-out's queries and replies.
+class PresetsOnSweepingSimulator : public PresetsOnSimulator {
+protected:
+    sim::SimConfig config() const override {
+        sim::SimConfig c = PresetsOnSimulator::config();
+        c.latencyMs = 15;
+        return c;
+    }
+};
+
+TEST_F(PresetsOnSweepingSimulator, ReadOutDuringASweepFillsEveryRow) {
+    int reports = 0;
+    QObject context;
+    QObject::connect(&form->link(), &Link::replyHandled, &context,
+                     [&](const ReplyEffects &e) { reports += e.letter == QLatin1Char('W'); });
+    ASSERT_TRUE(simulator->startSweep(3700000, 10, 60));
+    dialogs.modalActions.push_back([](QDialog &d) { d.close(); });
+    ui(*form).recallButton->click();
+    ASSERT_TRUE(runUntil([this] { return ui(*form).recallButton->isEnabled(); }, 20000));
+    EXPECT_TRUE(simulator->sweeping());
+    EXPECT_GE(reports, 2) << "the sweep reported during the read-out";
+    for (const ScriptedDialogs::Asked &asked : dialogs.asked)
+        EXPECT_NE(asked.text, QStringLiteral("Communication error"));
+    PresetsWindow &table = ui(*form).presetsWindow();
+    EXPECT_EQ(table.row(1), (RowTexts{"1", "7050000 Hz", "1000 Hz", "Beep", "", "", ""}));
+    EXPECT_EQ(table.row(2), (RowTexts{"2", "3650000 Hz", "0 Hz", "Carrier", "", "", ""}));
+    EXPECT_EQ(table.row(5),
+              (RowTexts{"5", "7000000 Hz", "0 Hz", "Sweep", "7200000 Hz", "1000 Hz", "10 sec."}));
+    for (int k = 6; k <= 12; ++k)
+        EXPECT_EQ(table.row(k), (RowTexts{QString::number(k), "", "", ".....", "", "", ""})) << k;
 }
 
 } // namespace

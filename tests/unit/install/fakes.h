@@ -93,7 +93,10 @@ public:
     void showError(const QString &title, const QString &text) override {
         messages.append({title, text});
     }
+    void printOut(const QString &line) override { out.append(line); }
+    void printError(const QString &line) override { err.append(line); }
     void endProgram() override { ++ends; }
+    QStringList out, err; // lines printed on standard output and standard error
 };
 
 } // namespace InstallerTest

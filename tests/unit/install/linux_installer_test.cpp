@@ -71,6 +71,7 @@ struct Case {
     const char *existing;      // already in the target folder; nullptr: absent
     QString expectedPlace;     // empty: nothing placed
     QByteArray expectedContent;
+    const char *reason = ""; // in the message when nothing was placed
 };
 
 void PrintTo(const Case &c, std::ostream *os) {
@@ -95,7 +96,7 @@ TEST_P(LinuxInstall, PlacesTheRuleAndTriggersUdev) {
     QStringList before = root.files();
     RecordingHost host;
 
-    root.run(host);
+    const auto outcome = root.run(host);
 
     // Nothing is written but the placed rule: no probe copy in the user's folder.
     QStringList after = root.files();
@@ -110,10 +111,25 @@ TEST_P(LinuxInstall, PlacesTheRuleAndTriggersUdev) {
         EXPECT_FALSE(QFile::exists(root.path(kLibRule)));
     }
 
+    EXPECT_TRUE(host.messages.isEmpty());
+    if (c.expectedPlace.isEmpty()) {
+        // Not placed: the reason and the remedy on standard error, nothing triggered,
+        // and the run fails.
+        ASSERT_EQ(host.err.size(), 1);
+        EXPECT_TRUE(host.err[0].contains(QLatin1String(c.reason))) << host.err[0].toStdString();
+        EXPECT_TRUE(host.err[0].contains(QLatin1String("sudo")));
+        EXPECT_TRUE(host.out.isEmpty());
+        EXPECT_TRUE(host.starts.isEmpty());
+        EXPECT_EQ(Installer::exitStatus(Installer::linuxLayout({}), outcome), 1);
+        return;
+    }
+    EXPECT_EQ(host.out,
+              QStringList{QStringLiteral("The rule was placed at %1.").arg(c.expectedPlace)});
+    EXPECT_TRUE(host.err.isEmpty());
     ASSERT_EQ(host.starts.size(), 1);
     EXPECT_EQ(host.starts[0].program, QStringLiteral("udevadm"));
     EXPECT_EQ(host.starts[0].arguments, kTrigger);
-    EXPECT_TRUE(host.messages.isEmpty());
+    EXPECT_EQ(Installer::exitStatus(Installer::linuxLayout({}), outcome), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -124,10 +140,10 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"no_etc_folder_uses_lib", false, true, "new", nullptr, nullptr, kLibRule, "new"},
         Case{"taken_beside_installer", true, false, nullptr, "beside", nullptr, kEtcRule, "beside"},
         Case{"current_folder_wins", true, false, "current", "beside", nullptr, kEtcRule, "current"},
-        Case{"rule_missing_still_triggers", true, false, nullptr, nullptr, nullptr, QString(),
-             QByteArray()},
-        Case{"no_rules_folder_still_triggers", false, false, "new", nullptr, nullptr, QString(),
-             QByteArray()}),
+        Case{"rule_missing_fails", true, false, nullptr, nullptr, nullptr, QString(), QByteArray(),
+             "60-kvt-serial.rules was not found"},
+        Case{"no_rules_folder_fails", false, false, "new", nullptr, nullptr, QString(),
+             QByteArray(), "neither /etc/udev/rules.d/ nor /lib/udev/rules.d/ exists"}),
     [](const testing::TestParamInfo<Case> &info) { return std::string(info.param.name); });
 
 TEST(LinuxInstall, PlacedRuleIsNeverWritableByOthers) {
@@ -145,7 +161,7 @@ TEST(LinuxInstall, PlacedRuleIsNeverWritableByOthers) {
     EXPECT_FALSE(perms & (QFileDevice::WriteOther | QFileDevice::WriteGroup));
 }
 
-TEST(LinuxInstall, RuleThatCannotBeReplacedIsIgnored) {
+TEST(LinuxInstall, RuleThatCannotBeWrittenIsReportedWithItsRemedy) {
     LinuxRoot root;
     root.mkdir(QStringLiteral("/etc/udev/rules.d"));
     root.write(QStringLiteral("/home/user/60-kvt-serial.rules"), "rule");
@@ -156,13 +172,19 @@ TEST(LinuxInstall, RuleThatCannotBeReplacedIsIgnored) {
     const auto outcome = root.run(host);
 
     EXPECT_EQ(outcome.copy, FileResult::OtherError);
-    EXPECT_EQ(host.starts.size(), 1);
+    EXPECT_TRUE(host.starts.isEmpty());
     EXPECT_TRUE(host.messages.isEmpty());
+    ASSERT_EQ(host.err.size(), 1);
+    EXPECT_TRUE(host.err[0].startsWith(
+        QStringLiteral("The rule could not be placed at %1: ").arg(kEtcRule)));
+    EXPECT_TRUE(host.err[0].contains(QLatin1String("sudo"))) << host.err[0].toStdString();
+    EXPECT_EQ(Installer::exitStatus(Installer::linuxLayout({}), outcome), 1);
 }
 
 TEST(LinuxInstall, TriggerThatCannotStartIsReported) {
     LinuxRoot root;
     root.mkdir(QStringLiteral("/etc/udev/rules.d"));
+    root.write(QStringLiteral("/home/user/60-kvt-serial.rules"), "rule");
     RecordingHost host;
     host.canStart = false;
 

@@ -18,7 +18,7 @@ namespace {
 using Effects = std::vector<ReplyEffects>;
 
 // Feeds each read in turn and returns all effects, as the window would see them.
-Effects feedAll(ReplyParser &parser, std::initializer_list<QByteArray> reads) {
+Effects feedAll(ReplyParser &parser, const std::vector<QByteArray> &reads) {
     Effects all;
     for (const QByteArray &read : reads) {
         const Effects e = parser.feed(read);
@@ -224,10 +224,41 @@ TEST(ReplyParserTest, FramesUpdateTheRecord) {
          [](DeviceState &s) { s.telegraphBusy = -1; },
          [](const DeviceState &s) { EXPECT_EQ(s.telegraphBusy, 0); },
          1},
-        {"frame with no CR within 127 characters: first 127 handled, 128th dropped",
-         {"#K" + QByteArray(125, 'a') + "XYZ"},
-         nothing,
-         [](const DeviceState &s) { EXPECT_EQ(s.presetRecord, QString(125, QLatin1Char('a'))); },
+        {"a frame ends at its CR however far, a # inside it is part of its value",
+         {"#K1 " + QByteArray(150, '7') + "x#F5\r\n"},
+         [](DeviceState &s) { s.carrierFreq = 1; },
+         [](const DeviceState &s) {
+             EXPECT_EQ(s.presetRecord, "1 " + QString(150, QLatin1Char('7')) + "x#F5");
+             EXPECT_EQ(s.carrierFreq, 1);
+         },
+         1},
+        {"a long frame cut across reads is completed, not re-read from its middle",
+         {"#K1 " + QByteArray(300, '7'), "x#F5", "\r\n#A3\r"},
+         [](DeviceState &s) { s.carrierFreq = 1; },
+         [](const DeviceState &s) {
+             EXPECT_EQ(s.presetRecord.size(), 306);
+             EXPECT_EQ(s.carrierFreq, 1);
+             EXPECT_EQ(s.modFreq, 3);
+         },
+         2},
+        {"a frame longer than what is kept is dropped whole, up to its CR",
+         {"#K" + QByteArray(1200, '#') + "#F5\r#A3\r"},
+         [](DeviceState &s) { s.carrierFreq = 1; },
+         [](const DeviceState &s) {
+             EXPECT_EQ(s.presetRecord, QString());
+             EXPECT_EQ(s.carrierFreq, 1);
+             EXPECT_EQ(s.modFreq, 3);
+         },
+         1},
+        {"... also when it comes in many reads",
+         {"#K" + QByteArray(600, '#'), QByteArray(600, '#'), "#F5", QByteArray(600, '#'),
+          "#F5\r#A3\r"},
+         [](DeviceState &s) { s.carrierFreq = 1; },
+         [](const DeviceState &s) {
+             EXPECT_EQ(s.presetRecord, QString());
+             EXPECT_EQ(s.carrierFreq, 1);
+             EXPECT_EQ(s.modFreq, 3);
+         },
          1},
         {"CR exactly at the 128th character ends the frame",
          {"#K" + QByteArray(125, 'b') + "\r#A77\r"},
@@ -252,15 +283,6 @@ TEST(ReplyParserTest, FramesUpdateTheRecord) {
         EXPECT_EQ(frames(effects), c.frameCount);
         EXPECT_EQ(effects.size(), static_cast<size_t>(c.frameCount));
     }
-}
-
-TEST(ReplyParserTest, FrameAfterTheOverlongOneStillCounts) {
-    // The 128th character stands where the CR would be; what follows is walked on.
-    DeviceState state;
-    ReplyParser parser(state);
-    const Effects e = parser.feed("#K" + QByteArray(125, 'a') + "X#A77\r");
-    EXPECT_EQ(frames(e), 2);
-    EXPECT_EQ(state.modFreq, 77);
 }
 
 TEST(ReplyParserTest, SweepCaptionsAndLetters) {
@@ -325,14 +347,6 @@ TEST(ReplyParserTest, IdentityLine) {
          false},
         {"just KVT", {"KVT\r"}, "KVT ", QStringLiteral("KVT"), 0, 0, false, false},
         {"four characters", {"KVT2\r"}, "KVT 2", QStringLiteral("KVT2"), 1, 1, false, true},
-        {"frames after it in the same read are dropped",
-         {"KVT20v2.05\r\n#F123\r\n"},
-         "KVT 20",
-         QStringLiteral("2.05"),
-         0,
-         0,
-         true,
-         false},
         {"split into pieces",
          {"K", "V", "T1", "0v1.", "7", "\r\n"},
          "KVT 10",
@@ -411,13 +425,47 @@ TEST(ReplyParserTest, IdentityOnlyAtTheStartOfARead) {
     EXPECT_EQ(state.connected, 0);
 }
 
-TEST(ReplyParserTest, FramesAfterAnIdentityLineInTheNextRead) {
+TEST(ReplyParserTest, IdentityLineEndsAtCrLfOrHashAndFramesAfterItCount) {
+    struct Case {
+        const char *name;
+        std::vector<QByteArray> reads;
+        QString version;
+        int frames;
+    };
+    const Case cases[] = {
+        {"CR LF, frames in the same read", {"KVT20v2.05\r\n#F7050000\r\n"}, "2.05", 1},
+        {"LF alone", {"KVT20v2.05\n#F7050000\r\n"}, "2.05", 1},
+        {"no end: the next #", {"KVT20v2.05#F7050000\r\n"}, "2.05", 1},
+        {"no end: the next # in the next read", {"KVT20v2.05", "#F7050000\r\n"}, "2.05", 1},
+        {"frames in the reads after it", {"KVT20v2.05", "\r\n#F1\r\n", "#F7050000\r\n"}, "2.05", 2},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        DeviceState state;
+        ReplyParser parser(state);
+        const Effects effects = feedAll(parser, c.reads);
+        ASSERT_EQ(effects.size(), static_cast<size_t>(c.frames + 1));
+        EXPECT_EQ(effects[0].kind, ReplyEffects::Kind::Identity);
+        EXPECT_EQ(state.firmwareVersion, c.version);
+        EXPECT_EQ(state.carrierFreq, 7050000);
+        EXPECT_EQ(parser.keptCharacters(), 0);
+    }
+}
+
+TEST(ReplyParserTest, AnUnendedIdentityLineIsTakenAsItStands) {
     DeviceState state;
     ReplyParser parser(state);
-    const Effects e = feedAll(parser, {"KVT20v2.05", "\r\n#F1\r\n", "#F7050000\r\n"});
-    ASSERT_EQ(e.size(), 2u);
-    EXPECT_EQ(e[0].kind, ReplyEffects::Kind::Identity);
-    EXPECT_EQ(state.carrierFreq, 7050000); // "#F1" shared the identity's read: dropped
+    EXPECT_TRUE(parser.feed("KVT20v2.0").empty());
+    EXPECT_TRUE(parser.holdsIdentity());
+    const Effects e = parser.takeIdentity();
+    ASSERT_EQ(e.size(), 1u);
+    EXPECT_EQ(state.firmwareVersion, QStringLiteral("2.0"));
+    EXPECT_EQ(parser.feed("5\r\n#A3\r").size(), 1u) << "the rest is no identity line";
+    EXPECT_EQ(state.modFreq, 3);
+    // "K" alone never became an identity line: nothing to take.
+    EXPECT_TRUE(parser.feed("K").empty());
+    EXPECT_TRUE(parser.takeIdentity().empty());
+    EXPECT_EQ(parser.keptCharacters(), 0);
 }
 
 TEST(ReplyParserTest, KeptTextStaysBoundedUnderAFloodWithoutCr) {
@@ -438,20 +486,6 @@ TEST(ReplyParserTest, KeptTextStaysBoundedUnderAFloodWithoutCr) {
         parser.feed(flood); // and in one piece
         ASSERT_LE(parser.keptCharacters(), ReplyParser::MaxKept);
     }
-}
-
-TEST(ReplyParserTest, PendingFrameNeverExceeds127Characters) {
-    DeviceState state;
-    state.modFreq = 5;
-    ReplyParser parser(state);
-    parser.feed("#A" + QByteArray(100, '1'));
-    EXPECT_EQ(parser.keptCharacters(), 102);
-    parser.feed(QByteArray(25, '1'));
-    EXPECT_EQ(parser.keptCharacters(), 127);
-    const Effects e = parser.feed("1");
-    EXPECT_EQ(frames(e), 1);
-    EXPECT_EQ(parser.keptCharacters(), 0);
-    EXPECT_EQ(state.modFreq, 5); // 125 ones do not fit: kept as it was
 }
 
 } // namespace

@@ -1,9 +1,13 @@
 // The installer's window, offscreen, with the in-memory Windows file system.
 #include "../../unit/install/fakes.h"
 #include "install/installerwindow.h"
+#include "install/localsystem.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -73,6 +77,30 @@ TEST_F(InstallerWindowTest, LoadReportsAToolThatCannotStartThenEnds) {
     EXPECT_TRUE(
         host.messages[0].text.contains(QStringLiteral("c:\\WINDOWS\\SYSTEM32\\regsvr32.exe")));
     EXPECT_EQ(host.ends, 1);
+}
+
+TEST_F(InstallerWindowTest, OnLinuxTheExitStatusSaysWhetherTheRuleWasPlaced) {
+    QTemporaryDir root;
+    Installer::LocalFiles local(root.path(), root.path());
+    const Installer::InstallerLayout layout = Installer::linuxLayout(root.path());
+    {
+        Installer::InstallerWindow form(layout, local, host);
+        EXPECT_EQ(form.load(), 1) << "no rules folder";
+        EXPECT_EQ(host.err.size(), 1);
+        EXPECT_TRUE(host.out.isEmpty());
+        EXPECT_TRUE(host.starts.isEmpty());
+        EXPECT_EQ(host.ends, 1);
+    }
+    ASSERT_TRUE(QDir().mkpath(root.filePath(QStringLiteral("etc/udev/rules.d"))));
+    QFile rule(root.filePath(Installer::RuleFileName));
+    ASSERT_TRUE(rule.open(QIODevice::WriteOnly));
+    rule.write("rule");
+    rule.close();
+    Installer::InstallerWindow form(layout, local, host);
+    EXPECT_EQ(form.load(), 0);
+    EXPECT_EQ(host.out.size(), 1);
+    EXPECT_EQ(host.starts.size(), 1);
+    EXPECT_EQ(host.ends, 2);
 }
 
 } // namespace

@@ -74,9 +74,9 @@ TEST(StartUp, GeneratorOnTheSavedPortIsFoundAtOnceAndQueriedOnTheDesignTimetable
     const auto sent = runRecording(rig, 3000);
     ASSERT_GE(sent.size(), 6u);
     EXPECT_EQ(linesOf(sent).mid(0, 6), (QStringList{"G", "I", "J", "H", "B", "T"}));
-    // 1 s after connecting, then the poll's own 1 s; the receive settle of 10 ms
-    // came before the identity line was handled.
-    const qint64 handledAt = identityAt + Link::ReceiveSettleMs;
+    // 1 s after connecting, then the poll's own 1 s; the identity line was handled
+    // when it arrived.
+    const qint64 handledAt = identityAt;
     EXPECT_EQ(sent[0].at - handledAt, 2000);
     EXPECT_EQ(sent[1].at - sent[0].at, 100);
     EXPECT_EQ(sent[3].at - sent[2].at, 100);

@@ -50,6 +50,12 @@ public:
         return out;
     }
 
+    // Bytes the generator sends unasked, `delayMs` from now (a poll reply, a sweep
+    // report, ...). Bytes due at the same time go out in the order they were given.
+    void sendIn(qint64 delayMs, const QByteArray &bytes) {
+        m_due.emplace(m_rig.clock.nowMs() + delayMs, bytes);
+    }
+
     // Every byte written while running, as it went out.
     const QByteArray &raw() const { return m_raw; }
 
