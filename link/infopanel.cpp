@@ -55,18 +55,14 @@ InfoPanel::InfoPanel(QWidget *parent, const QRect &geometry, DeviceState &state,
         *captionLabel = label(caption, captionName, QRect(captionX, rowY + i * rowH, 150, rowH));
         *valueLabel = label(QString(), valueName, QRect(valueX, rowY + i * rowH, 200, rowH));
     };
-    row(0, QStringLiteral("Device name :"), "modelCaption", "modelValue", &m_modelCaption,
-        &m_modelValue);
-    row(1, QStringLiteral("Serial number :"), "serialCaption", "serialValue", &m_serialCaption,
-        &m_serialValue);
-    row(2, QStringLiteral("Date of production :"), "dateCaption", "dateValue", &m_dateCaption,
-        &m_dateValue);
-    row(3, QStringLiteral("Firmware version :"), "firmwareCaption", "firmwareValue",
-        &m_firmwareCaption, &m_firmwareValue);
-    row(4, QStringLiteral("Serial port :"), "portCaption", "portValue", &m_portCaption,
-        &m_portValue);
-    row(5, QStringLiteral("Connection :"), "connectionCaption", "connectionValue",
-        &m_connectionCaption, &m_connectionValue);
+    row(0, tr("Device name :"), "modelCaption", "modelValue", &m_modelCaption, &m_modelValue);
+    row(1, tr("Serial number :"), "serialCaption", "serialValue", &m_serialCaption, &m_serialValue);
+    row(2, tr("Date of production :"), "dateCaption", "dateValue", &m_dateCaption, &m_dateValue);
+    row(3, tr("Firmware version :"), "firmwareCaption", "firmwareValue", &m_firmwareCaption,
+        &m_firmwareValue);
+    row(4, tr("Serial port :"), "portCaption", "portValue", &m_portCaption, &m_portValue);
+    row(5, tr("Connection :"), "connectionCaption", "connectionValue", &m_connectionCaption,
+        &m_connectionValue);
     m_programVersion = label(QStringLiteral("version ") + QStringLiteral(KVT_PROGRAM_VERSION),
                              "programVersion", QRect(captionX, 140, 200, 20));
 
@@ -196,4 +192,20 @@ bool InfoPanel::eventFilter(QObject *watched, QEvent *event) {
         }
     }
     return QFrame::eventFilter(watched, event);
+}
+
+void InfoPanel::changeEvent(QEvent *event) {
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QFrame::changeEvent(event);
+}
+
+// The panel's captions that have a Czech text.
+void InfoPanel::retranslate() {
+    m_modelCaption->setText(tr("Device name :"));
+    m_serialCaption->setText(tr("Serial number :"));
+    m_dateCaption->setText(tr("Date of production :"));
+    m_firmwareCaption->setText(tr("Firmware version :"));
+    m_portCaption->setText(tr("Serial port :"));
+    m_connectionCaption->setText(tr("Connection :"));
 }

@@ -36,8 +36,10 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
+    void retranslate();
     QCoro::Task<> showInfo();
     void fillValues();
     void serviceKey(const QString &text);

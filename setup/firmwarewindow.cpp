@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -20,6 +21,12 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+namespace {
+// The progress panel's caption until an update writes its own texts there.
+const char *const WritingCaption =
+    QT_TRANSLATE_NOOP("FirmwareUpdateDialog", "Writing new firmware...");
+} // namespace
 
 namespace {
 const QString ProgramTitle = QStringLiteral("KVT Control Panel");
@@ -124,8 +131,7 @@ FirmwareUpdateDialog::FirmwareUpdateDialog(DeviceState &state, Link &link, Polli
     m_waitLabel->setAlignment(Qt::AlignCenter);
     auto *rule = named(new QFrame(m_progressPanel), "progressRule");
     rule->setFrameShape(QFrame::HLine);
-    m_progressLabel = named(new QLabel(QStringLiteral("Writing new firmware..."), m_progressPanel),
-                            "progressLabel");
+    m_progressLabel = named(new QLabel(tr(WritingCaption), m_progressPanel), "progressLabel");
     m_progressLabel->setAlignment(Qt::AlignCenter);
     QFont big = m_progressLabel->font();
     big.setPointSize(big.pointSize() + 4);
@@ -321,4 +327,13 @@ QCoro::Task<bool> FirmwareUpdateDialog::runTimetable(const QString &backupPath,
     if (write && write->running())
         write->kill();
     co_return written &&QFile::exists(backupPath);
+}
+
+void FirmwareUpdateDialog::changeEvent(QEvent *event) {
+    // The only caption here with a Czech text is the progress panel's first one; the
+    // texts of a running update stay as they are.
+    if (event->type() == QEvent::LanguageChange &&
+        m_progressLabel->text() == QLatin1String(WritingCaption))
+        m_progressLabel->setText(tr(WritingCaption));
+    QDialog::changeEvent(event);
 }

@@ -7,7 +7,9 @@
 #include "link/link.h"
 #include "panel/lamp.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <gtest/gtest.h>
@@ -206,6 +208,24 @@ TEST(Shutdown, PowerSavesTheSettingsWhenConnectedAndEnds) {
     EXPECT_EQ(rig.quitCount, 1);
     EXPECT_EQ(readIni(rig), QByteArray("COM Port=7\r\n 4321\r\nSP=TOLK\r\n 100\r\n 57600\r\n"));
     EXPECT_FALSE(rig.port.isOpen());
+}
+
+TEST(Shutdown, PowerSaysWhyTheSettingsCouldNotBeSavedThenEnds) {
+    PanelRig rig;
+    rig.connectOn(7);
+    // A folder where the file should be: the write fails for root as for anyone.
+    QDir folder(rig.folder.path());
+    folder.remove(QStringLiteral("KVT.INI"));
+    ASSERT_TRUE(folder.mkdir(QStringLiteral("KVT.INI")));
+    ui(*rig.form).powerButton->click();
+    ASSERT_EQ(rig.dialogs.asked.size(), 1u);
+    EXPECT_EQ(rig.dialogs.asked[0].kind, QStringLiteral("message"));
+    EXPECT_TRUE(rig.dialogs.asked[0].text.contains(
+        QDir::toNativeSeparators(QDir(rig.folder.path()).filePath(QStringLiteral("KVT.INI")))))
+        << rig.dialogs.asked[0].text.toStdString();
+    EXPECT_GT(rig.dialogs.asked[0].text.size(), 40) << "the reason follows the name";
+    EXPECT_EQ(rig.quitCount, 1);
+    EXPECT_TRUE(QFileInfo(QDir(rig.folder.path()).filePath(QStringLiteral("KVT.INI"))).isDir());
 }
 
 TEST(Shutdown, PowerWhileNotConnectedAndClosingTheWindowLeaveTheFileAlone) {

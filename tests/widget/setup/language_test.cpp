@@ -3,9 +3,11 @@
 #include "tests/support/fakes.h"
 
 #include "link/connectionfailuredialog.h"
+#include "link/infopanel.h"
 #include "presets/presetcontrol.h"
 #include "presets/presetswindow.h"
 #include "presets/telegraphpanel.h"
+#include "setup/firmwarewindow.h"
 #include "setup/setupdialog.h"
 
 #include <QAbstractButton>
@@ -22,7 +24,7 @@ inline void PrintTo(const QString &text, std::ostream *os) {
 
 namespace {
 
-enum class Window { Setup, Main, Telegraph, Presets, Failure };
+enum class Window { Setup, Main, Telegraph, Presets, Failure, Info, Firmware };
 
 struct Caption {
     Window window;
@@ -70,7 +72,16 @@ const Caption Captions[] = {
      "Zkontrolujte připojení generátoru, případně zkontrolujte nastavení počítače..."},
     {Window::Failure, "retryButton", "Retry", "Opakovat"},
     {Window::Failure, "exitButton", "Exit", "Konec"},
+    {Window::Info, "modelCaption", "Device name :", "Typ zařízení :"},
+    {Window::Info, "serialCaption", "Serial number :", "Seriové číslo :"},
+    {Window::Info, "dateCaption", "Date of production :", "Datum výroby :"},
+    {Window::Info, "firmwareCaption", "Firmware version :", "Verze FW :"},
+    {Window::Info, "portCaption", "Serial port :", "Seriový port :"},
+    {Window::Info, "connectionCaption", "Connection :", "Připojení :"},
+    {Window::Firmware, "progressLabel", "Writing new firmware...", "Zapisuji nový firmware..."},
     // A sample of what stays English.
+    {Window::Info, "okButton", "OK", nullptr},
+    {Window::Firmware, "", "Firmware update", nullptr},
     {Window::Setup, "operatorLabel", "Operator :", nullptr},
     {Window::Setup, "upgradeButton", "Upgrade FW", nullptr},
     {Window::Setup, "czechBox", "Čeština", nullptr},
@@ -99,6 +110,9 @@ struct LanguageRig {
     LanguageRig() {
         rig.connectOn();
         failure = new ConnectionFailureDialog(rig.form.get());
+        // Upgrade FW creates the firmware-update window (the scripted dialogs only note
+        // that it was shown).
+        Q_EMIT ui(*rig.form).setupDialog()->upgradeRequested();
     }
     QWidget &window(Window w) {
         switch (w) {
@@ -112,6 +126,10 @@ struct LanguageRig {
             return ui(*rig.form).presetsWindow();
         case Window::Failure:
             return *failure;
+        case Window::Info:
+            return *rig.form->findChild<InfoPanel *>();
+        case Window::Firmware:
+            return *rig.form->findChild<FirmwareUpdateDialog *>();
         }
         return *rig.form;
     }
