@@ -24,12 +24,12 @@ namespace sim {
 
 namespace {
 
-constexpr qint64 kNsPerMs = 1000000;
-constexpr qsizetype kMaxLine = 1000;          // longer lines without CR/LF are dropped
-constexpr qint64 kMaxQueuedBytes = 64 * 1024; // a client that never reads loses replies
-constexpr qsizetype kMaxReceivedKept = 100000;
-constexpr qint64 kMaxFrequency = 999999999;
-constexpr int kSweepReportMs = 50;
+constexpr qint64 NsPerMs = 1000000;
+constexpr qsizetype MaxLine = 1000;          // longer lines without CR/LF are dropped
+constexpr qint64 MaxQueuedBytes = 64 * 1024; // a client that never reads loses replies
+constexpr qsizetype MaxReceivedKept = 100000;
+constexpr qint64 MaxFrequency = 999999999;
+constexpr int SweepReportMs = 50;
 
 QByteArray num(qint64 value) {
     return QByteArray::number(value);
@@ -60,7 +60,7 @@ QByteArray escaped(const QByteArray &text) {
 
 std::optional<qint64> frequencyArg(QByteArrayView arg) {
     const auto n = leadingNumber(arg);
-    if (!n || *n < 0 || *n > kMaxFrequency)
+    if (!n || *n < 0 || *n > MaxFrequency)
         return std::nullopt;
     return n;
 }
@@ -130,7 +130,7 @@ Simulator::Simulator(const SimConfig &config, QObject *parent)
         // The flash file is the firmware: a version it records is the one announced.
         QFile file(config.flashPath);
         if (file.open(QIODevice::ReadOnly)) {
-            m_bootloader.setFlash(file.read(StkBootloader::kFlashSize));
+            m_bootloader.setFlash(file.read(StkBootloader::FlashSize));
             if (const QByteArray version = firmwareVersionIn(m_bootloader.flash());
                 !version.isEmpty())
                 m_identity = withVersion(m_identity, version);
@@ -417,7 +417,7 @@ void Simulator::onMasterReadable() {
                 m_inBuffer.clear();
                 m_discarding = false;
             } else if (!m_discarding) {
-                if (m_inBuffer.size() >= kMaxLine) {
+                if (m_inBuffer.size() >= MaxLine) {
                     m_inBuffer.clear();
                     m_discarding = true;
                 } else {
@@ -449,7 +449,7 @@ void Simulator::handleLine(const QByteArray &line) {
     if (line.isEmpty())
         return;
     const QString text = QString::fromLatin1(line);
-    if (m_received.size() >= kMaxReceivedKept)
+    if (m_received.size() >= MaxReceivedKept)
         m_received.removeFirst();
     m_received.append({m_clock.elapsed(), text});
     log("RX", line);
@@ -487,7 +487,7 @@ void Simulator::handleLine(const QByteArray &line) {
         const qint64 mode = leadingNumber(arg).value_or(-1);
         const qsizetype space = arg.indexOf(' ', arg.startsWith(' ') ? 1 : 0);
         const qint64 value = space < 0 ? -1 : leadingNumber(arg.sliced(space + 1)).value_or(-1);
-        if (mode >= 0 && mode <= 9 && value >= 0 && value <= kMaxFrequency) {
+        if (mode >= 0 && mode <= 9 && value >= 0 && value <= MaxFrequency) {
             m_operatorMode = static_cast<int>(mode);
             m_operator = value;
         }
@@ -616,7 +616,7 @@ qint64 Simulator::sweepPosition() const {
 }
 
 bool Simulator::startSweep(qint64 top, qint64 step, qint64 seconds) {
-    if (step <= 0 || seconds <= 0 || top <= m_carrier || top > kMaxFrequency)
+    if (step <= 0 || seconds <= 0 || top <= m_carrier || top > MaxFrequency)
         return false;
     stopSweep();
     m_sweep = {};
@@ -651,7 +651,7 @@ void Simulator::sweepTick() {
     // Positions are reported at each step, but never more often than every 50 ms:
     // fast sweeps skip positions instead of flooding the line.
     const qint64 sinceReport = now - m_sweep.lastReportMs;
-    if (k != m_sweep.reportedStep && sinceReport >= kSweepReportMs) {
+    if (k != m_sweep.reportedStep && sinceReport >= SweepReportMs) {
         m_sweep.reportedStep = k;
         m_sweep.lastReportMs = now;
         reply("#W" + num(m_sweep.start + k * m_sweep.step));
@@ -659,7 +659,7 @@ void Simulator::sweepTick() {
     // Wake when a new position is due and may be reported, or at the end.
     const double nextStep = static_cast<double>(m_sweep.reportedStep + 1) * m_sweep.stepMs -
                             static_cast<double>(elapsed);
-    const double nextReport = static_cast<double>(kSweepReportMs - (now - m_sweep.lastReportMs));
+    const double nextReport = static_cast<double>(SweepReportMs - (now - m_sweep.lastReportMs));
     const double end =
         static_cast<double>(m_sweep.steps) * m_sweep.stepMs - static_cast<double>(elapsed);
     const double wait = std::min(std::max(nextStep, nextReport), end);
@@ -692,7 +692,7 @@ void Simulator::reply(const QByteArray &frame) {
     if (m_faults.dropProbability > 0 && m_random.generateDouble() < m_faults.dropProbability)
         return;
     const qint64 delayMs = std::max(0, m_config.latencyMs) + std::max(0, m_faults.lateMs);
-    enqueueFrame(frame, nowNs() + delayMs * kNsPerMs);
+    enqueueFrame(frame, nowNs() + delayMs * NsPerMs);
 }
 
 void Simulator::setFaults(const Faults &faults) {
@@ -707,7 +707,7 @@ void Simulator::setFaults(const Faults &faults) {
 }
 
 void Simulator::enqueueFrame(const QByteArray &frame, qint64 notBeforeNs) {
-    if (!m_session || m_outBytes > kMaxQueuedBytes)
+    if (!m_session || m_outBytes > MaxQueuedBytes)
         return;
     const QByteArray bytes = frame + "\r\n";
     auto push = [this](Chunk chunk) {
@@ -717,8 +717,7 @@ void Simulator::enqueueFrame(const QByteArray &frame, qint64 notBeforeNs) {
     if (m_faults.split) {
         const qsizetype half = bytes.size() / 2;
         push({bytes.left(half), notBeforeNs, frame, 0, -1, 0});
-        push(
-            {bytes.mid(half), notBeforeNs, {}, 0, -1, std::max(0, m_faults.splitGapMs) * kNsPerMs});
+        push({bytes.mid(half), notBeforeNs, {}, 0, -1, std::max(0, m_faults.splitGapMs) * NsPerMs});
     } else {
         push({bytes, notBeforeNs, frame, 0, -1, 0});
     }
@@ -736,7 +735,7 @@ void Simulator::enqueueFrame(const QByteArray &frame, qint64 notBeforeNs) {
 }
 
 void Simulator::sendRaw(const QByteArray &bytes) {
-    if (!m_session || bytes.isEmpty() || m_outBytes > kMaxQueuedBytes)
+    if (!m_session || bytes.isEmpty() || m_outBytes > MaxQueuedBytes)
         return;
     m_outBytes += bytes.size();
     m_out.push_back({bytes, nowNs(), {}, 0, -1, 0, false});
@@ -746,14 +745,14 @@ void Simulator::sendRaw(const QByteArray &bytes) {
 
 void Simulator::scheduleOutput(qint64 atNs) {
     const qint64 waitNs = std::max<qint64>(0, atNs - nowNs());
-    m_outTimer->start(static_cast<int>((waitNs + kNsPerMs - 1) / kNsPerMs));
+    m_outTimer->start(static_cast<int>((waitNs + NsPerMs - 1) / NsPerMs));
 }
 
 void Simulator::pumpOutput() {
     if (!m_session || m_master < 0)
         return;
     const double byteNs = 10.0 * 1e9 / std::max(1, m_config.baudRate); // 8N1: 10 bits
-    const qint64 settleEnd = m_sessionOpenNs + std::max(0, m_config.settleMs) * kNsPerMs;
+    const qint64 settleEnd = m_sessionOpenNs + std::max(0, m_config.settleMs) * NsPerMs;
     while (!m_out.empty()) {
         Chunk &chunk = m_out.front();
         const qint64 now = nowNs();
@@ -777,7 +776,7 @@ void Simulator::pumpOutput() {
                                       static_cast<size_t>(due - chunk.offset));
             if (n < 0) {
                 if (errno == EAGAIN || errno == EINTR)
-                    scheduleOutput(now + 10 * kNsPerMs); // client is not reading; retry
+                    scheduleOutput(now + 10 * NsPerMs); // client is not reading; retry
                 return;
             }
             if (chunk.offset == 0 && n > 0 && !chunk.logText.isEmpty()) {
@@ -847,7 +846,7 @@ void Simulator::loadPresets() {
         bool ok = true;
         for (int i = 0; i < 7; ++i) {
             v[i] = leadingNumber(f[i]);
-            ok = ok && v[i] && *v[i] >= 0 && *v[i] <= kMaxFrequency;
+            ok = ok && v[i] && *v[i] >= 0 && *v[i] <= MaxFrequency;
         }
         if (!ok || *v[0] < 1 || *v[0] > 12)
             continue;

@@ -9,49 +9,49 @@ namespace sim {
 namespace {
 
 // Command bytes.
-constexpr quint8 kGetSync = 0x30;
-constexpr quint8 kGetSignOn = 0x31;
-constexpr quint8 kSetParameter = 0x40;
-constexpr quint8 kGetParameter = 0x41;
-constexpr quint8 kSetDevice = 0x42;
-constexpr quint8 kSetDeviceExt = 0x45;
-constexpr quint8 kEnterProgMode = 0x50;
-constexpr quint8 kLeaveProgMode = 0x51;
-constexpr quint8 kChipErase = 0x52;
-constexpr quint8 kLoadAddress = 0x55;
-constexpr quint8 kUniversal = 0x56;
-constexpr quint8 kProgramPage = 0x64;
-constexpr quint8 kReadPage = 0x74;
-constexpr quint8 kReadSignature = 0x75;
+constexpr quint8 GetSync = 0x30;
+constexpr quint8 GetSignOn = 0x31;
+constexpr quint8 SetParameter = 0x40;
+constexpr quint8 GetParameter = 0x41;
+constexpr quint8 SetDevice = 0x42;
+constexpr quint8 SetDeviceExt = 0x45;
+constexpr quint8 EnterProgMode = 0x50;
+constexpr quint8 LeaveProgMode = 0x51;
+constexpr quint8 ChipErase = 0x52;
+constexpr quint8 LoadAddress = 0x55;
+constexpr quint8 Universal = 0x56;
+constexpr quint8 ProgramPage = 0x64;
+constexpr quint8 ReadPage = 0x74;
+constexpr quint8 ReadSignature = 0x75;
 
-const QByteArray kSignature("\x1e\x95\x0f", 3); // ATmega328P
+const QByteArray Signature("\x1e\x95\x0f", 3); // ATmega328P
 
 // Bytes a command carries between its command byte and its end byte; -1 for a
 // command this bootloader does not know. Commands of varying length need their
 // length bytes first (see lengthBytes).
 qsizetype argumentCount(const QByteArray &frame) {
     switch (static_cast<quint8>(frame.at(0))) {
-    case kGetSync:
-    case kGetSignOn:
-    case kEnterProgMode:
-    case kLeaveProgMode:
-    case kChipErase:
-    case kReadSignature:
+    case GetSync:
+    case GetSignOn:
+    case EnterProgMode:
+    case LeaveProgMode:
+    case ChipErase:
+    case ReadSignature:
         return 0;
-    case kGetParameter:
+    case GetParameter:
         return 1;
-    case kSetParameter:
-    case kLoadAddress:
+    case SetParameter:
+    case LoadAddress:
         return 2;
-    case kSetDeviceExt: // its first byte counts itself and the values after it
+    case SetDeviceExt: // its first byte counts itself and the values after it
         return static_cast<quint8>(frame.at(1));
-    case kUniversal:
+    case Universal:
         return 4;
-    case kSetDevice:
+    case SetDevice:
         return 20;
-    case kReadPage:
+    case ReadPage:
         return 3;
-    case kProgramPage:
+    case ProgramPage:
         return 3 + (static_cast<quint8>(frame.at(1)) << 8 | static_cast<quint8>(frame.at(2)));
     default:
         return -1;
@@ -60,7 +60,7 @@ qsizetype argumentCount(const QByteArray &frame) {
 
 // How many bytes after the command byte tell its length.
 qsizetype lengthBytes(quint8 command) {
-    return command == kProgramPage ? 2 : command == kSetDeviceExt ? 1 : 0;
+    return command == ProgramPage ? 2 : command == SetDeviceExt ? 1 : 0;
 }
 
 char parameter(quint8 which) {
@@ -79,8 +79,8 @@ char parameter(quint8 which) {
 } // namespace
 
 StkBootloader::StkBootloader()
-    : m_flash(kFlashSize, static_cast<char>(0xff)), m_eeprom(kEepromSize, static_cast<char>(0xff)) {
-    m_frame.reserve(1 + 3 + kMaxBlock + 1);
+    : m_flash(FlashSize, static_cast<char>(0xff)), m_eeprom(EepromSize, static_cast<char>(0xff)) {
+    m_frame.reserve(1 + 3 + MaxBlock + 1);
 }
 
 void StkBootloader::reset() {
@@ -97,9 +97,9 @@ bool StkBootloader::takeFlashWritten() {
 }
 
 void StkBootloader::setFlash(const QByteArray &image) {
-    m_flash = image.left(kFlashSize);
-    if (m_flash.size() < kFlashSize)
-        m_flash.append(kFlashSize - m_flash.size(), static_cast<char>(0xff));
+    m_flash = image.left(FlashSize);
+    if (m_flash.size() < FlashSize)
+        m_flash.append(FlashSize - m_flash.size(), static_cast<char>(0xff));
 }
 
 void StkBootloader::feed(char byte, QByteArray *reply) {
@@ -108,10 +108,10 @@ void StkBootloader::feed(char byte, QByteArray *reply) {
     if (m_frame.size() <= lengthBytes(command))
         return; // its length is not known yet
     const qsizetype arguments = argumentCount(m_frame);
-    const bool badLength = command == kProgramPage ? arguments - 3 < 1 || arguments - 3 > kMaxBlock
-                                                   : command == kSetDeviceExt && arguments < 1;
+    const bool badLength = command == ProgramPage ? arguments - 3 < 1 || arguments - 3 > MaxBlock
+                                                  : command == SetDeviceExt && arguments < 1;
     if (badLength) {
-        reply->append(kNoSync); // a length no command has: the line is out of step
+        reply->append(NoSync); // a length no command has: the line is out of step
         m_frame.clear();
         return;
     }
@@ -119,15 +119,15 @@ void StkBootloader::feed(char byte, QByteArray *reply) {
         // An unknown command: answered as the STK500 does once the next byte shows
         // whether the line is in step.
         if (m_frame.size() == 2) {
-            reply->append(byte == kEop ? kUnknown : kNoSync);
+            reply->append(byte == Eop ? Unknown : NoSync);
             m_frame.clear();
         }
         return;
     }
     if (m_frame.size() < arguments + 2)
         return;
-    if (byte != kEop) {
-        reply->append(kNoSync);
+    if (byte != Eop) {
+        reply->append(NoSync);
     } else {
         m_spoken = true;
         execute(reply);
@@ -145,41 +145,41 @@ bool StkBootloader::block(char memory, qsizetype length, qsizetype *offset, QByt
         *store = &m_eeprom;
     else
         return false;
-    return length >= 1 && length <= kMaxBlock && *offset + length <= (*store)->size();
+    return length >= 1 && length <= MaxBlock && *offset + length <= (*store)->size();
 }
 
 void StkBootloader::execute(QByteArray *reply) {
     const auto at = [this](qsizetype i) { return static_cast<quint8>(m_frame.at(i)); };
     const auto ok = [reply](QByteArrayView data = {}) {
-        reply->append(kInSync);
+        reply->append(InSync);
         reply->append(data);
-        reply->append(kOk);
+        reply->append(Ok);
     };
     switch (at(0)) {
-    case kGetSignOn:
+    case GetSignOn:
         ok("AVR STK");
         break;
-    case kGetParameter:
+    case GetParameter:
         ok(QByteArray(1, parameter(at(1))));
         break;
-    case kLeaveProgMode:
+    case LeaveProgMode:
         m_left = true;
         ok();
         break;
-    case kChipErase:
+    case ChipErase:
         m_flash.fill(static_cast<char>(0xff));
         m_flashWritten = true;
         ok();
         break;
-    case kLoadAddress:
+    case LoadAddress:
         m_address = static_cast<quint16>(at(1) | at(2) << 8);
         ok();
         break;
-    case kUniversal: {
+    case Universal: {
         // Serial programming instructions: signature, fuse and lock reads, erase.
         char value = 0;
         if (at(1) == 0x30)
-            value = kSignature.at(std::min<qsizetype>(at(3) & 3, 2));
+            value = Signature.at(std::min<qsizetype>(at(3) & 3, 2));
         else if (at(1) == 0x50 && at(2) == 0x00)
             value = static_cast<char>(0xff); // low fuse
         else if (at(1) == 0x58 && at(2) == 0x08)
@@ -195,17 +195,17 @@ void StkBootloader::execute(QByteArray *reply) {
         ok(QByteArray(1, value));
         break;
     }
-    case kReadPage:
-    case kProgramPage: {
+    case ReadPage:
+    case ProgramPage: {
         const qsizetype length = at(1) << 8 | at(2);
         qsizetype offset = 0;
         QByteArray *store = nullptr;
         if (!block(m_frame.at(3), length, &offset, &store)) {
-            reply->append(kInSync);
-            reply->append(kFailed);
+            reply->append(InSync);
+            reply->append(Failed);
             break;
         }
-        if (at(0) == kReadPage) {
+        if (at(0) == ReadPage) {
             ok(QByteArrayView(*store).sliced(offset, length));
         } else {
             store->replace(offset, length, QByteArrayView(m_frame).sliced(4, length));
@@ -214,8 +214,8 @@ void StkBootloader::execute(QByteArray *reply) {
         }
         break;
     }
-    case kReadSignature:
-        ok(kSignature);
+    case ReadSignature:
+        ok(Signature);
         break;
     default: // sync, parameters, device settings, entering programming mode
         ok();

@@ -12,17 +12,17 @@ namespace sim {
 
 class StkBootloader {
 public:
-    static constexpr qsizetype kFlashSize = 32 * 1024; // ATmega328P
-    static constexpr qsizetype kEepromSize = 1024;
-    static constexpr qsizetype kMaxBlock = 256; // largest page read or write
+    static constexpr qsizetype FlashSize = 32 * 1024; // ATmega328P
+    static constexpr qsizetype EepromSize = 1024;
+    static constexpr qsizetype MaxBlock = 256; // largest page read or write
 
     // Protocol bytes.
-    static constexpr char kInSync = 0x14;
-    static constexpr char kOk = 0x10;
-    static constexpr char kFailed = 0x11;
-    static constexpr char kUnknown = 0x12;
-    static constexpr char kNoSync = 0x15;
-    static constexpr char kEop = 0x20;
+    static constexpr char InSync = 0x14;
+    static constexpr char Ok = 0x10;
+    static constexpr char Failed = 0x11;
+    static constexpr char Unknown = 0x12;
+    static constexpr char NoSync = 0x15;
+    static constexpr char Eop = 0x20;
 
     StkBootloader();
 

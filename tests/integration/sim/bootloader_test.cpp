@@ -81,7 +81,7 @@ TEST_F(BootloaderTest, ReadBackGivesTheWholeFlashAndTheGeneratorStillIdentifiesA
     if (!QFileInfo::exists(kAvrdude))
         GTEST_SKIP() << "avrdude is not installed";
     startSimulator();
-    QByteArray flash(sim::StkBootloader::kFlashSize, '\0');
+    QByteArray flash(sim::StkBootloader::FlashSize, '\0');
     QRandomGenerator random(11);
     for (char &c : flash)
         c = static_cast<char>(random.bounded(256));
@@ -95,7 +95,7 @@ TEST_F(BootloaderTest, ReadBackGivesTheWholeFlashAndTheGeneratorStillIdentifiesA
         << m_output.constData();
     QFile file(backup);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray read = intelhex::read(file.readAll(), sim::StkBootloader::kFlashSize);
+    const QByteArray read = intelhex::read(file.readAll(), sim::StkBootloader::FlashSize);
     ASSERT_EQ(read.size(), flash.size());
     EXPECT_TRUE(read == flash) << "read-back differs from the simulator's flash";
 
@@ -107,7 +107,7 @@ TEST_F(BootloaderTest, WrittenImageIsInFlashAndItsVersionIsAnnouncedOnTheNextOpe
     if (!QFileInfo::exists(kAvrdude))
         GTEST_SKIP() << "avrdude is not installed";
     startSimulator();
-    QByteArray flash(sim::StkBootloader::kFlashSize, '\0');
+    QByteArray flash(sim::StkBootloader::FlashSize, '\0');
     for (qsizetype i = 0; i < flash.size(); ++i)
         flash[i] = static_cast<char>(i % 251);
     m_sim->setFlash(flash);
