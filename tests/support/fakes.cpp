@@ -1,6 +1,7 @@
 #include "tests/support/fakes.h"
 
 #include "link/link.h"
+#include "tests/support/lines.h"
 
 #include <QDialog>
 #include <QDir>
@@ -64,17 +65,7 @@ QByteArray FakeSerialPort::takeWritten() {
 }
 
 QStringList FakeSerialPort::takeLines() {
-    QStringList lines;
-    QByteArray all = takeWritten();
-    qsizetype start = 0;
-    for (;;) {
-        const qsizetype end = all.indexOf("\r\n", start);
-        if (end < 0)
-            break;
-        lines << QString::fromLatin1(all.mid(start, end - start));
-        start = end + 2;
-    }
-    return lines;
+    return crlfLines(takeWritten());
 }
 
 std::optional<QString> ScriptedDialogs::getText(QWidget *, const QString &title,

@@ -9,16 +9,12 @@
 #include "panel/mainwindow.h"
 #include "sim/simulator.h"
 #include "tests/support/fakes.h"
+#include "tests/support/wait.h"
 
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
-
-// Runs the event loop until `done` holds or `ms` have passed. Unlike QTest::qWaitFor,
-// which sleeps 10 ms between rounds, it lets the program and the simulator react at
-// once, so an exchange runs at the pace it has in the real program.
-bool runUntil(const std::function<bool()> &done, int ms);
 
 struct SimulatedPanelRig {
     // Starts the simulator linked as COM<port> in a folder of its own, with a settings

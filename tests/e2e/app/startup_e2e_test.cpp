@@ -1,11 +1,12 @@
 // The KVT program, copied into a folder of its own with the simulator linked there as
 // COM2, finds the generator by itself, queries it and polls it; the simulator's log
 // shows what the program sent and when.
+#include "tests/support/wait.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -32,16 +33,6 @@ std::vector<LogLine> readLog(const QString &path) {
     return lines;
 }
 
-// Waits (in real time, this is a test of real processes) until `done` holds.
-template <typename F> bool waitFor(F done, int timeoutMs) {
-    for (int waited = 0; waited < timeoutMs; waited += 50) {
-        if (done())
-            return true;
-        QThread::msleep(50);
-    }
-    return done();
-}
-
 class ProgramAgainstSimulator : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -56,7 +47,7 @@ protected:
         sim.start();
         ASSERT_TRUE(sim.waitForStarted(5000));
         ASSERT_TRUE(
-            waitFor([&] { return QFile::exists(folder.filePath(QStringLiteral("COM2"))); }, 5000));
+            runUntil([&] { return QFile::exists(folder.filePath(QStringLiteral("COM2"))); }, 5000));
     }
     void TearDown() override {
         if (kvt.state() != QProcess::NotRunning) {
@@ -96,7 +87,7 @@ TEST_F(ProgramAgainstSimulator, IdentityLineIsFollowedByThePollTheDeviceQueriesA
                 sent << l.text;
         return sent;
     };
-    ASSERT_TRUE(waitFor([&] { return rx().count(QStringLiteral("H")) >= 3; }, 20000))
+    ASSERT_TRUE(runUntil([&] { return rx().count(QStringLiteral("H")) >= 3; }, 20000))
         << rx().join(u',').toStdString();
 
     const std::vector<LogLine> lines = readLog(log);

@@ -3,40 +3,19 @@
 // unpacked KVT finds the simulator linked as COM2 beside it, and its Power button
 // writes KVT.INI into that folder. The panel runs on its own Xvfb, and Power is
 // clicked there by position with xdotool, so the test needs no object name.
-#include <QCoreApplication>
+#include "tests/support/wait.h"
+
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
 
 constexpr int Generous = 30000;
-
-// Runs the event loop until `done` holds, re-checking whenever `sender` emits `signal`,
-// or until the time is up.
-template <typename Sender, typename Signal, typename Done>
-bool waitUntil(Sender *sender, Signal signal, Done done, int timeoutMs = Generous) {
-    if (done())
-        return true;
-    QEventLoop loop;
-    QTimer timeout;
-    timeout.setSingleShot(true);
-    QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(sender, signal, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    QObject::connect(sender, &QProcess::finished, &loop, &QEventLoop::quit);
-    timeout.start(timeoutMs);
-    loop.exec();
-    return done();
-}
 
 // Runs a short helper program to its end; returns its standard output.
 QString run(const QString &program, const QStringList &arguments, int *exitCode,
@@ -131,10 +110,14 @@ TEST_F(UnpackedArchive, HoldsOneFolderWhoseProgramConnectsAndSavesBesideItself) 
                {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
                 QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
                 QStringLiteral("tcp")});
-    ASSERT_TRUE(waitUntil(&xvfb, &QProcess::readyReadStandardOutput, [&] {
-        display += QString::fromLatin1(xvfb.readAllStandardOutput());
-        return display.endsWith(u'\n');
-    })) << "Xvfb did not start";
+    ASSERT_TRUE(runUntil(
+        &xvfb, &QProcess::readyReadStandardOutput,
+        [&] {
+            display += QString::fromLatin1(xvfb.readAllStandardOutput());
+            return display.endsWith(u'\n');
+        },
+        Generous))
+        << "Xvfb did not start";
     display = u':' + display.trimmed();
 
     // The simulator's log goes to its standard output; the line saying where it is
@@ -143,10 +126,14 @@ TEST_F(UnpackedArchive, HoldsOneFolderWhoseProgramConnectsAndSavesBesideItself) 
     sim.start(QStringLiteral(KVT_SIM),
               {QStringLiteral("--link"), folder.filePath(QStringLiteral("COM2")),
                QStringLiteral("--boot-ms"), QStringLiteral("300")});
-    ASSERT_TRUE(waitUntil(&sim, &QProcess::readyReadStandardError, [&] {
-        simSays += QString::fromLocal8Bit(sim.readAllStandardError());
-        return simSays.contains(QStringLiteral("linked as"));
-    })) << simSays.toStdString();
+    ASSERT_TRUE(runUntil(
+        &sim, &QProcess::readyReadStandardError,
+        [&] {
+            simSays += QString::fromLocal8Bit(sim.readAllStandardError());
+            return simSays.contains(QStringLiteral("linked as"));
+        },
+        Generous))
+        << simSays.toStdString();
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
@@ -162,10 +149,14 @@ TEST_F(UnpackedArchive, HoldsOneFolderWhoseProgramConnectsAndSavesBesideItself) 
     // Connected: after the identity line the program reads the parameters, "G" first.
     const QRegularExpression pollLine(QStringLiteral("^\\d+ RX G$"),
                                       QRegularExpression::MultilineOption);
-    ASSERT_TRUE(waitUntil(&sim, &QProcess::readyReadStandardOutput, [&] {
-        simLog += QString::fromLocal8Bit(sim.readAllStandardOutput());
-        return pollLine.match(simLog).hasMatch();
-    })) << simLog.toStdString();
+    ASSERT_TRUE(runUntil(
+        &sim, &QProcess::readyReadStandardOutput,
+        [&] {
+            simLog += QString::fromLocal8Bit(sim.readAllStandardOutput());
+            return pollLine.match(simLog).hasMatch();
+        },
+        Generous))
+        << simLog.toStdString();
     ASSERT_EQ(kvt.state(), QProcess::Running);
 
     // Power sits at the panel's bottom left, 80 x 28 pixels from (10, 186). There is no
@@ -188,9 +179,3 @@ TEST_F(UnpackedArchive, HoldsOneFolderWhoseProgramConnectsAndSavesBesideItself) 
 }
 
 } // namespace
-
-int main(int argc, char **argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

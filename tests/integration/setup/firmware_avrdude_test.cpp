@@ -14,7 +14,7 @@
 #include "setup/firmwarefiles.h"
 #include "setup/firmwarewindow.h"
 #include "sim/simulator.h"
-#include "tests/integration/sim/intelhex.h"
+#include "tests/support/intelhex.h"
 #include "tests/support/simpanel.h"
 
 #include <QElapsedTimer>

@@ -1,17 +1,17 @@
 // The simulated generator's bootloader against the real avrdude over its
 // pseudo-terminal, with the command lines the program runs for a firmware update.
 
-#include "intelhex.h"
 #include "serialclient.h"
 #include "sim/simulator.h"
+#include "tests/support/intelhex.h"
+#include "tests/support/wait.h"
 
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <QTimer>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -50,11 +50,9 @@ protected:
             return -1;
         // An event loop that wakes on the simulator's traffic at once (QTest::qWaitFor
         // would add up to 10 ms to every exchange).
-        QEventLoop loop;
-        QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-        QTimer::singleShot(120000, &loop, &QEventLoop::quit);
-        if (process.state() != QProcess::NotRunning)
-            loop.exec();
+        (void)runUntil(
+            &process, &QProcess::finished, [&] { return process.state() == QProcess::NotRunning; },
+            120000);
         if (process.state() != QProcess::NotRunning) {
             process.kill(); // avrdude can spin for ever on a line that went away
             process.waitForFinished(5000);

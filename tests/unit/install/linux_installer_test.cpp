@@ -1,7 +1,7 @@
 // The installer with the Linux layout against a temporary root folder: real files,
 // recorded process starts.
-#include "fakes.h"
 #include "install/localsystem.h"
+#include "tests/support/installfakes.h"
 
 #include <QDir>
 #include <QDirIterator>

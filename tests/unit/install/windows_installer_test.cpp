@@ -1,6 +1,6 @@
 // The installer's algorithm with the Windows layout, on a Windows-like file system in
 // memory.
-#include "fakes.h"
+#include "tests/support/installfakes.h"
 
 #include <gtest/gtest.h>
 

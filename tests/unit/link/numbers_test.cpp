@@ -2,15 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
+#include "tests/support/printers.h"
 
 #include <cmath>
 #include <limits>
-
-// Readable QString values in failure messages.
-inline void PrintTo(const QString &text, std::ostream *os) {
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
+#include "tests/support/printers.h"
 
 #include <random>
 #include <string_view>
@@ -12,11 +12,6 @@
 // runs under the sanitizers), the parser promises that reassembly makes the result
 // independent of how the stream was cut into reads, as long as no read can start
 // an identity line.
-// Readable QString values in failure messages.
-inline void PrintTo(const QString &text, std::ostream *os) {
-    *os << '"' << text.toStdString() << '"';
-}
-
 namespace {
 
 QByteArray randomStream(std::mt19937 &rng, int length) {

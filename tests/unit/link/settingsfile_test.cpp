@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
+#include "tests/support/printers.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,11 +11,6 @@
 #include <QTemporaryDir>
 
 #include <optional>
-
-// Readable QString values in failure messages.
-inline void PrintTo(const QString &text, std::ostream *os) {
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace {
 

@@ -3,14 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
+#include "tests/support/printers.h"
 
 #include <functional>
-
-// Readable QString values in failure messages.
-inline void PrintTo(const QString &text, std::ostream *os) {
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace {
 

@@ -3,13 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/printers.h"
+
 #include <cstdint>
 #include <limits>
 #include <ostream>
-
-inline void PrintTo(const QString &text, std::ostream *os) {
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace {
 

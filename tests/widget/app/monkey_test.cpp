@@ -4,6 +4,7 @@
 // whole command lines of its own vocabulary, and must leave no timer behind when the
 // window goes away in the middle of it all.
 #include "tests/support/fakes.h"
+#include "tests/support/lines.h"
 
 #include "link/link.h"
 #include "panel/lamp.h"
@@ -105,18 +106,16 @@ void expectWholeCommandLines(const QByteArray &written) {
     if (written.isEmpty())
         return;
     ASSERT_TRUE(written.endsWith("\r\n")) << written.toStdString();
-    qsizetype start = 0;
-    while (start < written.size()) {
-        const qsizetype end = written.indexOf("\r\n", start);
-        ASSERT_GE(end, start);
-        const QByteArray line = written.mid(start, end - start);
+    QByteArray rest;
+    const QList<QByteArray> lines = crlfSplit(written, &rest);
+    ASSERT_TRUE(rest.isEmpty()) << rest.toStdString();
+    for (const QByteArray &line : lines) {
         ASSERT_FALSE(line.isEmpty()) << "an empty command line";
         ASSERT_FALSE(line.contains('\r') || line.contains('\n')) << line.toStdString();
         ASSERT_TRUE(QByteArray("BTGIJHFAM10WPSRKQYVZXU").contains(line[0]))
             << "unknown command " << line.toStdString();
         ++g_linesSent;
         g_letters.insert(line[0]);
-        start = end + 2;
     }
 }
 
@@ -216,7 +215,7 @@ void monkey(unsigned seed, int actions) {
             if (::testing::Test::HasFatalFailure())
                 return;
             QByteArray answers;
-            for (const QByteArray &line : written.split('\n'))
+            for (const QByteArray &line : crlfSplit(written))
                 if (line.startsWith('K') && rng() % 5 != 0)
                     answers += "#K" + line.mid(1).trimmed() + " 7050000 1000 2 0 0 0\r\n";
             if (answers.isEmpty())

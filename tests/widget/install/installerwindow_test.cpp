@@ -1,9 +1,8 @@
 // The installer's window, offscreen, with the in-memory Windows file system.
-#include "../../unit/install/fakes.h"
 #include "install/installerwindow.h"
 #include "install/localsystem.h"
+#include "tests/support/installfakes.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
@@ -104,13 +103,3 @@ TEST_F(InstallerWindowTest, OnLinuxTheExitStatusSaysWhetherTheRuleWasPlaced) {
 }
 
 } // namespace
-
-// The application must outlive every window and be gone before Qt's own globals are.
-// Offscreen also when the test list is read at build time, outside ctest's environment.
-int main(int argc, char **argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

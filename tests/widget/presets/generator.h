@@ -5,6 +5,7 @@
 // and answers them after a chosen delay.
 
 #include "tests/support/fakes.h"
+#include "tests/support/lines.h"
 #include "tests/widget/presets/printers.h"
 
 #include <functional>
@@ -40,7 +41,7 @@ public:
             }
             const QByteArray raw = m_rig.port.takeWritten();
             m_raw += raw;
-            for (const QString &line : splitLines(raw)) {
+            for (const QString &line : crlfLines(raw)) {
                 out.push_back({now, line});
                 if (answer)
                     if (const auto a = answer(line))
@@ -58,14 +59,6 @@ public:
 
     // Every byte written while running, as it went out.
     const QByteArray &raw() const { return m_raw; }
-
-    static QStringList splitLines(const QByteArray &raw) {
-        QStringList lines;
-        qsizetype start = 0;
-        for (qsizetype end; (end = raw.indexOf("\r\n", start)) >= 0; start = end + 2)
-            lines << QString::fromLatin1(raw.mid(start, end - start));
-        return lines;
-    }
 
 private:
     PanelRig &m_rig;

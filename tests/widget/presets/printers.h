@@ -1,18 +1,14 @@
 #pragma once
 
-// Readable test output for the texts of the presets window.
+// Readable test output for the texts of the presets window (the Qt types' printers
+// are in tests/support).
 #include "presets/presetrecord.h"
 
-#include <QString>
+#include "tests/support/printers.h"
+
 #include <QStringList>
 #include <ostream>
 
-inline void PrintTo(const QString &s, std::ostream *os) {
-    *os << '"' << s.toStdString() << '"';
-}
-inline void PrintTo(const QStringList &l, std::ostream *os) {
-    *os << '[' << l.join(QStringLiteral(", ")).toStdString() << ']';
-}
 namespace Presets {
 inline void PrintTo(const RowTexts &r, std::ostream *os) {
     *os << QStringList{r.number, r.carrier, r.modulation, r.mode, r.top, r.step, r.interval}

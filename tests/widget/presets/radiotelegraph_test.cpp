@@ -166,8 +166,7 @@ TEST_F(RadiotelegraphTest, RepeatedLineNeverSplitsTheLinesOfAPresetReadOut) {
     }
     EXPECT_GE(qInside, 1) << "a repeat fell inside the read-out";
     EXPECT_EQ(lastPreset, 12);
-    EXPECT_EQ(ScriptedGenerator::splitLines(gen.raw()).join("\r\n") + "\r\n",
-              QString::fromLatin1(gen.raw()))
+    EXPECT_EQ(crlfLines(gen.raw()).join("\r\n") + "\r\n", QString::fromLatin1(gen.raw()))
         << "the bytes are whole lines and nothing else";
 }
 

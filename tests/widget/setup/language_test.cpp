@@ -16,11 +16,7 @@
 #include <QLabel>
 #include <gtest/gtest.h>
 
-#include <ostream>
-
-inline void PrintTo(const QString &text, std::ostream *os) {
-    *os << '"' << text.toStdString() << '"';
-}
+#include "tests/support/printers.h"
 
 namespace {
 

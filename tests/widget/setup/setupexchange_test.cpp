@@ -14,12 +14,10 @@
 #include <QRadioButton>
 #include <gtest/gtest.h>
 
+#include "tests/support/printers.h"
+
 #include <ostream>
 #include <tuple>
-
-inline void PrintTo(const QString &text, std::ostream *os) {
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
