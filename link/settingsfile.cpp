@@ -4,6 +4,7 @@
 #include "link/numbers.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStringList>
 
@@ -23,20 +24,11 @@ constexpr int32_t DefaultBaud = 57600;
 // Lines as a line-by-line reader sees them: CR LF, LF and CR all end a line, and a
 // last line without an ending still counts.
 QStringList splitLines(const QString &text) {
-    QStringList lines;
-    qsizetype start = 0;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text[i];
-        if (c == u'\r' || c == u'\n') {
-            lines.append(text.mid(start, i - start));
-            if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n')
-                ++i;
-            start = i + 1;
-        }
-    }
-    if (start < n)
-        lines.append(text.mid(start));
+    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
+    QStringList lines = text.split(lineEnd);
+    // A line end closes its line: only text after the last one makes a further line.
+    if (!lines.isEmpty() && lines.constLast().isEmpty())
+        lines.removeLast();
     return lines;
 }
 
