@@ -30,6 +30,9 @@ constexpr qint64 MaxQueuedBytes = 64 * 1024; // a client that never reads loses 
 constexpr qsizetype MaxReceivedKept = 100000;
 constexpr qint64 MaxFrequency = 999999999;
 constexpr int SweepReportMs = 50;
+// How often (every 10 ms) a close is checked for the hang-up that ends the session: a
+// busy machine may show it late, and a missed one would keep the old session.
+constexpr int HangupChecks = 50;
 
 QByteArray num(qint64 value) {
     return QByteArray::number(value);
@@ -287,7 +290,7 @@ void Simulator::onInotify() {
         }
     }
     if (m_session && m_closePending)
-        checkHangup(5);
+        checkHangup(HangupChecks);
 }
 
 bool Simulator::masterHungUp() const {
@@ -401,7 +404,7 @@ void Simulator::onMasterReadable() {
                 // Nobody holds the slave any more; the close event decides the
                 // session, here only stop the notifier from spinning.
                 m_masterNotifier->setEnabled(false);
-                checkHangup(5);
+                checkHangup(HangupChecks);
             }
             return;
         }
