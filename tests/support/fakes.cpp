@@ -214,3 +214,10 @@ void PanelRig::connectOn(int portNumber, const QByteArray &identity) {
     // 1 s settle, the poll's 1 s, three 100 ms steps, then B, T with their waits.
     advance(2700, 10);
 }
+
+QStringList linesOf(const std::vector<Timed> &timed) {
+    QStringList lines;
+    for (const Timed &t : timed)
+        lines << t.line;
+    return lines;
+}

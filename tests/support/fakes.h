@@ -16,6 +16,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <ostream>
 
 // A serial port in memory. Ports listed in `openResults` open with that result;
 // every other port number does not exist (8002).
@@ -102,6 +103,18 @@ public:
     Outcome defaultOutcome;
     std::vector<Started> started; // every start, also those that failed to start
 };
+
+// A line written to the port and the clock's time when it went out.
+struct Timed {
+    qint64 at;
+    QString line;
+    bool operator==(const Timed &) const = default;
+};
+inline void PrintTo(const Timed &t, std::ostream *os) {
+    *os << t.at << ":" << t.line.toStdString();
+}
+// The lines alone, in order.
+QStringList linesOf(const std::vector<Timed> &timed);
 
 // Writes KVT.INI in `folder` naming COM<port>, so discovery starts there.
 bool writeSettingsFile(const QString &folder, int port);

@@ -25,6 +25,16 @@ namespace {
 
 using Presets::RowTexts;
 
+// The generator's factory table, row by row.
+void expectFactoryTable(const PresetsWindow &table) {
+    EXPECT_EQ(table.row(1), (RowTexts{"1", "7050000 Hz", "1000 Hz", "Beep", "", "", ""}));
+    EXPECT_EQ(table.row(2), (RowTexts{"2", "3650000 Hz", "0 Hz", "Carrier", "", "", ""}));
+    EXPECT_EQ(table.row(5),
+              (RowTexts{"5", "7000000 Hz", "0 Hz", "Sweep", "7200000 Hz", "1000 Hz", "10 sec."}));
+    for (int k = 6; k <= 12; ++k)
+        EXPECT_EQ(table.row(k), (RowTexts{QString::number(k), "", "", ".....", "", "", ""})) << k;
+}
+
 class PresetsOnSimulator : public SimulatedPanel {
 protected:
     void SetUp() override { ASSERT_NO_FATAL_FAILURE(startPanel(config(), 3)); }
@@ -61,14 +71,7 @@ protected:
 
 TEST_F(PresetsOnSimulator, ReadsAllPresetsSavesOneAndReadsItBack) {
     pick(ui(*form).saveButton, 7);
-    PresetsWindow &table = ui(*form).presetsWindow();
-    // The generator's factory table, row by row.
-    EXPECT_EQ(table.row(1), (RowTexts{"1", "7050000 Hz", "1000 Hz", "Beep", "", "", ""}));
-    EXPECT_EQ(table.row(2), (RowTexts{"2", "3650000 Hz", "0 Hz", "Carrier", "", "", ""}));
-    EXPECT_EQ(table.row(5),
-              (RowTexts{"5", "7000000 Hz", "0 Hz", "Sweep", "7200000 Hz", "1000 Hz", "10 sec."}));
-    for (int k = 6; k <= 12; ++k)
-        EXPECT_EQ(table.row(k), (RowTexts{QString::number(k), "", "", ".....", "", "", ""})) << k;
+    expectFactoryTable(ui(*form).presetsWindow());
     for (const ScriptedDialogs::Asked &asked : dialogs.asked)
         EXPECT_NE(asked.text, QStringLiteral("Communication error"));
     EXPECT_EQ(ui(*form).modeLine->text(), QStringLiteral("P 7"));
@@ -87,7 +90,8 @@ TEST_F(PresetsOnSimulator, ReadsAllPresetsSavesOneAndReadsItBack) {
     dialogs.modalActions.push_back([](QDialog &d) { d.close(); });
     ui(*form).recallButton->click();
     ASSERT_TRUE(runUntil([this] { return ui(*form).recallButton->isEnabled(); }, 5000));
-    EXPECT_EQ(table.row(7), (RowTexts{"7", "3650000 Hz", "700 Hz", "Trill", "", "", ""}));
+    EXPECT_EQ(ui(*form).presetsWindow().row(7),
+              (RowTexts{"7", "3650000 Hz", "700 Hz", "Trill", "", "", ""}));
     EXPECT_TRUE(commands(u'R').isEmpty()) << "closed without a choice";
 }
 
@@ -124,13 +128,7 @@ TEST_F(PresetsOnSweepingSimulator, ReadOutDuringASweepFillsEveryRow) {
     EXPECT_GE(reports, 2) << "the sweep reported during the read-out";
     for (const ScriptedDialogs::Asked &asked : dialogs.asked)
         EXPECT_NE(asked.text, QStringLiteral("Communication error"));
-    PresetsWindow &table = ui(*form).presetsWindow();
-    EXPECT_EQ(table.row(1), (RowTexts{"1", "7050000 Hz", "1000 Hz", "Beep", "", "", ""}));
-    EXPECT_EQ(table.row(2), (RowTexts{"2", "3650000 Hz", "0 Hz", "Carrier", "", "", ""}));
-    EXPECT_EQ(table.row(5),
-              (RowTexts{"5", "7000000 Hz", "0 Hz", "Sweep", "7200000 Hz", "1000 Hz", "10 sec."}));
-    for (int k = 6; k <= 12; ++k)
-        EXPECT_EQ(table.row(k), (RowTexts{QString::number(k), "", "", ".....", "", "", ""})) << k;
+    expectFactoryTable(ui(*form).presetsWindow());
 }
 
 } // namespace

@@ -29,12 +29,6 @@ QByteArray readIni(PanelRig &rig) {
     return ini.readAll();
 }
 
-// Lines written to the port with the time they went out, recorded while the clock is
-// advanced in 1 ms steps.
-struct Timed {
-    qint64 at;
-    QString line;
-};
 std::vector<Timed> runRecording(PanelRig &rig, qint64 ms) {
     std::vector<Timed> out;
     for (qint64 i = 0; i < ms; ++i) {
@@ -43,13 +37,6 @@ std::vector<Timed> runRecording(PanelRig &rig, qint64 ms) {
             out.push_back({rig.clock.nowMs(), line});
     }
     return out;
-}
-
-QStringList linesOf(const std::vector<Timed> &timed) {
-    QStringList lines;
-    for (const Timed &t : timed)
-        lines << t.line;
-    return lines;
 }
 
 TEST(StartUp, GeneratorOnTheSavedPortIsFoundAtOnceAndQueriedOnTheDesignTimetable) {

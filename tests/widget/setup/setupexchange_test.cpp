@@ -21,15 +21,6 @@
 
 namespace {
 
-struct Timed {
-    qint64 at;
-    QString line;
-    bool operator==(const Timed &) const = default;
-};
-inline void PrintTo(const Timed &t, std::ostream *os) {
-    *os << t.at << ":" << t.line.toStdString();
-}
-
 template <class T> T *child(QWidget &root, const char *name) {
     T *w = root.findChild<T *>(QLatin1String(name));
     EXPECT_NE(w, nullptr) << name;
@@ -68,13 +59,6 @@ std::vector<Timed> clickConfig(PanelRig &rig, const std::map<QString, QByteArray
         }
     }
     return out;
-}
-
-QStringList linesOf(const std::vector<Timed> &timed) {
-    QStringList lines;
-    for (const Timed &t : timed)
-        lines << t.line;
-    return lines;
 }
 
 void type(QDialog &d, const char *box, const char *text) {
