@@ -2,12 +2,12 @@
 // leaves alone; one-way for the run, English at every start; the presets header.
 #include "tests/support/fakes.h"
 
-#include "link/connectionfailuredialog.h"
-#include "link/infopanel.h"
+#include "panel/connectionfailuredialog.h"
+#include "panel/infopanel.h"
 #include "presets/presetcontrol.h"
 #include "presets/presetswindow.h"
 #include "presets/telegraphpanel.h"
-#include "setup/firmwarewindow.h"
+#include "setup/firmwareupdatedialog.h"
 #include "setup/setupdialog.h"
 
 #include <QAbstractButton>

@@ -6,7 +6,7 @@
 
 #include "link/link.h"
 #include "link/polling.h"
-#include "setup/firmwarewindow.h"
+#include "setup/firmwareupdatedialog.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "setup/firmwarewindow.h"
+#include "setup/firmwareupdatedialog.h"
 
 #include "link/devicestate.h"
 #include "link/link.h"
