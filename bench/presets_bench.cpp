@@ -44,7 +44,7 @@ int main(int argc, char **argv) {
         return 1;
     }
     sim::Simulator &simulator = *rig.simulator;
-    MainWindow &form = *rig.form;
+    MainWindow &window = *rig.window;
 
     // Bytes of the read-out on the line: K queries out, K replies in, CR LF each.
     qint64 bytes = 0;
@@ -76,7 +76,7 @@ int main(int argc, char **argv) {
         bool done = false;
         bool complete = false;
         clock.start();
-        auto task = ui(form).presets->readPresets();
+        auto task = ui(window).presets->readPresets();
         task.then([&](bool ok) {
             done = true;
             complete = ok;

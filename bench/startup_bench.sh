@@ -30,7 +30,7 @@ run_case ""
 for _ in $(seq 100); do grep -q ' RX T$' "$work/sim.log" 2>/dev/null && break; sleep 0.1; done
 ident=$(awk '$2=="TX" && $3 ~ /^KVT/ {print $1; exit}' "$work/sim.log")
 first_f=$(awk '$2=="TX" && $3 ~ /^#F/ {print $1; exit}' "$work/sim.log")
-echo "identity line -> first carrier reply sent: $((first_f - ident)) ms (design waits: about 2000 ms + line time)"
+echo "identity line -> first carrier reply sent: $((first_f - ident)) ms (the start-up waits: about 2000 ms + line time)"
 sleep 1
 echo "resident memory after connecting: $(awk '/VmRSS/ {print $2, $3}' /proc/$kvt/status)"
 t0=$(cpu_ticks "$kvt"); sleep "$idle"; t1=$(cpu_ticks "$kvt")

@@ -12,11 +12,12 @@ class WaitSet;
 struct PanelContext;
 struct ReplyEffects;
 
-// Start-up, port discovery, polling and shutdown. Reads the settings file, opens the
-// ports one after another from the saved number until a generator announces itself
-// (a small search window says which port is tried; after COM64 the failure window
-// offers Retry or Exit), asks for the first values, then switches the poll on. Power
-// writes the settings file (when a generator is connected) and ends the program.
+// Start-up, port discovery and shutdown. Reads the settings file, opens the ports one
+// after another from the saved number until a generator announces itself (a small
+// search window says which port is tried; after COM64 the failure window offers Retry
+// or Exit; both are shown through ConnectionWindows), asks for the first values, then
+// switches the poll (Poller) on. Power writes the settings file (when a generator is
+// connected) and ends the program.
 class Connection final : public QObject {
     Q_OBJECT
 public:

@@ -1,12 +1,14 @@
 // Device link layer: what the program knows about the generator and itself.
 //
 // link/ holds the one DeviceState record, the number rules, the reply parser and
-// frame assembler, the serial-port seam and its Qt implementation, the Link
-// (sendCommand and the waits), the services and the procedure runner, start-up with
-// port discovery and shutdown (Connection), the poll (Poller), the settings file and
-// the connection-failure window. It includes nothing from the other folders. The pure
-// parts (this header, numbers, parser, settings file) use Qt Core only; panel/,
-// presets/ and setup/ build on link/, and MainWindow owns the one DeviceState.
+// frame assembler, the command vocabulary (commands.h: every line the program sends),
+// the serial-port seam and its Qt implementation, the Link (sendCommand and the
+// waits), the services and the procedure runner, start-up with port discovery and
+// shutdown (Connection, which shows its windows through ConnectionWindows), the poll
+// (Poller) and the settings file. It includes nothing from the other folders and no
+// widget. The pure parts (this header, numbers, parser, commands, settings file) use
+// Qt Core only; widgets/, panel/, presets/ and setup/ build on link/, and MainWindow
+// owns the one DeviceState.
 #pragma once
 
 #include <QString>

@@ -3,8 +3,8 @@
 #include <qcoro/qcorotask.h>
 
 // The poll of the generator's parameters, as the subsystems that change them or
-// that must keep the line quiet see it. The start-up subsystem owns the poll timer
-// and implements this.
+// that must keep the line quiet see it. Poller (poller.h) owns the poll timer and
+// implements this; start-up switches it on once the generator has answered.
 class Polling {
 public:
     virtual ~Polling() = default;

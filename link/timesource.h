@@ -8,8 +8,8 @@
 #include <memory>
 
 // The one source of time for every timer and wait of the program. The real one runs
-// on Qt timers; tests use ManualClock and advance it, so a 5 s port wait or a poll
-// cycle runs in microseconds and exactly.
+// on Qt timers; tests use a manual clock (tests/support/manualclock.h) and advance it, so a 5 s
+// port wait or a poll cycle runs in microseconds and exactly.
 class TimeSource {
 public:
     using Callback = std::function<void()>;
@@ -42,28 +42,6 @@ private:
     std::map<quint64, int> m_qtIds;
     quint64 m_nextId = 1;
     QElapsedTimer m_clock;
-};
-
-// A clock that only moves when told to. Callbacks due at the same time run in the
-// order they were scheduled; callbacks scheduled while advancing run in the same
-// advance if they fall due within it.
-class ManualClock final : public TimeSource {
-public:
-    quint64 schedule(int ms, Callback callback) override;
-    void cancel(quint64 id) override;
-    qint64 nowMs() const override { return m_now; }
-
-    void advance(qint64 ms);
-    qsizetype pendingCount() const { return static_cast<qsizetype>(m_pending.size()); }
-
-private:
-    struct Entry {
-        qint64 due;
-        Callback callback;
-    };
-    std::map<quint64, Entry> m_pending;
-    quint64 m_nextId = 1;
-    qint64 m_now = 0;
 };
 
 // A repeating timer on a TimeSource, like the poll, discovery and radiotelegraph-repeat timers.

@@ -2,6 +2,10 @@
 
 #include "link/services.h"
 
+// widgets/: widget pieces every window folder uses (the real dialogs behind
+// Services::dialogs, EntryGuard). Uses link/services.h only; panel/, presets/, setup/
+// and app/ use it.
+//
 // The real dialogs behind Services::dialogs: Qt's input dialog (its answer box
 // guarded like the program's own entry boxes) and message boxes.
 class QtDialogs final : public Dialogs {

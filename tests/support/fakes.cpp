@@ -178,11 +178,11 @@ PanelRig::PanelRig() {
     services.programFolder = folder.path();
     services.today = [this] { return today; };
     services.quit = [this] { ++quitCount; };
-    form = std::make_unique<MainWindow>(services);
+    window = std::make_unique<MainWindow>(services);
 }
 
 PanelRig::~PanelRig() {
-    form.reset();
+    window.reset();
 }
 
 void PanelRig::advance(qint64 ms, qint64 step) {
@@ -206,9 +206,9 @@ bool writeSettingsFile(const QString &folder, int port) {
 
 void PanelRig::connectOn(int portNumber, const QByteArray &identity) {
     port.openResults[portNumber] = 0;
-    form->state().portNumber = static_cast<int16_t>(portNumber);
+    window->state().portNumber = static_cast<int16_t>(portNumber);
     writeSettingsFile(folder.path(), portNumber);
-    form->start();
+    window->start();
     clock.advance(0);
     reply(identity);
     // 1 s settle, the poll's 1 s, three 100 ms steps, then B, T with their waits.

@@ -7,6 +7,7 @@
 #include "link/services.h"
 #include "link/timesource.h"
 #include "panel/mainwindow.h"
+#include "tests/support/manualclock.h"
 #include "tests/support/panelui.h"
 
 #include <QByteArray>
@@ -139,5 +140,5 @@ struct PanelRig {
     FakeProcessStarter processes;
     int quitCount = 0;
     QDate today{2026, 12, 7};
-    std::unique_ptr<MainWindow> form;
+    std::unique_ptr<MainWindow> window;
 };

@@ -24,10 +24,10 @@ bool SimulatedPanelRig::startPanel(sim::SimConfig config, int portNumber, QStrin
     services.programFolder = dir.path();
     services.today = [] { return QDate(2026, 12, 7); };
     services.quit = [] {};
-    form = std::make_unique<MainWindow>(services);
+    window = std::make_unique<MainWindow>(services);
 
-    QSignalSpy loaded(form.get(), &MainWindow::loaded);
-    form->start();
+    QSignalSpy loaded(window.get(), &MainWindow::loaded);
+    window->start();
     if (!loaded.wait(20000)) {
         *error = QStringLiteral("the panel did not connect to the simulator");
         return false;
@@ -36,7 +36,7 @@ bool SimulatedPanelRig::startPanel(sim::SimConfig config, int portNumber, QStrin
 }
 
 void SimulatedPanelRig::stopPanel() {
-    form.reset();
+    window.reset();
     port.reset();
     simulator.reset();
 }

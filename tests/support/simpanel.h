@@ -31,7 +31,7 @@ struct SimulatedPanelRig {
     ProcessStarter *processStarter = nullptr; // set before startPanel: real processes
     std::unique_ptr<sim::Simulator> simulator;
     std::unique_ptr<QtSerialPort> port;
-    std::unique_ptr<MainWindow> form;
+    std::unique_ptr<MainWindow> window;
 };
 
 class SimulatedPanel : public testing::Test, protected SimulatedPanelRig {

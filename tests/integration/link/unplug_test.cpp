@@ -18,22 +18,23 @@ TEST_F(LineOnSimulator, DiscoveryFindsTheGeneratorAndThePanelShowsItsValues) {
     config.modFreq = 800;
     config.modMode = 1;
     ASSERT_NO_FATAL_FAILURE(startPanel(config, 4));
-    EXPECT_EQ(form->state().connected, 1);
-    EXPECT_EQ(ui(*form).modelLabel->text(), QStringLiteral("KVT 20"));
+    EXPECT_EQ(window->state().connected, 1);
+    EXPECT_EQ(ui(*window).modelLabel->text(), QStringLiteral("KVT 20"));
     EXPECT_TRUE(runUntil(
-        [this] { return ui(*form).carrierReadout->text() == QStringLiteral("14.070.000"); }, 5000));
-    EXPECT_EQ(ui(*form).modulationReadout->text(), QStringLiteral("800"));
-    EXPECT_EQ(ui(*form).modKindLine->text(), QStringLiteral("Mod. : Still"));
-    EXPECT_EQ(form->state().deviceId, 1234);
-    EXPECT_EQ(form->state().productionDate, QStringLiteral("07.03.2015"));
+        [this] { return ui(*window).carrierReadout->text() == QStringLiteral("14.070.000"); },
+        5000));
+    EXPECT_EQ(ui(*window).modulationReadout->text(), QStringLiteral("800"));
+    EXPECT_EQ(ui(*window).modKindLine->text(), QStringLiteral("Mod. : Still"));
+    EXPECT_EQ(window->state().deviceId, 1234);
+    EXPECT_EQ(window->state().productionDate, QStringLiteral("07.03.2015"));
 }
 
 TEST_F(LineOnSimulator, LineThatGoesAwayClosesThePort) {
     ASSERT_NO_FATAL_FAILURE(startPanel(sim::SimConfig{}, 2));
     simulator.reset(); // the other end of the line is gone
-    ASSERT_TRUE(runUntil([this] { return !form->link().isOpen(); }, 5000))
+    ASSERT_TRUE(runUntil([this] { return !window->link().isOpen(); }, 5000))
         << "the port reports the lost device and is closed";
-    EXPECT_FALSE(ui(*form).readyLamp->isLit());
+    EXPECT_FALSE(ui(*window).readyLamp->isLit());
 }
 
 } // namespace

@@ -30,7 +30,7 @@ protected:
         config.carrier = 7050000;
         ASSERT_NO_FATAL_FAILURE(startPanel(config, 2));
         ASSERT_TRUE(QTest::qWaitFor(
-            [this] { return ui(*form).carrierReadout->text() == QStringLiteral("7.050.000"); },
+            [this] { return ui(*window).carrierReadout->text() == QStringLiteral("7.050.000"); },
             5000));
     }
 };
@@ -38,31 +38,31 @@ protected:
 TEST_F(PanelOnSimulator, ASweepIsFollowedOnThePanelUntilItsEnd) {
     // What the carrier readout shows after each reply the panel handled while sweeping.
     QStringList shownWhileSweeping;
-    QObject::connect(&form->link(), &Link::replyHandled, form.get(), [&] {
-        if (form->state().sweeping == 1)
-            shownWhileSweeping << ui(*form).carrierReadout->text();
+    QObject::connect(&window->link(), &Link::replyHandled, window.get(), [&] {
+        if (window->state().sweeping == 1)
+            shownWhileSweeping << ui(*window).carrierReadout->text();
     });
 
     // 7.05 MHz up to 7.55 MHz in 10 steps of 50 kHz, 2 s for the span.
     dialogs.textAnswers = {QStringLiteral("7550000"), QStringLiteral("50000"), QStringLiteral("2")};
-    ui(*form).sweepButton->click();
-    EXPECT_EQ(ui(*form).sweepButton->text(), QStringLiteral("Pause"));
-    EXPECT_EQ(ui(*form).modeLine->text(), QStringLiteral("SWEEP"));
+    ui(*window).sweepButton->click();
+    EXPECT_EQ(ui(*window).sweepButton->text(), QStringLiteral("Pause"));
+    EXPECT_EQ(ui(*window).modeLine->text(), QStringLiteral("SWEEP"));
     ASSERT_TRUE(QTest::qWaitFor([this] { return simulator->sweeping(); }, 2000));
 
     // The generator's reports move the readout through the span, grouped.
     ASSERT_TRUE(QTest::qWaitFor([&] { return shownWhileSweeping.size() >= 3; }, 3000));
-    EXPECT_TRUE(ui(*form).sweepLamp->isLit());
-    EXPECT_FALSE(ui(*form).upButton->isEnabled());
+    EXPECT_TRUE(ui(*window).sweepLamp->isLit());
+    EXPECT_FALSE(ui(*window).upButton->isEnabled());
 
     // Its final F report ends the sweep state.
-    ASSERT_TRUE(QTest::qWaitFor([this] { return form->state().sweeping == 0; }, 6000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return window->state().sweeping == 0; }, 6000));
     EXPECT_FALSE(simulator->sweeping());
-    EXPECT_EQ(ui(*form).sweepButton->text(), QStringLiteral("Sweep"));
-    EXPECT_FALSE(ui(*form).sweepLamp->isLit());
-    EXPECT_TRUE(ui(*form).upButton->isEnabled());
-    EXPECT_EQ(ui(*form).carrierReadout->text(), QStringLiteral("7.050.000"));
-    EXPECT_EQ(ui(*form).modeLine->text(), QStringLiteral("MAN"));
+    EXPECT_EQ(ui(*window).sweepButton->text(), QStringLiteral("Sweep"));
+    EXPECT_FALSE(ui(*window).sweepLamp->isLit());
+    EXPECT_TRUE(ui(*window).upButton->isEnabled());
+    EXPECT_EQ(ui(*window).carrierReadout->text(), QStringLiteral("7.050.000"));
+    EXPECT_EQ(ui(*window).modeLine->text(), QStringLiteral("MAN"));
 
     const QRegularExpression grouped(QStringLiteral("^(\\d{1,3})\\.(\\d{3})\\.(\\d{3})$"));
     qint64 last = 0;
@@ -87,18 +87,18 @@ TEST_F(PanelOnSimulator, ASweepIsFollowedOnThePanelUntilItsEnd) {
 
 TEST_F(PanelOnSimulator, PauseWhileSweepingHoldsTheGenerator) {
     dialogs.textAnswers = {QStringLiteral("8050000"), QStringLiteral("1000"), QStringLiteral("60")};
-    ui(*form).sweepButton->click();
+    ui(*window).sweepButton->click();
     ASSERT_TRUE(QTest::qWaitFor([this] { return simulator->sweeping(); }, 2000));
-    ui(*form).sweepButton->click();
+    ui(*window).sweepButton->click();
     ASSERT_TRUE(QTest::qWaitFor([this] { return simulator->sweepPaused(); }, 2000));
-    EXPECT_EQ(ui(*form).sweepButton->text(), QStringLiteral("Pause")); // still in the sweep state
-    EXPECT_EQ(form->state().sweeping, 1);
+    EXPECT_EQ(ui(*window).sweepButton->text(), QStringLiteral("Pause")); // still in the sweep state
+    EXPECT_EQ(window->state().sweeping, 1);
 
     // STOP ends it: the generator reports its carrier, the panel is idle again. (A W
     // report of a poll may still be on its way and put the panel back into the sweep
     // state until that F report arrives.)
     QSignalSpy frames(simulator.get(), &sim::Simulator::frameSent);
-    ui(*form).stopButton->click();
+    ui(*window).stopButton->click();
     ASSERT_TRUE(QTest::qWaitFor([this] { return !simulator->sweeping(); }, 2000));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
@@ -107,9 +107,9 @@ TEST_F(PanelOnSimulator, PauseWhileSweepingHoldsTheGenerator) {
             });
         },
         2000));
-    ASSERT_TRUE(QTest::qWaitFor([this] { return form->state().sweeping == 0; }, 2000));
-    EXPECT_EQ(ui(*form).sweepButton->text(), QStringLiteral("Sweep"));
-    EXPECT_FALSE(ui(*form).sweepLamp->isLit());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return window->state().sweeping == 0; }, 2000));
+    EXPECT_EQ(ui(*window).sweepButton->text(), QStringLiteral("Sweep"));
+    EXPECT_FALSE(ui(*window).sweepLamp->isLit());
     EXPECT_TRUE(simulator->outputOn());
 }
 

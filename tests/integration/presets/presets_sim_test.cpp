@@ -51,7 +51,7 @@ protected:
     // the buttons are free again.
     void pick(QPushButton *button, int k) {
         dialogs.modalActions.push_back([this, k](QDialog &) {
-            QTest::mouseClick(presetCell(ui(*form).presetsWindow(), "numberCells", k),
+            QTest::mouseClick(presetCell(ui(*window).presetsWindow(), "numberCells", k),
                               Qt::LeftButton);
         });
         dialogs.yesNoAnswers.push_back(true);
@@ -70,11 +70,11 @@ protected:
 };
 
 TEST_F(PresetsOnSimulator, ReadsAllPresetsSavesOneAndReadsItBack) {
-    pick(ui(*form).saveButton, 7);
-    expectFactoryTable(ui(*form).presetsWindow());
+    pick(ui(*window).saveButton, 7);
+    expectFactoryTable(ui(*window).presetsWindow());
     for (const ScriptedDialogs::Asked &asked : dialogs.asked)
         EXPECT_NE(asked.text, QStringLiteral("Communication error"));
-    EXPECT_EQ(ui(*form).modeLine->text(), QStringLiteral("P 7"));
+    EXPECT_EQ(ui(*window).modeLine->text(), QStringLiteral("P 7"));
     ASSERT_TRUE(runUntil([this] { return !commands(u'S').isEmpty(); }, 2000));
     EXPECT_EQ(commands(u'S'), QStringList{"S7"});
     // Each preset asked in turn (a busy machine may make a query go out twice).
@@ -88,20 +88,21 @@ TEST_F(PresetsOnSimulator, ReadsAllPresetsSavesOneAndReadsItBack) {
     // The next read-out shows what the generator now holds in preset 7.
     simulator->clearReceivedLines();
     dialogs.modalActions.push_back([](QDialog &d) { d.close(); });
-    ui(*form).recallButton->click();
-    ASSERT_TRUE(runUntil([this] { return ui(*form).recallButton->isEnabled(); }, 5000));
-    EXPECT_EQ(ui(*form).presetsWindow().row(7),
+    ui(*window).recallButton->click();
+    ASSERT_TRUE(runUntil([this] { return ui(*window).recallButton->isEnabled(); }, 5000));
+    EXPECT_EQ(ui(*window).presetsWindow().row(7),
               (RowTexts{"7", "3650000 Hz", "700 Hz", "Trill", "", "", ""}));
     EXPECT_TRUE(commands(u'R').isEmpty()) << "closed without a choice";
 }
 
 TEST_F(PresetsOnSimulator, RecallSetsTheGeneratorAndThePanelShowsIt) {
-    pick(ui(*form).recallButton, 1);
+    pick(ui(*window).recallButton, 1);
     EXPECT_EQ(commands(u'R'), QStringList{"R1"});
     EXPECT_EQ(simulator->carrier(), 7050000);
-    EXPECT_EQ(ui(*form).modeLine->text(), QStringLiteral("P 1"));
+    EXPECT_EQ(ui(*window).modeLine->text(), QStringLiteral("P 1"));
     ASSERT_TRUE(runUntil(
-        [this] { return ui(*form).carrierReadout->text() == QStringLiteral("7.050.000"); }, 3000));
+        [this] { return ui(*window).carrierReadout->text() == QStringLiteral("7.050.000"); },
+        3000));
 }
 
 // A generator slow enough that its sweep reports (one every 50 ms) fall between the
@@ -118,17 +119,17 @@ protected:
 TEST_F(PresetsOnSweepingSimulator, ReadOutDuringASweepFillsEveryRow) {
     int reports = 0;
     QObject context;
-    QObject::connect(&form->link(), &Link::replyHandled, &context,
+    QObject::connect(&window->link(), &Link::replyHandled, &context,
                      [&](const ReplyEffects &e) { reports += e.letter == QLatin1Char('W'); });
     ASSERT_TRUE(simulator->startSweep(3700000, 10, 60));
     dialogs.modalActions.push_back([](QDialog &d) { d.close(); });
-    ui(*form).recallButton->click();
-    ASSERT_TRUE(runUntil([this] { return ui(*form).recallButton->isEnabled(); }, 20000));
+    ui(*window).recallButton->click();
+    ASSERT_TRUE(runUntil([this] { return ui(*window).recallButton->isEnabled(); }, 20000));
     EXPECT_TRUE(simulator->sweeping());
     EXPECT_GE(reports, 2) << "the sweep reported during the read-out";
     for (const ScriptedDialogs::Asked &asked : dialogs.asked)
         EXPECT_NE(asked.text, QStringLiteral("Communication error"));
-    expectFactoryTable(ui(*form).presetsWindow());
+    expectFactoryTable(ui(*window).presetsWindow());
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include "setup/firmwareupdatedialog.h"
 #include "sim/simulator.h"
 #include "tests/support/intelhex.h"
+#include "tests/support/manualclock.h"
 #include "tests/support/simpanel.h"
 
 #include <QElapsedTimer>
@@ -101,7 +102,7 @@ protected:
 };
 
 TEST_F(FirmwareWithAvrdude, BackupHoldsTheFlashAndTheWrittenVersionShowsInTheInfoPanel) {
-    ASSERT_EQ(form->state().firmwareVersion, QStringLiteral("2.05"));
+    ASSERT_EQ(window->state().firmwareVersion, QStringLiteral("2.05"));
     const QByteArray before = simulator->flash();
 
     // The new image: the whole application area (the top 2 KiB hold the bootloader),
@@ -121,17 +122,17 @@ TEST_F(FirmwareWithAvrdude, BackupHoldsTheFlashAndTheWrittenVersionShowsInTheInf
     services.processes = &starter;
     services.programFolder = dir.path();
     services.today = [] { return QDate(2026, 12, 7); };
-    FirmwareUpdateDialog window(form->state(), form->link(), polling, services);
-    window.showFolder(images.path());
-    window.show();
-    auto *files = window.findChild<QListWidget *>(QStringLiteral("fileList"));
+    FirmwareUpdateDialog updateDialog(window->state(), window->link(), polling, services);
+    updateDialog.showFolder(images.path());
+    updateDialog.show();
+    auto *files = updateDialog.findChild<QListWidget *>(QStringLiteral("fileList"));
     ASSERT_EQ(files->count(), 1);
     QTest::mouseClick(files->viewport(), Qt::LeftButton, {},
                       files->visualItemRect(files->item(0)).center());
     dialogs.yesNoAnswers = {true};
-    QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("writeButton")),
+    QTest::mouseClick(updateDialog.findChild<QPushButton *>(QStringLiteral("writeButton")),
                       Qt::LeftButton);
-    ASSERT_TRUE(window.updateRunning());
+    ASSERT_TRUE(updateDialog.updateRunning());
     ASSERT_FALSE(port->isOpen());
 
     timetable.advance(2000); // "Resetting connection...", then the read-back starts
@@ -142,7 +143,7 @@ TEST_F(FirmwareWithAvrdude, BackupHoldsTheFlashAndTheWrittenVersionShowsInTheInf
     std::printf("avrdude read-back %lld ms (share 20000 ms), write %lld ms (share 30000 ms)\n",
                 static_cast<long long>(readBackMs), static_cast<long long>(writeMs));
 
-    ASSERT_FALSE(window.updateRunning());
+    ASSERT_FALSE(updateDialog.updateRunning());
     ASSERT_FALSE(dialogs.asked.empty());
     EXPECT_EQ(dialogs.asked.back().text, QStringLiteral("New firmware successfully uploaded..."));
     ASSERT_EQ(starter.runs.size(), 2u);
@@ -160,12 +161,12 @@ TEST_F(FirmwareWithAvrdude, BackupHoldsTheFlashAndTheWrittenVersionShowsInTheInf
     EXPECT_EQ(polling.changes, (std::vector<bool>{false, true}));
 
     // The generator boots its new firmware and identifies itself; Info shows it.
-    ASSERT_TRUE(runUntil([&] { return form->state().firmwareVersion == "2.07"; }, 5000));
-    QTest::mouseClick(ui(*form).infoButton, Qt::LeftButton);
-    auto *shown = form->findChild<QLabel *>(QStringLiteral("firmwareValue"));
+    ASSERT_TRUE(runUntil([&] { return window->state().firmwareVersion == "2.07"; }, 5000));
+    QTest::mouseClick(ui(*window).infoButton, Qt::LeftButton);
+    auto *shown = window->findChild<QLabel *>(QStringLiteral("firmwareValue"));
     ASSERT_TRUE(runUntil(
         [&] { return shown->isVisible() && shown->text() == QStringLiteral("2.07"); }, 2000));
-    EXPECT_EQ(form->findChild<QLabel *>(QStringLiteral("serialValue"))->text(),
+    EXPECT_EQ(window->findChild<QLabel *>(QStringLiteral("serialValue"))->text(),
               QStringLiteral("TNV1234"));
 }
 

@@ -3,6 +3,7 @@
 #include "link/procedure.h"
 #include "link/timesource.h"
 #include "link/waits.h"
+#include "tests/support/manualclock.h"
 
 #include <gtest/gtest.h>
 #include <stdexcept>

@@ -124,7 +124,7 @@ void monkey(unsigned seed, int actions) {
     PanelRig rig;
     rig.connectOn(2);
     rig.port.takeWritten();
-    MainWindow &form = *rig.form;
+    MainWindow &window = *rig.window;
 
     auto refillScripts = [&] {
         while (rig.dialogs.textAnswers.size() < 8) {
@@ -153,20 +153,20 @@ void monkey(unsigned seed, int actions) {
         }
     };
 
-    const std::vector<QPushButton *> buttons = {ui(form).saveButton,
-                                                ui(form).recallButton,
-                                                ui(form).amModeButton,
-                                                ui(form).sweepButton,
-                                                ui(form).stopButton,
-                                                ui(form).upButton,
-                                                ui(form).downButton,
-                                                ui(form).infoButton,
-                                                ui(form).stepButton,
-                                                ui(form).cwButton,
-                                                ui(form).directInButton,
-                                                ui(form).configButton,
-                                                ui(form).telegraph().closeButton,
-                                                ui(form).telegraph().sendButton};
+    const std::vector<QPushButton *> buttons = {ui(window).saveButton,
+                                                ui(window).recallButton,
+                                                ui(window).amModeButton,
+                                                ui(window).sweepButton,
+                                                ui(window).stopButton,
+                                                ui(window).upButton,
+                                                ui(window).downButton,
+                                                ui(window).infoButton,
+                                                ui(window).stepButton,
+                                                ui(window).cwButton,
+                                                ui(window).directInButton,
+                                                ui(window).configButton,
+                                                ui(window).telegraph().closeButton,
+                                                ui(window).telegraph().sendButton};
 
     for (int i = 0; i < actions; ++i) {
         refillScripts();
@@ -179,13 +179,13 @@ void monkey(unsigned seed, int actions) {
             break;
         }
         case 2:
-            QTest::mouseClick(rng() % 2 ? static_cast<QWidget *>(ui(form).carrierReadout)
-                                        : static_cast<QWidget *>(ui(form).modulationReadout),
+            QTest::mouseClick(rng() % 2 ? static_cast<QWidget *>(ui(window).carrierReadout)
+                                        : static_cast<QWidget *>(ui(window).modulationReadout),
                               Qt::LeftButton);
             break;
         case 3: {
-            QLineEdit *boxes[] = {ui(form).carrierEntry, ui(form).modulationEntry,
-                                  ui(form).telegraph().textEntry};
+            QLineEdit *boxes[] = {ui(window).carrierEntry, ui(window).modulationEntry,
+                                  ui(window).telegraph().textEntry};
             typeText(boxes[rng() % 3], randomText(rng));
             if (rng() % 3 == 0)
                 QTest::keyClick(boxes[rng() % 3], Qt::Key_Return);
@@ -199,9 +199,9 @@ void monkey(unsigned seed, int actions) {
             break;
         case 6:
             if (rng() % 2)
-                ui(form).telegraph().speedSlider->setValue(static_cast<int>(rng() % 320));
+                ui(window).telegraph().speedSlider->setValue(static_cast<int>(rng() % 320));
             else
-                ui(form).telegraph().repeatBox->setChecked(rng() % 2 == 0);
+                ui(window).telegraph().repeatBox->setChecked(rng() % 2 == 0);
             break;
         default:
             rig.clock.advance(static_cast<int>(rng() % 1500));
@@ -222,15 +222,15 @@ void monkey(unsigned seed, int actions) {
                 break;
             rig.reply(answers);
         }
-        const int32_t step = form.state().tuneStep;
+        const int32_t step = window.state().tuneStep;
         ASSERT_TRUE(step == 1 || step == 10 || step == 100 || step == 1000 || step == 10000 ||
                     step == 100000 || step == 1000000)
             << step;
-        ASSERT_GE(form.state().telegraphSpeed, 1);
-        ASSERT_LE(form.state().telegraphSpeed, 300);
+        ASSERT_GE(window.state().telegraphSpeed, 1);
+        ASSERT_LE(window.state().telegraphSpeed, 300);
     }
     // The window goes away in the middle of whatever it was doing.
-    rig.form.reset();
+    rig.window.reset();
     rig.clock.advance(60000);
     EXPECT_EQ(rig.clock.pendingCount(), 0) << "a timer outlived the window";
 }

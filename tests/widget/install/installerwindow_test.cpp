@@ -23,11 +23,11 @@ protected:
 };
 
 TEST_F(InstallerWindowTest, WindowAndButtons) {
-    Installer::InstallerWindow form(Installer::windowsLayout(), files, host);
-    EXPECT_EQ(form.objectName(), QStringLiteral("InstallerWindow"));
-    EXPECT_EQ(form.windowTitle(), QStringLiteral("KVT Installer"));
-    auto *install = form.findChild<QPushButton *>(QStringLiteral("installButton"));
-    auto *exit = form.findChild<QPushButton *>(QStringLiteral("exitButton"));
+    Installer::InstallerWindow window(Installer::windowsLayout(), files, host);
+    EXPECT_EQ(window.objectName(), QStringLiteral("InstallerWindow"));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("KVT Installer"));
+    auto *install = window.findChild<QPushButton *>(QStringLiteral("installButton"));
+    auto *exit = window.findChild<QPushButton *>(QStringLiteral("exitButton"));
     ASSERT_NE(install, nullptr);
     ASSERT_NE(exit, nullptr);
     EXPECT_EQ(install->text(), QStringLiteral("Install"));
@@ -36,19 +36,20 @@ TEST_F(InstallerWindowTest, WindowAndButtons) {
 
 TEST_F(InstallerWindowTest, InstallDoesNothingAndExitEnds) {
     files.addFile(QStringLiteral("mscomm32.ocx"), "control");
-    Installer::InstallerWindow form(Installer::windowsLayout(), files, host);
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    Installer::InstallerWindow window(Installer::windowsLayout(), files, host);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
-    QTest::mouseClick(form.findChild<QPushButton *>(QStringLiteral("installButton")),
+    QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("installButton")),
                       Qt::LeftButton);
     EXPECT_TRUE(files.written().isEmpty());
     EXPECT_TRUE(host.starts.isEmpty());
     EXPECT_TRUE(host.messages.isEmpty());
     EXPECT_EQ(host.ends, 0);
-    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(window.isVisible());
 
-    QTest::mouseClick(form.findChild<QPushButton *>(QStringLiteral("exitButton")), Qt::LeftButton);
+    QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("exitButton")),
+                      Qt::LeftButton);
     EXPECT_EQ(host.ends, 1);
     EXPECT_TRUE(host.starts.isEmpty()) << "Exit ends without installing";
 }
@@ -56,21 +57,21 @@ TEST_F(InstallerWindowTest, InstallDoesNothingAndExitEnds) {
 TEST_F(InstallerWindowTest, LoadInstallsThenEnds) {
     files.addFile(QStringLiteral("c:\\WINDOWS\\SYSWOW64\\regsvr32.exe"), "tool");
     files.addFile(QStringLiteral("mscomm32.ocx"), "control");
-    Installer::InstallerWindow form(Installer::windowsLayout(), files, host);
+    Installer::InstallerWindow window(Installer::windowsLayout(), files, host);
 
-    EXPECT_EQ(form.load(), 0);
+    EXPECT_EQ(window.load(), 0);
 
     EXPECT_EQ(files.content(QStringLiteral("c:\\WINDOWS\\SYSWOW64\\mscomm32.ocx")), "control");
     ASSERT_EQ(host.starts.size(), 1);
     EXPECT_EQ(host.ends, 1);
-    EXPECT_FALSE(form.isVisible()) << "in normal use the window is never seen";
+    EXPECT_FALSE(window.isVisible()) << "in normal use the window is never seen";
 }
 
 TEST_F(InstallerWindowTest, LoadReportsAToolThatCannotStartThenEnds) {
     host.canStart = false;
-    Installer::InstallerWindow form(Installer::windowsLayout(), files, host);
+    Installer::InstallerWindow window(Installer::windowsLayout(), files, host);
 
-    EXPECT_EQ(form.load(), 1);
+    EXPECT_EQ(window.load(), 1);
 
     ASSERT_EQ(host.messages.size(), 1);
     EXPECT_TRUE(
@@ -83,8 +84,8 @@ TEST_F(InstallerWindowTest, OnLinuxTheExitStatusSaysWhetherTheRuleWasPlaced) {
     Installer::LocalFiles local(root.path(), root.path());
     const Installer::InstallerLayout layout = Installer::linuxLayout(root.path());
     {
-        Installer::InstallerWindow form(layout, local, host);
-        EXPECT_EQ(form.load(), 1) << "no rules folder";
+        Installer::InstallerWindow window(layout, local, host);
+        EXPECT_EQ(window.load(), 1) << "no rules folder";
         EXPECT_EQ(host.err.size(), 1);
         EXPECT_TRUE(host.out.isEmpty());
         EXPECT_TRUE(host.starts.isEmpty());
@@ -95,8 +96,8 @@ TEST_F(InstallerWindowTest, OnLinuxTheExitStatusSaysWhetherTheRuleWasPlaced) {
     ASSERT_TRUE(rule.open(QIODevice::WriteOnly));
     rule.write("rule");
     rule.close();
-    Installer::InstallerWindow form(layout, local, host);
-    EXPECT_EQ(form.load(), 0);
+    Installer::InstallerWindow window(layout, local, host);
+    EXPECT_EQ(window.load(), 0);
     EXPECT_EQ(host.out.size(), 1);
     EXPECT_EQ(host.starts.size(), 1);
     EXPECT_EQ(host.ends, 2);

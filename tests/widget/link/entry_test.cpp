@@ -56,13 +56,13 @@ TEST(EntryBoxes, APastedLineBreakNeverReachesTheGenerator) {
         SCOPED_TRACE(c.name);
         PanelRig rig;
         rig.connectOn();
-        ui(*rig.form).directInButton->click();
-        ui(*rig.form).cwButton->click();
+        ui(*rig.window).directInButton->click();
+        ui(*rig.window).cwButton->click();
         rig.port.takeWritten();
-        QLineEdit *box = c.box(*rig.form);
+        QLineEdit *box = c.box(*rig.window);
         paste(box, c.pasted);
         EXPECT_FALSE(hasControl(box->text())) << box->text().toStdString();
-        c.send(*rig.form);
+        c.send(*rig.window);
         EXPECT_EQ(rig.port.takeWritten(), c.line);
     }
 }

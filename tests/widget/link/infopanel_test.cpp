@@ -23,7 +23,7 @@ protected:
         rig.port.takeLines();
     }
 
-    QWidget *panel() { return rig.form->findChild<QWidget *>(QStringLiteral("infoPanel")); }
+    QWidget *panel() { return rig.window->findChild<QWidget *>(QStringLiteral("infoPanel")); }
     QLabel *label(const char *name) { return panel()->findChild<QLabel *>(QLatin1String(name)); }
     QPushButton *ok() { return panel()->findChild<QPushButton *>(QStringLiteral("okButton")); }
 
@@ -38,7 +38,7 @@ protected:
     }
     // Info, answered by the generator with these replies to B and T (empty: silent).
     void info(const QByteArray &b, const QByteArray &t) {
-        QTest::mouseClick(ui(*rig.form).infoButton, Qt::LeftButton);
+        QTest::mouseClick(ui(*rig.window).infoButton, Qt::LeftButton);
         answer(b, t);
     }
     void answer(const QByteArray &b, const QByteArray &t) {
@@ -65,7 +65,7 @@ TEST_F(InfoPanelTest, ShowsWhatTheGeneratorToldOverTheDisplay) {
     info("#B1234\r\n", "#T7 3 15\r\n");
     EXPECT_EQ(sent(), (QStringList{"B", "T"}));
     ASSERT_TRUE(panel()->isVisible());
-    EXPECT_EQ(panel()->geometry(), ui(*rig.form).displayWindow->geometry());
+    EXPECT_EQ(panel()->geometry(), ui(*rig.window).displayWindow->geometry());
 
     const std::pair<const char *, const char *> shown[] = {
         {"modelValue", "KVT 20"},
@@ -80,7 +80,7 @@ TEST_F(InfoPanelTest, ShowsWhatTheGeneratorToldOverTheDisplay) {
     for (const auto &[name, text] : shown)
         EXPECT_EQ(label(name)->text(), QLatin1String(text)) << name;
     EXPECT_TRUE(label("firmwareCaption")->font().underline());
-    EXPECT_EQ(rig.form->focusWidget(), ok());
+    EXPECT_EQ(rig.window->focusWidget(), ok());
 
     QTest::mouseClick(ok(), Qt::LeftButton);
     EXPECT_FALSE(panel()->isVisible());
@@ -115,18 +115,18 @@ TEST_F(InfoPanelTest, KeySequenceOnOkUnlocksServiceMode) {
     for (const Case &c : cases) {
         PanelRig fresh;
         fresh.connectOn(2, "KVT20v2.05\r\n");
-        QTest::mouseClick(ui(*fresh.form).infoButton, Qt::LeftButton);
+        QTest::mouseClick(ui(*fresh.window).infoButton, Qt::LeftButton);
         fresh.advance(300, 10);
-        auto *button = fresh.form->findChild<QPushButton *>(QStringLiteral("okButton"));
+        auto *button = fresh.window->findChild<QPushButton *>(QStringLiteral("okButton"));
         for (char key : std::string(c.keys))
             QTest::keyClick(button, key);
-        auto *serial = fresh.form->findChild<QLabel *>(QStringLiteral("serialValue"));
+        auto *serial = fresh.window->findChild<QLabel *>(QStringLiteral("serialValue"));
         EXPECT_EQ(serial->font().bold(), c.unlocked) << c.keys;
         EXPECT_TRUE(button->isVisible()) << "letters do not press OK: " << c.keys;
 
         // The date stamp works exactly in service mode.
         fresh.port.takeLines();
-        QTest::mouseDClick(fresh.form->findChild<QLabel *>(QStringLiteral("dateValue")),
+        QTest::mouseDClick(fresh.window->findChild<QLabel *>(QStringLiteral("dateValue")),
                            Qt::LeftButton);
         fresh.advance(300, 10);
         QStringList lines = fresh.port.takeLines();
@@ -167,7 +167,7 @@ TEST_F(InfoPanelTest, FirmwareUpdateFromThePanelHoldsTheProgramAndRefreshesThePa
         QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("writeButton")),
                           Qt::LeftButton);
         rig.advance(10000, 100);
-        closeRefused = !rig.form->close() && rig.form->isVisible() && !window.close();
+        closeRefused = !rig.window->close() && rig.window->isVisible() && !window.close();
         rig.advance(43000, 100);
         EXPECT_FALSE(window.isVisible()) << "the update hides the window at its end";
     });

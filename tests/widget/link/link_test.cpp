@@ -1,6 +1,7 @@
 // The Link on its own, against the fake port and the manual clock: which replies end
 // which waits, how commands are framed, and an identity line that never ends.
 #include "tests/support/fakes.h"
+#include "tests/support/manualclock.h"
 
 #include "link/devicestate.h"
 #include "link/link.h"

@@ -39,26 +39,26 @@ std::vector<Timed> runRecording(PanelRig &rig, qint64 ms) {
     return out;
 }
 
-TEST(StartUp, GeneratorOnTheSavedPortIsFoundAtOnceAndQueriedOnTheDesignTimetable) {
+TEST(StartUp, GeneratorOnTheSavedPortIsFoundAtOnceAndQueriedOnTheStartUpTimetable) {
     PanelRig rig;
     writeIni(rig, "COM Port=5\r\n 0\r\nSP=TOLK\r\n 100\r\n 57600\r\n");
     rig.port.openResults[5] = 0;
-    rig.form->start();
+    rig.window->start();
     rig.clock.advance(300);
     EXPECT_EQ(rig.port.openAttempts, std::vector<int>{5});
     EXPECT_TRUE(rig.port.takeLines().isEmpty()) << "nothing is sent before the identity line";
 
     const qint64 identityAt = rig.clock.nowMs();
     rig.reply("KVT20v2.05\r\n");
-    EXPECT_EQ(rig.form->state().connected, 1);
-    EXPECT_EQ(ui(*rig.form).modelLabel->text(), QStringLiteral("KVT 20"));
-    EXPECT_TRUE(ui(*rig.form).readyLamp->isLit());
-    EXPECT_EQ(ui(*rig.form).readyLamp->accessibleName(), QStringLiteral("Ready lamp"));
-    EXPECT_EQ(ui(*rig.form).readyLamp->accessibleDescription(), QStringLiteral("lit"));
-    EXPECT_EQ(ui(*rig.form).outputLamp->accessibleDescription(), QStringLiteral("unlit"));
-    EXPECT_TRUE(ui(*rig.form).cwButton->isEnabled());
-    EXPECT_TRUE(ui(*rig.form).configButton->isEnabled());
-    EXPECT_FALSE(rig.form->isVisible()) << "the panel shows when the load step has ended";
+    EXPECT_EQ(rig.window->state().connected, 1);
+    EXPECT_EQ(ui(*rig.window).modelLabel->text(), QStringLiteral("KVT 20"));
+    EXPECT_TRUE(ui(*rig.window).readyLamp->isLit());
+    EXPECT_EQ(ui(*rig.window).readyLamp->accessibleName(), QStringLiteral("Ready lamp"));
+    EXPECT_EQ(ui(*rig.window).readyLamp->accessibleDescription(), QStringLiteral("lit"));
+    EXPECT_EQ(ui(*rig.window).outputLamp->accessibleDescription(), QStringLiteral("unlit"));
+    EXPECT_TRUE(ui(*rig.window).cwButton->isEnabled());
+    EXPECT_TRUE(ui(*rig.window).configButton->isEnabled());
+    EXPECT_FALSE(rig.window->isVisible()) << "the panel shows when the load step has ended";
 
     const auto sent = runRecording(rig, 3000);
     ASSERT_GE(sent.size(), 6u);
@@ -71,30 +71,30 @@ TEST(StartUp, GeneratorOnTheSavedPortIsFoundAtOnceAndQueriedOnTheDesignTimetable
     EXPECT_EQ(sent[3].at - sent[2].at, 100);
     EXPECT_EQ(sent[4].at - sent[3].at, 100) << "B follows the poll after 100 ms";
     EXPECT_EQ(sent[5].at - sent[4].at, 100);
-    EXPECT_TRUE(rig.form->isVisible());
-    EXPECT_EQ(ui(*rig.form).carrierReadout->text(), QStringLiteral("."));
+    EXPECT_TRUE(rig.window->isVisible());
+    EXPECT_EQ(ui(*rig.window).carrierReadout->text(), QStringLiteral("."));
 }
 
 TEST(StartUp, RepliesEndTheWaitsSoTheLoadStepMovesOnAsSoonAsTheGeneratorAnswers) {
     PanelRig rig;
     rig.port.openResults[2] = 0;
-    rig.form->start();
+    rig.window->start();
     rig.clock.advance(0);
     rig.reply("KVT20v2.05\r\n");
     rig.clock.advance(2000);
     EXPECT_EQ(rig.port.takeLines(), QStringList{"G"});
     rig.reply("#F7050000\r\n");
     EXPECT_EQ(rig.port.takeLines(), QStringList{"I"}) << "the F reply ended the 100 ms wait";
-    EXPECT_EQ(ui(*rig.form).carrierReadout->text(), QStringLiteral("7.050.000"));
+    EXPECT_EQ(ui(*rig.window).carrierReadout->text(), QStringLiteral("7.050.000"));
 }
 
 TEST(StartUp, WithoutSettingsFileDiscoveryStartsAtPort2) {
     PanelRig rig;
     rig.port.openResults[2] = 0;
-    rig.form->start();
+    rig.window->start();
     rig.clock.advance(0);
     EXPECT_EQ(rig.port.openAttempts, std::vector<int>{2});
-    EXPECT_EQ(rig.form->state().bootloaderBaud, 57600);
+    EXPECT_EQ(rig.window->state().bootloaderBaud, 57600);
 }
 
 TEST(StartUp, SilentPortsCostFiveToSixSecondsMissingOnesNothingThenTheFailureWindowAndRetry) {
@@ -109,7 +109,7 @@ TEST(StartUp, SilentPortsCostFiveToSixSecondsMissingOnesNothingThenTheFailureWin
         problemsShown = control<QLabel>(dialog, "portProblemsLabel")->text().split(u'\n');
         control<QPushButton>(dialog, "retryButton")->click();
     });
-    rig.form->start();
+    rig.window->start();
     rig.clock.advance(0);
     EXPECT_EQ(rig.port.openAttempts, std::vector<int>{5});
     rig.clock.advance(4999);
@@ -126,13 +126,13 @@ TEST(StartUp, SilentPortsCostFiveToSixSecondsMissingOnesNothingThenTheFailureWin
     expected.push_back(2);
     expected.push_back(3);
     EXPECT_EQ(rig.port.openAttempts, expected);
-    EXPECT_EQ(rig.form->state().portNumber, 3);
+    EXPECT_EQ(rig.window->state().portNumber, 3);
     EXPECT_TRUE(problemsShown.filter(QStringLiteral("COM5: no answer")).size() == 1);
     EXPECT_TRUE(problemsShown.filter(QStringLiteral("COM7: in use")).size() == 1);
     EXPECT_TRUE(problemsShown.filter(QStringLiteral("COM9: permission denied")).size() == 1);
     rig.reply("KVT10v1.0\r\n");
-    EXPECT_EQ(rig.form->state().connected, 1);
-    EXPECT_FALSE(ui(*rig.form).cwButton->isEnabled()) << "CW is for the KVT 20 only";
+    EXPECT_EQ(rig.window->state().connected, 1);
+    EXPECT_FALSE(ui(*rig.window).cwButton->isEnabled()) << "CW is for the KVT 20 only";
 }
 
 TEST(StartUp, ExitInTheFailureWindowEndsWithoutTouchingTheSettingsFile) {
@@ -141,7 +141,7 @@ TEST(StartUp, ExitInTheFailureWindowEndsWithoutTouchingTheSettingsFile) {
     writeIni(rig, ini);
     rig.dialogs.modalActions.push_back(
         [](QDialog &dialog) { control<QPushButton>(dialog, "exitButton")->click(); });
-    rig.form->start();
+    rig.window->start();
     rig.clock.advance(10);
     EXPECT_EQ(rig.quitCount, 1);
     EXPECT_EQ(readIni(rig), ini);
@@ -159,7 +159,7 @@ TEST(StartUp, PortScanTicksRunOnDuringTheFailureWindowSoTheFirstPortAfterRetryIs
         rig.clock.advance(7000); // the user takes 7 s to answer
         control<QPushButton>(dialog, "retryButton")->click();
     });
-    rig.form->start();
+    rig.window->start();
     rig.clock.advance(0);
     EXPECT_EQ(rig.port.openAttempts, (std::vector<int>{64, 2, 3, 4}))
         << "port 2 is given up without its 5 s wait";
@@ -191,7 +191,7 @@ TEST(Shutdown, PowerSavesTheSettingsWhenConnectedAndEnds) {
     PanelRig rig;
     rig.connectOn(7);
     rig.reply("#B4321\r\n");
-    ui(*rig.form).powerButton->click();
+    ui(*rig.window).powerButton->click();
     EXPECT_EQ(rig.quitCount, 1);
     EXPECT_EQ(readIni(rig), QByteArray("COM Port=7\r\n 4321\r\nSP=TOLK\r\n 100\r\n 57600\r\n"));
     EXPECT_FALSE(rig.port.isOpen());
@@ -204,7 +204,7 @@ TEST(Shutdown, PowerSaysWhyTheSettingsCouldNotBeSavedThenEnds) {
     QDir folder(rig.folder.path());
     folder.remove(QStringLiteral("KVT.INI"));
     ASSERT_TRUE(folder.mkdir(QStringLiteral("KVT.INI")));
-    ui(*rig.form).powerButton->click();
+    ui(*rig.window).powerButton->click();
     ASSERT_EQ(rig.dialogs.asked.size(), 1u);
     EXPECT_EQ(rig.dialogs.asked[0].kind, QStringLiteral("message"));
     EXPECT_TRUE(rig.dialogs.asked[0].text.contains(
@@ -221,9 +221,9 @@ TEST(Shutdown, PowerWhileNotConnectedAndClosingTheWindowLeaveTheFileAlone) {
         const QByteArray ini = "COM Port=3\r\n 5\r\nSP=TOLK\r\n 90\r\n 19200\r\n";
         writeIni(rig, ini);
         rig.port.openResults[3] = 0;
-        rig.form->start();
+        rig.window->start();
         rig.clock.advance(1000);
-        ui(*rig.form).powerButton->click();
+        ui(*rig.window).powerButton->click();
         EXPECT_EQ(rig.quitCount, 1);
         EXPECT_EQ(readIni(rig), ini);
     }
@@ -232,7 +232,7 @@ TEST(Shutdown, PowerWhileNotConnectedAndClosingTheWindowLeaveTheFileAlone) {
         rig.connectOn(3);
         const QByteArray before = readIni(rig);
         rig.reply("#B999\r\n");
-        rig.form->close();
+        rig.window->close();
         EXPECT_EQ(rig.quitCount, 1);
         EXPECT_FALSE(rig.port.isOpen());
         EXPECT_EQ(readIni(rig), before);
@@ -244,13 +244,13 @@ TEST(Shutdown, DestroyingTheWindowWhileProceduresWaitIsSafe) {
     for (qint64 afterIdentity : {-1, 500, 1500, 2050, 4000 + 2300 + 1050}) {
         PanelRig rig;
         rig.port.openResults[2] = 0;
-        rig.form->start();
+        rig.window->start();
         rig.clock.advance(100);
         if (afterIdentity >= 0) {
             rig.reply("KVT20v2.05\r\n");
             rig.clock.advance(afterIdentity);
         }
-        rig.form.reset();
+        rig.window.reset();
         rig.clock.advance(10000);
         EXPECT_EQ(rig.clock.pendingCount(), 0) << "no timer outlives the window";
     }
@@ -262,7 +262,7 @@ TEST(Shutdown, UnpluggedAdapterClosesThePortAndCommandsAreDropped) {
     rig.port.takeLines();
     rig.port.unplug();
     EXPECT_FALSE(rig.port.isOpen());
-    EXPECT_FALSE(ui(*rig.form).readyLamp->isLit());
+    EXPECT_FALSE(ui(*rig.window).readyLamp->isLit());
     rig.clock.advance(10000); // polls run on, sending nothing
     EXPECT_TRUE(rig.port.takeWritten().isEmpty());
     EXPECT_EQ(rig.port.openAttempts.size(), 1u) << "no reconnection";
@@ -272,20 +272,20 @@ TEST(StartUp, SettingsFileSpeedReachesTheSliderAndABadFileGivesTheDefaults) {
     {
         PanelRig rig;
         writeIni(rig, "COM Port=4\r\n 12\r\nSP=TOLK\r\n 150\r\n 19200\r\n");
-        rig.form->start();
+        rig.window->start();
         rig.clock.advance(0);
-        EXPECT_EQ(rig.form->state().telegraphSpeed, 150);
-        EXPECT_EQ(rig.form->state().bootloaderBaud, 19200);
+        EXPECT_EQ(rig.window->state().telegraphSpeed, 150);
+        EXPECT_EQ(rig.window->state().bootloaderBaud, 19200);
         EXPECT_EQ(rig.port.openAttempts.front(), 4);
     }
     {
         PanelRig rig;
         writeIni(rig, "COM Port=4\r\n 12\r\n");
-        rig.form->start();
+        rig.window->start();
         rig.clock.advance(0);
         EXPECT_EQ(rig.port.openAttempts.front(), 2);
-        EXPECT_EQ(rig.form->state().highestDeviceId, 12);
-        EXPECT_EQ(rig.form->state().bootloaderBaud, 57600);
+        EXPECT_EQ(rig.window->state().highestDeviceId, 12);
+        EXPECT_EQ(rig.window->state().bootloaderBaud, 57600);
     }
 }
 

@@ -20,14 +20,14 @@ TEST_F(PanelTest, AmModeCyclesTheModulationKind) {
         SCOPED_TRACE(s.before);
         state().modMode = s.before;
         state().activePreset = 4;
-        ui(form()).amModeButton->click();
+        ui(window()).amModeButton->click();
         EXPECT_EQ(sent(), QStringList{QString::fromLatin1(s.sent)});
-        EXPECT_EQ(ui(form()).modKindLine->text(), QString::fromLatin1(s.line));
+        EXPECT_EQ(ui(window()).modKindLine->text(), QString::fromLatin1(s.line));
         EXPECT_EQ(state().activePreset, 0);
-        EXPECT_EQ(ui(form()).modeLine->text(), QStringLiteral("MAN"));
+        EXPECT_EQ(ui(window()).modeLine->text(), QStringLiteral("MAN"));
     }
     // With no modulation the modulation readout is empty.
-    EXPECT_EQ(ui(form()).modulationReadout->text(), QString());
+    EXPECT_EQ(ui(window()).modulationReadout->text(), QString());
 }
 
 TEST_F(PanelTest, StopStepsTheOutputAndEndsASweep) {
@@ -45,70 +45,70 @@ TEST_F(PanelTest, StopStepsTheOutputAndEndsASweep) {
         SCOPED_TRACE(testing::Message() << c.output << "," << c.sweeping);
         state().outputOn = c.output;
         state().sweeping = c.sweeping;
-        ui(form()).sweepButton->setText(QStringLiteral("Pause"));
-        ui(form()).stopButton->click();
+        ui(window()).sweepButton->setText(QStringLiteral("Pause"));
+        ui(window()).stopButton->click();
         EXPECT_EQ(state().outputOn, c.outputAfter);
         EXPECT_EQ(state().sweeping, c.sweepingAfter);
         EXPECT_EQ(sent(), c.sent ? QStringList{QString::fromLatin1(c.sent)} : QStringList());
-        EXPECT_EQ(ui(form()).sweepButton->text(), QStringLiteral("Sweep")); // always reset
+        EXPECT_EQ(ui(window()).sweepButton->text(), QStringLiteral("Sweep")); // always reset
     }
 }
 
 TEST_F(PanelTest, StopSwitchesTheOutputOffAndOnAgain) {
-    ui(form()).stopButton->click();
+    ui(window()).stopButton->click();
     EXPECT_EQ(sent(), QStringList{QStringLiteral("0")});
-    EXPECT_EQ(ui(form()).carrierReadout->text(), QStringLiteral("0"));
-    EXPECT_EQ(ui(form()).modulationReadout->text(), QStringLiteral("OFF"));
-    EXPECT_FALSE(ui(form()).outputLamp->isLit());
-    EXPECT_EQ(ui(form()).outputLamp->fill(), QColor(Qt::black));
-    ui(form()).stopButton->click();
+    EXPECT_EQ(ui(window()).carrierReadout->text(), QStringLiteral("0"));
+    EXPECT_EQ(ui(window()).modulationReadout->text(), QStringLiteral("OFF"));
+    EXPECT_FALSE(ui(window()).outputLamp->isLit());
+    EXPECT_EQ(ui(window()).outputLamp->fill(), QColor(Qt::black));
+    ui(window()).stopButton->click();
     EXPECT_EQ(sent(), QStringList{QStringLiteral("1")});
-    EXPECT_TRUE(ui(form()).outputLamp->isLit());
-    EXPECT_EQ(ui(form()).outputLamp->fill(), QColor(255, 0, 0));
-    EXPECT_EQ(ui(form()).carrierReadout->text(), QStringLiteral("7.050.000"));
+    EXPECT_TRUE(ui(window()).outputLamp->isLit());
+    EXPECT_EQ(ui(window()).outputLamp->fill(), QColor(255, 0, 0));
+    EXPECT_EQ(ui(window()).carrierReadout->text(), QStringLiteral("7.050.000"));
 }
 
 TEST_F(PanelTest, StopDuringASweepEndsItAndKeepsTheOutputOn) {
     state().sweeping = 1;
-    ui(form()).sweepButton->setText(QStringLiteral("Pause"));
-    form().displayAll();
-    ui(form()).stopButton->click();
+    ui(window()).sweepButton->setText(QStringLiteral("Pause"));
+    window().displayAll();
+    ui(window()).stopButton->click();
     EXPECT_EQ(sent(), QStringList{QStringLiteral("0")});
-    EXPECT_FALSE(ui(form()).sweepLamp->isLit());
-    EXPECT_TRUE(ui(form()).outputLamp->isLit());
-    EXPECT_TRUE(ui(form()).upButton->isEnabled());
-    EXPECT_TRUE(ui(form()).downButton->isEnabled());
-    EXPECT_EQ(ui(form()).sweepButton->text(), QStringLiteral("Sweep"));
-    ui(form()).stopButton->click();
+    EXPECT_FALSE(ui(window()).sweepLamp->isLit());
+    EXPECT_TRUE(ui(window()).outputLamp->isLit());
+    EXPECT_TRUE(ui(window()).upButton->isEnabled());
+    EXPECT_TRUE(ui(window()).downButton->isEnabled());
+    EXPECT_EQ(ui(window()).sweepButton->text(), QStringLiteral("Sweep"));
+    ui(window()).stopButton->click();
     EXPECT_EQ(sent(), QStringList{QStringLiteral("0")});
-    EXPECT_FALSE(ui(form()).outputLamp->isLit());
+    EXPECT_FALSE(ui(window()).outputLamp->isLit());
 }
 
 TEST_F(PanelTest, CwSwitchesTheOutputOffAndOpensTheFrameOverTheDisplay) {
-    ASSERT_TRUE(ui(form()).cwButton->isEnabled()); // a KVT 20 identified itself
-    ASSERT_FALSE(ui(form()).telegraphPanel->isVisible());
-    ui(form()).cwButton->click();
+    ASSERT_TRUE(ui(window()).cwButton->isEnabled()); // a KVT 20 identified itself
+    ASSERT_FALSE(ui(window()).telegraphPanel->isVisible());
+    ui(window()).cwButton->click();
     EXPECT_EQ(sent(), QStringList{QStringLiteral("0")});
     EXPECT_EQ(state().outputOn, 1); // the generator's S reply tells
-    EXPECT_TRUE(ui(form()).telegraphPanel->isVisible());
-    EXPECT_EQ(ui(form()).telegraphPanel->pos(), ui(form()).displayWindow->pos());
-    EXPECT_FALSE(ui(form()).carrierReadout->isVisible());
-    EXPECT_FALSE(ui(form()).modulationReadout->isVisible());
+    EXPECT_TRUE(ui(window()).telegraphPanel->isVisible());
+    EXPECT_EQ(ui(window()).telegraphPanel->pos(), ui(window()).displayWindow->pos());
+    EXPECT_FALSE(ui(window()).carrierReadout->isVisible());
+    EXPECT_FALSE(ui(window()).modulationReadout->isVisible());
 }
 
 TEST_F(PanelTest, CwDoesNothingWhileSweeping) {
     state().sweeping = 1;
-    ui(form()).cwButton->click();
+    ui(window()).cwButton->click();
     EXPECT_EQ(sent(), QStringList());
-    EXPECT_FALSE(ui(form()).telegraphPanel->isVisible());
-    EXPECT_TRUE(ui(form()).carrierReadout->isVisible());
+    EXPECT_FALSE(ui(window()).telegraphPanel->isVisible());
+    EXPECT_TRUE(ui(window()).carrierReadout->isVisible());
 }
 
 TEST(PanelCw, IsUnavailableUntilAKvt20HasIdentifiedItself) {
     PanelRig rig;
-    EXPECT_FALSE(ui(*rig.form).cwButton->isEnabled());
+    EXPECT_FALSE(ui(*rig.window).cwButton->isEnabled());
     rig.connectOn(2, "KVT10v2.05\r\n");
-    EXPECT_FALSE(ui(*rig.form).cwButton->isEnabled());
+    EXPECT_FALSE(ui(*rig.window).cwButton->isEnabled());
 }
 
 // Enter and Space press the focused button; the other keys send nothing.
@@ -120,7 +120,7 @@ TEST_F(PanelTest, PanelButtonsWorkFromTheKeyboard) {
         {"upButton", [this] { return sent() == QStringList{"F7060000"}; }},
         {"downButton", [this] { return sent() == QStringList{"F7040000"}; }},
         {"stepButton", [this] { return state().tuneStep == 100000; }},
-        {"directInButton", [this] { return form().height() == MainWindow::expandedHeight(); }},
+        {"directInButton", [this] { return window().height() == MainWindow::expandedHeight(); }},
         {"amModeButton", [this] { return sent() == QStringList{"M2"}; }},
         {"stopButton", [this] { return sent() == QStringList{"0"}; }},
         {"cwButton", [this] { return sent() == QStringList{"0"}; }},
@@ -129,8 +129,8 @@ TEST_F(PanelTest, PanelButtonsWorkFromTheKeyboard) {
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
         for (const auto &b : buttons) {
             reset(); // the same starting state for every press
-            form().setFixedHeight(MainWindow::collapsedHeight());
-            QPushButton *button = control<QPushButton>(form(), b.button);
+            window().setFixedHeight(MainWindow::collapsedHeight());
+            QPushButton *button = control<QPushButton>(window(), b.button);
             SCOPED_TRACE(button->objectName().toStdString() + " " +
                          std::to_string(static_cast<int>(key)));
             button->setFocus();
@@ -140,7 +140,7 @@ TEST_F(PanelTest, PanelButtonsWorkFromTheKeyboard) {
     }
     reset();
     for (const auto &b : buttons) {
-        QPushButton *button = control<QPushButton>(form(), b.button);
+        QPushButton *button = control<QPushButton>(window(), b.button);
         QTest::keyClicks(button, QStringLiteral("FAMWPKQ01x+-."));
         QTest::keyClick(button, Qt::Key_Escape);
         QTest::keyClick(button, Qt::Key_Tab);

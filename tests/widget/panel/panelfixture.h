@@ -33,12 +33,12 @@ protected:
         state().sweeping = 0;
         state().activePreset = 0;
         state().tuneStep = 10000;
-        ui(form()).sweepButton->setText(QStringLiteral("Sweep"));
-        form().displayAll();
+        ui(window()).sweepButton->setText(QStringLiteral("Sweep"));
+        window().displayAll();
     }
 
-    MainWindow &form() { return *rig.form; }
-    DeviceState &state() { return rig.form->state(); }
+    MainWindow &window() { return *rig.window; }
+    DeviceState &state() { return rig.window->state(); }
     QStringList sent() { return rig.port.takeLines(); }
     void answer(std::optional<QString> text) { rig.dialogs.textAnswers.push_back(std::move(text)); }
     static void click(QWidget *w) { QTest::mouseClick(w, Qt::LeftButton); }

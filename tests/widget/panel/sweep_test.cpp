@@ -29,14 +29,14 @@ const std::vector<std::pair<QString, QString>> Czech = {
      QStringLiteral("Interval (sec) : ")},
 };
 
-void expectSweepState(MainWindow &form) {
-    EXPECT_EQ(form.state().sweeping, 1);
-    EXPECT_EQ(ui(form).sweepButton->text(), QStringLiteral("Pause"));
-    EXPECT_EQ(ui(form).modeLine->text(), QStringLiteral("SWEEP"));
-    EXPECT_EQ(ui(form).modKindLine->text(), QStringLiteral("Mod. : Still"));
-    EXPECT_TRUE(ui(form).sweepLamp->isLit());
-    EXPECT_FALSE(ui(form).upButton->isEnabled());
-    EXPECT_FALSE(ui(form).downButton->isEnabled());
+void expectSweepState(MainWindow &window) {
+    EXPECT_EQ(window.state().sweeping, 1);
+    EXPECT_EQ(ui(window).sweepButton->text(), QStringLiteral("Pause"));
+    EXPECT_EQ(ui(window).modeLine->text(), QStringLiteral("SWEEP"));
+    EXPECT_EQ(ui(window).modKindLine->text(), QStringLiteral("Mod. : Still"));
+    EXPECT_TRUE(ui(window).sweepLamp->isLit());
+    EXPECT_FALSE(ui(window).upButton->isEnabled());
+    EXPECT_FALSE(ui(window).downButton->isEnabled());
 }
 
 TEST_F(PanelTest, SweepAsksThreeQuestionsAndSendsTheAnswersAsTyped) {
@@ -56,25 +56,25 @@ TEST_F(PanelTest, SweepAsksThreeQuestionsAndSendsTheAnswersAsTyped) {
         state().modMode = 0;
         for (const auto &a : c.answers)
             answer(a);
-        ui(form()).sweepButton->click();
+        ui(window()).sweepButton->click();
         EXPECT_EQ(titlesAndPrompts(rig.dialogs.asked), English);
         EXPECT_EQ(sent(), QStringList{QString::fromLatin1(c.command)});
-        expectSweepState(form());
+        expectSweepState(window());
     }
 }
 
 TEST_F(PanelTest, SweepAsksInCzechWhileTheLanguageBoxIsTicked) {
     // The first sweep creates the setup window that holds the language box.
     rig.dialogs.textAnswers = {std::nullopt, std::nullopt, std::nullopt};
-    ui(form()).sweepButton->click();
+    ui(window()).sweepButton->click();
     rig.reply("#F7050000\r\n");
     rig.port.takeLines();
     rig.dialogs.asked.clear();
-    ASSERT_NE(ui(form()).setupDialog(), nullptr);
-    SetupDialog &setup = *ui(form()).setupDialog();
+    ASSERT_NE(ui(window()).setupDialog(), nullptr);
+    SetupDialog &setup = *ui(window()).setupDialog();
     QCheckBox *czechBox = control<QCheckBox>(setup, "czechBox");
     czechBox->setChecked(true);
-    ui(form()).sweepButton->click();
+    ui(window()).sweepButton->click();
     EXPECT_EQ(titlesAndPrompts(rig.dialogs.asked), Czech);
     EXPECT_EQ(sent(), QStringList{QStringLiteral("W  ")});
     EXPECT_FALSE(setup.isVisible()); // reading the box does not show the window
@@ -83,7 +83,7 @@ TEST_F(PanelTest, SweepAsksInCzechWhileTheLanguageBoxIsTicked) {
     rig.reply("#F7050000\r\n");
     rig.dialogs.asked.clear();
     czechBox->setChecked(false);
-    ui(form()).sweepButton->click();
+    ui(window()).sweepButton->click();
     EXPECT_EQ(titlesAndPrompts(rig.dialogs.asked), English);
 }
 
@@ -91,39 +91,39 @@ TEST_F(PanelTest, SweepWhileSweepingOnlyPauses) {
     answer(QStringLiteral("8000000"));
     answer(QStringLiteral("1000"));
     answer(QStringLiteral("10"));
-    ui(form()).sweepButton->click();
+    ui(window()).sweepButton->click();
     sent();
     rig.dialogs.asked.clear();
-    ui(form()).sweepButton->click();
-    ui(form()).sweepButton->click(); // pause, then resume: the generator decides
+    ui(window()).sweepButton->click();
+    ui(window()).sweepButton->click(); // pause, then resume: the generator decides
     EXPECT_EQ(sent(), (QStringList{QStringLiteral("P"), QStringLiteral("P")}));
     EXPECT_TRUE(rig.dialogs.asked.empty());
-    expectSweepState(form());
+    expectSweepState(window());
 }
 
 TEST_F(PanelTest, ThePanelFollowsTheGeneratorsSweepReports) {
     state().carrierFreq = 10000000;
-    form().displayAll();
+    window().displayAll();
     rig.reply("#W12000000\r\n");
-    expectSweepState(form());
-    EXPECT_EQ(ui(form()).carrierReadout->text(), QStringLiteral("12.000.000"));
+    expectSweepState(window());
+    EXPECT_EQ(ui(window()).carrierReadout->text(), QStringLiteral("12.000.000"));
     rig.reply("#W12345678\r\n");
-    EXPECT_EQ(ui(form()).carrierReadout->text(), QStringLiteral("12.345.678"));
+    EXPECT_EQ(ui(window()).carrierReadout->text(), QStringLiteral("12.345.678"));
     rig.reply("#F10000000\r\n");
-    EXPECT_EQ(ui(form()).carrierReadout->text(), QStringLiteral("10.000.000"));
-    EXPECT_FALSE(ui(form()).sweepLamp->isLit());
-    EXPECT_EQ(ui(form()).sweepButton->text(), QStringLiteral("Sweep"));
-    EXPECT_TRUE(ui(form()).upButton->isEnabled());
+    EXPECT_EQ(ui(window()).carrierReadout->text(), QStringLiteral("10.000.000"));
+    EXPECT_FALSE(ui(window()).sweepLamp->isLit());
+    EXPECT_EQ(ui(window()).sweepButton->text(), QStringLiteral("Sweep"));
+    EXPECT_TRUE(ui(window()).upButton->isEnabled());
     EXPECT_EQ(sent(), QStringList());
 }
 
 TEST_F(PanelTest, StopResetsTheSweepCaptionAfterAReportedSweep) {
     rig.reply("#W12000000\r\n");
-    ui(form()).stopButton->click();
+    ui(window()).stopButton->click();
     EXPECT_EQ(sent(), QStringList{QStringLiteral("0")});
-    EXPECT_EQ(ui(form()).sweepButton->text(), QStringLiteral("Sweep"));
+    EXPECT_EQ(ui(window()).sweepButton->text(), QStringLiteral("Sweep"));
     // The next click asks for a new sweep instead of pausing.
-    ui(form()).sweepButton->click();
+    ui(window()).sweepButton->click();
     EXPECT_EQ(rig.dialogs.asked.size(), 3u);
 }
 

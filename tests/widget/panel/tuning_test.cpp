@@ -24,9 +24,9 @@ TEST_P(FrequencyDialog, SendsTheAnswerAsTypedOnlyWhenItPassesItsRange) {
     const DialogCase &c = GetParam();
     state().wideRange = c.wideRange;
     state().activePreset = 3;
-    form().displayAll();
+    window().displayAll();
     answer(c.answer);
-    click(c.carrier ? ui(form()).carrierReadout : ui(form()).modulationReadout);
+    click(c.carrier ? ui(window()).carrierReadout : ui(window()).modulationReadout);
 
     ASSERT_EQ(rig.dialogs.asked.size(), 1u);
     EXPECT_EQ(rig.dialogs.asked[0].title, c.carrier ? QStringLiteral("Set carrier frequency")
@@ -37,7 +37,7 @@ TEST_P(FrequencyDialog, SendsTheAnswerAsTypedOnlyWhenItPassesItsRange) {
         rig.advance(1500, 10);
         EXPECT_EQ(sent(), QStringList());
         EXPECT_EQ(state().activePreset, 3);
-        EXPECT_EQ(ui(form()).modeLine->text(), QStringLiteral("P 3"));
+        EXPECT_EQ(ui(window()).modeLine->text(), QStringLiteral("P 3"));
         return;
     }
     EXPECT_EQ(sent(), QStringList{c.expected});
@@ -45,7 +45,7 @@ TEST_P(FrequencyDialog, SendsTheAnswerAsTypedOnlyWhenItPassesItsRange) {
     // 100 ms, then the poll reads back what the generator made of it.
     rig.advance(1400, 10);
     EXPECT_EQ(sent(), Poll);
-    EXPECT_EQ(ui(form()).modeLine->text(), QStringLiteral("MAN"));
+    EXPECT_EQ(ui(window()).modeLine->text(), QStringLiteral("MAN"));
 }
 
 const QString ManyDigits = QString(400, QLatin1Char('9'));
@@ -88,14 +88,14 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(PanelTest, ASecondClickWhileTheAnswerIsReadBackIsIgnored) {
     answer(QStringLiteral("7000000"));
     answer(QStringLiteral("7100000"));
-    click(ui(form()).carrierReadout);
+    click(ui(window()).carrierReadout);
     rig.advance(500, 10);
-    click(ui(form()).carrierReadout); // still waiting for the poll
+    click(ui(window()).carrierReadout); // still waiting for the poll
     EXPECT_EQ(rig.dialogs.asked.size(), 1u);
     rig.advance(900, 10);
     EXPECT_EQ(sent(), QStringList{QStringLiteral("F7000000")} + Poll);
     // Finished: the readout opens its dialog again, and the other one was never held.
-    click(ui(form()).carrierReadout);
+    click(ui(window()).carrierReadout);
     EXPECT_EQ(sent(), QStringList{QStringLiteral("F7100000")});
 }
 
@@ -121,20 +121,20 @@ TEST_P(UpDown, MovesTheCarrierWithinItsLimits) {
     state().carrierFreq = c.carrier;
     state().tuneStep = c.step;
     state().activePreset = 7;
-    form().displayAll();
-    const QString before = ui(form()).carrierReadout->text();
-    (c.up ? ui(form()).upButton : ui(form()).downButton)->click();
+    window().displayAll();
+    const QString before = ui(window()).carrierReadout->text();
+    (c.up ? ui(window()).upButton : ui(window()).downButton)->click();
     if (c.expected.isEmpty()) {
         EXPECT_EQ(sent(), QStringList());
         EXPECT_EQ(state().carrierFreq, c.carrier);
         EXPECT_EQ(state().activePreset, 7);
-        EXPECT_EQ(ui(form()).carrierReadout->text(), before);
+        EXPECT_EQ(ui(window()).carrierReadout->text(), before);
         return;
     }
     EXPECT_EQ(sent(), QStringList{c.expected});
     EXPECT_EQ(state().activePreset, 0);
-    EXPECT_EQ(ui(form()).carrierReadout->text(), c.readout);
-    EXPECT_EQ(ui(form()).modeLine->text(), QStringLiteral("MAN"));
+    EXPECT_EQ(ui(window()).carrierReadout->text(), c.readout);
+    EXPECT_EQ(ui(window()).modeLine->text(), QStringLiteral("MAN"));
     // No wait and no poll of its own.
     rig.advance(1500, 10);
     EXPECT_EQ(sent(), QStringList());
@@ -163,21 +163,21 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(PanelTest, UpTwiceStopsAtTheTopOfTheRange) {
     state().carrierFreq = 39990000;
     state().tuneStep = 10000;
-    ui(form()).upButton->click();
-    ui(form()).upButton->click();
+    ui(window()).upButton->click();
+    ui(window()).upButton->click();
     EXPECT_EQ(sent(), QStringList{QStringLiteral("F40000000")});
     EXPECT_EQ(state().carrierFreq, 40000000);
 }
 
 TEST_F(PanelTest, UpAndDownAreDisabledWhileSweeping) {
     state().sweeping = 1;
-    form().displayAll();
-    EXPECT_FALSE(ui(form()).upButton->isEnabled());
-    EXPECT_FALSE(ui(form()).downButton->isEnabled());
+    window().displayAll();
+    EXPECT_FALSE(ui(window()).upButton->isEnabled());
+    EXPECT_FALSE(ui(window()).downButton->isEnabled());
     state().sweeping = 0;
-    form().displayAll();
-    EXPECT_TRUE(ui(form()).upButton->isEnabled());
-    EXPECT_TRUE(ui(form()).downButton->isEnabled());
+    window().displayAll();
+    EXPECT_TRUE(ui(window()).upButton->isEnabled());
+    EXPECT_TRUE(ui(window()).downButton->isEnabled());
 }
 
 TEST_F(PanelTest, StepCyclesThroughTheSevenStepsAndSendsNothing) {
@@ -187,48 +187,49 @@ TEST_F(PanelTest, StepCyclesThroughTheSevenStepsAndSendsNothing) {
         {10, "Step : 10Hz"},       {100, "Step : 100Hz"},    {1000, "Step : 1kHz"},
         {10000, "Step : 10kHz"}};
     for (const auto &[step, line] : cycle) {
-        ui(form()).stepButton->click();
+        ui(window()).stepButton->click();
         EXPECT_EQ(state().tuneStep, step);
-        EXPECT_EQ(ui(form()).stepLine->text(), QString::fromLatin1(line));
+        EXPECT_EQ(ui(window()).stepLine->text(), QString::fromLatin1(line));
     }
     EXPECT_EQ(sent(), QStringList());
     // The new step is what Up uses.
-    ui(form()).stepButton->click();
-    ui(form()).stepButton->click();
-    ui(form()).stepButton->click(); // 1 Hz
-    ui(form()).upButton->click();
+    ui(window()).stepButton->click();
+    ui(window()).stepButton->click();
+    ui(window()).stepButton->click(); // 1 Hz
+    ui(window()).upButton->click();
     EXPECT_EQ(sent(), QStringList{QStringLiteral("F7050001")});
 }
 
 TEST_F(PanelTest, StepStartsTheCycleAgainFromAStepThatNoLongerFits) {
     state().tuneStep = 300000000;
-    ui(form()).stepButton->click();
+    ui(window()).stepButton->click();
     EXPECT_EQ(state().tuneStep, 1);
 }
 
 TEST_F(PanelTest, DirectInOpensTheRowFilledFromTheStateAndClosesItAgain) {
-    ASSERT_EQ(form().height(), MainWindow::collapsedHeight());
-    EXPECT_FALSE(form().rect().contains(ui(form()).directEntryFrame->geometry()));
+    ASSERT_EQ(window().height(), MainWindow::collapsedHeight());
+    EXPECT_FALSE(window().rect().contains(ui(window()).directEntryFrame->geometry()));
     state().carrierFreq = 12345678;
     state().modFreq = 65535;
-    ui(form()).directInButton->click();
-    EXPECT_EQ(form().height(), MainWindow::expandedHeight());
-    EXPECT_TRUE(form().rect().contains(ui(form()).directEntryFrame->geometry()));
-    EXPECT_EQ(ui(form()).carrierEntry->text(), QStringLiteral("12345678"));
-    EXPECT_EQ(ui(form()).modulationEntry->text(), QStringLiteral("65535"));
-    EXPECT_EQ(ui(form()).carrierEntry->selectedText(), QStringLiteral("12345678"));
-    EXPECT_EQ(form().focusWidget(), ui(form()).carrierEntry);
+    ui(window()).directInButton->click();
+    EXPECT_EQ(window().height(), MainWindow::expandedHeight());
+    EXPECT_TRUE(window().rect().contains(ui(window()).directEntryFrame->geometry()));
+    EXPECT_EQ(ui(window()).carrierEntry->text(), QStringLiteral("12345678"));
+    EXPECT_EQ(ui(window()).modulationEntry->text(), QStringLiteral("65535"));
+    EXPECT_EQ(ui(window()).carrierEntry->selectedText(), QStringLiteral("12345678"));
+    EXPECT_EQ(window().focusWidget(), ui(window()).carrierEntry);
 
-    ui(form()).carrierEntry->setText(QStringLiteral("42"));
-    ui(form()).directInButton->click();
-    EXPECT_EQ(form().height(), MainWindow::collapsedHeight());
-    EXPECT_EQ(ui(form()).carrierEntry->text(), QStringLiteral("42")); // the boxes keep their texts
+    ui(window()).carrierEntry->setText(QStringLiteral("42"));
+    ui(window()).directInButton->click();
+    EXPECT_EQ(window().height(), MainWindow::collapsedHeight());
+    EXPECT_EQ(ui(window()).carrierEntry->text(),
+              QStringLiteral("42")); // the boxes keep their texts
     EXPECT_EQ(sent(), QStringList());
 }
 
 TEST_F(PanelTest, DirectEntryBoxesTakeDigitsOnly) {
-    ui(form()).directInButton->click();
-    QLineEdit *box = ui(form()).carrierEntry;
+    ui(window()).directInButton->click();
+    QLineEdit *box = ui(window()).carrierEntry;
     box->clear();
     QTest::keyClicks(box, QStringLiteral("12a3"));
     EXPECT_EQ(box->text(), QStringLiteral("123"));
@@ -249,32 +250,32 @@ TEST_F(PanelTest, DirectEntryBoxesTakeDigitsOnly) {
 
 TEST_F(PanelTest, EnterSendsTheBoxAsItStandsAndPolls) {
     state().activePreset = 5;
-    form().displayAll();
-    ui(form()).directInButton->click();
-    ui(form()).carrierEntry->clear();
-    QTest::keyClick(ui(form()).carrierEntry, Qt::Key_Return);
+    window().displayAll();
+    ui(window()).directInButton->click();
+    ui(window()).carrierEntry->clear();
+    QTest::keyClick(ui(window()).carrierEntry, Qt::Key_Return);
     EXPECT_EQ(rig.port.takeWritten(), QByteArray("F\r\n"));
-    EXPECT_EQ(ui(form()).carrierEntry->text(), QString()); // the Enter itself is not typed
+    EXPECT_EQ(ui(window()).carrierEntry->text(), QString()); // the Enter itself is not typed
     rig.advance(1400, 10);
     EXPECT_EQ(sent(), Poll);
 
-    ui(form()).modulationEntry->setText(QStringLiteral("99999"));
-    QTest::keyClick(ui(form()).modulationEntry, Qt::Key_Enter); // the keypad's Enter as well
+    ui(window()).modulationEntry->setText(QStringLiteral("99999"));
+    QTest::keyClick(ui(window()).modulationEntry, Qt::Key_Enter); // the keypad's Enter as well
     EXPECT_EQ(sent(), QStringList{QStringLiteral("A99999")});
-    EXPECT_EQ(ui(form()).modulationEntry->selectedText(), QStringLiteral("99999"));
+    EXPECT_EQ(ui(window()).modulationEntry->selectedText(), QStringLiteral("99999"));
     // No range test, no local change: the poll's replies redraw the panel.
     EXPECT_EQ(state().activePreset, 5);
-    EXPECT_EQ(ui(form()).modeLine->text(), QStringLiteral("P 5"));
+    EXPECT_EQ(ui(window()).modeLine->text(), QStringLiteral("P 5"));
     rig.advance(1400, 10);
     EXPECT_EQ(sent(), Poll);
 }
 
 TEST_F(PanelTest, AClickInADirectEntryBoxSelectsItsText) {
-    ui(form()).directInButton->click();
-    ui(form()).modulationEntry->setText(QStringLiteral("1000"));
-    ui(form()).modulationEntry->deselect();
-    click(ui(form()).modulationEntry);
-    EXPECT_EQ(ui(form()).modulationEntry->selectedText(), QStringLiteral("1000"));
+    ui(window()).directInButton->click();
+    ui(window()).modulationEntry->setText(QStringLiteral("1000"));
+    ui(window()).modulationEntry->deselect();
+    click(ui(window()).modulationEntry);
+    EXPECT_EQ(ui(window()).modulationEntry->selectedText(), QStringLiteral("1000"));
 }
 
 } // namespace

@@ -41,7 +41,7 @@ struct PresetsTest : ::testing::Test {
         };
     }
 
-    PresetsWindow &table() { return ui(*rig.form).presetsWindow(); }
+    PresetsWindow &table() { return ui(*rig.window).presetsWindow(); }
     QLabel *numberCell(int k) { return presetCell(table(), "numberCells", k); }
     // What the user does in the presets window: click a number, or Close.
     void willPick(int k) {
@@ -75,7 +75,7 @@ struct PresetsTest : ::testing::Test {
 
 TEST_F(PresetsTest, ReadOutAsksEachPresetOnceInOrderAndMovesOnAtEachReply) {
     const qint64 start = rig.clock.nowMs();
-    auto task = ui(*rig.form).presets->readPresets();
+    auto task = ui(*rig.window).presets->readPresets();
     std::vector<SentLine> sent;
     qint64 end = -1;
     for (int i = 0; i < 1000 && end < 0; ++i) {
@@ -112,7 +112,7 @@ TEST_F(PresetsTest, EveryKindOfRecordFillsItsRowAndNoneStopsTheReadOut) {
         {10, {"10", "", "", "", "", "", ""}},
         {11, {"11", "7000000 Hz", "0 Hz", "Tone", "", "", ""}},
     };
-    auto task = ui(*rig.form).presets->readPresets();
+    auto task = ui(*rig.window).presets->readPresets();
     const auto sent = gen.run(1000);
     ASSERT_TRUE(task.isReady());
     EXPECT_EQ(linesOf(sent), kLines()) << "each preset once";
@@ -125,7 +125,7 @@ TEST_F(PresetsTest, EveryKindOfRecordFillsItsRowAndNoneStopsTheReadOut) {
 TEST_F(PresetsTest, EveryRowIsRightWhateverOtherFramesArriveDuringTheReadOut) {
     kDelayMs = 5;
     const auto readOut = [this] {
-        auto task = ui(*rig.form).presets->readPresets();
+        auto task = ui(*rig.window).presets->readPresets();
         std::vector<SentLine> sent;
         for (int i = 0; i < 5000 && !task.isReady(); ++i)
             for (auto &s : gen.run(1))
@@ -182,7 +182,7 @@ TEST_F(PresetsTest, AGeneratorSlowerThanTheQueryWaitStillFillsEveryRow) {
     // Each query's 50 ms run out before its record, so each is sent again and answered
     // twice: the second answer arrives while the next preset is being read.
     kDelayMs = 70;
-    auto task = ui(*rig.form).presets->readPresets();
+    auto task = ui(*rig.window).presets->readPresets();
     const auto sent = gen.run(5000);
     ASSERT_TRUE(task.isReady());
     QStringList twice;
@@ -198,7 +198,7 @@ TEST_F(PresetsTest, AGeneratorSlowerThanTheQueryWaitStillFillsEveryRow) {
 TEST_F(PresetsTest, SilentGeneratorIsAsked29TimesThenOneMessageAndNothingMore) {
     records.erase(1);
     rig.dialogs.yesNoAnswers.push_back(true);
-    ui(*rig.form).saveButton->click();
+    ui(*rig.window).saveButton->click();
     const auto sent = gen.run(5000);
     const QStringList lines = linesOf(sent);
     EXPECT_EQ(lines, QStringList(29, QStringLiteral("K1")));
@@ -208,8 +208,8 @@ TEST_F(PresetsTest, SilentGeneratorIsAsked29TimesThenOneMessageAndNothingMore) {
               QStringList{QStringLiteral("KVT Control Panel|Communication error")});
     EXPECT_TRUE(asked(QStringLiteral("modal")).isEmpty());
     EXPECT_TRUE(asked(QStringLiteral("yesno")).isEmpty());
-    EXPECT_TRUE(ui(*rig.form).saveButton->isEnabled()) << "MS can be tried again";
-    EXPECT_TRUE(ui(*rig.form).recallButton->isEnabled());
+    EXPECT_TRUE(ui(*rig.window).saveButton->isEnabled()) << "MS can be tried again";
+    EXPECT_TRUE(ui(*rig.window).recallButton->isEnabled());
 }
 
 TEST_F(PresetsTest, SaveAsksForConfirmationAndSendsOnlyOnYes) {
@@ -220,24 +220,24 @@ TEST_F(PresetsTest, SaveAsksForConfirmationAndSendsOnlyOnYes) {
     };
     for (const Case &c : {Case{true, {"S5"}, "P 5"}, Case{false, {}, "MAN"}}) {
         rig.dialogs.asked.clear();
-        rig.form->state().activePreset = 0;
-        rig.form->displayAll();
+        rig.window->state().activePreset = 0;
+        rig.window->displayAll();
         willPick(5);
         rig.dialogs.yesNoAnswers.push_back(c.yes);
-        ui(*rig.form).saveButton->click();
+        ui(*rig.window).saveButton->click();
         const auto sent = gen.run(500);
         EXPECT_EQ(linesOf(sent), kLines() + c.tail) << "yes " << c.yes;
         EXPECT_EQ(asked(QStringLiteral("yesno")),
                   QStringList{QStringLiteral("Confirm|Save to preset 5 - OK ?")});
-        EXPECT_EQ(ui(*rig.form).modeLine->text(), c.mode);
-        EXPECT_EQ(rig.form->state().activePreset, c.yes ? 5 : 0);
-        EXPECT_TRUE(ui(*rig.form).saveButton->isEnabled());
+        EXPECT_EQ(ui(*rig.window).modeLine->text(), c.mode);
+        EXPECT_EQ(rig.window->state().activePreset, c.yes ? 5 : 0);
+        EXPECT_TRUE(ui(*rig.window).saveButton->isEnabled());
     }
 }
 
 TEST_F(PresetsTest, RecallSendsTheNumberThenPollsAndShowsThePreset) {
     willPick(12);
-    ui(*rig.form).recallButton->click();
+    ui(*rig.window).recallButton->click();
     const auto sent = gen.run(2000);
     QStringList lines = linesOf(sent, true);
     ASSERT_EQ(lines, kLines() + (QStringList{"R12", "G", "I", "J", "H"}));
@@ -245,8 +245,8 @@ TEST_F(PresetsTest, RecallSendsTheNumberThenPollsAndShowsThePreset) {
     // R12, 100 ms, then the poll's own 1 s wait and its queries 100 ms apart.
     EXPECT_NEAR(sent[13].at - sent[12].at, 1100, 1);
     EXPECT_NEAR(sent[16].at - sent[13].at, 300, 1);
-    EXPECT_EQ(ui(*rig.form).modeLine->text(), QStringLiteral("P 12"));
-    EXPECT_EQ(rig.form->state().activePreset, 12);
+    EXPECT_EQ(ui(*rig.window).modeLine->text(), QStringLiteral("P 12"));
+    EXPECT_EQ(rig.window->state().activePreset, 12);
 }
 
 TEST_F(PresetsTest, ClosingTheWindowWithoutAChoiceSendsNothing) {
@@ -254,7 +254,7 @@ TEST_F(PresetsTest, ClosingTheWindowWithoutAChoiceSendsNothing) {
     // whether by Close or by the window's own close control.
     willPick(3);
     rig.dialogs.yesNoAnswers.push_back(false);
-    ui(*rig.form).saveButton->click();
+    ui(*rig.window).saveButton->click();
     gen.run(500);
     ASSERT_EQ(table().chosenPreset(), 3);
 
@@ -269,11 +269,11 @@ TEST_F(PresetsTest, ClosingTheWindowWithoutAChoiceSendsNothing) {
         rig.dialogs.asked.clear();
         rig.dialogs.modalActions.push_back(close);
         rig.dialogs.yesNoAnswers.push_back(true);
-        ui(*rig.form).recallButton->click();
+        ui(*rig.window).recallButton->click();
         const auto sent = gen.run(2000);
         EXPECT_EQ(linesOf(sent), kLines());
         EXPECT_EQ(table().chosenPreset(), 0);
-        EXPECT_EQ(rig.form->state().activePreset, 0);
+        EXPECT_EQ(rig.window->state().activePreset, 0);
         EXPECT_TRUE(asked(QStringLiteral("yesno")).isEmpty());
     }
 }
@@ -285,7 +285,7 @@ TEST_F(PresetsTest, TheLastNumberTouchedStaysRedAcrossShowings) {
         QTest::mouseMove(numberCell(7));
         d.close();
     });
-    ui(*rig.form).saveButton->click();
+    ui(*rig.window).saveButton->click();
     gen.run(500);
     auto colour = [this](int k) { return numberCell(k)->palette().color(QPalette::Window); };
     EXPECT_EQ(table().highlighted(), 7);
@@ -296,24 +296,24 @@ TEST_F(PresetsTest, TheLastNumberTouchedStaysRedAcrossShowings) {
             seen[k] = colour(k);
         QTest::mouseClick(numberCell(9), Qt::LeftButton);
     });
-    ui(*rig.form).recallButton->click();
+    ui(*rig.window).recallButton->click();
     gen.run(2000);
     EXPECT_EQ(&table(), first) << "the window is reused, not recreated";
     for (int k = 1; k <= 12; ++k)
         EXPECT_EQ(seen[k],
                   k == 7 ? PresetsWindow::HighlightColour : PresetsWindow::NumberBackground)
             << k;
-    EXPECT_EQ(rig.form->state().activePreset, 9);
+    EXPECT_EQ(rig.window->state().activePreset, 9);
 }
 
-TEST_F(PresetsTest, WindowShowsTheDesignedTableCentredOnTheScreen) {
+TEST_F(PresetsTest, WindowShowsItsTableCentredOnTheScreen) {
     QRect frame, screen;
     rig.dialogs.modalActions.push_back([&](QDialog &d) {
         frame = d.frameGeometry();
         screen = d.screen()->availableGeometry();
         d.close();
     });
-    ui(*rig.form).saveButton->click();
+    ui(*rig.window).saveButton->click();
     gen.run(500);
     EXPECT_LE((frame.center() - screen.center()).manhattanLength(), 2);
 
@@ -352,10 +352,10 @@ TEST_F(PresetsTest, SecondClickWhileReadingIsIgnored) {
     kDelayMs = 30;
     willPick(2);
     rig.dialogs.yesNoAnswers = {true, true};
-    ui(*rig.form).saveButton->click();
+    ui(*rig.window).saveButton->click();
     auto sent = gen.run(50);
-    ui(*rig.form).saveButton->click();
-    ui(*rig.form).recallButton->click();
+    ui(*rig.window).saveButton->click();
+    ui(*rig.window).recallButton->click();
     for (const auto &s : gen.run(3000))
         sent.push_back(s);
     EXPECT_EQ(linesOf(sent, true), kLines() + QStringList{"S2"});

@@ -20,11 +20,11 @@ struct RadiotelegraphTest : ::testing::Test {
     void SetUp() override {
         rig.connectOn();
         rig.port.takeWritten();
-        ui(*rig.form).cwButton->click(); // CW: output off, the frame over the display
+        ui(*rig.window).cwButton->click(); // CW: output off, the frame over the display
         ASSERT_EQ(rig.port.takeLines(), QStringList{"0"});
         ASSERT_FALSE(frame().panel->isHidden());
     }
-    TelegraphUi frame() { return ui(*rig.form).telegraph(); }
+    TelegraphUi frame() { return ui(*rig.window).telegraph(); }
 
     PanelRig rig;
     ScriptedGenerator gen{rig};
@@ -42,13 +42,13 @@ TEST_F(RadiotelegraphTest, SendUpperCasesTheTextAndKeysAtTheSliderSpeed) {
     for (const Case &c : cases) {
         frame().speedSlider->setValue(c.speed);
         EXPECT_EQ(frame().speedValueLabel->text(), QString::number(c.speed));
-        EXPECT_EQ(rig.form->state().telegraphSpeed, c.speed);
+        EXPECT_EQ(rig.window->state().telegraphSpeed, c.speed);
         frame().textEntry->setText(QStringLiteral("cq cq de test"));
-        rig.form->state().telegraphBusy = 0;
+        rig.window->state().telegraphBusy = 0;
         frame().sendButton->click();
         EXPECT_EQ(rig.port.takeWritten(), QByteArray(c.line) + "\r\n");
         EXPECT_EQ(frame().textEntry->text(), QStringLiteral("CQ CQ DE TEST"));
-        EXPECT_EQ(rig.form->state().telegraphBusy, -1);
+        EXPECT_EQ(rig.window->state().telegraphBusy, -1);
     }
 }
 
@@ -75,7 +75,7 @@ TEST_F(RadiotelegraphTest, ClickIntoTheTextSelectsItFromTheStart) {
         qsizetype length;
         qsizetype selected;
     };
-    rig.form->show();
+    rig.window->show();
     for (const Case c : {Case{43, 43}, Case{1500, 1000}}) {
         frame().textEntry->setText(QString(c.length, QLatin1Char('E')));
         frame().textEntry->deselect();
@@ -121,14 +121,14 @@ TEST_F(RadiotelegraphTest, RepeatSendsOnTheFirstTickAfterEachQReplyAndNeverWhile
 TEST_F(RadiotelegraphTest, CloseUnticksRepeatRestoresTheDisplayAndSwitchesTheOutputOn) {
     gen.run(1000); // a tick with nothing busy: Close is enabled
     frame().repeatBox->setChecked(true);
-    rig.form->state().carrierFreq = 7050000;
+    rig.window->state().carrierFreq = 7050000;
     ASSERT_TRUE(frame().closeButton->isEnabled());
     frame().closeButton->click();
     EXPECT_FALSE(frame().repeatBox->isChecked());
     EXPECT_TRUE(frame().panel->isHidden());
-    EXPECT_FALSE(ui(*rig.form).carrierReadout->isHidden());
-    EXPECT_FALSE(ui(*rig.form).modulationReadout->isHidden());
-    EXPECT_EQ(ui(*rig.form).carrierReadout->text(), QStringLiteral("7.050.000"))
+    EXPECT_FALSE(ui(*rig.window).carrierReadout->isHidden());
+    EXPECT_FALSE(ui(*rig.window).modulationReadout->isHidden());
+    EXPECT_EQ(ui(*rig.window).carrierReadout->text(), QStringLiteral("7.050.000"))
         << "displayAll ran";
     const auto sent = gen.run(3000);
     EXPECT_EQ(linesOf(sent), QStringList{"1"}) << "no Q line after Close";
@@ -146,7 +146,7 @@ TEST_F(RadiotelegraphTest, RepeatedLineNeverSplitsTheLinesOfAPresetReadOut) {
     };
     frame().repeatBox->setChecked(true);
     rig.dialogs.modalActions.push_back([](QDialog &d) { d.close(); });
-    ui(*rig.form).saveButton->click();
+    ui(*rig.window).saveButton->click();
     const auto sent = gen.run(2000);
     const QStringList lines = linesOf(sent);
     // A Q reply ends a query's wait early, so a query may go out again; the presets

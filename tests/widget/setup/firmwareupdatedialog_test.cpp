@@ -40,8 +40,8 @@ class FirmwareWindow : public testing::Test {
 protected:
     void SetUp() override {
         rig.connectOn(2, "KVT20v1.05\r\n");
-        ASSERT_EQ(rig.form->state().modelName, QStringLiteral("KVT 20"));
-        ASSERT_EQ(rig.form->state().bootloaderBaud, 57600);
+        ASSERT_EQ(rig.window->state().modelName, QStringLiteral("KVT 20"));
+        ASSERT_EQ(rig.window->state().bootloaderBaud, 57600);
         // An avrdude beside the program is the one started.
         QFile avrdude(rig.folder.filePath(QStringLiteral("avrdude")));
         ASSERT_TRUE(avrdude.open(QIODevice::WriteOnly));
@@ -59,7 +59,7 @@ protected:
         services.programFolder = rig.folder.path();
         services.today = [] { return QDate(2026, 12, 7); };
         services.quit = [] {};
-        dialog = std::make_unique<FirmwareUpdateDialog>(rig.form->state(), rig.form->link(),
+        dialog = std::make_unique<FirmwareUpdateDialog>(rig.window->state(), rig.window->link(),
                                                         polling, services);
         dialog->showFolder(images.path());
         dialog->show();
@@ -152,7 +152,7 @@ TEST_F(FirmwareWindow, ImageForAnotherModelIsRefusedAndNothingIsTouched) {
     for (const Case c : {Case{"41100300.bin", "KVT 20"}, Case{"41200207.bin", ""}}) {
         dialog->show();
         rig.dialogs.asked.clear();
-        rig.form->state().modelName = QString::fromUtf8(c.model);
+        rig.window->state().modelName = QString::fromUtf8(c.model);
         update(c.image);
         EXPECT_EQ(messages(),
                   QStringList{"Error: This binary file is build for another version of KVT !"})

@@ -105,31 +105,31 @@ QString captionOf(QWidget &root, const char *control) {
 struct LanguageRig {
     LanguageRig() {
         rig.connectOn();
-        failure = new ConnectionFailureDialog(rig.form.get());
+        failure = new ConnectionFailureDialog(rig.window.get());
         // Upgrade FW creates the firmware-update window (the scripted dialogs only note
         // that it was shown).
-        Q_EMIT ui(*rig.form).setupDialog()->upgradeRequested();
+        Q_EMIT ui(*rig.window).setupDialog()->upgradeRequested();
     }
     QWidget &window(Window w) {
         switch (w) {
         case Window::Setup:
-            return *ui(*rig.form).setupDialog();
+            return *ui(*rig.window).setupDialog();
         case Window::Main:
-            return *rig.form;
+            return *rig.window;
         case Window::Telegraph:
-            return *rig.form->findChild<TelegraphPanel *>();
+            return *rig.window->findChild<TelegraphPanel *>();
         case Window::Presets:
-            return ui(*rig.form).presetsWindow();
+            return ui(*rig.window).presetsWindow();
         case Window::Failure:
             return *failure;
         case Window::Info:
-            return *rig.form->findChild<InfoPanel *>();
+            return *rig.window->findChild<InfoPanel *>();
         case Window::Firmware:
-            return *rig.form->findChild<FirmwareUpdateDialog *>();
+            return *rig.window->findChild<FirmwareUpdateDialog *>();
         }
-        return *rig.form;
+        return *rig.window;
     }
-    QCheckBox &box() { return *control<QCheckBox>(*ui(*rig.form).setupDialog(), "czechBox"); }
+    QCheckBox &box() { return *control<QCheckBox>(*ui(*rig.window).setupDialog(), "czechBox"); }
     void expectCaptions(bool czech) {
         for (const Caption &c : Captions)
             EXPECT_EQ(captionOf(window(c.window), c.control),
@@ -174,9 +174,9 @@ TEST(Language, EveryMainWindowStartsInEnglish) {
 TEST(Language, WideRangeSubtitleIsNotReplacedByTheCzechCaption) {
     PanelRig rig;
     rig.connectOn(2, "KVT21v2.05\r\n");
-    const QString wide = rig.form->findChild<QLabel *>("subtitleLabel")->text();
-    control<QCheckBox>(*ui(*rig.form).setupDialog(), "czechBox")->click();
-    EXPECT_EQ(rig.form->findChild<QLabel *>("subtitleLabel")->text(), wide);
+    const QString wide = rig.window->findChild<QLabel *>("subtitleLabel")->text();
+    control<QCheckBox>(*ui(*rig.window).setupDialog(), "czechBox")->click();
+    EXPECT_EQ(rig.window->findChild<QLabel *>("subtitleLabel")->text(), wide);
 }
 
 // The columns start exactly where their titles start in the header, in both languages,
@@ -204,14 +204,14 @@ TEST(Language, PresetColumnsStandUnderTheirTitles) {
         }
     };
     LanguageRig before;
-    PresetsWindow &opened = ui(*before.rig.form).presetsWindow();
+    PresetsWindow &opened = ui(*before.rig.window).presetsWindow();
     expectAligned(opened, english);
     before.box().click();
     expectAligned(opened, czech);
 
     LanguageRig after;
     after.box().click();
-    expectAligned(ui(*after.rig.form).presetsWindow(), czech);
+    expectAligned(ui(*after.rig.window).presetsWindow(), czech);
 }
 
 } // namespace

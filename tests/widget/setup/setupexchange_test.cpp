@@ -29,7 +29,7 @@ template <class T> T *child(QWidget &root, const char *name) {
 }
 
 QPushButton *configButton(PanelRig &rig) {
-    return child<QPushButton>(*rig.form, "configButton");
+    return child<QPushButton>(*rig.window, "configButton");
 }
 
 // Clicks Config and runs the clock for `ms` in 1 ms steps. The generator answers a
@@ -76,14 +76,14 @@ protected:
         rig.port.takeWritten();
         rig.dialogs.asked.clear();
     }
-    DeviceState &state() { return rig.form->state(); }
+    DeviceState &state() { return rig.window->state(); }
     PanelRig rig;
 };
 
 TEST_F(SetupExchangeTest, CommandsGoOutOnTheirTimetableWithPollingOffAndTheBusyPointer) {
     bool checkedWhileOpen = false;
     rig.dialogs.modalActions.push_back([&](QDialog &d) {
-        EXPECT_EQ(rig.form->cursor().shape(), Qt::WaitCursor);
+        EXPECT_EQ(rig.window->cursor().shape(), Qt::WaitCursor);
         // The window stays open a while: no poll query goes out meanwhile.
         rig.advance(10000, 100);
         EXPECT_TRUE(rig.port.takeLines().isEmpty());
@@ -102,7 +102,7 @@ TEST_F(SetupExchangeTest, CommandsGoOutOnTheirTimetableWithPollingOffAndTheBusyP
                                          {10040, QStringLiteral("Z2 1000")},
                                          {11040, QStringLiteral("X100")}};
     EXPECT_EQ(sent, expected);
-    EXPECT_EQ(rig.form->cursor().shape(), Qt::ArrowCursor) << "the pointer is back";
+    EXPECT_EQ(rig.window->cursor().shape(), Qt::ArrowCursor) << "the pointer is back";
 
     // Polling is on again: the next poll follows within its 4 s cycle and 1 s wait.
     rig.advance(6000, 10);
@@ -169,7 +169,7 @@ TEST(SetupWindow, WhatItStoresAndWhatIsSent) {
             clickConfig(rig, {{QStringLiteral("Y"), c.y}, {QStringLiteral("V"), "#V100\r\n"}});
         EXPECT_EQ(linesOf(sent),
                   QStringList({QStringLiteral("Y"), QStringLiteral("V")}) + c.applied);
-        const DeviceState &s = rig.form->state();
+        const DeviceState &s = rig.window->state();
         EXPECT_EQ(s.displayOperatorMode, c.storedMode);
         EXPECT_EQ(s.displayOperator, c.value);
         EXPECT_EQ(s.coarseStep, c.step);
@@ -183,7 +183,7 @@ TEST(SetupWindow, MultAndDivTurnAnOperatorReadAsZeroIntoOneAtOnce) {
         {"subButton", "abc", "abc"},
     };
     PanelRig rig;
-    SetupDialog &d = *ui(*rig.form).setupDialog();
+    SetupDialog &d = *ui(*rig.window).setupDialog();
     for (const auto &[button, before, after] : cases) {
         type(d, "operatorEntry", before);
         click(d, button);
@@ -263,10 +263,10 @@ TEST(SetupExchange, ReturningFromTheFirmwareWindowRefillsTheWindowAndKeepsPollin
     services.dialogs = &rig.dialogs;
     RecordingPolling polling;
     const PanelContext context{
-        rig.form->state(),    rig.form->link(),      services, polling, rig.form.get(), [] {},
+        rig.window->state(),  rig.window->link(),    services, polling, rig.window.get(), [] {},
         [] { return false; }, [](const QString &) {}};
     SetupExchange exchange(context);
-    DeviceState &s = rig.form->state();
+    DeviceState &s = rig.window->state();
     s.displayOperatorMode = 1;
     s.displayOperator = 500;
     s.coarseStep = 250;
