@@ -8,6 +8,7 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPoint>
 #include <QPointer>
 #include <QPushButton>
 
@@ -18,6 +19,8 @@
 namespace {
 // The factory's service-mode sequence, typed on OK. Lower case only; not for users.
 constexpr char16_t ServiceKeySequence[4] = {u'q', u'r', u'f', u'z'};
+// Where the panel stands in the window: 240 twips at the program's 12 twips a pixel.
+constexpr QPoint PanelOrigin(20, 20);
 
 void setBold(QLabel *label, bool bold) {
     QFont font = label->font();
@@ -29,7 +32,7 @@ void setBold(QLabel *label, bool bold) {
 InfoPanel::InfoPanel(QWidget *parent, const QRect &geometry, DeviceState &state, Link &link,
                      const Services &services, std::function<QDialog *()> firmwareWindow)
     : QFrame(parent), m_state(state), m_link(link), m_services(services),
-      m_firmwareWindow(std::move(firmwareWindow)), m_place(geometry) {
+      m_firmwareWindow(std::move(firmwareWindow)), m_place(PanelOrigin, geometry.size()) {
     setObjectName(QStringLiteral("infoPanel"));
     setFrameShape(QFrame::Box);
     setLineWidth(2);
@@ -140,10 +143,9 @@ void InfoPanel::serviceKey(const QString &text) {
         return;
     const QChar key = text.at(0);
     if (key == ServiceKeySequence[0]) {
-        // Also leaves service mode when it was on.
+        // Also leaves service mode when it was on; the bold type stays until the
+        // program ends.
         m_serviceKeyState = 1;
-        setBold(m_serialValue, false);
-        setBold(m_dateValue, false);
     } else if (key == ServiceKeySequence[1] && m_serviceKeyState == 1) {
         m_serviceKeyState = 2;
     } else if (key == ServiceKeySequence[2] && m_serviceKeyState == 2) {

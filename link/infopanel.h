@@ -20,8 +20,10 @@ struct DeviceState;
 class InfoPanel final : public QFrame {
     Q_OBJECT
 public:
-    // `firmwareWindow` gives the firmware-update window (created on first use by the
-    // owner); the panel shows it modally through Services::dialogs.
+    // The panel takes the size of `geometry` (the display's) and stands at 20 px (240
+    // twips) from the window's left and top. `firmwareWindow` gives the
+    // firmware-update window (created on first use by the owner); the panel shows it
+    // modally through Services::dialogs.
     InfoPanel(QWidget *parent, const QRect &geometry, DeviceState &state, Link &link,
               const Services &services, std::function<QDialog *()> firmwareWindow);
     ~InfoPanel() override;
