@@ -19,8 +19,8 @@ inline constexpr const char *FileName = "KVT.INI";
 // Reads the file into portNumber, highestDeviceId, telegraphSpeed and bootloaderBaud.
 // On any failure (missing file, fewer than five lines, a value that does not fit its
 // field, a speed the slider refuses, something other than a regular file in its
-// place) portNumber becomes 2 and bootloaderBaud 57600;
-// highestDeviceId and telegraphSpeed keep whatever was stored before the failure.
+// place) portNumber becomes 2 and bootloaderBaud 57600; highestDeviceId and
+// telegraphSpeed keep whatever was stored before the failure.
 // Returns true when the whole file was read.
 bool read(const QString &path, DeviceState &state, const std::function<bool(int)> &speedAccepted);
 
