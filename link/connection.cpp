@@ -15,10 +15,22 @@
 #include <QDir>
 #include <QPointer>
 
+#include <limits>
+
 namespace {
+constexpr int FirstPort = 1;
 constexpr int LastPort = 64;
 constexpr int FirstRetryPort = 2;
 constexpr int PortWaitTicks = 5; // seconds counted on a port before the next one
+
+// Moves discovery to the next port number. The number is a 16-bit field and never
+// wraps: the largest one has no next port (false).
+bool nextPort(int16_t &portNumber) {
+    if (portNumber == std::numeric_limits<int16_t>::max())
+        return false;
+    ++portNumber;
+    return true;
+}
 } // namespace
 
 Connection::Connection(const PanelContext &context, Controls controls, QObject *parent)
@@ -65,10 +77,18 @@ QCoro::Task<bool> Connection::discoverPort() {
     Link &link = m_context.link;
     m_scanTicks = 0;
     m_portProblems.clear();
+    // A saved number below the first port (0 or negative, from an edited file) starts
+    // at the first port instead of walking up through numbers no port has.
+    if (state.portNumber < FirstPort)
+        state.portNumber = FirstPort;
+    bool noNextPort = false;
     for (;;) {
         m_controls.windows.showSearching(
             QStringLiteral("Searching for the generator: COM%1").arg(state.portNumber));
-        const int error = link.openPort();
+        // A silent port at the largest number has no next one to try: that counts as a
+        // port that does not exist, which brings the failure window.
+        const int error = noNextPort ? int{SerialPort::InvalidPort} : link.openPort();
+        noNextPort = false;
         if (error != 0) {
             // 8002 and 8015 mean no usable port here; a busy port or one we may not open
             // is skipped the same way, but remembered so the failure window can say why.
@@ -79,8 +99,7 @@ QCoro::Task<bool> Connection::discoverPort() {
                 m_portProblems << name + QStringLiteral(": permission denied (on Linux add your "
                                                         "user to the group \"dialout\" and log in "
                                                         "again, or run the installer as root)");
-            ++state.portNumber;
-            if (state.portNumber > LastPort) {
+            if (!nextPort(state.portNumber) || state.portNumber > LastPort) {
                 const QPointer<Connection> self(this);
                 const ConnectionWindows::FailureChoice choice =
                     m_controls.windows.askAfterFailure(m_portProblems);
@@ -109,7 +128,7 @@ QCoro::Task<bool> Connection::discoverPort() {
         m_portProblems << QStringLiteral("COM%1: no answer from a generator (%2)")
                               .arg(state.portNumber)
                               .arg(link.port().systemName());
-        ++state.portNumber;
+        noNextPort = !nextPort(state.portNumber);
         link.closePort();
         m_scanTicks = 0;
     }

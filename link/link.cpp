@@ -3,6 +3,7 @@
 #include "link/devicestate.h"
 #include "link/serialport.h"
 #include "link/timesource.h"
+#include "link/windows1250.h"
 
 #include <QStringEncoder>
 
@@ -117,23 +118,29 @@ void Link::handle(const std::vector<ReplyEffects> &effects, quint64 running) {
 }
 
 QByteArray toLineBytes(const QString &text) {
-    // Qt's Windows-1250 encoder (ICU) writes the code page's substitute byte 0x1A, a
-    // control character, for a character the code page cannot hold, one per code point
-    // (a character outside the basic plane included); on the line it is "?". Without
-    // the encoder (a Qt built without ICU) the ASCII of every command still goes out
-    // and only the radiotelegraph text's accented letters become "?".
-    QStringEncoder encoder("windows-1250");
-    QByteArray out;
-    if (encoder.isValid()) {
-        out = encoder.encode(text);
-        out.replace('\x1a', '?');
-        return out;
-    }
-    out.reserve(text.size());
-    for (QChar ch : text) {
-        if (ch.isLowSurrogate())
+    // A character outside the basic plane, or a lone half of one, is one "?" whatever
+    // the encoder would make of its two halves.
+    QString line = text;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        if (!line[i].isSurrogate())
             continue;
-        out.append(ch.unicode() < 0x80 ? static_cast<char>(ch.unicode()) : '?');
+        const bool pair =
+            line[i].isHighSurrogate() && i + 1 < line.size() && line[i + 1].isLowSurrogate();
+        line.replace(i, pair ? 2 : 1, u'?');
     }
+#ifdef Q_OS_WIN
+    // The system's ANSI code page, which the generator's users have always sent.
+    QStringEncoder encoder(QStringConverter::System);
+#else
+    QStringEncoder encoder("windows-1250");
+#endif
+    // Without the codec (a Qt built without ICU) the program's own table serves.
+    if (!encoder.isValid())
+        return Windows1250::encode(line);
+    // Qt's Windows-1250 encoder (ICU) writes the code page's substitute byte 0x1A, a
+    // control character, for a character the code page cannot hold; on the line it is
+    // "?" as with the program's own table.
+    QByteArray out = encoder.encode(line);
+    out.replace('\x1a', '?');
     return out;
 }

@@ -89,7 +89,9 @@ private:
     quint64 m_identityTimer = 0;
 };
 
-// Text to the single bytes that go on the line (Windows-1250, the code page of the
-// generator's Czech users; a character it cannot hold becomes "?", one byte, and so
-// does a character outside the basic plane, so the rest of the line keeps its place).
+// Text to the single bytes that go on the line: on Windows the system's ANSI code
+// page, elsewhere Windows-1250, the code page of the generator's Czech users (Qt's
+// codec where this Qt has it, otherwise the program's own table). A character the
+// code page cannot hold becomes "?", one byte, and so does a character outside the
+// basic plane, so the rest of the line keeps its place.
 QByteArray toLineBytes(const QString &text);

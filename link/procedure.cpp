@@ -3,6 +3,8 @@
 #include "link/panelcontext.h"
 #include "link/waits.h"
 
+#include <QCoreApplication>
+#include <QMetaObject>
 #include <QtDebug>
 #include <coroutine>
 #include <exception>
@@ -49,13 +51,21 @@ Detached keep(QCoro::Task<> task, std::function<void(const QString &)> report) {
     if (!failure)
         co_return;
     qCritical("KVT: a procedure failed: %s", qUtf8Printable(*failure));
-    if (report) {
-        try {
-            report(*failure);
-        } catch (...) {
-            qCritical("KVT: reporting the failure failed as well");
-        }
-    }
+    if (!report || !QCoreApplication::instance())
+        co_return;
+    // The procedure may have ended inside the link's reply handling or a wait list's
+    // wake-up; a modal message there would run the event loop inside the reader. It is
+    // shown from the event loop once the procedure has unwound.
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [report = std::move(report), what = *failure] {
+            try {
+                report(what);
+            } catch (...) {
+                qCritical("KVT: reporting the failure failed as well");
+            }
+        },
+        Qt::QueuedConnection);
 }
 } // namespace
 

@@ -8,5 +8,7 @@
 // QCoro::Task starts at once) is kept alive until it ends. A WaitCancelled
 // ending it (the window or the program is going away) ends it quietly; any other
 // exception is logged and handed to `report`, never lost. `report` runs only if the
-// procedure failed, so it must check itself whether its window still exists.
+// procedure failed, from the event loop after the procedure has unwound (never inside
+// the reply handling or wake-up that ended it), so it must check itself whether its
+// window still exists.
 void runProcedure(QCoro::Task<> task, std::function<void(const QString &what)> report);

@@ -4,9 +4,16 @@
 #include "link/numbers.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QStringList>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace SettingsFile {
 namespace {
@@ -32,12 +39,34 @@ QStringList splitLines(const QString &text) {
     return lines;
 }
 
+// Opens the file for reading only when it is a regular file, directly or behind a
+// link. Anything else in its place counts as no file: a FIFO would hold the start-up
+// until some program wrote into it, and a device gives bytes that are not settings.
+// On Unix the type is taken from the opened descriptor (opened without waiting for a
+// FIFO's writer), so nothing can be swapped in between the test and the read.
+bool openRegularFile(QFile &file, const QString &path) {
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+#else
+    return QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly);
+#endif
+}
+
 // Reads the values in file order, storing each as soon as it is read, so a failure
 // part-way leaves the earlier values stored (the caller then applies the defaults).
 bool readValues(const QString &path, DeviceState &state,
                 const std::function<bool(int)> &speedAccepted) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!openRegularFile(file, path))
         return false;
     const QByteArray bytes = file.read(MaxFileBytes + 1);
     if (bytes.size() > MaxFileBytes)
@@ -99,6 +128,15 @@ QByteArray format(const DeviceState &state) {
 }
 
 bool write(const QString &path, const DeviceState &state, QString *error) {
+    // Only a regular file is replaced, also behind a link (the user may keep the file
+    // elsewhere on purpose). The saved file is renamed over its target, so a device,
+    // FIFO, socket or folder in that place would itself be replaced: it is left alone.
+    const QFileInfo existing(path);
+    if (existing.exists() && !existing.isFile()) {
+        if (error)
+            *error = QStringLiteral("not a regular file");
+        return false;
+    }
     QSaveFile file(path);
     auto fail = [&] {
         if (error)

@@ -18,8 +18,9 @@ inline constexpr const char *FileName = "KVT.INI";
 
 // Reads the file into portNumber, highestDeviceId, telegraphSpeed and bootloaderBaud.
 // On any failure (missing file, fewer than five lines, a value that does not fit its
-// field, a speed the slider refuses) portNumber becomes 2 and bootloaderBaud 57600;
-// highestDeviceId and telegraphSpeed keep whatever was stored before the failure.
+// field, a speed the slider refuses, something other than a regular file in its
+// place) portNumber becomes 2 and bootloaderBaud 57600; highestDeviceId and
+// telegraphSpeed keep whatever was stored before the failure.
 // Returns true when the whole file was read.
 bool read(const QString &path, DeviceState &state, const std::function<bool(int)> &speedAccepted);
 
@@ -27,8 +28,10 @@ bool read(const QString &path, DeviceState &state, const std::function<bool(int)
 QByteArray format(const DeviceState &state);
 
 // Writes the file atomically: a temporary file beside it is written and then
-// replaces the old one, so a failed write never loses the user's settings. On
-// failure `error` (when given) receives the reason.
+// replaces the old one, so a failed write never loses the user's settings. A link is
+// written through to its target; when the file or the link's target is not a regular
+// file (a device, FIFO, socket or folder) nothing is written. On failure `error`
+// (when given) receives the reason.
 bool write(const QString &path, const DeviceState &state, QString *error = nullptr);
 
 } // namespace SettingsFile

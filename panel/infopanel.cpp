@@ -11,6 +11,7 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPoint>
 #include <QPointer>
 #include <QPushButton>
 
@@ -21,6 +22,8 @@
 namespace {
 // The factory's service-mode sequence, typed on OK. Lower case only; not for users.
 constexpr char16_t ServiceKeySequence[4] = {u'q', u'r', u'f', u'z'};
+// Where the panel stands in the window: 240 twips at the program's 12 twips a pixel.
+constexpr QPoint PanelOrigin(20, 20);
 
 void setBold(QLabel *label, bool bold) {
     QFont font = label->font();
@@ -36,7 +39,7 @@ InfoPanel::InfoPanel(const PanelContext &context, Controls controls)
     setFrameShape(QFrame::Box);
     setLineWidth(2);
     setAutoFillBackground(true);
-    setGeometry(m_controls.place);
+    setGeometry(QRect(PanelOrigin, m_controls.place.size()));
 
     auto label = [this](const QString &text, const char *name, QRect at) {
         auto *l = new QLabel(text, this);
@@ -109,7 +112,7 @@ void InfoPanel::startInfo() {
 
 QCoro::Task<> InfoPanel::showInfo() {
     m_showing = true;
-    setGeometry(m_controls.place);
+    setGeometry(QRect(PanelOrigin, m_controls.place.size()));
     raise();
     // The identity number and the production date are asked anew each time.
     co_await m_exchange->readIdentity();
@@ -139,10 +142,9 @@ void InfoPanel::serviceKey(const QString &text) {
         return;
     const QChar key = text.at(0);
     if (key == ServiceKeySequence[0]) {
-        // Also leaves service mode when it was on.
+        // Also leaves service mode when it was on; the bold type stays until the
+        // program ends.
         m_serviceKeyState = 1;
-        setBold(m_serialValue, false);
-        setBold(m_dateValue, false);
     } else if (key == ServiceKeySequence[1] && m_serviceKeyState == 1) {
         m_serviceKeyState = 2;
     } else if (key == ServiceKeySequence[2] && m_serviceKeyState == 2) {

@@ -20,7 +20,9 @@ class InfoPanel final : public QFrame {
 public:
     struct Controls {
         QPushButton *infoButton; // the main window's Info button
-        QRect place;             // where the panel lies over the main window's display
+        // The display window: the panel takes its size and stands at 20 px (240 twips)
+        // from the window's left and top.
+        QRect place;
         // The firmware-update window (created on first use by the owner); the panel
         // shows it modally through Services::dialogs.
         std::function<QDialog *()> firmwareWindow;

@@ -37,6 +37,7 @@ std::optional<double> carrierLimit(int16_t wideRange) {
 }
 
 constexpr double ModulationLimit = 65536.0; // exclusive, whatever the model
+constexpr int MaxEntryLength = 20;          // characters in a direct-entry box
 
 // The value of a dialog answer, or none when the answer is not a number.
 //
@@ -72,9 +73,12 @@ Tuning::Tuning(const PanelContext &context, Controls controls, QObject *parent)
     connect(c.directInButton, &QPushButton::clicked, this, &Tuning::toggleDirectEntry);
 
     // The boxes take digits only, also when text is pasted; a pasted line break is
-    // dropped first, so "7050000" and a line end pastes as 7050000.
+    // dropped first, so "7050000" and a line end pastes as 7050000. What is typed goes
+    // on the line as it stands, so each box holds at most 20 characters: every value
+    // with leading zeros fits, a pasted page does not become a 32 KB command.
     const QRegularExpression digits(QStringLiteral("[0-9]*"));
     for (QLineEdit *box : {c.carrierEntry, c.modulationEntry}) {
+        box->setMaxLength(MaxEntryLength);
         box->setValidator(new QRegularExpressionValidator(digits, box));
         guardEntry(box);
         box->installEventFilter(this);

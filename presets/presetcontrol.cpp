@@ -76,7 +76,11 @@ QCoro::Task<int> PresetControl::pickPreset() {
     setButtonsEnabled(false);
     const QPointer<PresetControl> self(this);
     const bool complete = co_await readPresets();
-    if (!complete || m_context.ending())
+    // A read-out that gave up has shown "Communication error" modally: the window may
+    // have gone away meanwhile, and with it this control and its buttons.
+    if (!self || m_context.ending())
+        co_return -1;
+    if (!complete)
         co_return 0;
     m_context.services.dialogs->showModal(presetsWindow());
     // The window may have gone away while the presets window was open.
@@ -92,19 +96,21 @@ QCoro::Task<> PresetControl::save() {
     // A wait cancelled because the program is going away ends this by exception.
     const QPointer<PresetControl> self(this);
     const int n = co_await pickPreset();
-    if (n < 0 || m_context.ending())
+    if (n < 0)
         co_return;
-    if (n > 0 &&
-        m_context.services.dialogs->askYesNo(m_context.window, QStringLiteral("Confirm"),
-                                             QStringLiteral("Save to preset %1 - OK ?").arg(n))) {
+    if (n > 0) {
+        const bool confirmed =
+            m_context.services.dialogs->askYesNo(m_context.window, QStringLiteral("Confirm"),
+                                                 QStringLiteral("Save to preset %1 - OK ?").arg(n));
+        // The question was modal: this control must still be there.
         if (!self || m_context.ending())
             co_return;
-        m_context.link.sendCommand(Commands::savePreset(n));
-        m_context.state.activePreset = static_cast<int16_t>(n);
-        m_context.displayAll();
+        if (confirmed) {
+            m_context.link.sendCommand(Commands::savePreset(n));
+            m_context.state.activePreset = static_cast<int16_t>(n);
+            m_context.displayAll();
+        }
     }
-    if (!self || m_context.ending())
-        co_return;
     setButtonsEnabled(true);
 }
 
@@ -112,7 +118,7 @@ QCoro::Task<> PresetControl::recall() {
     if (!m_controls.recallButton->isEnabled())
         co_return;
     const int n = co_await pickPreset();
-    if (n < 0 || m_context.ending())
+    if (n < 0)
         co_return;
     if (n > 0) {
         m_context.link.sendCommand(Commands::recallPreset(n));

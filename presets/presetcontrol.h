@@ -31,7 +31,7 @@ private:
     QCoro::Task<> save();
     QCoro::Task<> recall();
     // A fresh read-out, then the presets window: the preset picked, 0 for none, or -1
-    // when the program is going away.
+    // when the program or this control is going away (nothing may be touched then).
     QCoro::Task<int> pickPreset();
     void setButtonsEnabled(bool enabled);
 

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 SetupDialog::SetupDialog(DeviceState &state, QWidget *parent) : QDialog(parent), m_state(state) {
@@ -70,6 +71,13 @@ SetupDialog::SetupDialog(DeviceState &state, QWidget *parent) : QDialog(parent),
     columns->addSpacing(16);
     columns->addLayout(right);
 
+    // A mode is chosen when its option becomes checked, by a click or without one (a
+    // screen reader's toggle action); a click on the option already
+    // checked applies the factor rule again, as it always did.
+    connect(m_modeGroup, &QButtonGroup::idToggled, this, [this](int mode, bool checked) {
+        if (checked)
+            modeClicked(mode);
+    });
     connect(m_modeGroup, &QButtonGroup::idClicked, this, &SetupDialog::modeClicked);
     connect(m_saveButton, &QPushButton::clicked, this, &SetupDialog::save);
     connect(m_cancelButton, &QPushButton::clicked, this, &SetupDialog::reject);
@@ -113,6 +121,9 @@ void SetupDialog::showEvent(QShowEvent *event) {
 }
 
 void SetupDialog::loadFields() {
+    // Showing the generator's mode is not a choice of the user's: the factor rule must
+    // not rewrite the operator it came with.
+    const QSignalBlocker loading(m_modeGroup);
     // An exclusive group cannot be cleared; it is opened up for that moment.
     m_modeGroup->setExclusive(false);
     for (QAbstractButton *b : m_modeGroup->buttons())

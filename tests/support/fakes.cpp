@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <utility>
 
 int FakeSerialPort::open(int portNumber) {
     openAttempts.push_back(portNumber);
@@ -78,8 +79,16 @@ std::optional<QString> ScriptedDialogs::getText(QWidget *, const QString &title,
     return answer;
 }
 
+namespace {
+void runOnce(std::function<void()> &action) {
+    if (auto run = std::exchange(action, nullptr))
+        run();
+}
+} // namespace
+
 bool ScriptedDialogs::askYesNo(QWidget *, const QString &title, const QString &text) {
     asked.push_back({QStringLiteral("yesno"), title, text});
+    runOnce(whileAsking);
     if (yesNoAnswers.empty())
         return false;
     const bool answer = yesNoAnswers.front();
@@ -89,6 +98,7 @@ bool ScriptedDialogs::askYesNo(QWidget *, const QString &title, const QString &t
 
 void ScriptedDialogs::message(QWidget *, const QString &title, const QString &text) {
     asked.push_back({QStringLiteral("message"), title, text});
+    runOnce(whileAsking);
 }
 
 void ScriptedDialogs::showModal(QDialog &dialog) {

@@ -73,6 +73,9 @@ public:
 
     std::deque<std::optional<QString>> textAnswers; // nullopt = Cancel
     std::deque<bool> yesNoAnswers;
+    // What happens while the next message or Yes/No question is shown (the main window
+    // goes away, ...); runs once.
+    std::function<void()> whileAsking;
     // What the user does in a modal window of the program (click a button, ...).
     std::deque<std::function<void(QDialog &)>> modalActions;
     std::vector<Asked> asked;

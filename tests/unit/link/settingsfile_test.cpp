@@ -10,7 +10,15 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <optional>
+#include <thread>
+
+#include <csignal>
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -27,6 +35,38 @@ bool putFile(const QString &path, const QByteArray &bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
+
+// Writes settings into a FIFO as soon as a reader opens it, so a reader that wrongly
+// opens the FIFO gets an answer instead of waiting for ever; at its end it takes the
+// place of that reader itself when none came. A reader that only looked and closed
+// again makes the write fail, which must not end the test with SIGPIPE.
+class FifoFeeder {
+public:
+    FifoFeeder(const QString &path, QByteArray content)
+        : m_path(QFile::encodeName(path)), m_writer([this, content] {
+              sigset_t brokenPipe;
+              sigemptyset(&brokenPipe);
+              sigaddset(&brokenPipe, SIGPIPE);
+              pthread_sigmask(SIG_BLOCK, &brokenPipe, nullptr);
+              const int fd = ::open(m_path.constData(), O_WRONLY);
+              if (fd < 0)
+                  return;
+              [[maybe_unused]] const auto written =
+                  ::write(fd, content.constData(), content.size());
+              ::close(fd);
+          }) {}
+    ~FifoFeeder() {
+        const int fd = ::open(m_path.constData(), O_RDONLY | O_NONBLOCK);
+        m_writer.join();
+        if (fd >= 0)
+            ::close(fd);
+    }
+    Q_DISABLE_COPY(FifoFeeder)
+
+private:
+    QByteArray m_path;
+    std::thread m_writer;
+};
 
 struct ReadCase {
     const char *name;
@@ -196,4 +236,71 @@ TEST(SettingsFileTest, FailedWriteInAReadOnlyFolderKeepsTheOldFile) {
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
+// Whatever stands where KVT.INI belongs, directly or behind a link: only a regular file
+// is read (anything else counts as no file, and a FIFO does not hold the start-up) and
+// only a regular file is written (through a link to its target); anything else is
+// left as it was.
+TEST(SettingsFileTest, OnlyARegularFileIsReadOrWritten) {
+    const QByteArray good = "COM Port=4\r\n 1234\r\nSP=TOLK\r\n 100\r\n 57600\r\n";
+    const auto fifo = [](const QString &path) {
+        return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+    };
+    struct Case {
+        const char *name;
+        // Puts the thing into `d` and returns what stands behind KVT.INI.
+        std::function<QString(QDir &d)> make;
+        bool regular;
+        bool fifo = false;
+        bool tryWrite = true; // false for a system device, which a faulty write would replace
+    };
+    const Case cases[] = {
+        {"a FIFO",
+         [&](QDir &d) { return fifo(d.filePath("KVT.INI")) ? d.filePath("KVT.INI") : ""; }, false,
+         true},
+        {"a link to a FIFO",
+         [&](QDir &d) {
+             const bool made =
+                 fifo(d.filePath("pipe")) && QFile::link(d.filePath("pipe"), d.filePath("KVT.INI"));
+             return made ? d.filePath("pipe") : "";
+         },
+         false, true},
+        {"a link to a device",
+         [](QDir &d) { return QFile::link("/dev/zero", d.filePath("KVT.INI")) ? "/dev/zero" : ""; },
+         false, false, false},
+        {"a link to a regular file elsewhere",
+         [&](QDir &d) {
+             const bool made = d.mkdir("kept") && putFile(d.filePath("kept/settings"), good) &&
+                               QFile::link(d.filePath("kept/settings"), d.filePath("KVT.INI"));
+             return made ? d.filePath("kept/settings") : "";
+         },
+         true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir tmp;
+        QDir dir(tmp.path());
+        const QString target = c.make(dir);
+        ASSERT_FALSE(target.isEmpty());
+        const QString path = dir.filePath(QStringLiteral("KVT.INI"));
+
+        DeviceState state;
+        {
+            std::optional<FifoFeeder> feeder;
+            if (c.fifo)
+                feeder.emplace(target, good);
+            EXPECT_EQ(SettingsFile::read(path, state, sliderAccepts), c.regular);
+            EXPECT_EQ(state.portNumber, c.regular ? 4 : 2);
+        }
+        if (c.tryWrite) {
+            state.portNumber = 9;
+            QString reason;
+            EXPECT_EQ(SettingsFile::write(path, state, &reason), c.regular) << reason.toStdString();
+            EXPECT_EQ(QFileInfo(target).isFile(), c.regular) << "the thing itself stays";
+            EXPECT_EQ(QFileInfo(path).isSymLink(), target != path) << "a link stays a link";
+            if (c.regular) {
+                EXPECT_EQ(fileText(target), SettingsFile::format(state));
+            }
+        }
+    }
+}
 } // namespace

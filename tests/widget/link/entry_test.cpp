@@ -1,5 +1,5 @@
-// Every box whose text goes into a command, with a line break pasted into it: the
-// box keeps no control character and exactly one line goes out.
+// Every box whose text goes into a command, with a line break or a page pasted into
+// it: the box keeps no control character and exactly one line goes out.
 #include "tests/support/fakes.h"
 
 #include "link/services.h"
@@ -28,7 +28,7 @@ bool hasControl(const QString &text) {
                        [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
-TEST(EntryBoxes, APastedLineBreakNeverReachesTheGenerator) {
+TEST(EntryBoxes, APastedLineBreakOrPageGoesOutAsOneShortLine) {
     struct Case {
         const char *name;
         std::function<QLineEdit *(MainWindow &)> box;
@@ -44,6 +44,13 @@ TEST(EntryBoxes, APastedLineBreakNeverReachesTheGenerator) {
     const Case cases[] = {
         {"carrier box", carrier, QStringLiteral("7050000\r\n"), enter(carrier), "F7050000\r\n"},
         {"modulation box", modulation, QStringLiteral("\t1000\n"), enter(modulation), "A1000\r\n"},
+        // A pasted page: each direct-entry box keeps its first 20 characters, enough for
+        // any value written with leading zeros, which go out as typed.
+        {"carrier box, 100 kB", carrier,
+         QStringLiteral("000000000007050000") + QString(100000, u'9'), enter(carrier),
+         "F00000000000705000099\r\n"},
+        {"modulation box, 100 kB", modulation, QString(100000, u'1'), enter(modulation),
+         "A" + QByteArray(20, '1') + "\r\n"},
         {"radiotelegraph text", [](MainWindow &w) { return ui(w).telegraph().textEntry; },
          QStringLiteral("cq de test\r\nS5"),
          [](MainWindow &w) {

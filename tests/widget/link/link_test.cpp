@@ -5,7 +5,9 @@
 
 #include "link/devicestate.h"
 #include "link/link.h"
+#include "link/windows1250.h"
 
+#include <QStringEncoder>
 #include <gtest/gtest.h>
 #include <optional>
 
@@ -129,7 +131,36 @@ TEST(LinkFraming, EveryCommandIsOneLineOfWindows1250) {
         SCOPED_TRACE(c.text.toStdString());
         EXPECT_EQ(rig.link.sendCommand(c.text), !c.line.isEmpty());
         EXPECT_EQ(rig.port.takeWritten(), c.line);
+        // The same bytes from the program's own table, which a Qt without the codec uses.
+        if (!c.line.isEmpty()) {
+            EXPECT_EQ(Windows1250::encode(c.text) + "\r\n", c.line);
+        }
     }
+}
+
+// The program's own table against Qt's codec, character by character over the basic
+// plane: each character the codec writes as one byte, the table writes as the same
+// byte; everything else is "?" (the codec writes nothing at all for a few invisible
+// characters such as the zero-width space, where the table keeps the place).
+TEST(LinkFraming, TheProgramsOwnTableAgreesWithQtsWindows1250Codec) {
+    if (!QStringEncoder("windows-1250").isValid())
+        GTEST_SKIP() << "this Qt has no windows-1250 codec";
+    int upperHalf = 0;
+    for (char16_t c = 0x80; c != 0; ++c) {
+        if (QChar::isSurrogate(c))
+            continue;
+        const QString text(QChar{c});
+        QStringEncoder codec("windows-1250");
+        const QByteArray expected = codec.encode(text);
+        const QByteArray own = Windows1250::encode(text);
+        if (expected.size() == 1 && expected[0] != '\x1a') {
+            EXPECT_EQ(own, expected) << "U+" << std::hex << int(c);
+            ++upperHalf;
+        } else {
+            EXPECT_EQ(own, "?") << "U+" << std::hex << int(c);
+        }
+    }
+    EXPECT_EQ(upperHalf, 128);
 }
 
 TEST(LinkIdentity, ALineThatNeverEndsIsHandledWhenTheLineFallsQuiet) {

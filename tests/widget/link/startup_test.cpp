@@ -170,6 +170,38 @@ TEST(StartUp, PortScanTicksRunOnDuringTheFailureWindowSoTheFirstPortAfterRetryIs
     EXPECT_EQ(rig.port.openAttempts[4], 5);
 }
 
+TEST(StartUp, SavedPortNumbersOutOfRangeNeitherWrapNorWalkUpThroughTheNegatives) {
+    const struct {
+        const char *ini;
+        int existing; // a port that opens (silent), 0 for none
+        qint64 ms;    // how long discovery runs
+        std::vector<int> attempts;
+        bool failureWindow;
+    } cases[] = {
+        {"COM Port=32767", 0, 10, {32767}, true},       // the next number would wrap to -32768
+        {"COM Port=32767", 32767, 6000, {32767}, true}, // silent there: after its wait
+        {"COM Port=-5", 1, 10, {1}, false},
+        {"COM Port=0", 0, 10, {1, 2}, false}, // 2 is silent too
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.ini);
+        PanelRig rig;
+        writeIni(rig, QByteArray(c.ini) + "\r\n 0\r\nSP=TOLK\r\n 100\r\n 57600\r\n");
+        if (c.existing)
+            rig.port.openResults[c.existing] = 0;
+        rig.port.openResults[2] = 0;
+        rig.dialogs.modalActions.push_back(
+            [](QDialog &dialog) { control<QPushButton>(dialog, "exitButton")->click(); });
+        rig.window->start();
+        rig.clock.advance(c.ms);
+        ASSERT_LE(rig.port.openAttempts.size(), 5u)
+            << "walked from " << rig.port.openAttempts.front() << " to "
+            << rig.port.openAttempts.back();
+        EXPECT_EQ(rig.port.openAttempts, c.attempts);
+        EXPECT_EQ(rig.dialogs.asked.size(), c.failureWindow ? 1u : 0u);
+    }
+}
+
 TEST(Polling, EveryFourthSecondPolls) {
     PanelRig rig;
     rig.connectOn(2);

@@ -212,6 +212,25 @@ TEST_F(PresetsTest, SilentGeneratorIsAsked29TimesThenOneMessageAndNothingMore) {
     EXPECT_TRUE(ui(*rig.window).recallButton->isEnabled());
 }
 
+TEST_F(PresetsTest, TheWindowGoingAwayDuringCommunicationErrorIsNotTouchedAfterwards) {
+    // The generator is silent: the read-out gives up with its modal message, during
+    // which the main window goes away with the presets buttons.
+    for (const bool save : {true, false}) {
+        SCOPED_TRACE(save ? "save" : "recall");
+        PanelRig fresh;
+        fresh.connectOn();
+        bool asked = false;
+        fresh.dialogs.whileAsking = [&] {
+            asked = true;
+            fresh.window.reset();
+        };
+        (save ? ui(*fresh.window).saveButton : ui(*fresh.window).recallButton)->click();
+        fresh.advance(3000);
+        EXPECT_TRUE(asked);
+        EXPECT_EQ(fresh.clock.pendingCount(), 0);
+    }
+}
+
 TEST_F(PresetsTest, SaveAsksForConfirmationAndSendsOnlyOnYes) {
     struct Case {
         bool yes;

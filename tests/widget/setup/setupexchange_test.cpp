@@ -9,6 +9,7 @@
 #include "setup/setupdialog.h"
 #include "setup/setupexchange.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -69,6 +70,14 @@ void click(QDialog &d, const char *button) {
     child<QAbstractButton>(d, button)->click();
 }
 
+// What a screen reader does to select an option: its toggle action, no click.
+void toggleByScreenReader(QDialog &d, const char *button) {
+    QAccessibleInterface *option = QAccessible::queryAccessibleInterface(child<QWidget>(d, button));
+    ASSERT_NE(option, nullptr);
+    ASSERT_NE(option->actionInterface(), nullptr);
+    option->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+}
+
 class SetupExchangeTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -119,7 +128,8 @@ TEST_F(SetupExchangeTest, SilentGeneratorEachQueryWaitsItsFullSecond) {
 }
 
 // The generator reports mode and operator (Y) and the step 100 (V); the user may type
-// an operator, click a mode, then ends with a button or the window's close control.
+// an operator, choose a mode (a click, or a screen reader's toggle action), then ends
+// with a button or the window's close control.
 TEST(SetupWindow, WhatItStoresAndWhatIsSent) {
     struct Case {
         QByteArray y;
@@ -130,6 +140,7 @@ TEST(SetupWindow, WhatItStoresAndWhatIsSent) {
         int16_t storedMode;
         int32_t value;
         int32_t step;
+        bool byScreenReader = false; // the mode is chosen by the accessibility toggle action
     };
     const Case cases[] = {
         {"#Y21000\r\n", nullptr, nullptr, "saveButton", {"Z2 1000", "X100"}, 2, 1000, 100},
@@ -145,6 +156,7 @@ TEST(SetupWindow, WhatItStoresAndWhatIsSent) {
          100},
         {"#Y21000\r\n", "-5", nullptr, "saveButton", {}, 2, -5, 100},
         {"#Y21000\r\n", "-99999999999", nullptr, "saveButton", {}, 2, INT32_MIN, 100},
+        {"#Y21000\r\n", "0", "divButton", "saveButton", {"Z4 1", "X100"}, 4, 1, 100, true},
         {"#Y21000\r\n", "77", "divButton", "cancelButton", {}, -1, -1, -1},
         {"#Y21000\r\n", "77", nullptr, nullptr, {}, -1, -1, -1},
     };
@@ -158,7 +170,9 @@ TEST(SetupWindow, WhatItStoresAndWhatIsSent) {
         rig.dialogs.modalActions.push_back([&c](QDialog &d) {
             if (c.typed)
                 type(d, "operatorEntry", c.typed);
-            if (c.mode)
+            if (c.mode && c.byScreenReader)
+                toggleByScreenReader(d, c.mode);
+            else if (c.mode)
                 click(d, c.mode);
             if (c.end)
                 click(d, c.end);
