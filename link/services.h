@@ -76,6 +76,8 @@ struct Services {
     Dialogs *dialogs = nullptr;
     ProcessStarter *processes = nullptr;
     QString programFolder;        // where KVT.INI and the COM<N> links live
+    QString settingsFolder;       // where KVT.INI and the COM<N> links live
+    QString backupFolder;         // where the firmware backups go
     std::function<QDate()> today; // today's date
     std::function<void()> quit;   // ends the program at once
 };

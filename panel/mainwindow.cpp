@@ -13,7 +13,8 @@
 #include "panel/tuning.h"
 #include "presets/presetcontrol.h"
 #include "presets/telegraphpanel.h"
-#include "setup/firmwarewindow.h"
+#include "setup/firmwareupdate.h"
+#include "setup/firmwareupdatedialog.h"
 #include "setup/setupdialog.h"
 #include "setup/setupexchange.h"
 
@@ -63,7 +64,7 @@ MainWindow::~MainWindow() {
     // Waiting procedures stop without touching the window: their waits end with
     // WaitCancelled, then the subsystems go while the window is still whole.
     m_link->waits().cancelAll();
-    delete m_firmwareDialog; // ends an update still waiting, and its avrdude
+    m_firmwareUpdate.reset(); // ends an update still waiting, and its avrdude
     m_setupExchange.reset();
     delete m_infoPanel;
     delete m_telegraphPanel;
@@ -124,6 +125,9 @@ void MainWindow::createSubsystems() {
         this);
     m_presets = new PresetControl(context, m_saveButton, m_recallButton, this);
 
+    m_firmwareUpdate = std::make_unique<FirmwareUpdate>(
+        context, FirmwareUpdate::Controls{[this] { m_readyLamp->setLit(false); }});
+
     m_infoPanel = new InfoPanel(this, m_displayWindow->geometry(), m_state, *m_link, m_services,
                                 [this] { return &firmwareDialog(); });
     connect(m_infoButton, &QPushButton::clicked, m_infoPanel, &InfoPanel::infoClicked);
@@ -139,9 +143,7 @@ void MainWindow::createSubsystems() {
 }
 
 FirmwareUpdateDialog &MainWindow::firmwareDialog() {
-    if (!m_firmwareDialog)
-        m_firmwareDialog = new FirmwareUpdateDialog(m_state, *m_link, *m_poller, m_services, this);
-    return *m_firmwareDialog;
+    return m_firmwareUpdate->dialog();
 }
 
 void MainWindow::reportFailure(const QString &what) {
@@ -365,7 +367,7 @@ void MainWindow::displayAll() {
 
 void MainWindow::closeEvent(QCloseEvent *event) {
     // A firmware update holds the port until it has ended; it cannot be abandoned.
-    if (m_firmwareDialog && m_firmwareDialog->updateRunning()) {
+    if (m_firmwareUpdate && m_firmwareUpdate->updateRunning()) {
         event->ignore();
         return;
     }

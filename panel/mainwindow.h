@@ -16,6 +16,7 @@
 
 class ClickLabel;
 class Connection;
+class FirmwareUpdate;
 class FirmwareUpdateDialog;
 class InfoPanel;
 class Lamp;
@@ -82,7 +83,8 @@ private:
     std::unique_ptr<Link> m_link;
     std::unique_ptr<Poller> m_poller;
     std::unique_ptr<PanelContext> m_context;
-    std::unique_ptr<SetupExchange> m_setupExchange; // Config
+    std::unique_ptr<SetupExchange> m_setupExchange;   // Config
+    std::unique_ptr<FirmwareUpdate> m_firmwareUpdate; // the firmware-update window
     bool m_started = false;
 
     // The panel's controls, named by role.
@@ -132,5 +134,4 @@ private:
     PresetControl *m_presets = nullptr;
     TelegraphPanel *m_telegraphPanel = nullptr;
     InfoPanel *m_infoPanel = nullptr;
-    FirmwareUpdateDialog *m_firmwareDialog = nullptr;
 };

@@ -12,7 +12,7 @@
 #include "link/polling.h"
 #include "link/timesource.h"
 #include "setup/firmwarefiles.h"
-#include "setup/firmwarewindow.h"
+#include "setup/firmwareupdatedialog.h"
 #include "sim/simulator.h"
 #include "tests/support/intelhex.h"
 #include "tests/support/simpanel.h"

@@ -3,7 +3,7 @@
 // stamp, and the firmware-update window reached from it.
 #include "tests/support/fakes.h"
 
-#include "setup/firmwarewindow.h"
+#include "setup/firmwareupdatedialog.h"
 
 #include <QDialog>
 #include <QFile>

@@ -7,7 +7,7 @@
 #include "presets/presetcontrol.h"
 #include "presets/presetswindow.h"
 #include "presets/telegraphpanel.h"
-#include "setup/firmwarewindow.h"
+#include "setup/firmwareupdatedialog.h"
 #include "setup/setupdialog.h"
 
 #include <QAbstractButton>
