@@ -9,9 +9,11 @@
 // taken in full, in order, but none longer than the real work needs. The run times
 // are printed against their shares of the timetable.
 #include "link/link.h"
+#include "link/panelcontext.h"
 #include "link/polling.h"
 #include "link/timesource.h"
 #include "setup/firmwarefiles.h"
+#include "setup/firmwareupdate.h"
 #include "setup/firmwareupdatedialog.h"
 #include "sim/simulator.h"
 #include "tests/support/intelhex.h"
@@ -120,8 +122,14 @@ TEST_F(FirmwareWithAvrdude, BackupHoldsTheFlashAndTheWrittenVersionShowsInTheInf
     services.dialogs = &dialogs;
     services.processes = &starter;
     services.programFolder = dir.path();
+    services.settingsFolder = dir.path();
+    services.backupFolder = dir.path();
     services.today = [] { return QDate(2026, 12, 7); };
-    FirmwareUpdateDialog window(form->state(), form->link(), polling, services);
+    const PanelContext context{
+        form->state(),        form->link(),          services, polling, nullptr, [] {},
+        [] { return false; }, [](const QString &) {}};
+    FirmwareUpdate update(context, {});
+    FirmwareUpdateDialog &window = update.dialog();
     window.showFolder(images.path());
     window.show();
     auto *files = window.findChild<QListWidget *>(QStringLiteral("fileList"));
@@ -129,25 +137,34 @@ TEST_F(FirmwareWithAvrdude, BackupHoldsTheFlashAndTheWrittenVersionShowsInTheInf
     QTest::mouseClick(files->viewport(), Qt::LeftButton, {},
                       files->visualItemRect(files->item(0)).center());
     dialogs.yesNoAnswers = {true};
+    QElapsedTimer checks;
+    checks.start();
     QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("writeButton")),
                       Qt::LeftButton);
+    // The checks: avrdude's quick run, looked at every 50 ms of the update's clock.
+    const qint64 probeMs = awaitRun(0, FirmwareUpdate::ProbeMs);
+    timetable.advance(50);
+    const qint64 checksMs = checks.elapsed();
     ASSERT_TRUE(window.updateRunning());
     ASSERT_FALSE(port->isOpen());
 
     timetable.advance(2000); // "Resetting connection...", then the read-back starts
-    const qint64 readBackMs = awaitRun(0, 20000);
+    const qint64 readBackMs = awaitRun(1, 20000);
     timetable.advance(20000); // to "Uploading...0%": the write starts
-    const qint64 writeMs = awaitRun(1, 30000);
+    const qint64 writeMs = awaitRun(2, 30000);
     timetable.advance(30000); // to the result
-    std::printf("avrdude read-back %lld ms (share 20000 ms), write %lld ms (share 30000 ms)\n",
-                static_cast<long long>(readBackMs), static_cast<long long>(writeMs));
+    std::printf("checks %lld ms (avrdude -? %lld ms), avrdude read-back %lld ms (share 20000 "
+                "ms), write %lld ms at %d bit/s (share 30000 ms)\n",
+                static_cast<long long>(checksMs), static_cast<long long>(probeMs),
+                static_cast<long long>(readBackMs), static_cast<long long>(writeMs),
+                form->state().bootloaderBaud);
 
     ASSERT_FALSE(window.updateRunning());
     ASSERT_FALSE(dialogs.asked.empty());
     EXPECT_EQ(dialogs.asked.back().text, QStringLiteral("New firmware successfully uploaded..."));
-    ASSERT_EQ(starter.runs.size(), 2u);
-    EXPECT_EQ(starter.runs[0].process->exitCode(), 0);
+    ASSERT_EQ(starter.runs.size(), 3u);
     EXPECT_EQ(starter.runs[1].process->exitCode(), 0);
+    EXPECT_EQ(starter.runs[2].process->exitCode(), 0);
 
     QFile backup(dir.filePath(QStringLiteral("41200205.bkp")));
     ASSERT_TRUE(backup.open(QIODevice::ReadOnly));

@@ -2,6 +2,7 @@
 // of "Firmware version :", OK, the service-mode key sequence, the production-date
 // stamp, and the firmware-update window reached from it.
 #include "tests/support/fakes.h"
+#include "tests/support/intelhex.h"
 
 #include "setup/firmwareupdatedialog.h"
 
@@ -152,9 +153,13 @@ TEST_F(InfoPanelTest, DateStampSendsTodayThenReadsTheDateBack) {
 TEST_F(InfoPanelTest, FirmwareUpdateFromThePanelHoldsTheProgramAndRefreshesThePanel) {
     info("#B1234\r\n", "#T7 3 15\r\n");
     QTemporaryDir images;
-    QFile(images.filePath(QStringLiteral("41200207.bin"))).open(QIODevice::WriteOnly);
-    const QString backup = rig.folder.filePath(QStringLiteral("41200205.bkp"));
-    rig.processes.outcomes = {{1000, 0, backup}, {9000, 0, {}}};
+    QFile image(images.filePath(QStringLiteral("41200207.bin")));
+    ASSERT_TRUE(image.open(QIODevice::WriteOnly));
+    image.write(intelhex::write(0, "firmware"));
+    image.close();
+    const QString readBack = rig.folder.filePath(QStringLiteral("41200205.bkp.part"));
+    // avrdude's quick run of the checks, the read-back, the write.
+    rig.processes.outcomes = {{0, 0, {}}, {1000, 0, readBack}, {9000, 0, {}}};
 
     bool closeRefused = false;
     rig.dialogs.yesNoAnswers = {true};
@@ -180,7 +185,7 @@ TEST_F(InfoPanelTest, FirmwareUpdateFromThePanelHoldsTheProgramAndRefreshesThePa
     EXPECT_EQ(rig.dialogs.asked.front().title, QStringLiteral("Firmware update"));
     EXPECT_EQ(rig.dialogs.asked.back().text,
               QStringLiteral("New firmware successfully uploaded..."));
-    ASSERT_EQ(rig.processes.started.size(), 2u);
+    ASSERT_EQ(rig.processes.started.size(), 3u);
     EXPECT_TRUE(rig.port.isOpen());
 
     // The Info steps run again, and the new identity shows as it arrives.

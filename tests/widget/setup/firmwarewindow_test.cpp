@@ -398,6 +398,145 @@ TEST_F(FirmwareWindow, ResultNeedsTheBackupAndAWriteThatEndedWell) {
     }
 }
 
+// Every check refuses before anything changes: no backup rotated, the port and the
+// poll untouched, the window still open for another choice.
+TEST_F(FirmwareWindow, ChecksRefuseBeforeAnythingChanges) {
+    const QString avrdude = rig.folder.filePath(QStringLiteral("avrdude"));
+    const QString image = images.filePath(QStringLiteral("41200207.bin"));
+    const QByteArray path = qgetenv("PATH");
+    QByteArray badSum = intelhex::write(0, QByteArray(40, 'x'));
+    const qsizetype lineTwoSum = badSum.indexOf('\n') + 43; // line 2's last checksum digit
+    badSum[lineTwoSum] = badSum[lineTwoSum] == '0' ? '1' : '0';
+    struct Case {
+        const char *name;
+        std::function<void()> arrange;
+        QString says;
+        std::size_t runs; // avrdude runs the checks started
+    };
+    const Case cases[] = {
+        {"avrdude nowhere",
+         [&] {
+             QFile::remove(avrdude);
+             qputenv("PATH", images.path().toLocal8Bit());
+         },
+         "sudo apt install avrdude", 0},
+        {"avrdude does not start",
+         [&] {
+             rig.processes.outcomes = {{0, 0, {}, false}};
+         },
+         "does not start", 1},
+        {"avrdude does not end",
+         [&] {
+             rig.processes.outcomes = {{-1, 0, {}}};
+         },
+         "does not end", 1},
+        {"a wrong checksum", [&] { putFile(image, badSum); }, "line 2 has a wrong checksum", 1},
+        {"cut short", [&] { putFile(image, intelhex::record(0, 0, "abc")); },
+         "end record is missing", 1},
+        {"data in the bootloader's section",
+         [&] { putFile(image, intelhex::write(0x7000, QByteArray(0x900, 'x'))); },
+         "line 129 holds data at 0x7800", 1},
+        {"backup folder not writable",
+         [&] { services.backupFolder = images.filePath(QStringLiteral("gone")); },
+         images.filePath(QStringLiteral("gone")), 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        putFile(avrdude, "#!/bin/sh\n");
+        QFile(avrdude).setPermissions(QFile(avrdude).permissions() | QFileDevice::ExeOwner);
+        qputenv("PATH", path);
+        putFile(image, intelhex::write(0, "firmware"));
+        services.backupFolder = rig.folder.path();
+        putFile(backupPath(), "previous");
+        putFile(oldPath(), "oldest");
+        rig.dialogs.asked.clear();
+        rig.processes.started.clear();
+        rig.processes.outcomes = {Probe};
+        c.arrange();
+
+        clickFile("41200207.bin");
+        const qint64 clicked = rig.clock.nowMs();
+        EXPECT_FALSE(start());
+        qputenv("PATH", path);
+        rig.advance(60000, 100);
+
+        const QStringList shown = messages();
+        ASSERT_EQ(shown.size(), 1);
+        EXPECT_TRUE(shown[0].startsWith(QStringLiteral("Error: "))) << shown[0].toStdString();
+        EXPECT_TRUE(shown[0].contains(c.says)) << shown[0].toStdString();
+        EXPECT_EQ(rig.processes.started.size(), c.runs);
+        if (c.runs == 1 && rig.processes.started[0].killed) {
+            EXPECT_EQ(rig.processes.started[0].killedAt, clicked + FirmwareUpdate::ProbeMs);
+        }
+        EXPECT_EQ(fileContent(backupPath()), QByteArray("previous"));
+        EXPECT_EQ(fileContent(oldPath()), QByteArray("oldest"));
+        EXPECT_TRUE(rig.port.isOpen());
+        EXPECT_EQ(rig.port.closeCount, 0);
+        EXPECT_TRUE(polling.changes.empty());
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_TRUE(writeEnabled()) << "the choice stays for another try";
+    }
+}
+
+// A backup of the very version on the generator can go back: what is written is its
+// data below the bootloader, from a copy, and the chosen backup survives the run's own
+// read-back (as oldback.bkp, the new read-back taking its name).
+TEST_F(FirmwareWindow, BackupWrittenBackLosesItsBootSectionAndIsKept) {
+    QByteArray flash(32 * 1024, '\0');
+    for (int i = 0; i < flash.size(); ++i)
+        flash[i] = static_cast<char>(i * 7 + 3);
+    const QByteArray chosen = intelhex::write(0, flash);
+    putFile(backupPath(), chosen);
+    putFile(oldPath(), "oldest");
+    dialog->showFolder(rig.folder.path());
+    child<QComboBox>("fileTypeBox")->setCurrentIndex(1);
+    QListWidget *files = child<QListWidget>("fileList");
+    ASSERT_EQ(files->count(), 2);
+    EXPECT_EQ(files->item(0)->text(), QStringLiteral("41200105.bkp"));
+    EXPECT_EQ(files->item(1)->text(), QStringLiteral("oldback.bkp"));
+    clickFile("oldback.bkp");
+    EXPECT_FALSE(writeEnabled()) << "not a name the version can be read from";
+    clickFile("41200105.bkp");
+    EXPECT_EQ(child<QLabel>("selectedVersionLabel")->text(), QStringLiteral("1.5"));
+
+    rig.processes.outcomes = {Probe, {1000, 0, partPath()}, {9000, 0, {}}};
+    ASSERT_TRUE(start());
+    rig.advance(22100, 100);
+    ASSERT_EQ(rig.processes.started.size(), 3u);
+    QString written = rig.processes.started[2].arguments.last();
+    ASSERT_TRUE(written.startsWith("flash:w:") && written.endsWith(":i"));
+    written = written.mid(8, written.size() - 10);
+    EXPECT_NE(written, backupPath());
+    const QByteArray memory = intelhex::read(fileContent(written), flash.size());
+    EXPECT_EQ(memory.left(0x7800), flash.left(0x7800));
+    EXPECT_EQ(memory.mid(0x7800), QByteArray(0x800, '\xff'));
+    rig.advance(40000, 100);
+
+    EXPECT_EQ(messages(), QStringList{"KVT Control Panel: " + Success});
+    EXPECT_EQ(fileContent(oldPath()), chosen);
+    EXPECT_EQ(fileContent(backupPath()), QByteArray(":00000001FF\n"));
+    EXPECT_FALSE(QFile::exists(written)) << "the copy goes at the end";
+}
+
+TEST_F(FirmwareWindow, PortThatDoesNotOpenAgainIsToldAndThePanelStopsLookingConnected) {
+    rig.processes.outcomes = {Probe, {1000, 0, partPath()}, {9000, 0, {}}};
+    clickFile("41200207.bin");
+    ASSERT_TRUE(start());
+    rig.port.openResults[2] = SerialPort::InvalidPort; // the adapter went away meanwhile
+    rig.advance(53000, 100);
+
+    const QStringList shown = messages();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].startsWith("KVT Control Panel: " + Success)) << shown[0].toStdString();
+    EXPECT_TRUE(shown[0].contains("COM2 could not be opened again (the port is gone"))
+        << shown[0].toStdString();
+    EXPECT_FALSE(rig.port.isOpen());
+    EXPECT_EQ(rig.form->state().connected, 0);
+    EXPECT_EQ(lineLost, 1) << "the Ready lamp goes dark";
+    EXPECT_EQ(polling.changes, std::vector<bool>{false}) << "nothing polls a closed line";
+    EXPECT_FALSE(dialog->updateRunning());
+}
+
 TEST_F(FirmwareWindow, CannotBeClosedWhileTheUpdateRuns) {
     clickFile("41200207.bin");
     ASSERT_TRUE(start());
