@@ -68,7 +68,7 @@ public:
     std::vector<bool> changes;
 };
 
-class FirmwareWithAvrdude : public SimulatedPanel {
+class FirmwareWithAvrdude : public SimulatedPanel, public testing::WithParamInterface<int> {
 protected:
     void SetUp() override {
         if (FirmwareFiles::findAvrdude(QString()).isEmpty())
@@ -102,8 +102,11 @@ protected:
     QuietPolling polling;
 };
 
-TEST_F(FirmwareWithAvrdude, BackupHoldsTheFlashAndTheWrittenVersionShowsInTheInfoPanel) {
+// At the bootloader baud of the settings file: the usual 57600 and 1 bit/s, the slowest
+// it takes (a pseudo-terminal has no line rate, so this shows the write's own time).
+TEST_P(FirmwareWithAvrdude, BackupHoldsTheFlashAndTheWrittenVersionShowsInTheInfoPanel) {
     ASSERT_EQ(form->state().firmwareVersion, QStringLiteral("2.05"));
+    form->state().bootloaderBaud = GetParam();
     const QByteArray before = simulator->flash();
 
     // The new image: the whole application area (the top 2 KiB hold the bootloader),
@@ -185,5 +188,7 @@ TEST_F(FirmwareWithAvrdude, BackupHoldsTheFlashAndTheWrittenVersionShowsInTheInf
     EXPECT_EQ(form->findChild<QLabel *>(QStringLiteral("serialValue"))->text(),
               QStringLiteral("TNV1234"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Baud, FirmwareWithAvrdude, testing::Values(57600, 1));
 
 } // namespace
