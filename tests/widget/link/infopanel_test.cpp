@@ -196,4 +196,34 @@ TEST_F(InfoPanelTest, FirmwareUpdateFromThePanelHoldsTheProgramAndRefreshesThePa
     EXPECT_TRUE(panel()->isVisible());
 }
 
+// The panel's own wiring of the update: a port that does not come back darkens Ready.
+TEST_F(InfoPanelTest, UpdateWhosePortDoesNotOpenAgainDarkensTheReadyLamp) {
+    info("#B1234\r\n", "#T7 3 15\r\n");
+    ASSERT_TRUE(ui(*rig.form).readyLamp->isLit());
+    QTemporaryDir images;
+    QFile image(images.filePath(QStringLiteral("41200207.bin")));
+    ASSERT_TRUE(image.open(QIODevice::WriteOnly));
+    image.write(intelhex::write(0, "firmware"));
+    image.close();
+    rig.processes.outcomes = {
+        {0, 0, {}}, {1000, 0, rig.folder.filePath(QStringLiteral("41200205.bkp.part"))}, {}};
+    rig.dialogs.yesNoAnswers = {true};
+    rig.dialogs.modalActions.push_back([&](QDialog &window) {
+        static_cast<FirmwareUpdateDialog &>(window).showFolder(images.path());
+        auto *files = window.findChild<QListWidget *>(QStringLiteral("fileList"));
+        QTest::mouseClick(files->viewport(), Qt::LeftButton, {},
+                          files->visualItemRect(files->item(0)).center());
+        QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("writeButton")),
+                          Qt::LeftButton);
+        rig.port.openResults[2] = SerialPort::InvalidPort;
+        rig.advance(53000, 100);
+    });
+    QTest::mouseDClick(label("firmwareCaption"), Qt::LeftButton);
+
+    EXPECT_TRUE(
+        rig.dialogs.asked.back().text.contains(QStringLiteral("could not be opened again")));
+    EXPECT_FALSE(rig.port.isOpen());
+    EXPECT_FALSE(ui(*rig.form).readyLamp->isLit());
+}
+
 } // namespace
