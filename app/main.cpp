@@ -3,6 +3,7 @@
 #include "link/services.h"
 #include "link/timesource.h"
 #include "panel/mainwindow.h"
+#include "widgets/qtdialogs.h"
 
 #include <QApplication>
 #include <QDate>

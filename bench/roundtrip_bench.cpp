@@ -4,6 +4,7 @@
 // bytes exchanged (86.8 us a byte at 115200 bit/s) and the program's own share.
 //
 //   roundtrip_bench [round trips]   (default 200)
+#include "link/commands.h"
 #include "link/devicestate.h"
 #include "link/link.h"
 #include "link/serialport.h"
@@ -91,7 +92,7 @@ int main(int argc, char **argv) {
     for (int i = 0; i < runs; ++i) {
         gotF = false;
         clock.start();
-        link.sendCommand(QStringLiteral("G"));
+        link.sendCommand(Commands::pollCarrier());
         QTimer guard;
         guard.setSingleShot(true);
         QObject::connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);

@@ -1,6 +1,7 @@
 #include "link/connection.h"
+#include "link/commands.h"
 
-#include "link/connectionfailuredialog.h"
+#include "link/connectionwindows.h"
 #include "link/devicestate.h"
 #include "link/link.h"
 #include "link/panelcontext.h"
@@ -12,8 +13,7 @@
 #include "link/waits.h"
 
 #include <QDir>
-#include <QEvent>
-#include <QLabel>
+#include <QPointer>
 
 namespace {
 constexpr int LastPort = 64;
@@ -21,8 +21,8 @@ constexpr int FirstRetryPort = 2;
 constexpr int PortWaitTicks = 5; // seconds counted on a port before the next one
 } // namespace
 
-Connection::Connection(const PanelContext &context, QObject *parent)
-    : QObject(parent), m_context(context),
+Connection::Connection(const PanelContext &context, Controls controls, QObject *parent)
+    : QObject(parent), m_context(context), m_controls(controls),
       m_scanWaits(std::make_unique<WaitSet>(*context.services.time)),
       m_scanTimer(std::make_unique<Ticker>(*context.services.time, 1000, [this] { scanTick(); })) {
     connect(&m_context.link, &Link::replyHandled, this, &Connection::onReply);
@@ -33,7 +33,6 @@ Connection::~Connection() {
     m_ending = true;
     m_scanWaits->cancelAll();
     m_scanTimer.reset();
-    delete m_searchWindow;
 }
 
 bool Connection::readSettings(const std::function<bool(int)> &speedAccepted) {
@@ -51,14 +50,13 @@ QCoro::Task<bool> Connection::connectGenerator() {
     co_await link.delay(1000);
     co_await m_context.polling.readParams();
     co_await link.delay(100);
-    link.sendCommand(QStringLiteral("B"));
+    link.sendCommand(Commands::serialNumberQuery());
     co_await link.delay(100);
-    link.sendCommand(QStringLiteral("T"));
+    link.sendCommand(Commands::productionDateQuery());
     co_await link.delay(100);
 
     m_context.polling.setPollingEnabled(true);
-    if (m_searchWindow)
-        m_searchWindow->hide();
+    m_controls.windows.hideSearching();
     co_return state.connected != 0;
 }
 
@@ -68,7 +66,8 @@ QCoro::Task<bool> Connection::discoverPort() {
     m_scanTicks = 0;
     m_portProblems.clear();
     for (;;) {
-        setSearchText(QStringLiteral("Searching for the generator: COM%1").arg(state.portNumber));
+        m_controls.windows.showSearching(
+            QStringLiteral("Searching for the generator: COM%1").arg(state.portNumber));
         const int error = link.openPort();
         if (error != 0) {
             // 8002 and 8015 mean no usable port here; a busy port or one we may not open
@@ -82,15 +81,12 @@ QCoro::Task<bool> Connection::discoverPort() {
                                                         "again, or run the installer as root)");
             ++state.portNumber;
             if (state.portNumber > LastPort) {
-                if (!m_failureDialog)
-                    m_failureDialog = new ConnectionFailureDialog(m_context.window);
-                if (m_searchWindow)
-                    m_searchWindow->hide();
-                m_failureDialog->setPortProblems(m_portProblems);
-                m_context.services.dialogs->showModal(*m_failureDialog);
-                if (m_ending || !m_failureDialog)
-                    co_return false;
-                if (!m_failureDialog->retryChosen()) {
+                const QPointer<Connection> self(this);
+                const ConnectionWindows::FailureChoice choice =
+                    m_controls.windows.askAfterFailure(m_portProblems);
+                if (!self || m_ending)
+                    co_return false; // the program ended while the window was open
+                if (choice == ConnectionWindows::FailureChoice::Exit) {
                     endProgram();
                     co_return false;
                 }
@@ -107,8 +103,7 @@ QCoro::Task<bool> Connection::discoverPort() {
             co_await m_scanWaits->wait(-1);
         }
         if (state.connected != 0) {
-            if (m_searchWindow)
-                m_searchWindow->hide();
+            m_controls.windows.hideSearching();
             co_return true;
         }
         m_portProblems << QStringLiteral("COM%1: no answer from a generator (%2)")
@@ -156,29 +151,4 @@ void Connection::endProgram() {
 
 void Connection::shutDown() {
     m_context.link.closePort();
-}
-
-void Connection::setSearchText(const QString &text) {
-    if (!m_searchWindow) {
-        m_searchWindow = new QLabel;
-        m_searchWindow->setObjectName(QStringLiteral("searchWindow"));
-        m_searchWindow->setWindowTitle(QStringLiteral("KVT Control Panel"));
-        m_searchWindow->setMargin(18);
-        m_searchWindow->setMinimumWidth(340);
-        m_searchWindow->installEventFilter(this);
-    }
-    m_searchWindow->setText(text);
-    if (!m_searchWindow->isVisible() && !m_context.window->isVisible())
-        m_searchWindow->show();
-}
-
-bool Connection::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == m_searchWindow && event->type() == QEvent::Close &&
-        !m_context.window->isVisible()) {
-        // Closing the search window during start-up ends the program, as closing the
-        // main window does.
-        endProgram();
-        return false;
-    }
-    return QObject::eventFilter(watched, event);
 }

@@ -1,14 +1,12 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 #include <QStringList>
 #include <functional>
 #include <memory>
 #include <qcoro/qcorotask.h>
 
-class ConnectionFailureDialog;
-class QLabel;
+class ConnectionWindows;
 class Ticker;
 class WaitSet;
 struct PanelContext;
@@ -22,7 +20,10 @@ struct ReplyEffects;
 class Connection final : public QObject {
     Q_OBJECT
 public:
-    explicit Connection(const PanelContext &context, QObject *parent = nullptr);
+    struct Controls {
+        ConnectionWindows &windows; // the search and connection-failure windows
+    };
+    Connection(const PanelContext &context, Controls controls, QObject *parent = nullptr);
     ~Connection() override;
 
     // Reads KVT.INI beside the program into the device record; `speedAccepted` tells
@@ -40,22 +41,16 @@ public:
     // Closes the port (the main window closes); waiting procedures are cancelled.
     void shutDown();
 
-    // The search window shown during discovery, or null before the first port.
-    QLabel *searchWindow() const { return m_searchWindow; }
-
 private:
     QCoro::Task<bool> discoverPort();
     void onReply(const ReplyEffects &effects);
     void scanTick();
-    void setSearchText(const QString &text);
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
     const PanelContext &m_context;
+    Controls m_controls;
     std::unique_ptr<WaitSet> m_scanWaits;
     std::unique_ptr<Ticker> m_scanTimer; // free-running second counter of discovery
     int m_scanTicks = 0;
-    QPointer<ConnectionFailureDialog> m_failureDialog;
-    QLabel *m_searchWindow = nullptr; // "Searching for the generator: COMn"
-    QStringList m_portProblems;       // ports that exist but could not be used, and why
+    QStringList m_portProblems; // ports that exist but could not be used, and why
     bool m_ending = false;
 };

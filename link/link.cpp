@@ -17,8 +17,8 @@ Link::Link(DeviceState &state, SerialPort &port, TimeSource &time, QObject *pare
 }
 
 Link::~Link() {
-    cancelTimers();
     m_waits.cancelAll();
+    closePort(); // the line closes with the link, after everything that used it
 }
 
 void Link::cancelTimers() {

@@ -1,4 +1,5 @@
 #include "link/poller.h"
+#include "link/commands.h"
 
 #include "link/link.h"
 #include "link/procedure.h"
@@ -25,13 +26,13 @@ bool Poller::pollingEnabled() const {
 QCoro::Task<> Poller::readParams() {
     Link &link = m_link;
     co_await link.delay(1000);
-    link.sendCommand(QStringLiteral("G"));
+    link.sendCommand(Commands::pollCarrier());
     co_await link.delay(100);
-    link.sendCommand(QStringLiteral("I"));
+    link.sendCommand(Commands::pollModulation());
     co_await link.delay(100);
-    link.sendCommand(QStringLiteral("J"));
+    link.sendCommand(Commands::pollState());
     co_await link.delay(100);
-    link.sendCommand(QStringLiteral("H"));
+    link.sendCommand(Commands::pollStep());
 }
 
 void Poller::tick() {

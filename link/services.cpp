@@ -1,43 +1,7 @@
 #include "link/services.h"
 
-#include "link/entryguard.h"
-
-#include <QDialog>
 #include <QFileInfo>
-#include <QInputDialog>
-#include <QLineEdit>
-#include <QMessageBox>
 #include <QProcess>
-
-std::optional<QString> QtDialogs::getText(QWidget *parent, const QString &title,
-                                          const QString &prompt) {
-    // QInputDialog::getText, with the answer box guarded: the sweep and frequency
-    // answers go into commands.
-    QInputDialog dialog(parent);
-    dialog.setWindowTitle(title);
-    dialog.setLabelText(prompt);
-    dialog.setInputMode(QInputDialog::TextInput);
-    if (auto *box = dialog.findChild<QLineEdit *>())
-        guardEntry(box);
-    if (dialog.exec() != QDialog::Accepted)
-        return std::nullopt;
-    return dialog.textValue();
-}
-
-bool QtDialogs::askYesNo(QWidget *parent, const QString &title, const QString &text) {
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, parent);
-    box.setDefaultButton(QMessageBox::Yes);
-    return box.exec() == QMessageBox::Yes;
-}
-
-void QtDialogs::message(QWidget *parent, const QString &title, const QString &text) {
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
-    box.exec();
-}
-
-void QtDialogs::showModal(QDialog &dialog) {
-    dialog.exec();
-}
 
 namespace {
 class QtStartedProcess final : public StartedProcess {

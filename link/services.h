@@ -11,7 +11,7 @@ class QDialog;
 class QWidget;
 
 // The program's modal questions and messages. The real implementation uses Qt's
-// dialogs; tests script the answers and record what was asked.
+// dialogs (widgets/qtdialogs.h); tests script the answers and record what was asked.
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -25,15 +25,6 @@ public:
     virtual void message(QWidget *parent, const QString &title, const QString &text) = 0;
     // Shows one of the program's own windows modally until it hides itself.
     virtual void showModal(QDialog &dialog) = 0;
-};
-
-class QtDialogs final : public Dialogs {
-public:
-    std::optional<QString> getText(QWidget *parent, const QString &title,
-                                   const QString &prompt) override;
-    bool askYesNo(QWidget *parent, const QString &title, const QString &text) override;
-    void message(QWidget *parent, const QString &title, const QString &text) override;
-    void showModal(QDialog &dialog) override;
 };
 
 // An outside program started by ProcessStarter. Its owner watches it and can end it;

@@ -1,14 +1,15 @@
 #include "panel/mainwindow.h"
 
 #include "link/connection.h"
-#include "link/infopanel.h"
 #include "link/link.h"
 #include "link/poller.h"
 #include "link/procedure.h"
 #include "link/replyparser.h"
+#include "panel/infopanel.h"
 #include "panel/lamp.h"
 #include "panel/modulationcontrol.h"
 #include "panel/panelview.h"
+#include "panel/startupwindows.h"
 #include "panel/sweepcontrol.h"
 #include "panel/tuning.h"
 #include "presets/presetcontrol.h"
@@ -61,20 +62,11 @@ MainWindow::MainWindow(const Services &services, QWidget *parent)
 }
 
 MainWindow::~MainWindow() {
-    // Waiting procedures stop without touching the window: their waits end with
-    // WaitCancelled, then the subsystems go while the window is still whole.
+    // From here on every subsystem sees the program ending, and waiting procedures stop
+    // without touching the window: their waits end with WaitCancelled. The members then
+    // go in reverse order, subsystems first, while the window is still whole.
+    m_tearingDown = true;
     m_link->waits().cancelAll();
-    m_firmwareUpdate.reset(); // ends an update still waiting, and its avrdude
-    m_setupExchange.reset();
-    delete m_infoPanel;
-    delete m_telegraphPanel;
-    delete m_presets;
-    delete m_sweep;
-    delete m_modulation;
-    delete m_tuning;
-    delete m_connection;
-    m_connection = nullptr;
-    m_link->closePort();
 }
 
 void MainWindow::createSubsystems() {
@@ -83,15 +75,18 @@ void MainWindow::createSubsystems() {
             self->reportFailure(what);
     };
     m_poller = std::make_unique<Poller>(*m_link, *m_services.time, report);
-    m_context = std::make_unique<PanelContext>(
-        PanelContext{m_state, *m_link, m_services, *m_poller, this, [this] { displayAll(); },
-                     [this] { return !m_connection || m_connection->ending(); }, report});
+    m_context = std::make_unique<PanelContext>(PanelContext{
+        m_state, *m_link, m_services, *m_poller, this, [this] { displayAll(); },
+        [this] { return m_tearingDown || (m_connection && m_connection->ending()); }, report});
     const PanelContext &context = *m_context;
 
-    m_connection = new Connection(context, this);
-    connect(m_powerButton, &QPushButton::clicked, m_connection, &Connection::power);
+    m_startupWindows = std::make_unique<StartupWindows>(
+        context, StartupWindows::Controls{[this] { m_connection->endProgram(); }}, this);
+    m_connection =
+        std::make_unique<Connection>(context, Connection::Controls{*m_startupWindows}, this);
+    connect(m_powerButton, &QPushButton::clicked, m_connection.get(), &Connection::power);
 
-    m_tuning = new Tuning(
+    m_tuning = std::make_unique<Tuning>(
         context,
         Tuning::Controls{
             m_carrierReadout, m_modulationReadout, m_upButton, m_downButton, m_stepButton,
@@ -100,40 +95,43 @@ void MainWindow::createSubsystems() {
             [this](bool shown) { setFixedHeight(shown ? expandedHeight() : collapsedHeight()); }},
         this);
 
-    m_telegraphPanel = new TelegraphPanel(context, this);
-    m_telegraphPanel->setGeometry(m_displayWindow->geometry());
-    connect(m_telegraphPanel, &TelegraphPanel::closed, this, [this] {
+    m_telegraphPanel = std::make_unique<TelegraphPanel>(
+        context, TelegraphPanel::Controls{m_displayWindow->geometry()});
+    connect(m_telegraphPanel.get(), &TelegraphPanel::closed, this, [this] {
         m_carrierReadout->show();
         m_modulationReadout->show();
         displayAll();
     });
 
-    m_modulation = new ModulationControl(
+    m_modulation = std::make_unique<ModulationControl>(
         context,
         ModulationControl::Controls{m_amModeButton, m_stopButton, m_cwButton, m_sweepButton,
                                     [this] {
-                                        // The frame takes the display window's place; its
-                                        // own Close brings the panel back.
+                                        // The frame takes the display window's
+                                        // place; its own Close brings the panel
+                                        // back.
                                         m_carrierReadout->hide();
                                         m_modulationReadout->hide();
-                                        m_telegraphPanel->open(m_displayWindow->pos());
+                                        m_telegraphPanel->open();
                                     }},
         this);
-    m_sweep = new SweepControl(
-        context, m_sweepButton,
-        [this](const char *text) { return setupDialog().inChosenLanguage("SweepDialogs", text); },
+    m_sweep = std::make_unique<SweepControl>(
+        context,
+        SweepControl::Controls{m_sweepButton,
+                               [this](const char *text) {
+                                   return setupDialog().inChosenLanguage("SweepDialogs", text);
+                               }},
         this);
-    m_presets = new PresetControl(context, m_saveButton, m_recallButton, this);
+    m_presets = std::make_unique<PresetControl>(
+        context, PresetControl::Controls{m_saveButton, m_recallButton}, this);
 
+    m_infoPanel = std::make_unique<InfoPanel>(
+        context, InfoPanel::Controls{m_infoButton, m_displayWindow->geometry(),
+                                     [this] { return &firmwareDialog(); }});
+
+    m_setupExchange = std::make_unique<SetupExchange>(context, this);
     m_firmwareUpdate = std::make_unique<FirmwareUpdate>(
-        context, FirmwareUpdate::Controls{[this] { m_readyLamp->setLit(false); }});
-
-    m_infoPanel = new InfoPanel(this, m_displayWindow->geometry(), m_state, *m_link, m_services,
-                                [this] { return &firmwareDialog(); });
-    connect(m_infoButton, &QPushButton::clicked, m_infoPanel, &InfoPanel::infoClicked);
-
-    m_setupExchange =
-        std::make_unique<SetupExchange>(*m_link, m_state, *m_poller, m_services, *this);
+        context, FirmwareUpdate::Controls{[this] { m_readyLamp->setLit(false); }}, this);
     connect(m_configButton, &QPushButton::clicked, this,
             [this] { startProcedure(*m_context, m_setupExchange->run()); });
     connect(&setupDialog(), &SetupDialog::upgradeRequested, this, [this] {

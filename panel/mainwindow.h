@@ -30,6 +30,7 @@ class QLineEdit;
 class QPushButton;
 class SetupDialog;
 class SetupExchange;
+class StartupWindows;
 class SweepControl;
 class TelegraphPanel;
 class Tuning;
@@ -78,14 +79,14 @@ private:
     SetupDialog &setupDialog();             // created on first use; holds the language box
     FirmwareUpdateDialog &firmwareDialog(); // created on first use
 
+    // What the subsystems share. Declared before them, so it outlives them all.
     Services m_services;
     DeviceState m_state;
+    bool m_tearingDown = false; // the destructor has begun
+    bool m_started = false;
     std::unique_ptr<Link> m_link;
     std::unique_ptr<Poller> m_poller;
     std::unique_ptr<PanelContext> m_context;
-    std::unique_ptr<SetupExchange> m_setupExchange;   // Config
-    std::unique_ptr<FirmwareUpdate> m_firmwareUpdate; // the firmware-update window
-    bool m_started = false;
 
     // The panel's controls, named by role.
     QFrame *m_displayWindow;         // outline of the dark display window
@@ -126,12 +127,19 @@ private:
     QLabel *m_modulationEntryLabel;  // "Modulation freq. :"
     QLineEdit *m_modulationEntry;    // modulation frequency box
 
-    // The subsystems, children of the window.
-    Connection *m_connection = nullptr;
-    Tuning *m_tuning = nullptr;
-    ModulationControl *m_modulation = nullptr;
-    SweepControl *m_sweep = nullptr;
-    PresetControl *m_presets = nullptr;
-    TelegraphPanel *m_telegraphPanel = nullptr;
-    InfoPanel *m_infoPanel = nullptr;
+    // The subsystems, declared in the order they are built. Members go in the reverse
+    // order, so each subsystem goes before those it was built on (the firmware update
+    // first, start-up last), all of them before the link and the panel's controls.
+    // They are children of the window too (tests find them there); being members, they
+    // are gone before the window deletes its children.
+    std::unique_ptr<StartupWindows> m_startupWindows; // search and failure windows
+    std::unique_ptr<Connection> m_connection;
+    std::unique_ptr<Tuning> m_tuning;
+    std::unique_ptr<TelegraphPanel> m_telegraphPanel;
+    std::unique_ptr<ModulationControl> m_modulation;
+    std::unique_ptr<SweepControl> m_sweep;
+    std::unique_ptr<PresetControl> m_presets;
+    std::unique_ptr<InfoPanel> m_infoPanel;
+    std::unique_ptr<SetupExchange> m_setupExchange;         // Config
+    std::unique_ptr<FirmwareUpdate> m_firmwareUpdate;       // its window created on first use
 };

@@ -1,5 +1,6 @@
 #include "panel/modulationcontrol.h"
 
+#include "link/commands.h"
 #include "link/devicestate.h"
 #include "link/link.h"
 #include "link/panelcontext.h"
@@ -27,7 +28,7 @@ void ModulationControl::nextModulationKind() {
     if (next == 4 || next > std::numeric_limits<int16_t>::max())
         next = 0;
     state.modMode = static_cast<int16_t>(next);
-    m_context.link.sendCommand(QStringLiteral("M") + QString::number(state.modMode));
+    m_context.link.sendCommand(Commands::setModulationMode(state.modMode));
     m_context.displayAll();
 }
 
@@ -44,9 +45,9 @@ void ModulationControl::stop() {
             next = 0;
         else
             state.sweeping = 0;
-        command = QStringLiteral("0");
+        command = Commands::outputOff();
     } else if (next == 1) {
-        command = QStringLiteral("1");
+        command = Commands::outputOn();
     }
     state.outputOn = static_cast<int16_t>(next);
     if (!command.isEmpty())

@@ -1,5 +1,6 @@
 #include "panel/sweepcontrol.h"
 
+#include "link/commands.h"
 #include "link/devicestate.h"
 #include "link/link.h"
 #include "link/panelcontext.h"
@@ -29,18 +30,16 @@ const SweepQuestion SweepQuestions[] = {
 
 } // namespace
 
-SweepControl::SweepControl(const PanelContext &context, QPushButton *sweepButton,
-                           std::function<QString(const char *)> inChosenLanguage, QObject *parent)
-    : QObject(parent), m_context(context), m_sweepButton(sweepButton),
-      m_inChosenLanguage(std::move(inChosenLanguage)) {
-    connect(m_sweepButton, &QPushButton::clicked, this, &SweepControl::sweepOrPause);
+SweepControl::SweepControl(const PanelContext &context, Controls controls, QObject *parent)
+    : QObject(parent), m_context(context), m_controls(std::move(controls)) {
+    connect(m_controls.sweepButton, &QPushButton::clicked, this, &SweepControl::sweepOrPause);
 }
 
 void SweepControl::sweepOrPause() {
     DeviceState &state = m_context.state;
     if (state.sweeping != 0) {
         // Pause (or resume); the generator's replies tell the panel what happened.
-        m_context.link.sendCommand(QStringLiteral("P"));
+        m_context.link.sendCommand(Commands::pauseSweep());
         return;
     }
 
@@ -50,7 +49,8 @@ void SweepControl::sweepOrPause() {
     QStringList answers;
     for (const SweepQuestion &q : SweepQuestions) {
         const std::optional<QString> answer = m_context.services.dialogs->getText(
-            m_context.window, m_inChosenLanguage(q.title), m_inChosenLanguage(q.prompt));
+            m_context.window, m_controls.inChosenLanguage(q.title),
+            m_controls.inChosenLanguage(q.prompt));
         if (!self || m_context.ending())
             return; // the window went away while the dialog was open
         // Used as typed; the generator judges the values. A cancelled dialog gives an
@@ -58,8 +58,8 @@ void SweepControl::sweepOrPause() {
         answers << answer.value_or(QString());
     }
 
-    m_context.link.sendCommand(QStringLiteral("W") + answers.join(QLatin1Char(' ')));
+    m_context.link.sendCommand(Commands::startSweep(answers[0], answers[1], answers[2]));
     state.sweeping = 1;
-    m_sweepButton->setText(QStringLiteral("Pause"));
+    m_controls.sweepButton->setText(QStringLiteral("Pause"));
     m_context.displayAll();
 }

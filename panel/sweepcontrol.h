@@ -12,15 +12,17 @@ struct PanelContext;
 class SweepControl final : public QObject {
     Q_OBJECT
 public:
-    // `inChosenLanguage` gives a text of the dialogs in the language the language box
-    // chooses now: the dialogs choose their language each time they run.
-    SweepControl(const PanelContext &context, QPushButton *sweepButton,
-                 std::function<QString(const char *)> inChosenLanguage, QObject *parent = nullptr);
+    struct Controls {
+        QPushButton *sweepButton; // Sweep / Pause
+        // A text of the dialogs in the language the language box chooses now: the
+        // dialogs choose their language each time they run.
+        std::function<QString(const char *)> inChosenLanguage;
+    };
+    SweepControl(const PanelContext &context, Controls controls, QObject *parent = nullptr);
 
 private:
     void sweepOrPause();
 
     const PanelContext &m_context;
-    QPushButton *m_sweepButton;
-    std::function<QString(const char *)> m_inChosenLanguage;
+    Controls m_controls;
 };

@@ -2,14 +2,15 @@
 // direct-entry row.
 #include "panel/tuning.h"
 
+#include "link/commands.h"
 #include "link/devicestate.h"
-#include "link/entryguard.h"
 #include "link/link.h"
 #include "link/numbers.h"
 #include "link/panelcontext.h"
 #include "link/polling.h"
 #include "link/services.h"
 #include "panel/lamp.h"
+#include "widgets/entryguard.h"
 
 #include <QEvent>
 #include <QKeyEvent>
@@ -117,7 +118,8 @@ QCoro::Task<> Tuning::frequencyDialog(bool carrier) {
     }
 
     state.activePreset = 0;
-    m_context.link.sendCommand((carrier ? QStringLiteral("F") : QStringLiteral("A")) + *answer);
+    m_context.link.sendCommand(carrier ? Commands::setCarrierAsTyped(*answer)
+                                       : Commands::setModulationAsTyped(*answer));
     // Both waits throw WaitCancelled out of here when the window is going away.
     co_await m_context.link.delay(100);
     co_await m_context.polling.readParams();
@@ -137,7 +139,7 @@ void Tuning::up() {
         return;
     state.carrierFreq = sum;
     state.activePreset = 0;
-    m_context.link.sendCommand(QStringLiteral("F") + Numbers::plain(state.carrierFreq));
+    m_context.link.sendCommand(Commands::setCarrier(state.carrierFreq));
     m_context.displayAll();
 }
 
@@ -150,7 +152,7 @@ void Tuning::down() {
         return;
     state.carrierFreq = difference;
     state.activePreset = 0;
-    m_context.link.sendCommand(QStringLiteral("F") + Numbers::plain(state.carrierFreq));
+    m_context.link.sendCommand(Commands::setCarrier(state.carrierFreq));
     m_context.displayAll();
 }
 
@@ -182,9 +184,9 @@ bool Tuning::directEntryKey(QLineEdit *box, QKeyEvent *event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         // Sent as it stands, without a range test: the generator's replies to the
         // poll show what it made of it.
-        const QString letter =
-            box == m_controls.carrierEntry ? QStringLiteral("F") : QStringLiteral("A");
-        m_context.link.sendCommand(letter + box->text());
+        m_context.link.sendCommand(box == m_controls.carrierEntry
+                                       ? Commands::setCarrierAsTyped(box->text())
+                                       : Commands::setModulationAsTyped(box->text()));
         startProcedure(m_context, m_context.polling.readParams());
         box->setSelection(0, std::min<qsizetype>(50, box->text().size()));
         return true;

@@ -1,5 +1,6 @@
 #include "presets/presetcontrol.h"
 
+#include "link/commands.h"
 #include "link/devicestate.h"
 #include "link/link.h"
 #include "link/panelcontext.h"
@@ -16,12 +17,11 @@ constexpr int GiveUpAttempt = 30;
 constexpr int QueryWaitMs = 50;
 } // namespace
 
-PresetControl::PresetControl(const PanelContext &context, QPushButton *saveButton,
-                             QPushButton *recallButton, QObject *parent)
-    : QObject(parent), m_context(context), m_saveButton(saveButton), m_recallButton(recallButton) {
-    connect(m_saveButton, &QPushButton::clicked, this,
+PresetControl::PresetControl(const PanelContext &context, Controls controls, QObject *parent)
+    : QObject(parent), m_context(context), m_controls(controls) {
+    connect(m_controls.saveButton, &QPushButton::clicked, this,
             [this] { startProcedure(m_context, save()); });
-    connect(m_recallButton, &QPushButton::clicked, this,
+    connect(m_controls.recallButton, &QPushButton::clicked, this,
             [this] { startProcedure(m_context, recall()); });
 }
 
@@ -47,7 +47,7 @@ QCoro::Task<bool> PresetControl::readPresets() {
                                                     QStringLiteral("Communication error"));
                 co_return false;
             }
-            link.sendCommand(QStringLiteral("K%1").arg(k));
+            link.sendCommand(Commands::presetQuery(k));
             // Ends as soon as this preset's record has been handled, so a generator that
             // answers at once is read out at its own pace; other replies and a late
             // answer for another preset (cleared away) do not end it.
@@ -66,8 +66,8 @@ QCoro::Task<bool> PresetControl::readPresets() {
 }
 
 void PresetControl::setButtonsEnabled(bool enabled) {
-    m_saveButton->setEnabled(enabled);
-    m_recallButton->setEnabled(enabled);
+    m_controls.saveButton->setEnabled(enabled);
+    m_controls.recallButton->setEnabled(enabled);
 }
 
 QCoro::Task<int> PresetControl::pickPreset() {
@@ -87,7 +87,7 @@ QCoro::Task<int> PresetControl::pickPreset() {
 }
 
 QCoro::Task<> PresetControl::save() {
-    if (!m_saveButton->isEnabled())
+    if (!m_controls.saveButton->isEnabled())
         co_return;
     // A wait cancelled because the program is going away ends this by exception.
     const QPointer<PresetControl> self(this);
@@ -99,7 +99,7 @@ QCoro::Task<> PresetControl::save() {
                                              QStringLiteral("Save to preset %1 - OK ?").arg(n))) {
         if (!self || m_context.ending())
             co_return;
-        m_context.link.sendCommand(QStringLiteral("S%1").arg(n));
+        m_context.link.sendCommand(Commands::savePreset(n));
         m_context.state.activePreset = static_cast<int16_t>(n);
         m_context.displayAll();
     }
@@ -109,13 +109,13 @@ QCoro::Task<> PresetControl::save() {
 }
 
 QCoro::Task<> PresetControl::recall() {
-    if (!m_recallButton->isEnabled())
+    if (!m_controls.recallButton->isEnabled())
         co_return;
     const int n = co_await pickPreset();
     if (n < 0 || m_context.ending())
         co_return;
     if (n > 0) {
-        m_context.link.sendCommand(QStringLiteral("R%1").arg(n));
+        m_context.link.sendCommand(Commands::recallPreset(n));
         co_await m_context.link.delay(100);
         co_await m_context.polling.readParams();
         m_context.state.activePreset = static_cast<int16_t>(n);

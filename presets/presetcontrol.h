@@ -14,8 +14,11 @@ struct PanelContext;
 class PresetControl final : public QObject {
     Q_OBJECT
 public:
-    PresetControl(const PanelContext &context, QPushButton *saveButton, QPushButton *recallButton,
-                  QObject *parent = nullptr);
+    struct Controls {
+        QPushButton *saveButton;   // MS
+        QPushButton *recallButton; // MR
+    };
+    PresetControl(const PanelContext &context, Controls controls, QObject *parent = nullptr);
 
     // Reads the twelve presets into the presets window. False when the read-out gave
     // up ("Communication error" has then been shown).
@@ -33,7 +36,6 @@ private:
     void setButtonsEnabled(bool enabled);
 
     const PanelContext &m_context;
-    QPushButton *m_saveButton;
-    QPushButton *m_recallButton;
+    Controls m_controls;
     QPointer<PresetsWindow> m_presetsWindow;
 };

@@ -81,8 +81,4 @@ int elementLength(int speed) {
     return static_cast<int>(std::floor(60.0 / (s * 9.6) * 1000.0));
 }
 
-QString telegraphLine(int speed, const QString &text) {
-    return QLatin1Char('Q') + QString::number(elementLength(speed)) + QLatin1Char(' ') + text;
-}
-
 } // namespace Presets

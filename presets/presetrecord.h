@@ -52,7 +52,4 @@ RowTexts rowFor(int number, QStringView record);
 // 60 / (speed * 9.6) * 1000, which is 6250 / speed. Speeds below 1 count as 1.
 int elementLength(int speed);
 
-// The Q line for `text` (already upper case) at `speed`, without CR LF.
-QString telegraphLine(int speed, const QString &text);
-
 } // namespace Presets

@@ -1,13 +1,14 @@
 #include "presets/telegraphpanel.h"
 
+#include "link/commands.h"
 #include "link/devicestate.h"
-#include "link/entryguard.h"
 #include "link/link.h"
 #include "link/numbers.h"
 #include "link/panelcontext.h"
 #include "link/services.h"
 #include "link/timesource.h"
 #include "presets/presetrecord.h"
+#include "widgets/entryguard.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -16,11 +17,12 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-TelegraphPanel::TelegraphPanel(const PanelContext &context, QWidget *parent)
-    : QFrame(parent), m_context(context),
+TelegraphPanel::TelegraphPanel(const PanelContext &context, Controls controls)
+    : QFrame(context.window), m_context(context), m_controls(controls),
       m_repeatTimer(
           std::make_unique<Ticker>(*context.services.time, 1000, [this] { repeatTick(); })) {
     setObjectName(QStringLiteral("telegraphPanel"));
+    setGeometry(m_controls.place);
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(0xc0, 0xc0, 0xc0));
@@ -84,7 +86,7 @@ TelegraphPanel::TelegraphPanel(const PanelContext &context, QWidget *parent)
     connect(m_closeButton, &QPushButton::clicked, this, [this] {
         m_repeatBox->setChecked(false);
         hide();
-        m_context.link.sendCommand(QStringLiteral("1"));
+        m_context.link.sendCommand(Commands::outputOn());
         Q_EMIT closed();
     });
     m_repeatTimer->setEnabled(true);
@@ -104,9 +106,9 @@ void TelegraphPanel::setSpeed(int speed) {
     m_speedSlider->setValue(speed);
 }
 
-void TelegraphPanel::open(const QPoint &at) {
-    m_context.link.sendCommand(QStringLiteral("0")); // output off while the frame is open
-    move(at);
+void TelegraphPanel::open() {
+    m_context.link.sendCommand(Commands::outputOff()); // output off while the frame is open
+    setGeometry(m_controls.place);
     show();
     raise();
     m_textEntry->setFocus();
@@ -118,7 +120,8 @@ void TelegraphPanel::send() {
     m_textEntry->setText(m_textEntry->text().toUpper());
     const int speed =
         Numbers::toInt16(Numbers::leadingValue(m_speedValueLabel->text())).value_or(1);
-    m_context.link.sendCommand(Presets::telegraphLine(speed, m_textEntry->text()));
+    m_context.link.sendCommand(
+        Commands::keyMorse(Presets::elementLength(speed), m_textEntry->text()));
     m_context.state.telegraphBusy = -1;
 }
 

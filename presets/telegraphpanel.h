@@ -21,11 +21,15 @@ struct PanelContext;
 class TelegraphPanel final : public QFrame {
     Q_OBJECT
 public:
-    TelegraphPanel(const PanelContext &context, QWidget *parent);
+    struct Controls {
+        QRect place; // the main window's display window, which the frame covers
+    };
+    // The frame is a child of the context's window.
+    TelegraphPanel(const PanelContext &context, Controls controls);
     ~TelegraphPanel() override;
 
-    // Switches the output off and shows the frame at `at` (the display window's place).
-    void open(const QPoint &at);
+    // Switches the output off and shows the frame over the display window.
+    void open();
 
     // The speed slider, which KVT.INI's speed must fit.
     int speed() const;
@@ -48,6 +52,7 @@ private:
     void retranslate();
 
     const PanelContext &m_context;
+    Controls m_controls;
     std::unique_ptr<Ticker> m_repeatTimer; // every second: Close's state and Repeat
 
     QLabel *m_titleLabel;       // title "RADIOTELEGRAPH"

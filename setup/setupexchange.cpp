@@ -1,16 +1,18 @@
 #include "setup/setupexchange.h"
 
+#include "link/commands.h"
 #include "link/devicestate.h"
 #include "link/link.h"
+#include "link/panelcontext.h"
 #include "link/polling.h"
+#include "link/services.h"
 #include "setup/setupdialog.h"
 #include "setup/setuprules.h"
 
 #include <QWidget>
 
-SetupExchange::SetupExchange(Link &link, DeviceState &state, Polling &polling,
-                             const Services &services, QWidget &window)
-    : m_link(link), m_state(state), m_polling(polling), m_services(services), m_window(window) {
+SetupExchange::SetupExchange(const PanelContext &context, QObject *parent)
+    : QObject(parent), m_context(context) {
     setObjectName(QStringLiteral("setupExchange"));
 }
 
@@ -18,13 +20,13 @@ SetupExchange::~SetupExchange() = default;
 
 SetupDialog &SetupExchange::dialog() {
     if (!m_dialog)
-        m_dialog = new SetupDialog(m_state, &m_window);
+        m_dialog = new SetupDialog(m_context.state, m_context.window);
     return *m_dialog;
 }
 
 void SetupExchange::firmwareWindowClosed() {
     if (m_running)
-        m_polling.setPollingEnabled(false);
+        m_context.polling.setPollingEnabled(false);
     if (m_dialog && m_dialog->isVisible())
         m_dialog->loadFields();
 }
@@ -35,32 +37,32 @@ QCoro::Task<> SetupExchange::run() {
     m_running = true;
     // A wait throws WaitCancelled when the program is going away; nothing below it
     // then touches the window or this object.
-    m_polling.setPollingEnabled(false);
-    m_window.setCursor(Qt::WaitCursor);
+    m_context.polling.setPollingEnabled(false);
+    m_context.window->setCursor(Qt::WaitCursor);
 
     // Each wait ends as soon as its own reply has been handled, which fills the
     // fields; without a reply the fields keep what they held.
-    m_link.sendCommand(QStringLiteral("Y"));
-    co_await m_link.replyWait(u'Y', 1000);
-    m_link.sendCommand(QStringLiteral("V"));
-    co_await m_link.replyWait(u'V', 1000);
+    m_context.link.sendCommand(Commands::displayOperatorQuery());
+    co_await m_context.link.replyWait(u'Y', 1000);
+    m_context.link.sendCommand(Commands::coarseStepQuery());
+    co_await m_context.link.replyWait(u'V', 1000);
 
     const QPointer<SetupExchange> self(this);
     SetupDialog &window = dialog();
     const QPointer<SetupDialog> alive(&window);
-    m_services.dialogs->showModal(window);
+    m_context.services.dialogs->showModal(window);
     if (!self || !alive)
         co_return; // the program ended while the setup window was open
 
-    const SetupRules::Commands commands = SetupRules::applyCommands(
-        m_state.displayOperatorMode, m_state.displayOperator, m_state.coarseStep);
-    if (!commands.setOperator.isEmpty()) {
-        m_link.sendCommand(commands.setOperator);
-        co_await m_link.delay(1000);
-        m_link.sendCommand(commands.setStep);
+    if (SetupRules::sendsSettings(m_context.state.displayOperatorMode,
+                                  m_context.state.displayOperator, m_context.state.coarseStep)) {
+        m_context.link.sendCommand(Commands::setDisplayOperator(m_context.state.displayOperatorMode,
+                                                                m_context.state.displayOperator));
+        co_await m_context.link.delay(1000);
+        m_context.link.sendCommand(Commands::setCoarseStep(m_context.state.coarseStep));
     }
 
-    m_window.unsetCursor();
-    m_polling.setPollingEnabled(true);
+    m_context.window->unsetCursor();
+    m_context.polling.setPollingEnabled(true);
     m_running = false;
 }

@@ -1,16 +1,11 @@
 #pragma once
 
-#include "link/services.h"
-
 #include <QObject>
 #include <QPointer>
 #include <qcoro/qcorotask.h>
 
-class Link;
-class Polling;
-class QWidget;
 class SetupDialog;
-struct DeviceState;
+struct PanelContext;
 
 // The setup exchange behind the main window's Config button: reads the display
 // operator and the coarse step ("Y", "V"), shows the setup window modally, and writes
@@ -20,10 +15,8 @@ struct DeviceState;
 class SetupExchange final : public QObject {
     Q_OBJECT
 public:
-    // `window` is the main window: it carries the busy pointer and is the setup
-    // window's parent.
-    SetupExchange(Link &link, DeviceState &state, Polling &polling, const Services &services,
-                  QWidget &window);
+    // The context's window carries the busy pointer and is the setup window's parent.
+    explicit SetupExchange(const PanelContext &context, QObject *parent = nullptr);
     ~SetupExchange() override;
 
     // The procedure behind Config; start it through runProcedure. A click while it
@@ -40,11 +33,7 @@ public:
     void firmwareWindowClosed();
 
 private:
-    Link &m_link;
-    DeviceState &m_state;
-    Polling &m_polling;
-    const Services &m_services;
-    QWidget &m_window;
+    const PanelContext &m_context;
     QPointer<SetupDialog> m_dialog;
     bool m_running = false;
 };

@@ -34,12 +34,8 @@ int32_t savedCoarseStep(QStringView text) {
     return static_cast<int32_t>(std::clamp(value, double(MinCoarseStep), double(MaxCoarseStep)));
 }
 
-Commands applyCommands(int mode, int32_t operatorValue, int32_t coarseStep) {
-    if (mode < 0 || operatorValue < 0 || coarseStep < 0)
-        return {};
-    return {QLatin1Char('Z') + Numbers::plain(qint64(mode)) + QLatin1Char(' ') +
-                Numbers::plain(qint64(operatorValue)),
-            QLatin1Char('X') + Numbers::plain(qint64(coarseStep))};
+bool sendsSettings(int mode, int32_t operatorValue, int32_t coarseStep) {
+    return mode >= 0 && operatorValue >= 0 && coarseStep >= 0;
 }
 
 } // namespace SetupRules

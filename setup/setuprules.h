@@ -28,12 +28,9 @@ int32_t savedOperator(QStringView text, int mode);
 // 2..10,000,000 (a text that is not a number gives 2).
 int32_t savedCoarseStep(QStringView text);
 
-// The apply step's commands; empty when any of the three values is negative, in
-// which case nothing is sent.
-struct Commands {
-    QString setOperator; // "Z<mode> <value>"
-    QString setStep;     // "X<step>"
-};
-Commands applyCommands(int mode, int32_t operatorValue, int32_t coarseStep);
+// Whether the apply step sends the operator and the coarse step: only when none of
+// the three values is negative (a value that did not fit its field is kept negative,
+// so nothing is sent).
+bool sendsSettings(int mode, int32_t operatorValue, int32_t coarseStep);
 
 } // namespace SetupRules

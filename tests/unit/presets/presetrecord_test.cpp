@@ -14,12 +14,6 @@ TEST(ElementLength, IsTheIntegerPartOf6250OverTheSpeedForEverySpeed) {
     EXPECT_EQ(Presets::elementLength(-5), 6250);
 }
 
-TEST(ElementLength, TheQLineCarriesItBeforeTheText) {
-    EXPECT_EQ(Presets::telegraphLine(100, QStringLiteral("CQ CQ DE TEST")),
-              QStringLiteral("Q62 CQ CQ DE TEST"));
-    EXPECT_EQ(Presets::telegraphLine(300, QString()), QStringLiteral("Q20 "));
-}
-
 struct RowCase {
     const char *name;
     int number;

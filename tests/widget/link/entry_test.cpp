@@ -4,6 +4,7 @@
 
 #include "link/services.h"
 #include "presets/telegraphpanel.h"
+#include "widgets/qtdialogs.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -3,8 +3,8 @@
 // closing, and an unplugged adapter.
 #include "tests/support/fakes.h"
 
-#include "link/connectionfailuredialog.h"
 #include "link/link.h"
+#include "panel/connectionfailuredialog.h"
 #include "panel/lamp.h"
 
 #include <QDir>

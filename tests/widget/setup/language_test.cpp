@@ -2,8 +2,8 @@
 // leaves alone; one-way for the run, English at every start; the presets header.
 #include "tests/support/fakes.h"
 
-#include "link/connectionfailuredialog.h"
-#include "link/infopanel.h"
+#include "panel/connectionfailuredialog.h"
+#include "panel/infopanel.h"
 #include "presets/presetcontrol.h"
 #include "presets/presetswindow.h"
 #include "presets/telegraphpanel.h"

@@ -3,6 +3,7 @@
 #include "tests/support/fakes.h"
 
 #include "link/devicestate.h"
+#include "link/panelcontext.h"
 #include "link/polling.h"
 #include "link/procedure.h"
 #include "setup/setupdialog.h"
@@ -261,7 +262,10 @@ TEST(SetupExchange, ReturningFromTheFirmwareWindowRefillsTheWindowAndKeepsPollin
     Services services;
     services.dialogs = &rig.dialogs;
     RecordingPolling polling;
-    SetupExchange exchange(rig.form->link(), rig.form->state(), polling, services, *rig.form);
+    const PanelContext context{
+        rig.form->state(),    rig.form->link(),      services, polling, rig.form.get(), [] {},
+        [] { return false; }, [](const QString &) {}};
+    SetupExchange exchange(context);
     DeviceState &s = rig.form->state();
     s.displayOperatorMode = 1;
     s.displayOperator = 500;

@@ -1,8 +1,11 @@
-#include "link/infopanel.h"
+#include "panel/infopanel.h"
 
 #include "link/devicestate.h"
 #include "link/link.h"
+#include "link/panelcontext.h"
 #include "link/procedure.h"
+#include "link/services.h"
+#include "panel/infoexchange.h"
 
 #include <QDialog>
 #include <QEvent>
@@ -26,15 +29,14 @@ void setBold(QLabel *label, bool bold) {
 }
 } // namespace
 
-InfoPanel::InfoPanel(QWidget *parent, const QRect &geometry, DeviceState &state, Link &link,
-                     const Services &services, std::function<QDialog *()> firmwareWindow)
-    : QFrame(parent), m_state(state), m_link(link), m_services(services),
-      m_firmwareWindow(std::move(firmwareWindow)), m_place(geometry) {
+InfoPanel::InfoPanel(const PanelContext &context, Controls controls)
+    : QFrame(context.window), m_context(context), m_controls(std::move(controls)),
+      m_exchange(new InfoExchange(context, this)) {
     setObjectName(QStringLiteral("infoPanel"));
     setFrameShape(QFrame::Box);
     setLineWidth(2);
     setAutoFillBackground(true);
-    setGeometry(m_place);
+    setGeometry(m_controls.place);
 
     auto label = [this](const QString &text, const char *name, QRect at) {
         auto *l = new QLabel(text, this);
@@ -78,10 +80,11 @@ InfoPanel::InfoPanel(QWidget *parent, const QRect &geometry, DeviceState &state,
     m_dateValue->installEventFilter(this);
     // An identity line or a B/T reply arriving while the panel is up (after a firmware
     // update the generator identifies itself anew) shows at once.
-    connect(&m_link, &Link::replyHandled, this, [this] {
+    connect(&m_context.link, &Link::replyHandled, this, [this] {
         if (isVisible())
             fillValues();
     });
+    connect(m_controls.infoButton, &QPushButton::clicked, this, &InfoPanel::infoClicked);
     hide();
 }
 
@@ -97,23 +100,19 @@ void InfoPanel::startInfo() {
     QPointer<InfoPanel> self(this);
     runProcedure(showInfo(), [self, this](const QString &what) {
         if (self)
-            m_services.dialogs->message(window(), QStringLiteral("KVT Control Panel"),
-                                        QStringLiteral("Reading the device information "
-                                                       "failed: ") +
-                                            what);
+            m_context.services.dialogs->message(window(), QStringLiteral("KVT Control Panel"),
+                                                QStringLiteral("Reading the device information "
+                                                               "failed: ") +
+                                                    what);
     });
 }
 
 QCoro::Task<> InfoPanel::showInfo() {
     m_showing = true;
-    setGeometry(m_place);
+    setGeometry(m_controls.place);
     raise();
-    // The identity number and the production date are asked anew each time; a
-    // generator that does not answer leaves the values known before.
-    m_link.sendCommand(QStringLiteral("B"));
-    co_await m_link.replyWait(u'B', 100);
-    m_link.sendCommand(QStringLiteral("T"));
-    co_await m_link.replyWait(u'T', 100);
+    // The identity number and the production date are asked anew each time.
+    co_await m_exchange->readIdentity();
     m_showing = false;
 
     fillValues();
@@ -121,17 +120,17 @@ QCoro::Task<> InfoPanel::showInfo() {
     // The underline marks "Firmware version :" as a double-click target, once the
     // generator has told its identity number.
     QFont font = m_firmwareCaption->font();
-    font.setUnderline(m_state.deviceId > 0);
+    font.setUnderline(m_context.state.deviceId > 0);
     m_firmwareCaption->setFont(font);
     m_okButton->setFocus(Qt::OtherFocusReason);
 }
 
 void InfoPanel::fillValues() {
-    m_modelValue->setText(m_state.modelName);
-    m_serialValue->setText(QStringLiteral("TNV") + QString::number(m_state.deviceId));
-    m_dateValue->setText(m_state.productionDate);
-    m_firmwareValue->setText(m_state.firmwareVersion);
-    m_portValue->setText(QStringLiteral("COM") + QString::number(m_state.portNumber));
+    m_modelValue->setText(m_context.state.modelName);
+    m_serialValue->setText(QStringLiteral("TNV") + QString::number(m_context.state.deviceId));
+    m_dateValue->setText(m_context.state.productionDate);
+    m_firmwareValue->setText(m_context.state.firmwareVersion);
+    m_portValue->setText(QStringLiteral("COM") + QString::number(m_context.state.portNumber));
     m_connectionValue->setText(QStringLiteral("115200,n,8,1"));
 }
 
@@ -156,11 +155,11 @@ void InfoPanel::serviceKey(const QString &text) {
 }
 
 void InfoPanel::firmwareCaptionDoubleClicked() {
-    QDialog *dialog = m_firmwareWindow ? m_firmwareWindow() : nullptr;
+    QDialog *dialog = m_controls.firmwareWindow ? m_controls.firmwareWindow() : nullptr;
     if (!dialog)
         return;
     QPointer<InfoPanel> self(this);
-    m_services.dialogs->showModal(*dialog);
+    m_context.services.dialogs->showModal(*dialog);
     // Back from the update: show what is known now (the generator may identify itself
     // with its new version a moment later; the panel follows that too).
     if (self)
@@ -170,11 +169,7 @@ void InfoPanel::firmwareCaptionDoubleClicked() {
 void InfoPanel::dateDoubleClicked() {
     if (m_serviceKeyState != ServiceMode)
         return;
-    const QDate today = m_services.today();
-    m_link.sendCommand(QStringLiteral("U132 %1 %2 %3")
-                           .arg(today.day())
-                           .arg(today.month())
-                           .arg(today.year() - 2000));
+    m_exchange->stampToday();
     startInfo();
 }
 

@@ -1,4 +1,4 @@
-#include "link/entryguard.h"
+#include "widgets/entryguard.h"
 
 #include <QLineEdit>
 

@@ -1,16 +1,14 @@
 #pragma once
 
-#include "link/services.h"
-
 #include <QFrame>
 #include <functional>
 #include <qcoro/qcorotask.h>
 
+class InfoExchange;
 class QDialog;
 class QLabel;
 class QPushButton;
-class Link;
-struct DeviceState;
+struct PanelContext;
 
 // The information panel, drawn over the main window's display: the generator's model,
 // serial number, production date and firmware version, the port and line settings and
@@ -20,10 +18,15 @@ struct DeviceState;
 class InfoPanel final : public QFrame {
     Q_OBJECT
 public:
-    // `firmwareWindow` gives the firmware-update window (created on first use by the
-    // owner); the panel shows it modally through Services::dialogs.
-    InfoPanel(QWidget *parent, const QRect &geometry, DeviceState &state, Link &link,
-              const Services &services, std::function<QDialog *()> firmwareWindow);
+    struct Controls {
+        QPushButton *infoButton; // the main window's Info button
+        QRect place;             // where the panel lies over the main window's display
+        // The firmware-update window (created on first use by the owner); the panel
+        // shows it modally through Services::dialogs.
+        std::function<QDialog *()> firmwareWindow;
+    };
+    // The panel is a child of the context's window.
+    InfoPanel(const PanelContext &context, Controls controls);
     ~InfoPanel() override;
 
     // The Info button: re-reads B and T, fills the panel and shows it with OK focused.
@@ -47,11 +50,9 @@ private:
     void dateDoubleClicked();
     void startInfo();
 
-    DeviceState &m_state;
-    Link &m_link;
-    Services m_services;
-    std::function<QDialog *()> m_firmwareWindow;
-    QRect m_place;
+    const PanelContext &m_context;
+    Controls m_controls;
+    InfoExchange *m_exchange;
     int m_serviceKeyState = 0;
     bool m_showing = false; // the Info steps are running
 

@@ -1,4 +1,4 @@
-#include "link/connectionfailuredialog.h"
+#include "panel/connectionfailuredialog.h"
 
 #include <QEvent>
 #include <QGridLayout>

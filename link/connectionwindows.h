@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What start-up shows the user while it looks for the generator. Connection decides
+// what to show and when; the windows themselves live with the main window (panel/),
+// so the line keeps no widget.
+class ConnectionWindows {
+public:
+    virtual ~ConnectionWindows() = default;
+
+    // The small window that says which port is being tried, shown while the main
+    // window is not; closing it during start-up ends the program.
+    virtual void showSearching(const QString &text) = 0;
+    virtual void hideSearching() = 0;
+
+    // The connection-failure window ("KVT Connection"), shown modally after the last
+    // port, listing the ports that exist but could not be used and why.
+    enum class FailureChoice { Retry, Exit };
+    virtual FailureChoice askAfterFailure(const QStringList &portProblems) = 0;
+};

@@ -1,0 +1,21 @@
+#include "panel/infoexchange.h"
+
+#include "link/commands.h"
+#include "link/link.h"
+#include "link/panelcontext.h"
+#include "link/services.h"
+
+InfoExchange::InfoExchange(const PanelContext &context, QObject *parent)
+    : QObject(parent), m_context(context) {}
+
+QCoro::Task<> InfoExchange::readIdentity() {
+    Link &link = m_context.link;
+    link.sendCommand(Commands::serialNumberQuery());
+    co_await link.replyWait(u'B', 100);
+    link.sendCommand(Commands::productionDateQuery());
+    co_await link.replyWait(u'T', 100);
+}
+
+void InfoExchange::stampToday() {
+    m_context.link.sendCommand(Commands::stampProductionDate(m_context.services.today()));
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "link/connectionwindows.h"
+
+#include <QObject>
+#include <QPointer>
+#include <functional>
+
+class ConnectionFailureDialog;
+class QLabel;
+struct PanelContext;
+
+// The windows of start-up: the search window and the connection-failure window, both
+// created on first use. The search window is a top-level window of its own, since the
+// main window is not shown until a generator has answered.
+class StartupWindows final : public QObject, public ConnectionWindows {
+    Q_OBJECT
+public:
+    struct Controls {
+        std::function<void()> searchClosed; // the user closed the search window
+    };
+    StartupWindows(const PanelContext &context, Controls controls, QObject *parent = nullptr);
+    ~StartupWindows() override;
+
+    void showSearching(const QString &text) override;
+    void hideSearching() override;
+    FailureChoice askAfterFailure(const QStringList &portProblems) override;
+
+    // The search window, or null before the first port was tried.
+    QLabel *searchWindow() const { return m_searchWindow; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    const PanelContext &m_context;
+    Controls m_controls;
+    QLabel *m_searchWindow = nullptr; // "Searching for the generator: COMn"
+    QPointer<ConnectionFailureDialog> m_failureDialog;
+};

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "link/services.h"
+
+// The real dialogs behind Services::dialogs: Qt's input dialog (its answer box
+// guarded like the program's own entry boxes) and message boxes.
+class QtDialogs final : public Dialogs {
+public:
+    std::optional<QString> getText(QWidget *parent, const QString &title,
+                                   const QString &prompt) override;
+    bool askYesNo(QWidget *parent, const QString &title, const QString &text) override;
+    void message(QWidget *parent, const QString &title, const QString &text) override;
+    void showModal(QDialog &dialog) override;
+};
