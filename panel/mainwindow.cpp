@@ -81,7 +81,10 @@ void MainWindow::createSubsystems() {
     const PanelContext &context = *m_context;
 
     m_startupWindows = std::make_unique<StartupWindows>(
-        context, StartupWindows::Controls{[this] { m_connection->endProgram(); }}, this);
+        context,
+        StartupWindows::Controls{[this] { m_connection->endProgram(); },
+                                 [this](int port) { return m_firmwareUpdate->recover(port); }},
+        this);
     m_connection =
         std::make_unique<Connection>(context, Connection::Controls{*m_startupWindows}, this);
     connect(m_powerButton, &QPushButton::clicked, m_connection.get(), &Connection::power);

@@ -299,7 +299,8 @@ QCoro::Task<> FirmwareUpdate::run() {
         link.closePort();
         const int error = link.openPort();
         if (error != SerialPort::NoError) {
-            QFile::remove(plan.copy);
+            if (!plan.copy.isEmpty())
+                QFile::remove(plan.copy);
             services.dialogs->message(
                 &window, ErrorTitle,
                 tr("COM%1 cannot be opened: %2.").arg(plan.portNumber).arg(portError(error)));
@@ -320,7 +321,8 @@ QCoro::Task<> FirmwareUpdate::run() {
     link.closePort();
 
     co_await runTimetable(plan);
-    QFile::remove(plan.copy);
+    if (!plan.copy.isEmpty())
+        QFile::remove(plan.copy);
 
     const QString backupPath = QDir(services.backupFolder).filePath(plan.backupName);
     const bool uploaded = plan.written && (plan.recovery || plan.backupKept);

@@ -146,6 +146,10 @@
         <source>Exit</source>
         <translation>Konec</translation>
     </message>
+    <message>
+        <source>Recover firmware...</source>
+        <translation>Obnovit firmware...</translation>
+    </message>
 </context>
 <context>
     <name>FirmwareUpdateDialog</name>
@@ -290,6 +294,17 @@
     <message>
         <source>Writing goes on, please wait...</source>
         <translation>Zápis pokračuje, čekejte prosím...</translation>
+    </message>
+</context>
+<context>
+    <name>StartupWindows</name>
+    <message>
+        <source>Recover firmware</source>
+        <translation>Obnovit firmware</translation>
+    </message>
+    <message>
+        <source>Port of the generator to recover:</source>
+        <translation>Port generátoru, jehož firmware se má obnovit:</translation>
     </message>
 </context>
 </TS>

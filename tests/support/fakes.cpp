@@ -87,6 +87,17 @@ bool ScriptedDialogs::askYesNo(QWidget *, const QString &title, const QString &t
     return answer;
 }
 
+std::optional<QString> ScriptedDialogs::chooseItem(QWidget *, const QString &title,
+                                                   const QString &prompt,
+                                                   const QStringList &items) {
+    asked.push_back({QStringLiteral("item"), title, prompt, items});
+    if (itemAnswers.empty())
+        return std::nullopt;
+    auto answer = itemAnswers.front();
+    itemAnswers.pop_front();
+    return answer;
+}
+
 void ScriptedDialogs::message(QWidget *, const QString &title, const QString &text) {
     asked.push_back({QStringLiteral("message"), title, text});
 }

@@ -59,9 +59,10 @@ private:
 class ScriptedDialogs final : public Dialogs {
 public:
     struct Asked {
-        QString kind; // "text", "yesno", "message", "modal"
+        QString kind; // "text", "yesno", "message", "modal", "item"
         QString title;
         QString text;
+        QStringList choices = {}; // "item": the items offered
     };
 
     std::optional<QString> getText(QWidget *parent, const QString &title,
@@ -69,8 +70,11 @@ public:
     bool askYesNo(QWidget *parent, const QString &title, const QString &text) override;
     void message(QWidget *parent, const QString &title, const QString &text) override;
     void showModal(QDialog &dialog) override;
+    std::optional<QString> chooseItem(QWidget *parent, const QString &title, const QString &prompt,
+                                      const QStringList &items) override;
 
     std::deque<std::optional<QString>> textAnswers; // nullopt = Cancel
+    std::deque<std::optional<QString>> itemAnswers; // nullopt = Cancel
     std::deque<bool> yesNoAnswers;
     // What the user does in a modal window of the program (click a button, ...).
     std::deque<std::function<void(QDialog &)>> modalActions;

@@ -12,6 +12,7 @@
 #include "link/panelcontext.h"
 #include "link/polling.h"
 #include "link/timesource.h"
+#include "panel/lamp.h"
 #include "setup/firmwarefiles.h"
 #include "setup/firmwareupdate.h"
 #include "setup/firmwareupdatedialog.h"
@@ -19,6 +20,7 @@
 #include "tests/support/intelhex.h"
 #include "tests/support/simpanel.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -190,5 +192,121 @@ TEST_P(FirmwareWithAvrdude, BackupHoldsTheFlashAndTheWrittenVersionShowsInTheInf
 }
 
 INSTANTIATE_TEST_SUITE_P(Baud, FirmwareWithAvrdude, testing::Values(57600, 1));
+
+// A generator whose update was interrupted: after every open only its bootloader
+// answers. Discovery ends in the "KVT Connection" window; "Recover firmware..." there
+// writes an image with the real avrdude to the port chosen, and discovery then finds
+// the recovered generator on that port.
+//
+// Time: the simulator and avrdude run on real time, the program on a manual clock that
+// the test moves on: as fast as real time where the generator must boot, ten times
+// faster through the update's timetable, and not at all while avrdude runs.
+TEST(FirmwareRecovery, FromTheConnectionWindowTheGeneratorIsWrittenAndFoundAgain) {
+    if (FirmwareFiles::findAvrdude(QString()).isEmpty())
+        GTEST_SKIP() << "avrdude is not installed";
+    QTemporaryDir dir;
+    ASSERT_TRUE(writeSettingsFile(dir.path(), 3));
+    sim::SimConfig config;
+    config.linkPath = dir.filePath(QStringLiteral("COM3"));
+    config.brokenFirmware = true;
+    sim::Simulator simulator(config);
+    QString error;
+    ASSERT_TRUE(simulator.start(&error)) << error.toStdString();
+
+    QTemporaryDir images;
+    QByteArray image(FlashSize - 2048, '\x5a');
+    image.replace(0x40, 10, "KVTFW=2.07");
+    QFile imageFile(images.filePath(QStringLiteral("41200207.bin")));
+    ASSERT_TRUE(imageFile.open(QIODevice::WriteOnly));
+    imageFile.write(intelhex::write(0, image));
+    imageFile.close();
+
+    ManualClock clock;
+    ScriptedDialogs dialogs;
+    WatchedStarter starter;
+    QtSerialPort port(std::make_shared<PortNames>(dir.path()));
+    Services services;
+    services.port = &port;
+    services.time = &clock;
+    services.dialogs = &dialogs;
+    services.processes = &starter;
+    services.programFolder = dir.path();
+    services.settingsFolder = dir.path();
+    services.backupFolder = dir.path();
+    services.today = [] { return QDate(2026, 12, 7); };
+    int quits = 0;
+    services.quit = [&quits] { ++quits; };
+    MainWindow form(services);
+    bool loaded = false;
+    QObject::connect(&form, &MainWindow::loaded, &form, [&loaded] { loaded = true; });
+
+    auto avrdudeIdle = [&starter] {
+        return std::none_of(starter.runs.begin(), starter.runs.end(),
+                            [](const WatchedStarter::Run &r) { return r.process->running(); });
+    };
+    // Moves the clock on by `stepMs` for every `realMs` of real time until `done`.
+    auto pump = [&](const std::function<bool()> &done, int stepMs, int realMs, qint64 limitMs) {
+        const qint64 end = clock.nowMs() + limitMs;
+        while (!done() && clock.nowMs() < end) {
+            if (!avrdudeIdle()) {
+                runUntil(avrdudeIdle, 60000);
+                continue;
+            }
+            runUntil(done, realMs);
+            if (!done())
+                clock.advance(stepMs);
+        }
+        return done();
+    };
+
+    QDialog *failureWindow = nullptr;
+    bool recoveredAndHidden = false;
+    dialogs.itemAnswers = {QStringLiteral("COM3")};
+    dialogs.yesNoAnswers = {true, true}; // "Are You sure ?", then the image's model and version
+    dialogs.modalActions.push_back([&](QDialog &failure) {
+        failureWindow = &failure;
+        auto *recover = failure.findChild<QPushButton *>(QStringLiteral("recoverButton"));
+        ASSERT_NE(recover, nullptr);
+        recover->click();
+        recoveredAndHidden = !failure.isVisible();
+    });
+    dialogs.modalActions.push_back([&](QDialog &window) {
+        auto &update = static_cast<FirmwareUpdateDialog &>(window);
+        update.showFolder(images.path());
+        auto *files = window.findChild<QListWidget *>(QStringLiteral("fileList"));
+        ASSERT_EQ(files->count(), 1);
+        QTest::mouseClick(files->viewport(), Qt::LeftButton, {},
+                          files->visualItemRect(files->item(0)).center());
+        QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("writeButton")),
+                          Qt::LeftButton);
+        EXPECT_TRUE(pump([&] { return !window.isVisible(); }, 100, 10, 200000));
+    });
+
+    form.start();
+    // Until the recovery nothing answers, so discovery may run ten times faster; the
+    // recovered generator then boots in real time.
+    ASSERT_TRUE(pump([&] { return failureWindow || quits > 0; }, 100, 10, 120000));
+    ASSERT_TRUE(pump([&] { return loaded || quits > 0; }, 10, 10, 120000));
+    EXPECT_EQ(quits, 0);
+
+    ASSERT_NE(failureWindow, nullptr);
+    EXPECT_EQ(failureWindow->windowTitle(), QStringLiteral("KVT Connection"));
+    EXPECT_TRUE(recoveredAndHidden) << "a good write ends the window: discovery starts again";
+    // The question offered the ports found, by their names in the window's list.
+    const auto asked = std::find_if(dialogs.asked.begin(), dialogs.asked.end(),
+                                    [](const auto &a) { return a.kind == QLatin1String("item"); });
+    ASSERT_NE(asked, dialogs.asked.end());
+    EXPECT_TRUE(asked->choices.contains(QStringLiteral("COM3")));
+    // No read-back: the only avrdude runs are the check's and the write.
+    ASSERT_EQ(starter.runs.size(), 2u);
+    EXPECT_EQ(starter.runs[1].process->exitCode(), 0);
+    EXPECT_EQ(simulator.flash().left(image.size()), image);
+    EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("*.bkp")}).isEmpty());
+
+    EXPECT_EQ(form.state().connected, 1);
+    EXPECT_EQ(form.state().portNumber, 3);
+    EXPECT_EQ(form.state().firmwareVersion, QStringLiteral("2.07"));
+    EXPECT_TRUE(ui(form).readyLamp->isLit());
+}
 
 } // namespace

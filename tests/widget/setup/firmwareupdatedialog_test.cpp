@@ -537,6 +537,43 @@ TEST_F(FirmwareWindow, PortThatDoesNotOpenAgainIsToldAndThePanelStopsLookingConn
     EXPECT_FALSE(dialog->updateRunning());
 }
 
+// Recovery of a generator that does not answer: the image's name is confirmed instead
+// of the model test, there is no read-back, the write alone decides, and the line is
+// left closed for discovery to start again.
+TEST_F(FirmwareWindow, RecoveryConfirmsTheImageSkipsTheReadBackAndJudgesTheWriteAlone) {
+    for (const int exitCode : {0, 1}) {
+        SCOPED_TRACE(exitCode);
+        rig.form->state().portNumber = 2;
+        rig.form->link().closePort(); // discovery has given up: the line is closed
+        rig.port.openResults[5] = 0;
+        rig.dialogs.asked.clear();
+        rig.processes.started.clear();
+        polling.changes.clear();
+        rig.processes.outcomes = {Probe, {9000, exitCode, {}}};
+        rig.dialogs.yesNoAnswers = {true, true};
+        rig.dialogs.modalActions.push_back([&](QDialog &) {
+            EXPECT_TRUE(child<QLabel>("noteLabel")->text().contains("cannot be kept as a backup"));
+            clickFile("41200207.bin");
+            QTest::mouseClick(child<QPushButton>("writeButton"), Qt::LeftButton);
+            rig.advance(60000, 100);
+        });
+        EXPECT_EQ(update_->recover(5), exitCode == 0);
+
+        ASSERT_GE(rig.dialogs.asked.size(), 3u);
+        EXPECT_EQ(rig.dialogs.asked[2].text,
+                  QStringLiteral("The file 41200207.bin is firmware version 2.7 for the KVT 20. "
+                                 "Write it to the generator on COM5 ?"));
+        EXPECT_EQ(messages(),
+                  QStringList{"KVT Control Panel: " + (exitCode == 0 ? Success : Failure)});
+        ASSERT_EQ(rig.processes.started.size(), 2u)
+            << "the check's run and the write, no read-back";
+        EXPECT_EQ(rig.processes.started[1].arguments.at(7), QStringLiteral("/dev/fake5"));
+        EXPECT_FALSE(rig.port.isOpen()) << "discovery opens the port again";
+        EXPECT_TRUE(polling.changes.empty());
+        EXPECT_TRUE(QDir(rig.folder.path()).entryList({"*.bkp*"}).isEmpty());
+    }
+}
+
 TEST_F(FirmwareWindow, CannotBeClosedWhileTheUpdateRuns) {
     clickFile("41200207.bin");
     ASSERT_TRUE(start());
