@@ -196,7 +196,8 @@ TEST_F(InfoPanelTest, FirmwareUpdateFromThePanelHoldsTheProgramAndRefreshesThePa
     EXPECT_TRUE(panel()->isVisible());
 }
 
-// The panel's own wiring of the update: a port that does not come back darkens Ready.
+// An update whose port does not come back tells so, and the panel stops looking
+// connected: Ready goes dark.
 TEST_F(InfoPanelTest, UpdateWhosePortDoesNotOpenAgainDarkensTheReadyLamp) {
     info("#B1234\r\n", "#T7 3 15\r\n");
     ASSERT_TRUE(ui(*rig.form).readyLamp->isLit());
@@ -220,9 +221,11 @@ TEST_F(InfoPanelTest, UpdateWhosePortDoesNotOpenAgainDarkensTheReadyLamp) {
     });
     QTest::mouseDClick(label("firmwareCaption"), Qt::LeftButton);
 
-    EXPECT_TRUE(
-        rig.dialogs.asked.back().text.contains(QStringLiteral("could not be opened again")));
+    const QString told = rig.dialogs.asked.back().text;
+    EXPECT_TRUE(told.startsWith(QStringLiteral("New firmware successfully uploaded...")));
+    EXPECT_TRUE(told.contains(QStringLiteral("COM2 could not be opened again (the port is gone")));
     EXPECT_FALSE(rig.port.isOpen());
+    EXPECT_EQ(rig.form->state().connected, 0);
     EXPECT_FALSE(ui(*rig.form).readyLamp->isLit());
 }
 
