@@ -319,6 +319,10 @@ QCoro::Task<> FirmwareUpdate::run() {
     if (!plan.recovery)
         m_context.polling.setPollingEnabled(false);
     link.closePort();
+    // Whatever answered the brief open of a recovery is not the generator discovery
+    // will find afterwards.
+    if (plan.recovery)
+        state.connected = 0;
 
     co_await runTimetable(plan);
     if (!plan.copy.isEmpty())
