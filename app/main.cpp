@@ -26,6 +26,8 @@ int main(int argc, char *argv[]) {
     services.dialogs = &dialogs;
     services.processes = &processes;
     services.programFolder = folder;
+    services.settingsFolder = folder;
+    services.backupFolder = folder;
     services.today = [] { return QDate::currentDate(); };
     services.quit = [] { QCoreApplication::exit(0); };
 

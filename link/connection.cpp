@@ -77,6 +77,7 @@ QCoro::Task<bool> Connection::discoverPort() {
     Link &link = m_context.link;
     m_scanTicks = 0;
     m_portProblems.clear();
+    m_foundPorts.clear();
     // A saved number below the first port (0 or negative, from an edited file) starts
     // at the first port instead of walking up through numbers no port has.
     if (state.portNumber < FirstPort)
@@ -93,6 +94,8 @@ QCoro::Task<bool> Connection::discoverPort() {
             // 8002 and 8015 mean no usable port here; a busy port or one we may not open
             // is skipped the same way, but remembered so the failure window can say why.
             const QString name = QStringLiteral("COM%1").arg(state.portNumber);
+            if (error != SerialPort::InvalidPort)
+                m_foundPorts << state.portNumber;
             if (error == SerialPort::PortBusy)
                 m_portProblems << name + QStringLiteral(": in use by another program");
             else if (error == SerialPort::PermissionDenied)
@@ -101,16 +104,19 @@ QCoro::Task<bool> Connection::discoverPort() {
                                                         "again, or run the installer as root)");
             if (!nextPort(state.portNumber) || state.portNumber > LastPort) {
                 const QPointer<Connection> self(this);
-                const ConnectionWindows::FailureChoice choice =
-                    m_controls.windows.askAfterFailure(m_portProblems);
+                const ConnectionWindows::FailureAnswer answer =
+                    m_controls.windows.askAfterFailure(m_portProblems, m_foundPorts);
                 if (!self || m_ending)
                     co_return false; // the program ended while the window was open
-                if (choice == ConnectionWindows::FailureChoice::Exit) {
+                if (answer.choice == ConnectionWindows::FailureChoice::Exit) {
                     endProgram();
                     co_return false;
                 }
-                state.portNumber = FirstRetryPort;
+                // After a recovery the generator is looked for where it was written.
+                state.portNumber =
+                    static_cast<int16_t>(answer.fromPort > 0 ? answer.fromPort : FirstRetryPort);
                 m_portProblems.clear();
+                m_foundPorts.clear();
             }
             // Every step of a pass over missing ports yields to the event loop, so a
             // pass never holds the window.
@@ -125,6 +131,7 @@ QCoro::Task<bool> Connection::discoverPort() {
             m_controls.windows.hideSearching();
             co_return true;
         }
+        m_foundPorts << state.portNumber;
         m_portProblems << QStringLiteral("COM%1: no answer from a generator (%2)")
                               .arg(state.portNumber)
                               .arg(link.port().systemName());

@@ -53,5 +53,6 @@ private:
     std::unique_ptr<Ticker> m_scanTimer; // free-running second counter of discovery
     int m_scanTicks = 0;
     QStringList m_portProblems; // ports that exist but could not be used, and why
+    QList<int> m_foundPorts;    // ports that exist, in the order tried
     bool m_ending = false;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -16,7 +17,14 @@ public:
     virtual void hideSearching() = 0;
 
     // The connection-failure window ("KVT Connection"), shown modally after the last
-    // port, listing the ports that exist but could not be used and why.
+    // port, listing the ports that exist but could not be used and why. From there
+    // the firmware of a generator on one of `foundPorts` (the ports that exist) can be
+    // recovered; discovery then starts again from that port.
     enum class FailureChoice { Retry, Exit };
-    virtual FailureChoice askAfterFailure(const QStringList &portProblems) = 0;
+    struct FailureAnswer {
+        FailureChoice choice = FailureChoice::Exit;
+        int fromPort = 0; // Retry: the recovered port to start at; 0: the first port
+    };
+    virtual FailureAnswer askAfterFailure(const QStringList &portProblems,
+                                          const QList<int> &foundPorts) = 0;
 };

@@ -25,6 +25,10 @@ public:
     virtual void message(QWidget *parent, const QString &title, const QString &text) = 0;
     // Shows one of the program's own windows modally until it hides itself.
     virtual void showModal(QDialog &dialog) = 0;
+    // One of `items`, chosen from a list that cannot be edited; nullopt when the user
+    // cancelled.
+    virtual std::optional<QString> chooseItem(QWidget *parent, const QString &title,
+                                              const QString &prompt, const QStringList &items) = 0;
 };
 
 // An outside program started by ProcessStarter. Its owner watches it and can end it;
@@ -67,6 +71,8 @@ struct Services {
     Dialogs *dialogs = nullptr;
     ProcessStarter *processes = nullptr;
     QString programFolder;        // where KVT.INI and the COM<N> links live
+    QString settingsFolder;       // where KVT.INI and the COM<N> links live
+    QString backupFolder;         // where the firmware backups go
     std::function<QDate()> today; // today's date
     std::function<void()> quit;   // ends the program at once
 };

@@ -61,6 +61,8 @@ ConnectionFailureDialog::ConnectionFailureDialog(QWidget *parent) : QDialog(pare
     m_retryButton->setDefault(true);
     m_exitButton = new QPushButton(tr("Exit"), this);
     m_exitButton->setObjectName(QStringLiteral("exitButton"));
+    m_recoverButton = new QPushButton(tr("Recover firmware..."), this);
+    m_recoverButton->setObjectName(QStringLiteral("recoverButton"));
 
     auto *grid = new QGridLayout(this);
     grid->addWidget(m_cableImage, 0, 0, 2, 1, Qt::AlignTop);
@@ -68,16 +70,16 @@ ConnectionFailureDialog::ConnectionFailureDialog(QWidget *parent) : QDialog(pare
     grid->addWidget(m_adviceLabel, 1, 1);
     grid->addWidget(m_portProblemsLabel, 2, 1);
     auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_recoverButton);
     buttons->addStretch();
     buttons->addWidget(m_retryButton);
     buttons->addWidget(m_exitButton);
     grid->addLayout(buttons, 3, 0, 1, 2);
     setMinimumWidth(460);
 
-    connect(m_retryButton, &QPushButton::clicked, this, [this] {
-        m_retry = true;
-        hide();
-    });
+    connect(m_retryButton, &QPushButton::clicked, this, &ConnectionFailureDialog::retry);
+    connect(m_recoverButton, &QPushButton::clicked, this,
+            &ConnectionFailureDialog::recoverRequested);
     connect(m_exitButton, &QPushButton::clicked, this, [this] {
         m_retry = false;
         hide();
@@ -99,6 +101,16 @@ void ConnectionFailureDialog::retranslate() {
            "management)..."));
     m_retryButton->setText(tr("Retry"));
     m_exitButton->setText(tr("Exit"));
+    m_recoverButton->setText(tr("Recover firmware..."));
+}
+
+void ConnectionFailureDialog::retry() {
+    m_retry = true;
+    hide();
+}
+
+void ConnectionFailureDialog::setRecoveryPossible(bool possible) {
+    m_recoverButton->setEnabled(possible);
 }
 
 void ConnectionFailureDialog::setPortProblems(const QStringList &problems) {

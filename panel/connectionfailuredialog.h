@@ -7,7 +7,8 @@ class QLabel;
 class QPushButton;
 
 // The connection-failure window: shown when no port up to 64 answered. Retry starts
-// discovery again at port 2, Exit ends the program. Below its fixed texts it lists the
+// discovery again at port 2, Exit ends the program, "Recover firmware..." writes the
+// firmware of a generator that no longer announces itself. Below its fixed texts it lists the
 // ports that exist but could not be used, and why, so the user knows what to fix.
 class ConnectionFailureDialog final : public QDialog {
     Q_OBJECT
@@ -18,6 +19,14 @@ public:
     // The user's answer when the window was last shown: true for Retry; Exit and the
     // window's close control end the program.
     bool retryChosen() const { return m_retry; }
+    // Whether "Recover firmware..." can be used (some port exists).
+    void setRecoveryPossible(bool possible);
+    // Ends the window as Retry does (after a recovery).
+    void retry();
+
+Q_SIGNALS:
+    // "Recover firmware..." was clicked; the window stays open.
+    void recoverRequested();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -26,11 +35,12 @@ protected:
 private:
     void retranslate();
 
-    QLabel *m_headingLabel;      // heading "Communication error !"
-    QLabel *m_adviceLabel;       // explanation of what to check
-    QLabel *m_cableImage;        // picture of a disconnected cable
-    QLabel *m_portProblemsLabel; // the ports that could not be used, and why
-    QPushButton *m_retryButton;  // Retry
-    QPushButton *m_exitButton;   // Exit
+    QLabel *m_headingLabel;       // heading "Communication error !"
+    QLabel *m_adviceLabel;        // explanation of what to check
+    QLabel *m_cableImage;         // picture of a disconnected cable
+    QLabel *m_portProblemsLabel;  // the ports that could not be used, and why
+    QPushButton *m_retryButton;   // Retry
+    QPushButton *m_exitButton;    // Exit
+    QPushButton *m_recoverButton; // "Recover firmware...": a generator whose firmware fails
     bool m_retry = false;
 };

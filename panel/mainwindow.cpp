@@ -14,6 +14,7 @@
 #include "panel/tuning.h"
 #include "presets/presetcontrol.h"
 #include "presets/telegraphpanel.h"
+#include "setup/firmwareupdate.h"
 #include "setup/firmwareupdatedialog.h"
 #include "setup/setupdialog.h"
 #include "setup/setupexchange.h"
@@ -80,7 +81,10 @@ void MainWindow::createSubsystems() {
     const PanelContext &context = *m_context;
 
     m_startupWindows = std::make_unique<StartupWindows>(
-        context, StartupWindows::Controls{[this] { m_connection->endProgram(); }}, this);
+        context,
+        StartupWindows::Controls{[this] { m_connection->endProgram(); },
+                                 [this](int port) { return m_firmwareUpdate->recover(port); }},
+        this);
     m_connection =
         std::make_unique<Connection>(context, Connection::Controls{*m_startupWindows}, this);
     connect(m_powerButton, &QPushButton::clicked, m_connection.get(), &Connection::power);
@@ -129,6 +133,8 @@ void MainWindow::createSubsystems() {
                                      [this] { return &firmwareDialog(); }});
 
     m_setupExchange = std::make_unique<SetupExchange>(context, this);
+    m_firmwareUpdate = std::make_unique<FirmwareUpdate>(
+        context, FirmwareUpdate::Controls{[this] { m_readyLamp->setLit(false); }}, this);
     connect(m_configButton, &QPushButton::clicked, this,
             [this] { startProcedure(*m_context, m_setupExchange->run()); });
     connect(&setupDialog(), &SetupDialog::upgradeRequested, this, [this] {
@@ -138,10 +144,7 @@ void MainWindow::createSubsystems() {
 }
 
 FirmwareUpdateDialog &MainWindow::firmwareDialog() {
-    if (!m_firmwareDialog)
-        m_firmwareDialog =
-            std::make_unique<FirmwareUpdateDialog>(m_state, *m_link, *m_poller, m_services, this);
-    return *m_firmwareDialog;
+    return m_firmwareUpdate->dialog();
 }
 
 void MainWindow::reportFailure(const QString &what) {
@@ -365,7 +368,7 @@ void MainWindow::displayAll() {
 
 void MainWindow::closeEvent(QCloseEvent *event) {
     // A firmware update holds the port until it has ended; it cannot be abandoned.
-    if (m_firmwareDialog && m_firmwareDialog->updateRunning()) {
+    if (m_firmwareUpdate && m_firmwareUpdate->updateRunning()) {
         event->ignore();
         return;
     }

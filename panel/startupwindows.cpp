@@ -33,17 +33,45 @@ void StartupWindows::hideSearching() {
         m_searchWindow->hide();
 }
 
-ConnectionWindows::FailureChoice StartupWindows::askAfterFailure(const QStringList &portProblems) {
-    if (!m_failureDialog)
+ConnectionWindows::FailureAnswer StartupWindows::askAfterFailure(const QStringList &portProblems,
+                                                                 const QList<int> &foundPorts) {
+    if (!m_failureDialog) {
         m_failureDialog = new ConnectionFailureDialog(m_context.window);
+        connect(m_failureDialog, &ConnectionFailureDialog::recoverRequested, this,
+                &StartupWindows::recover);
+    }
     hideSearching();
+    m_foundPorts = foundPorts;
+    m_recoveredPort = 0;
     m_failureDialog->setPortProblems(portProblems);
+    m_failureDialog->setRecoveryPossible(!foundPorts.isEmpty() && m_controls.recoverFirmware);
+    const QPointer<StartupWindows> self(this);
     m_context.services.dialogs->showModal(*m_failureDialog);
     // The window's close control counts as Exit, and so does a window that went away
     // with the program while it was open.
-    if (!m_failureDialog || !m_failureDialog->retryChosen())
-        return FailureChoice::Exit;
-    return FailureChoice::Retry;
+    if (!self || !m_failureDialog || !m_failureDialog->retryChosen())
+        return {FailureChoice::Exit, 0};
+    return {FailureChoice::Retry, m_recoveredPort};
+}
+
+void StartupWindows::recover() {
+    if (m_foundPorts.isEmpty() || !m_controls.recoverFirmware)
+        return;
+    QStringList names;
+    for (int port : std::as_const(m_foundPorts))
+        names << QStringLiteral("COM%1").arg(port);
+    const std::optional<QString> chosen = m_context.services.dialogs->chooseItem(
+        m_failureDialog, tr("Recover firmware"), tr("Port of the generator to recover:"), names);
+    if (!chosen || !names.contains(*chosen))
+        return;
+    const int port = m_foundPorts.at(names.indexOf(*chosen));
+    const QPointer<StartupWindows> self(this);
+    const bool written = m_controls.recoverFirmware(port);
+    if (!self || !written || !m_failureDialog)
+        return;
+    // The recovered generator is looked for at once, where it was written.
+    m_recoveredPort = port;
+    m_failureDialog->retry();
 }
 
 bool StartupWindows::eventFilter(QObject *watched, QEvent *event) {

@@ -18,13 +18,17 @@ class StartupWindows final : public QObject, public ConnectionWindows {
 public:
     struct Controls {
         std::function<void()> searchClosed; // the user closed the search window
+        // Writes firmware to the generator on that port (the firmware-update window);
+        // true when the write ended well.
+        std::function<bool(int portNumber)> recoverFirmware;
     };
     StartupWindows(const PanelContext &context, Controls controls, QObject *parent = nullptr);
     ~StartupWindows() override;
 
     void showSearching(const QString &text) override;
     void hideSearching() override;
-    FailureChoice askAfterFailure(const QStringList &portProblems) override;
+    FailureAnswer askAfterFailure(const QStringList &portProblems,
+                                  const QList<int> &foundPorts) override;
 
     // The search window, or null before the first port was tried.
     QLabel *searchWindow() const { return m_searchWindow; }
@@ -33,8 +37,12 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void recover();
+
     const PanelContext &m_context;
     Controls m_controls;
     QLabel *m_searchWindow = nullptr; // "Searching for the generator: COMn"
     QPointer<ConnectionFailureDialog> m_failureDialog;
+    QList<int> m_foundPorts; // offered for a recovery
+    int m_recoveredPort = 0; // the port recovered while the failure window was open
 };

@@ -5,6 +5,9 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <cctype>
+#include <vector>
+
 namespace FirmwareFiles {
 
 namespace {
@@ -56,6 +59,18 @@ QString backupName(const QString &modelName, const QString &firmwareVersion) {
            QStringLiteral(".bkp");
 }
 
+bool isBackupName(const QString &fileName) {
+    return fileName.endsWith(QLatin1String(".bkp"), Qt::CaseInsensitive);
+}
+
+QString readBackName(const QString &backupName) {
+    return backupName + QStringLiteral(".part");
+}
+
+QString writeCopyName(const QString &backupName) {
+    return backupName + QStringLiteral(".write");
+}
+
 void rotateBackups(const QString &folder, const QString &backupName) {
     const QDir dir(folder);
     const QString old = dir.filePath(QLatin1String(OldBackupName));
@@ -64,6 +79,127 @@ void rotateBackups(const QString &folder, const QString &backupName) {
     const QString backup = dir.filePath(backupName);
     if (QFile::exists(backup))
         QFile::rename(backup, old);
+}
+
+bool installBackup(const QString &folder, const QString &backupName, const QString &readBackPath) {
+    rotateBackups(folder, backupName);
+    const QString backup = QDir(folder).filePath(backupName);
+    return !QFile::exists(backup) && QFile::rename(readBackPath, backup);
+}
+
+namespace {
+// Data records of up to 16 bytes for the bytes present in `memory`, then the end record.
+QByteArray hexOf(const QByteArray &memory, const std::vector<bool> &present) {
+    auto record = [](int address, quint8 type, QByteArrayView data) {
+        QByteArray bytes;
+        bytes += static_cast<char>(data.size());
+        bytes += static_cast<char>(address >> 8);
+        bytes += static_cast<char>(address & 0xff);
+        bytes += static_cast<char>(type);
+        bytes += data;
+        quint8 sum = 0;
+        for (char c : bytes)
+            sum = static_cast<quint8>(sum + static_cast<quint8>(c));
+        bytes += static_cast<char>(-sum);
+        return ':' + bytes.toHex().toUpper() + '\n';
+    };
+    QByteArray text;
+    int at = 0;
+    const int size = static_cast<int>(memory.size());
+    while (at < size) {
+        if (!present[static_cast<std::size_t>(at)]) {
+            ++at;
+            continue;
+        }
+        int end = at;
+        while (end < size && end - at < 16 && present[static_cast<std::size_t>(end)])
+            ++end;
+        text += record(at, 0, QByteArrayView(memory).sliced(at, end - at));
+        at = end;
+    }
+    return text + record(0, 1, {});
+}
+} // namespace
+
+ImageCheck checkImage(const QByteArray &content, bool trimBootSection) {
+    ImageCheck check;
+    QByteArray memory(BootSectionStart, '\xff');
+    std::vector<bool> present(BootSectionStart, false);
+    bool anyData = false;
+    qint64 base = 0; // from extended segment (02) and linear (04) address records
+    int lineNumber = 0;
+    for (qsizetype from = 0; from < content.size();) {
+        qsizetype to = content.indexOf('\n', from);
+        if (to < 0)
+            to = content.size();
+        QByteArrayView line = QByteArrayView(content).sliced(from, to - from).trimmed();
+        from = to + 1;
+        ++lineNumber;
+        if (line.isEmpty())
+            continue;
+        auto fail = [&](ImageCheck::Fault fault) {
+            check.fault = fault;
+            check.line = lineNumber;
+            return check;
+        };
+        const QByteArrayView digits = line.sliced(1);
+        bool hex = line.startsWith(':') && digits.size() >= 10 && digits.size() % 2 == 0;
+        for (char c : digits)
+            hex = hex && std::isxdigit(static_cast<unsigned char>(c));
+        if (!hex)
+            return fail(ImageCheck::Fault::NotARecord);
+        const QByteArray bytes = QByteArray::fromHex(digits.toByteArray());
+        const int length = static_cast<quint8>(bytes.at(0));
+        if (bytes.size() != 5 + length)
+            return fail(ImageCheck::Fault::NotARecord);
+        quint8 sum = 0;
+        for (char c : bytes)
+            sum = static_cast<quint8>(sum + static_cast<quint8>(c));
+        if (sum != 0)
+            return fail(ImageCheck::Fault::Checksum);
+        const int type = static_cast<quint8>(bytes.at(3));
+        const qint64 offset =
+            static_cast<quint8>(bytes.at(1)) << 8 | static_cast<quint8>(bytes.at(2));
+        auto word = [&] {
+            return length == 2
+                       ? static_cast<quint8>(bytes.at(4)) << 8 | static_cast<quint8>(bytes.at(5))
+                       : -1;
+        };
+        switch (type) {
+        case 0:
+            for (int i = 0; i < length; ++i) {
+                const qint64 address = base + offset + i;
+                if (address >= BootSectionStart) {
+                    if (trimBootSection)
+                        continue;
+                    check.address = address;
+                    return fail(ImageCheck::Fault::InBootSection);
+                }
+                memory[address] = bytes.at(4 + i);
+                present[static_cast<std::size_t>(address)] = true;
+                anyData = true;
+            }
+            break;
+        case 1:
+            if (!anyData)
+                return fail(ImageCheck::Fault::NoData);
+            check.trimmed = hexOf(memory, present);
+            return check;
+        case 2:
+        case 4:
+            if (word() < 0)
+                return fail(ImageCheck::Fault::NotARecord);
+            base = type == 2 ? qint64{word()} << 4 : qint64{word()} << 16;
+            break;
+        case 3:
+        case 5:
+            break; // a start address: nothing to write
+        default:
+            return fail(ImageCheck::Fault::UnknownRecord);
+        }
+    }
+    check.fault = ImageCheck::Fault::NoEndRecord;
+    return check;
 }
 
 QString findAvrdude(const QString &programFolder) {

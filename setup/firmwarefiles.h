@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 // The files of a firmware update: the image names the firmware-update window accepts,
-// the backup of the generator's present firmware in the program's folder, and the two
-// avrdude command lines. Pure logic on names and files, no widgets.
+// the check of an image's Intel HEX content, the backup of the generator's present
+// firmware in the backup folder, and the two avrdude command lines. Pure logic on
+// names and files, no widgets.
 namespace FirmwareFiles {
 
 // The one older backup kept beside the new one.
@@ -27,10 +29,53 @@ QString versionCode(const QString &firmwareVersion);
 // version code + ".bkp" ("KVT 20", "1.05" -> "41200105.bkp").
 QString backupName(const QString &modelName, const QString &firmwareVersion);
 
-// Before a read-back: removes oldback.bkp from `folder` and renames an existing backup
-// `backupName` to it, so the read-back's own file is the only `backupName` there.
-// Failures (a locked file) are ignored: the update goes on and judges by the result.
+// Whether a file name is that of a backup (a read-back of the whole flash), which is
+// trimmed to the application section before it is written back.
+bool isBackupName(const QString &fileName);
+// The name the read-back writes first, in the backup folder; it becomes `backupName`
+// only once the read-back has ended well, so a failed one never costs a backup.
+QString readBackName(const QString &backupName);
+// The name of the trimmed copy of a backup that is about to be written back.
+QString writeCopyName(const QString &backupName);
+
+// Removes oldback.bkp from `folder` and renames an existing backup `backupName` to it.
+// Failures (a locked file) are ignored here; installBackup tells whether it worked.
 void rotateBackups(const QString &folder, const QString &backupName);
+// After a read-back into `readBackPath` that ended well: rotates (as rotateBackups)
+// and gives the new file the name `backupName`. False when the new backup could not
+// take its name; the earlier backups are then where rotateBackups left them.
+bool installBackup(const QString &folder, const QString &backupName, const QString &readBackPath);
+
+// The ATmega328P's bootloader lies from here to the end of its 32 KiB flash; an
+// image may hold data only below it, and the bootloader cannot overwrite itself.
+inline constexpr int BootSectionStart = 0x7800;
+// Anything larger is no image of a 32 KiB flash (Intel HEX takes under 3 characters
+// per byte); it is refused before it is read whole.
+inline constexpr qint64 LargestImageFile = 1024 * 1024;
+
+// The check of an image's content before anything of an update changes.
+struct ImageCheck {
+    enum class Fault {
+        None,
+        NotARecord,    // a line that is not ":" and hex digits of a whole record
+        Checksum,      // a record whose checksum is wrong
+        UnknownRecord, // a record type Intel HEX does not have
+        InBootSection, // data at BootSectionStart or above (an image, not a backup)
+        NoEndRecord,   // the file ends without its end record
+        NoData,        // nothing below the boot section to write
+    };
+    Fault fault = Fault::None;
+    int line = 0;       // 1-based line of the fault; 0 when it is not one line's
+    qint64 address = 0; // InBootSection: the first address there
+    // The image to write for a backup: its data below BootSectionStart as Intel HEX.
+    QByteArray trimmed;
+    bool ok() const { return fault == Fault::None; }
+};
+// Checks Intel HEX `content`: every record well formed with a right checksum, an end
+// record, and data only below the boot section. With `trimBootSection` (a backup)
+// data at or above BootSectionStart is dropped instead of refused, and `trimmed`
+// holds what is left.
+ImageCheck checkImage(const QByteArray &content, bool trimBootSection);
 
 // avrdude beside the program first, then on the PATH; empty when there is none.
 QString findAvrdude(const QString &programFolder);

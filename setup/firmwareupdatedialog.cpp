@@ -1,24 +1,17 @@
 #include "setup/firmwareupdatedialog.h"
 
 #include "link/devicestate.h"
-#include "link/link.h"
-#include "link/polling.h"
-#include "link/procedure.h"
-#include "link/serialport.h"
-#include "link/waits.h"
 #include "setup/firmwarefiles.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
-#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -26,45 +19,13 @@ namespace {
 // The progress panel's caption until an update writes its own texts there.
 const char *const WritingCaption =
     QT_TRANSLATE_NOOP("FirmwareUpdateDialog", "Writing new firmware...");
+// The two kinds of file that can be written: new images, and backups to go back to.
+const char *const ImagesItem = QT_TRANSLATE_NOOP("FirmwareUpdateDialog", "Firmware images (*.bin)");
+const char *const BackupsItem = QT_TRANSLATE_NOOP("FirmwareUpdateDialog", "Backups (*.bkp)");
 } // namespace
 
-namespace {
-const QString ProgramTitle = QStringLiteral("KVT Control Panel");
-
-// Indices into the timetable where something else happens besides the text.
-constexpr int ReadBackStartsAfter = 0; // "Resetting connection..." and its wait
-constexpr int UploadStep = 5;          // "Uploading...0%": the write starts
-} // namespace
-
-const QStringList &FirmwareUpdateDialog::progressTexts() {
-    static const QStringList texts{
-        QStringLiteral("Resetting connection..."),
-        QStringLiteral("Erasing and checking device memory..."),
-        QStringLiteral("Set device registers..."),
-        QStringLiteral("Saving old configuration..."),
-        QStringLiteral("Preparing upload package..."),
-        QStringLiteral("Uploading...0%"),
-        QStringLiteral("Uploading...18%"),
-        QStringLiteral("Uploading...34%"),
-        QStringLiteral("Uploading...51%"),
-        QStringLiteral("Uploading...67%"),
-        QStringLiteral("Uploading...82%"),
-        QStringLiteral("Uploading..100%"),
-    };
-    return texts;
-}
-
-// The read-back has the 20 s up to "Uploading...0%", the write the 30 s after it.
-const QList<int> &FirmwareUpdateDialog::progressWaits() {
-    static const QList<int> waits{2000, 6000, 2000, 4000, 8000, 5000,
-                                  5000, 5000, 5000, 5000, 5000, 0};
-    return waits;
-}
-
-FirmwareUpdateDialog::FirmwareUpdateDialog(DeviceState &state, Link &link, Polling &polling,
-                                           const Services &services, QWidget *parent)
-    : QDialog(parent), m_state(state), m_link(link), m_polling(polling), m_services(services),
-      m_waits(std::make_unique<WaitSet>(*services.time)) {
+FirmwareUpdateDialog::FirmwareUpdateDialog(const DeviceState &state, QWidget *parent)
+    : QDialog(parent), m_state(state) {
     setObjectName(QStringLiteral("FirmwareUpdateDialog"));
     setWindowTitle(QStringLiteral("Firmware update"));
     setModal(true);
@@ -85,7 +46,13 @@ FirmwareUpdateDialog::FirmwareUpdateDialog(DeviceState &state, Link &link, Polli
     m_folderLabel = named(new QLabel, "folderLabel");
     m_folderLabel->setWordWrap(true);
     m_folderList = named(new QListWidget, "folderList");
+    m_fileTypeBox = named(new QComboBox, "fileTypeBox");
+    m_fileTypeBox->addItem(tr(ImagesItem), QStringLiteral("*.bin"));
+    m_fileTypeBox->addItem(tr(BackupsItem), QStringLiteral("*.bkp"));
     m_fileList = named(new QListWidget, "fileList");
+    m_noteLabel = named(new QLabel, "noteLabel");
+    m_noteLabel->setWordWrap(true);
+    m_noteLabel->hide();
 
     m_warningFrame = named(new QGroupBox(QStringLiteral(" ! WARNING ! ")), "warningFrame");
     m_warningLabel = named(
@@ -109,14 +76,18 @@ FirmwareUpdateDialog::FirmwareUpdateDialog(DeviceState &state, Link &link, Polli
     auto *folders = new QVBoxLayout;
     folders->addWidget(m_driveBox);
     folders->addWidget(m_folderList);
+    auto *files = new QVBoxLayout;
+    files->addWidget(m_fileTypeBox);
+    files->addWidget(m_fileList);
     auto *lists = new QHBoxLayout;
     lists->addLayout(folders);
-    lists->addWidget(m_fileList);
+    lists->addLayout(files);
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(m_warningFrame, 1);
     bottom->addWidget(m_exitButton, 0, Qt::AlignBottom);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(versions);
+    layout->addWidget(m_noteLabel);
     layout->addWidget(m_folderLabel);
     layout->addLayout(lists, 1);
     layout->addLayout(bottom);
@@ -153,16 +124,21 @@ FirmwareUpdateDialog::FirmwareUpdateDialog(DeviceState &state, Link &link, Polli
     connect(m_folderList, &QListWidget::itemActivated, this, &FirmwareUpdateDialog::folderChosen);
     connect(m_fileList, &QListWidget::itemClicked, this, &FirmwareUpdateDialog::fileClicked);
     connect(m_fileList, &QListWidget::itemActivated, this, &FirmwareUpdateDialog::fileClicked);
-    connect(m_writeButton, &QPushButton::clicked, this, &FirmwareUpdateDialog::writeClicked);
+    connect(m_fileTypeBox, &QComboBox::currentIndexChanged, this, [this] {
+        m_writeButton->setEnabled(false);
+        m_warningFrame->hide();
+        listFiles();
+    });
+    connect(m_writeButton, &QPushButton::clicked, this, [this] {
+        if (!m_busy)
+            Q_EMIT writeRequested();
+    });
     connect(m_exitButton, &QPushButton::clicked, this, &QWidget::hide);
 
     showFolder(QDir::currentPath());
 }
 
-FirmwareUpdateDialog::~FirmwareUpdateDialog() {
-    // An update still waiting ends here, ending its avrdude with it.
-    m_waits->cancelAll();
-}
+FirmwareUpdateDialog::~FirmwareUpdateDialog() = default;
 
 void FirmwareUpdateDialog::showFolder(const QString &folder) {
     const QDir dir(folder);
@@ -175,9 +151,18 @@ void FirmwareUpdateDialog::showFolder(const QString &folder) {
     if (!dir.isRoot())
         m_folderList->addItem(QStringLiteral(".."));
     m_folderList->addItems(dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name));
+    listFiles();
+}
+
+void FirmwareUpdateDialog::listFiles() {
     m_fileList->clear();
-    m_fileList->addItems(
-        dir.entryList({QStringLiteral("*.bin")}, QDir::Files | QDir::Readable, QDir::Name));
+    m_fileList->addItems(QDir(m_folder).entryList({m_fileTypeBox->currentData().toString()},
+                                                  QDir::Files | QDir::Readable, QDir::Name));
+}
+
+void FirmwareUpdateDialog::setNote(const QString &note) {
+    m_noteLabel->setText(note);
+    m_noteLabel->setVisible(!note.isEmpty());
 }
 
 void FirmwareUpdateDialog::folderChosen(QListWidgetItem *item) {
@@ -230,110 +215,34 @@ void FirmwareUpdateDialog::resizeEvent(QResizeEvent *event) {
     m_progressPanel->setGeometry(rect());
 }
 
+void FirmwareUpdateDialog::showProgress() {
+    m_updating = true;
+    m_progressPanel->setGeometry(rect());
+    m_progressPanel->raise();
+    m_progressPanel->show();
+}
+
 void FirmwareUpdateDialog::setProgress(const QString &text) {
     m_progressLabel->setText(text);
     if (m_progressLabel->isVisible())
         m_progressLabel->repaint();
 }
 
-void FirmwareUpdateDialog::writeClicked() {
-    if (m_busy)
-        return;
-    QPointer<FirmwareUpdateDialog> self(this);
-    runProcedure(runUpdate(), [self, this](const QString &what) {
-        if (self)
-            m_services.dialogs->message(this, ProgramTitle,
-                                        QStringLiteral("The firmware update failed: ") + what);
-    });
-}
-
-QCoro::Task<> FirmwareUpdateDialog::runUpdate() {
-    m_busy = true;
-    const bool yes = m_services.dialogs->askYesNo(
-        this, QStringLiteral("Write"),
-        QStringLiteral("Write new firmware binary file to Your device. Are You sure ?"));
-    if (!yes) {
-        m_busy = false;
-        co_return;
-    }
-    if (!FirmwareFiles::madeForModel(m_selectedFile, m_state.modelName)) {
-        m_services.dialogs->message(
-            this, QStringLiteral("Error"),
-            QStringLiteral("This binary file is build for another version of KVT !"));
-        m_busy = false;
-        hide();
-        co_return;
-    }
-
-    m_updating = true;
-    m_progressPanel->setGeometry(rect());
-    m_progressPanel->raise();
-    m_progressPanel->show();
-
-    const QString backup =
-        QDir(m_services.programFolder)
-            .filePath(FirmwareFiles::backupName(m_state.modelName, m_state.firmwareVersion));
-    const QString image = QDir(m_folder).filePath(m_selectedFile);
-    // avrdude opens the device the control link has open, by its system name.
-    const QString device = m_link.port().systemName();
-    const int16_t portNumber = m_state.portNumber;
-    m_polling.setPollingEnabled(false);
-    m_link.closePort();
-
-    const bool uploaded = co_await runTimetable(backup, image, device);
-
-    m_services.dialogs->message(this, ProgramTitle,
-                                uploaded ? QStringLiteral("New firmware successfully uploaded...")
-                                         : QStringLiteral("Error with upload !"));
-    // The port comes back in every outcome; if it cannot be opened (the adapter is
-    // gone) the program goes on without it, as after an unplug.
-    m_state.portNumber = portNumber;
-    m_link.openPort();
-    m_polling.setPollingEnabled(true);
+void FirmwareUpdateDialog::endProgress() {
     m_updating = false;
-    m_busy = false;
-    hide();
-}
-
-QCoro::Task<bool> FirmwareUpdateDialog::runTimetable(const QString &backupPath,
-                                                     const QString &imagePath,
-                                                     const QString &device) {
-    const QString avrdude = FirmwareFiles::findAvrdude(m_services.programFolder);
-    const QStringList &texts = progressTexts();
-    const QList<int> &waits = progressWaits();
-    std::unique_ptr<StartedProcess> readBack;
-    std::unique_ptr<StartedProcess> write;
-    for (int i = 0; i < texts.size(); ++i) {
-        if (i == UploadStep && readBack && readBack->running()) {
-            // Past its 20 s the read-back is stuck; the write needs the port.
-            readBack->kill();
-        }
-        setProgress(texts[i]);
-        if (i == UploadStep)
-            write = m_services.processes->start(
-                avrdude, FirmwareFiles::writeArguments(device, m_state.bootloaderBaud, imagePath));
-        if (waits[i] > 0)
-            co_await m_waits->wait(waits[i]);
-        if (i == ReadBackStartsAfter) {
-            FirmwareFiles::rotateBackups(QFileInfo(backupPath).path(),
-                                         QFileInfo(backupPath).fileName());
-            readBack = m_services.processes->start(
-                avrdude, FirmwareFiles::readBackArguments(device, backupPath));
-        }
-    }
-    // The backup proves the read-back reached the generator; the write must have ended
-    // by itself, successfully, within its 30 s.
-    const bool written = write && !write->running() && write->exitCode() == 0;
-    if (write && write->running())
-        write->kill();
-    co_return written &&QFile::exists(backupPath);
 }
 
 void FirmwareUpdateDialog::changeEvent(QEvent *event) {
-    // The only caption here with a Czech text is the progress panel's first one; the
-    // texts of a running update stay as they are.
-    if (event->type() == QEvent::LanguageChange &&
-        m_progressLabel->text() == QLatin1String(WritingCaption))
-        m_progressLabel->setText(tr(WritingCaption));
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
     QDialog::changeEvent(event);
+}
+
+// The captions here with a Czech text: the progress panel's first one (the texts of a
+// running update stay as they are) and the kinds of file.
+void FirmwareUpdateDialog::retranslate() {
+    if (m_progressLabel->text() == QLatin1String(WritingCaption))
+        m_progressLabel->setText(tr(WritingCaption));
+    m_fileTypeBox->setItemText(0, tr(ImagesItem));
+    m_fileTypeBox->setItemText(1, tr(BackupsItem));
 }

@@ -1,10 +1,6 @@
 #pragma once
 
-#include "link/services.h"
-
 #include <QDialog>
-#include <memory>
-#include <qcoro/qcorotask.h>
 
 class QComboBox;
 class QFrame;
@@ -13,24 +9,20 @@ class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
-class Link;
-class Polling;
-class WaitSet;
 struct DeviceState;
 
-// The firmware-update window: the user picks an image file (41MMJJNN.bin), the window
-// checks that it was made for the connected model, backs up the present firmware with
-// avrdude, writes the image with avrdude and tells the result. While it runs, the
-// control link is closed and the poll is off, so avrdude has the port to itself; the
-// whole update follows a fixed timetable of 52 s on the program's time source.
+// The firmware-update window: the user picks an image file (41MMJJNN.bin) or a backup
+// (41MMJJNN.bkp) and asks for it to be written; during the update a progress panel
+// covers the window. It only shows and asks: FirmwareUpdate runs the update when the
+// window asks for it (writeRequested) and drives the progress panel.
 //
-// Shown modally (Dialogs::showModal) from the information panel and the setup window;
-// it hides itself when done and keeps its file choice between uses.
+// Shown modally (Dialogs::showModal) from the information panel, the setup window and
+// the connection window's recovery; it hides itself when done and keeps its file
+// choice between uses.
 class FirmwareUpdateDialog final : public QDialog {
     Q_OBJECT
 public:
-    FirmwareUpdateDialog(DeviceState &state, Link &link, Polling &polling, const Services &services,
-                         QWidget *parent = nullptr);
+    explicit FirmwareUpdateDialog(const DeviceState &state, QWidget *parent = nullptr);
     ~FirmwareUpdateDialog() override;
 
     // True from the confirmed start of an update until the port is open again. The
@@ -40,10 +32,25 @@ public:
     // Shows `folder` in the folder and file lists, as a choice in the folder list does.
     void showFolder(const QString &folder);
 
-    // The progress texts, in the order the timetable shows them, and its waits (ms):
-    // each text is shown, then its wait runs.
-    static const QStringList &progressTexts();
-    static const QList<int> &progressWaits();
+    // The folder shown and the name of the file last clicked there.
+    QString folder() const { return m_folder; }
+    QString selectedFile() const { return m_selectedFile; }
+
+    // A note above the lists (the recovery of a generator that does not answer);
+    // empty hides it.
+    void setNote(const QString &note);
+
+    // While FirmwareUpdate checks and asks: the choice cannot change.
+    void setBusy(bool busy) { m_busy = busy; }
+    // The progress panel: shown over the whole window from the start of an update to
+    // its end, with the timetable's texts.
+    void showProgress();
+    void setProgress(const QString &text);
+    void endProgress();
+
+Q_SIGNALS:
+    // "Write to device" was clicked with an acceptable file chosen.
+    void writeRequested();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -57,17 +64,10 @@ public Q_SLOTS:
 private:
     void fileClicked(QListWidgetItem *item);
     void folderChosen(QListWidgetItem *item);
-    void writeClicked();
-    QCoro::Task<> runUpdate();
-    QCoro::Task<bool> runTimetable(const QString &backupPath, const QString &imagePath,
-                                   const QString &device);
-    void setProgress(const QString &text);
+    void listFiles();
+    void retranslate();
 
-    DeviceState &m_state;
-    Link &m_link;
-    Polling &m_polling;
-    Services m_services;
-    std::unique_ptr<WaitSet> m_waits;
+    const DeviceState &m_state;
     QString m_folder;        // the folder the file list shows
     QString m_selectedFile;  // name of the file last clicked
     bool m_busy = false;     // from the click on "Write to device" to the end
@@ -77,10 +77,12 @@ private:
     QLabel *m_currentVersionLabel;    // the generator's firmware version
     QLabel *m_selectedVersionCaption; // "Selected file : "
     QLabel *m_selectedVersionLabel;   // version read from the chosen file's name
+    QLabel *m_noteLabel;              // recovery: why no backup is made
     QComboBox *m_driveBox;            // drives (one root outside Windows)
     QLabel *m_folderLabel;            // the folder shown
     QListWidget *m_folderList;        // its subfolders, ".." first
-    QListWidget *m_fileList;          // its "*.bin" files
+    QComboBox *m_fileTypeBox;         // images (*.bin) or backups (*.bkp)
+    QListWidget *m_fileList;          // its files of the chosen kind
     QGroupBox *m_warningFrame;        // " ! WARNING ! " with the write button
     QLabel *m_warningLabel;
     QPushButton *m_writeButton; // "Write to device"

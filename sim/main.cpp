@@ -66,6 +66,9 @@ int main(int argc, char **argv) {
          QStringLiteral("ms")},
         {QStringLiteral("flash"), QStringLiteral("Flash memory image file to load and save."),
          QStringLiteral("file")},
+        {QStringLiteral("broken-firmware"),
+         QStringLiteral("The firmware stays silent after the bootloader window until avrdude "
+                        "writes the flash.")},
         {QStringLiteral("latency-ms"), QStringLiteral("Time from a command to its reply."),
          QStringLiteral("ms")},
         {QStringLiteral("no-pacing"), QStringLiteral("Send replies at once, not at 115200 bit/s.")},
@@ -100,6 +103,7 @@ int main(int argc, char **argv) {
     config.bootloaderMs =
         intValue(parser, QStringLiteral("bootloader-ms"), config.bootloaderMs, &ok);
     config.flashPath = parser.value(QStringLiteral("flash"));
+    config.brokenFirmware = parser.isSet(QStringLiteral("broken-firmware"));
     config.latencyMs = intValue(parser, QStringLiteral("latency-ms"), config.latencyMs, &ok);
     config.pacing = !parser.isSet(QStringLiteral("no-pacing"));
     config.logPath = parser.isSet(QStringLiteral("log")) ? parser.value(QStringLiteral("log"))

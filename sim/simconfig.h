@@ -66,6 +66,11 @@ struct SimConfig {
     // rewritten after every S command. Empty: presets live in memory only.
     QString presetsPath;
 
+    // The firmware in the flash does not start (a failed or interrupted update): after
+    // each bootloader window the generator stays silent, as with Faults::silent, until
+    // avrdude has written the flash; then the written firmware runs.
+    bool brokenFirmware = false;
+
     // Flash memory image (raw 32 KiB); loaded at start when it exists, rewritten
     // when avrdude has written the flash. Empty: flash lives in memory only.
     QString flashPath;

@@ -100,7 +100,8 @@ PresetTable defaultPresets() {
 Simulator::Simulator(const SimConfig &config, QObject *parent)
     : QObject(parent), m_config(config), m_linkPath(config.linkPath), m_outTimer(new QTimer(this)),
       m_bootTimer(new QTimer(this)), m_sweepTimer(new QTimer(this)),
-      m_keyingTimer(new QTimer(this)), m_faults(config.faults), m_random(config.faults.seed) {
+      m_keyingTimer(new QTimer(this)), m_faults(config.faults),
+      m_firmwareBroken(config.brokenFirmware), m_random(config.faults.seed) {
     m_clock.start();
     m_windowTimer = new QTimer(this);
     for (QTimer *t : {m_outTimer, m_bootTimer, m_windowTimer, m_sweepTimer, m_keyingTimer}) {
@@ -340,7 +341,7 @@ void Simulator::beginSession() {
     m_masterNotifier->setEnabled(true);
     log("OPEN", QFile::encodeName(m_ptyPath));
     Q_EMIT clientOpened();
-    if (!m_faults.silent)
+    if (!silent())
         m_bootTimer->start(
             std::max({m_config.bootMs, m_config.settleMs, std::max(0, m_config.bootloaderMs)}));
 }
@@ -356,13 +357,15 @@ void Simulator::leaveBootloader() {
     m_bootPhase = BootPhase::Off;
     takeWrittenFirmware();
     log("STK", "leave");
-    if (!m_faults.silent)
+    if (!silent())
         m_bootTimer->start(std::max(m_config.bootMs, 0));
 }
 
 void Simulator::takeWrittenFirmware() {
     if (!m_bootloader.takeFlashWritten())
         return;
+    // Whatever was written replaces the firmware that did not start.
+    m_firmwareBroken = false;
     if (!m_config.flashPath.isEmpty()) {
         QSaveFile file(m_config.flashPath);
         if (file.open(QIODevice::WriteOnly)) {
@@ -682,12 +685,12 @@ void Simulator::keyingDone() {
 
 void Simulator::sendIdentity() {
     closeBootloaderWindow();
-    if (m_session && !m_faults.silent && m_bootPhase == BootPhase::Off)
+    if (m_session && !silent() && m_bootPhase == BootPhase::Off)
         enqueueFrame(m_identity.toLatin1(), nowNs());
 }
 
 void Simulator::reply(const QByteArray &frame) {
-    if (!m_session || m_faults.silent)
+    if (!m_session || silent())
         return;
     ++m_replyCount;
     if (m_faults.dropEvery > 0 && m_replyCount % static_cast<quint64>(m_faults.dropEvery) == 0)

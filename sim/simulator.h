@@ -75,6 +75,9 @@ public:
     void setDeviceId(qint64 id) { m_deviceId = id; }
 
     Faults faults() const { return m_faults; }
+    // The firmware stays silent after the bootloader window until avrdude has written
+    // the flash (SimConfig::brokenFirmware).
+    bool firmwareBroken() const { return m_firmwareBroken; }
     void setFaults(const Faults &faults);
 
     // Timing, changeable at run time.
@@ -205,6 +208,8 @@ private:
     QTimer *m_keyingTimer = nullptr;
 
     Faults m_faults;
+    bool m_firmwareBroken = false;
+    bool silent() const { return m_faults.silent || m_firmwareBroken; }
     QRandomGenerator m_random;
     quint64 m_replyCount = 0;
 

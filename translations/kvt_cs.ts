@@ -146,12 +146,24 @@
         <source>Exit</source>
         <translation>Konec</translation>
     </message>
+    <message>
+        <source>Recover firmware...</source>
+        <translation>Obnovit firmware...</translation>
+    </message>
 </context>
 <context>
     <name>FirmwareUpdateDialog</name>
     <message>
         <source>Writing new firmware...</source>
         <translation>Zapisuji nový firmware...</translation>
+    </message>
+    <message>
+        <source>Firmware images (*.bin)</source>
+        <translation>Obrazy firmwaru (*.bin)</translation>
+    </message>
+    <message>
+        <source>Backups (*.bkp)</source>
+        <translation>Zálohy (*.bkp)</translation>
     </message>
 </context>
 <context>
@@ -175,6 +187,124 @@
     <message>
         <source>Time (sec) : </source>
         <translation>Interval (sec) : </translation>
+    </message>
+</context>
+<context>
+    <name>FirmwareUpdate</name>
+    <message>
+        <source>Recovery of the generator on COM%1: it does not answer, so its present firmware cannot be kept as a backup. Choose the image to write.</source>
+        <translation>Obnova generátoru na COM%1: generátor neodpovídá, proto jeho současný firmware nelze zálohovat. Vyberte obraz k zápisu.</translation>
+    </message>
+    <message>
+        <source>avrdude, which writes the firmware, was not found beside this program or on the PATH. Place avrdude.exe beside this program and try again.</source>
+        <translation>Program avrdude, který zapisuje firmware, nebyl nalezen vedle tohoto programu ani v cestě PATH. Umístěte avrdude.exe vedle tohoto programu a zkuste to znovu.</translation>
+    </message>
+    <message>
+        <source>avrdude, which writes the firmware, was not found beside this program or on the PATH. Install it (sudo apt install avrdude) and try again.</source>
+        <translation>Program avrdude, který zapisuje firmware, nebyl nalezen vedle tohoto programu ani v cestě PATH. Nainstalujte jej (sudo apt install avrdude) a zkuste to znovu.</translation>
+    </message>
+    <message>
+        <source>avrdude (%1) does not start or does not end. Install it again (sudo apt install avrdude) and try again.</source>
+        <translation>Program avrdude (%1) se nespustí nebo neskončí. Nainstalujte jej znovu (sudo apt install avrdude) a zkuste to znovu.</translation>
+    </message>
+    <message>
+        <source>The file %1 is too large to be firmware of this generator. Choose another file.</source>
+        <translation>Soubor %1 je příliš velký na firmware tohoto generátoru. Vyberte jiný soubor.</translation>
+    </message>
+    <message>
+        <source>The file %1 cannot be read: %2.</source>
+        <translation>Soubor %1 nelze přečíst: %2.</translation>
+    </message>
+    <message>
+        <source>line %1 is not an Intel HEX record</source>
+        <translation>řádek %1 není záznam Intel HEX</translation>
+    </message>
+    <message>
+        <source>line %1 has a wrong checksum</source>
+        <translation>řádek %1 má chybný kontrolní součet</translation>
+    </message>
+    <message>
+        <source>line %1 is a record of an unknown type</source>
+        <translation>řádek %1 je záznam neznámého typu</translation>
+    </message>
+    <message>
+        <source>line %1 holds data at 0x%2, in the bootloader&apos;s section (from 0x7800)</source>
+        <translation>řádek %1 obsahuje data na adrese 0x%2, v oblasti zavaděče (od 0x7800)</translation>
+    </message>
+    <message>
+        <source>its end record is missing (the file may be cut short)</source>
+        <translation>chybí koncový záznam (soubor je možná neúplný)</translation>
+    </message>
+    <message>
+        <source>it holds no data below 0x7800</source>
+        <translation>neobsahuje žádná data pod adresou 0x7800</translation>
+    </message>
+    <message>
+        <source>The file %1 cannot be written: %2. Choose another file.</source>
+        <translation>Soubor %1 nelze zapsat: %2. Vyberte jiný soubor.</translation>
+    </message>
+    <message>
+        <source>The folder for the firmware backups, %1, is not writable. Make it writable, then try again.</source>
+        <translation>Do složky pro zálohy firmwaru, %1, nelze zapisovat. Povolte do ní zápis a zkuste to znovu.</translation>
+    </message>
+    <message>
+        <source>The file %1 is firmware version %2 for the KVT %3. Write it to the generator on COM%4 ?</source>
+        <translation>Soubor %1 je firmware verze %2 pro KVT %3. Zapsat jej do generátoru na COM%4 ?</translation>
+    </message>
+    <message>
+        <source>COM%1 cannot be opened: %2.</source>
+        <translation>COM%1 nelze otevřít: %2.</translation>
+    </message>
+    <message>
+        <source>write the backup %1 back from this window</source>
+        <translation>zapište zpět zálohu %1 z tohoto okna</translation>
+    </message>
+    <message>
+        <source>write %1 again</source>
+        <translation>zapište znovu %1</translation>
+    </message>
+    <message>
+        <source>The write did not end within %1 s and was stopped. The generator may need its firmware written again: %2.</source>
+        <translation>Zápis neskončil do %1 s a byl ukončen. Generátor možná potřebuje firmware zapsat znovu: %2.</translation>
+    </message>
+    <message>
+        <source>the port is gone; is the generator still plugged in?</source>
+        <translation>port zmizel; je generátor stále připojen?</translation>
+    </message>
+    <message>
+        <source>another program holds it</source>
+        <translation>používá jej jiný program</translation>
+    </message>
+    <message>
+        <source>permission denied</source>
+        <translation>přístup odepřen</translation>
+    </message>
+    <message>
+        <source>its line settings cannot be applied</source>
+        <translation>nelze nastavit parametry linky</translation>
+    </message>
+    <message>
+        <source>error %1</source>
+        <translation>chyba %1</translation>
+    </message>
+    <message>
+        <source>COM%1 could not be opened again (%2): the panel is not connected to the generator. Check the cable, then start the program again.</source>
+        <translation>COM%1 nebylo možné znovu otevřít (%2): panel není spojen s generátorem. Zkontrolujte kabel a spusťte program znovu.</translation>
+    </message>
+    <message>
+        <source>Writing goes on, please wait...</source>
+        <translation>Zápis pokračuje, čekejte prosím...</translation>
+    </message>
+</context>
+<context>
+    <name>StartupWindows</name>
+    <message>
+        <source>Recover firmware</source>
+        <translation>Obnovit firmware</translation>
+    </message>
+    <message>
+        <source>Port of the generator to recover:</source>
+        <translation>Port generátoru, jehož firmware se má obnovit:</translation>
     </message>
 </context>
 </TS>

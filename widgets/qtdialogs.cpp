@@ -36,3 +36,12 @@ void QtDialogs::message(QWidget *parent, const QString &title, const QString &te
 void QtDialogs::showModal(QDialog &dialog) {
     dialog.exec();
 }
+
+std::optional<QString> QtDialogs::chooseItem(QWidget *parent, const QString &title,
+                                             const QString &prompt, const QStringList &items) {
+    bool ok = false;
+    const QString item = QInputDialog::getItem(parent, title, prompt, items, 0, false, &ok);
+    if (!ok || item.isEmpty())
+        return std::nullopt;
+    return item;
+}

@@ -15,4 +15,6 @@ public:
     bool askYesNo(QWidget *parent, const QString &title, const QString &text) override;
     void message(QWidget *parent, const QString &title, const QString &text) override;
     void showModal(QDialog &dialog) override;
+    std::optional<QString> chooseItem(QWidget *parent, const QString &title, const QString &prompt,
+                                      const QStringList &items) override;
 };

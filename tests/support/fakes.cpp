@@ -96,6 +96,17 @@ bool ScriptedDialogs::askYesNo(QWidget *, const QString &title, const QString &t
     return answer;
 }
 
+std::optional<QString> ScriptedDialogs::chooseItem(QWidget *, const QString &title,
+                                                   const QString &prompt,
+                                                   const QStringList &items) {
+    asked.push_back({QStringLiteral("item"), title, prompt, items});
+    if (itemAnswers.empty())
+        return std::nullopt;
+    auto answer = itemAnswers.front();
+    itemAnswers.pop_front();
+    return answer;
+}
+
 void ScriptedDialogs::message(QWidget *, const QString &title, const QString &text) {
     asked.push_back({QStringLiteral("message"), title, text});
     runOnce(whileAsking);
@@ -186,6 +197,8 @@ PanelRig::PanelRig() {
     services.dialogs = &dialogs;
     services.processes = &processes;
     services.programFolder = folder.path();
+    services.settingsFolder = folder.path();
+    services.backupFolder = folder.path();
     services.today = [this] { return today; };
     services.quit = [this] { ++quitCount; };
     window = std::make_unique<MainWindow>(services);

@@ -60,9 +60,10 @@ private:
 class ScriptedDialogs final : public Dialogs {
 public:
     struct Asked {
-        QString kind; // "text", "yesno", "message", "modal"
+        QString kind; // "text", "yesno", "message", "modal", "item"
         QString title;
         QString text;
+        QStringList choices = {}; // "item": the items offered
     };
 
     std::optional<QString> getText(QWidget *parent, const QString &title,
@@ -70,8 +71,11 @@ public:
     bool askYesNo(QWidget *parent, const QString &title, const QString &text) override;
     void message(QWidget *parent, const QString &title, const QString &text) override;
     void showModal(QDialog &dialog) override;
+    std::optional<QString> chooseItem(QWidget *parent, const QString &title, const QString &prompt,
+                                      const QStringList &items) override;
 
     std::deque<std::optional<QString>> textAnswers; // nullopt = Cancel
+    std::deque<std::optional<QString>> itemAnswers; // nullopt = Cancel
     std::deque<bool> yesNoAnswers;
     // What happens while the next message or Yes/No question is shown (the main window
     // goes away, ...); runs once.

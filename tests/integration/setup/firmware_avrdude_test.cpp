@@ -9,15 +9,19 @@
 // taken in full, in order, but none longer than the real work needs. The run times
 // are printed against their shares of the timetable.
 #include "link/link.h"
+#include "link/panelcontext.h"
 #include "link/polling.h"
 #include "link/timesource.h"
+#include "panel/lamp.h"
 #include "setup/firmwarefiles.h"
+#include "setup/firmwareupdate.h"
 #include "setup/firmwareupdatedialog.h"
 #include "sim/simulator.h"
 #include "tests/support/intelhex.h"
 #include "tests/support/manualclock.h"
 #include "tests/support/simpanel.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -67,7 +71,7 @@ public:
     std::vector<bool> changes;
 };
 
-class FirmwareWithAvrdude : public SimulatedPanel {
+class FirmwareWithAvrdude : public SimulatedPanel, public testing::WithParamInterface<int> {
 protected:
     void SetUp() override {
         if (FirmwareFiles::findAvrdude(QString()).isEmpty())
@@ -101,8 +105,11 @@ protected:
     QuietPolling polling;
 };
 
-TEST_F(FirmwareWithAvrdude, BackupHoldsTheFlashAndTheWrittenVersionShowsInTheInfoPanel) {
+// At the bootloader baud of the settings file: the usual 57600 and 1 bit/s, the slowest
+// it takes (a pseudo-terminal has no line rate, so this shows the write's own time).
+TEST_P(FirmwareWithAvrdude, BackupHoldsTheFlashAndTheWrittenVersionShowsInTheInfoPanel) {
     ASSERT_EQ(window->state().firmwareVersion, QStringLiteral("2.05"));
+    window->state().bootloaderBaud = GetParam();
     const QByteArray before = simulator->flash();
 
     // The new image: the whole application area (the top 2 KiB hold the bootloader),
@@ -121,8 +128,14 @@ TEST_F(FirmwareWithAvrdude, BackupHoldsTheFlashAndTheWrittenVersionShowsInTheInf
     services.dialogs = &dialogs;
     services.processes = &starter;
     services.programFolder = dir.path();
+    services.settingsFolder = dir.path();
+    services.backupFolder = dir.path();
     services.today = [] { return QDate(2026, 12, 7); };
-    FirmwareUpdateDialog updateDialog(window->state(), window->link(), polling, services);
+    const PanelContext context{
+        window->state(),      window->link(),        services, polling, nullptr, [] {},
+        [] { return false; }, [](const QString &) {}};
+    FirmwareUpdate update(context, {});
+    FirmwareUpdateDialog &updateDialog = update.dialog();
     updateDialog.showFolder(images.path());
     updateDialog.show();
     auto *files = updateDialog.findChild<QListWidget *>(QStringLiteral("fileList"));
@@ -130,25 +143,34 @@ TEST_F(FirmwareWithAvrdude, BackupHoldsTheFlashAndTheWrittenVersionShowsInTheInf
     QTest::mouseClick(files->viewport(), Qt::LeftButton, {},
                       files->visualItemRect(files->item(0)).center());
     dialogs.yesNoAnswers = {true};
+    QElapsedTimer checks;
+    checks.start();
     QTest::mouseClick(updateDialog.findChild<QPushButton *>(QStringLiteral("writeButton")),
                       Qt::LeftButton);
+    // The checks: avrdude's quick run, looked at every 50 ms of the update's clock.
+    const qint64 probeMs = awaitRun(0, FirmwareUpdate::ProbeMs);
+    timetable.advance(50);
+    const qint64 checksMs = checks.elapsed();
     ASSERT_TRUE(updateDialog.updateRunning());
     ASSERT_FALSE(port->isOpen());
 
     timetable.advance(2000); // "Resetting connection...", then the read-back starts
-    const qint64 readBackMs = awaitRun(0, 20000);
+    const qint64 readBackMs = awaitRun(1, 20000);
     timetable.advance(20000); // to "Uploading...0%": the write starts
-    const qint64 writeMs = awaitRun(1, 30000);
+    const qint64 writeMs = awaitRun(2, 30000);
     timetable.advance(30000); // to the result
-    std::printf("avrdude read-back %lld ms (share 20000 ms), write %lld ms (share 30000 ms)\n",
-                static_cast<long long>(readBackMs), static_cast<long long>(writeMs));
+    std::printf("checks %lld ms (avrdude -? %lld ms), avrdude read-back %lld ms (share 20000 "
+                "ms), write %lld ms at %d bit/s (share 30000 ms)\n",
+                static_cast<long long>(checksMs), static_cast<long long>(probeMs),
+                static_cast<long long>(readBackMs), static_cast<long long>(writeMs),
+                window->state().bootloaderBaud);
 
     ASSERT_FALSE(updateDialog.updateRunning());
     ASSERT_FALSE(dialogs.asked.empty());
     EXPECT_EQ(dialogs.asked.back().text, QStringLiteral("New firmware successfully uploaded..."));
-    ASSERT_EQ(starter.runs.size(), 2u);
-    EXPECT_EQ(starter.runs[0].process->exitCode(), 0);
+    ASSERT_EQ(starter.runs.size(), 3u);
     EXPECT_EQ(starter.runs[1].process->exitCode(), 0);
+    EXPECT_EQ(starter.runs[2].process->exitCode(), 0);
 
     QFile backup(dir.filePath(QStringLiteral("41200205.bkp")));
     ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
@@ -168,6 +190,124 @@ TEST_F(FirmwareWithAvrdude, BackupHoldsTheFlashAndTheWrittenVersionShowsInTheInf
         [&] { return shown->isVisible() && shown->text() == QStringLiteral("2.07"); }, 2000));
     EXPECT_EQ(window->findChild<QLabel *>(QStringLiteral("serialValue"))->text(),
               QStringLiteral("TNV1234"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Baud, FirmwareWithAvrdude, testing::Values(57600, 1));
+
+// A generator whose update was interrupted: after every open only its bootloader
+// answers. Discovery ends in the "KVT Connection" window; "Recover firmware..." there
+// writes an image with the real avrdude to the port chosen, and discovery then finds
+// the recovered generator on that port.
+//
+// Time: the simulator and avrdude run on real time, the program on a manual clock that
+// the test moves on: as fast as real time where the generator must boot, ten times
+// faster through the update's timetable, and not at all while avrdude runs.
+TEST(FirmwareRecovery, FromTheConnectionWindowTheGeneratorIsWrittenAndFoundAgain) {
+    if (FirmwareFiles::findAvrdude(QString()).isEmpty())
+        GTEST_SKIP() << "avrdude is not installed";
+    QTemporaryDir dir;
+    ASSERT_TRUE(writeSettingsFile(dir.path(), 3));
+    sim::SimConfig config;
+    config.linkPath = dir.filePath(QStringLiteral("COM3"));
+    config.brokenFirmware = true;
+    sim::Simulator simulator(config);
+    QString error;
+    ASSERT_TRUE(simulator.start(&error)) << error.toStdString();
+
+    QTemporaryDir images;
+    QByteArray image(FlashSize - 2048, '\x5a');
+    image.replace(0x40, 10, "KVTFW=2.07");
+    QFile imageFile(images.filePath(QStringLiteral("41200207.bin")));
+    ASSERT_TRUE(imageFile.open(QIODevice::WriteOnly));
+    imageFile.write(intelhex::write(0, image));
+    imageFile.close();
+
+    ManualClock clock;
+    ScriptedDialogs dialogs;
+    WatchedStarter starter;
+    QtSerialPort port(std::make_shared<PortNames>(dir.path()));
+    Services services;
+    services.port = &port;
+    services.time = &clock;
+    services.dialogs = &dialogs;
+    services.processes = &starter;
+    services.programFolder = dir.path();
+    services.settingsFolder = dir.path();
+    services.backupFolder = dir.path();
+    services.today = [] { return QDate(2026, 12, 7); };
+    int quits = 0;
+    services.quit = [&quits] { ++quits; };
+    MainWindow window(services);
+    bool loaded = false;
+    QObject::connect(&window, &MainWindow::loaded, &window, [&loaded] { loaded = true; });
+
+    auto avrdudeIdle = [&starter] {
+        return std::none_of(starter.runs.begin(), starter.runs.end(),
+                            [](const WatchedStarter::Run &r) { return r.process->running(); });
+    };
+    // Moves the clock on by `stepMs` for every `realMs` of real time until `done`.
+    auto pump = [&](const std::function<bool()> &done, int stepMs, int realMs, qint64 limitMs) {
+        const qint64 end = clock.nowMs() + limitMs;
+        while (!done() && clock.nowMs() < end) {
+            if (!avrdudeIdle()) {
+                runUntil(avrdudeIdle, 60000);
+                continue;
+            }
+            runUntil(done, realMs);
+            if (!done())
+                clock.advance(stepMs);
+        }
+        return done();
+    };
+
+    QDialog *failureWindow = nullptr;
+    bool recoveredAndHidden = false;
+    dialogs.itemAnswers = {QStringLiteral("COM3")};
+    dialogs.yesNoAnswers = {true, true}; // "Are You sure ?", then the image's model and version
+    dialogs.modalActions.push_back([&](QDialog &failure) {
+        failureWindow = &failure;
+        auto *recover = failure.findChild<QPushButton *>(QStringLiteral("recoverButton"));
+        ASSERT_NE(recover, nullptr);
+        recover->click();
+        recoveredAndHidden = !failure.isVisible();
+    });
+    dialogs.modalActions.push_back([&](QDialog &dialog) {
+        auto &update = static_cast<FirmwareUpdateDialog &>(dialog);
+        update.showFolder(images.path());
+        auto *files = dialog.findChild<QListWidget *>(QStringLiteral("fileList"));
+        ASSERT_EQ(files->count(), 1);
+        QTest::mouseClick(files->viewport(), Qt::LeftButton, {},
+                          files->visualItemRect(files->item(0)).center());
+        QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("writeButton")),
+                          Qt::LeftButton);
+        EXPECT_TRUE(pump([&] { return !dialog.isVisible(); }, 100, 10, 200000));
+    });
+
+    window.start();
+    // Until the recovery nothing answers, so discovery may run ten times faster; the
+    // recovered generator then boots in real time.
+    ASSERT_TRUE(pump([&] { return failureWindow || quits > 0; }, 100, 10, 120000));
+    ASSERT_TRUE(pump([&] { return loaded || quits > 0; }, 10, 10, 120000));
+    EXPECT_EQ(quits, 0);
+
+    ASSERT_NE(failureWindow, nullptr);
+    EXPECT_EQ(failureWindow->windowTitle(), QStringLiteral("KVT Connection"));
+    EXPECT_TRUE(recoveredAndHidden) << "a good write ends the window: discovery starts again";
+    // The question offered the ports found, by their names in the window's list.
+    const auto asked = std::find_if(dialogs.asked.begin(), dialogs.asked.end(),
+                                    [](const auto &a) { return a.kind == QLatin1String("item"); });
+    ASSERT_NE(asked, dialogs.asked.end());
+    EXPECT_TRUE(asked->choices.contains(QStringLiteral("COM3")));
+    // No read-back: the only avrdude runs are the check's and the write.
+    ASSERT_EQ(starter.runs.size(), 2u);
+    EXPECT_EQ(starter.runs[1].process->exitCode(), 0);
+    EXPECT_EQ(simulator.flash().left(image.size()), image);
+    EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("*.bkp")}).isEmpty());
+
+    EXPECT_EQ(window.state().connected, 1);
+    EXPECT_EQ(window.state().portNumber, 3);
+    EXPECT_EQ(window.state().firmwareVersion, QStringLiteral("2.07"));
+    EXPECT_TRUE(ui(window).readyLamp->isLit());
 }
 
 } // namespace

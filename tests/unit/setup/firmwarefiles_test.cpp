@@ -1,6 +1,8 @@
 // Names of the firmware update: the backup of the present firmware, what an image's
-// name announces and whom it is for, avrdude's command lines and the backup rotation.
+// name announces and whom it is for, avrdude's command lines, the backup rotation and
+// the check of an image's Intel HEX content.
 #include "setup/firmwarefiles.h"
+#include "tests/support/intelhex.h"
 
 #include <QDir>
 #include <QFile>
@@ -115,6 +117,94 @@ TEST(FirmwareFiles, RotationKeepsOneOlderBackup) {
         EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("41200104.bkp"))))
             << "other backups stay: " << c.name;
     }
+}
+
+TEST(FirmwareFiles, NewBackupTakesItsNameOnlyAfterTheRotation) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    auto put = [&](const char *name, const QByteArray &content) {
+        QFile file(dir.filePath(QLatin1String(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    };
+    auto content = [&](const char *name) {
+        QFile file(dir.filePath(QLatin1String(name)));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+    };
+    const QString k = QStringLiteral("41200105.bkp");
+    EXPECT_EQ(FirmwareFiles::readBackName(k), QStringLiteral("41200105.bkp.part"));
+    EXPECT_FALSE(FirmwareFiles::isBackupName(FirmwareFiles::readBackName(k)));
+    EXPECT_FALSE(FirmwareFiles::isBackupName(FirmwareFiles::writeCopyName(k)));
+    EXPECT_TRUE(FirmwareFiles::isBackupName(QStringLiteral("41200105.BKP")));
+    put("41200105.bkp", "previous");
+    put("oldback.bkp", "oldest");
+    put("41200105.bkp.part", "new");
+    EXPECT_TRUE(FirmwareFiles::installBackup(dir.path(), k, dir.filePath("41200105.bkp.part")));
+    EXPECT_EQ(content("41200105.bkp"), QByteArray("new"));
+    EXPECT_EQ(content("oldback.bkp"), QByteArray("previous"));
+    EXPECT_FALSE(QFile::exists(dir.filePath("41200105.bkp.part")));
+}
+
+struct HexCase {
+    const char *name;
+    QByteArray content;
+    bool backup;
+    FirmwareFiles::ImageCheck::Fault fault;
+    int line;
+    qint64 address;
+};
+
+TEST(FirmwareFiles, ImageCheckNamesTheFirstBadLineAndKeepsTheBootSectionOut) {
+    using Fault = FirmwareFiles::ImageCheck::Fault;
+    const QByteArray good = intelhex::write(0, QByteArray(40, '\x5a')); // 3 records + end
+    QByteArray badSum = good;
+    const qsizetype lineTwo = good.indexOf('\n') + 1;
+    badSum[lineTwo + 42] = badSum[lineTwo + 42] == '0' ? '1' : '0'; // its checksum digit
+    const QByteArray twoLines = good.left(good.indexOf('\n', lineTwo) + 1);
+    QByteArray crlf = good;
+    crlf.replace("\n", "\r\n");
+    const QByteArray end = intelhex::record(0, 1, {});
+    const QByteArray acrossBoot = intelhex::write(0x77f8, QByteArray(16, '\x11'));
+    const QByteArray above64k =
+        intelhex::record(0, 4, QByteArray("\x00\x01", 2)) + intelhex::write(0, "x");
+    const HexCase cases[] = {
+        {"an image", good, false, Fault::None, 0, 0},
+        {"CR LF line ends", crlf, false, Fault::None, 0, 0},
+        {"checksum wrong on line 2", badSum, false, Fault::Checksum, 2, 0},
+        {"not hex on line 3", twoLines + ":10zz\n" + end, false, Fault::NotARecord, 3, 0},
+        {"record shorter than its length", ":10000000FF\n" + end, false, Fault::NotARecord, 1, 0},
+        {"no colon", "hello\n", false, Fault::NotARecord, 1, 0},
+        {"cut short: no end record", good.left(good.lastIndexOf(':')), false, Fault::NoEndRecord, 0,
+         0},
+        {"an empty file", {}, false, Fault::NoEndRecord, 0, 0},
+        {"nothing but the end record", end, false, Fault::NoData, 1, 0},
+        {"unknown record type", intelhex::record(0, 7, "ab") + good, false, Fault::UnknownRecord, 1,
+         0},
+        {"image reaching the bootloader", acrossBoot, false, Fault::InBootSection, 1, 0x7800},
+        {"image above 64 KiB", above64k, false, Fault::InBootSection, 2, 0x10000},
+        {"backup reaching the bootloader is trimmed", acrossBoot, true, Fault::None, 0, 0},
+        {"backup with nothing below the bootloader", intelhex::write(0x7800, "boot"), true,
+         Fault::NoData, 2, 0},
+    };
+    for (const HexCase &c : cases) {
+        const FirmwareFiles::ImageCheck check = FirmwareFiles::checkImage(c.content, c.backup);
+        EXPECT_EQ(check.fault, c.fault) << c.name;
+        EXPECT_EQ(check.line, c.line) << c.name;
+        EXPECT_EQ(check.address, c.address) << c.name;
+    }
+
+    // A backup is the whole flash; what goes back is its data below 0x7800 alone.
+    QByteArray flash(32 * 1024, '\0');
+    for (int i = 0; i < flash.size(); ++i)
+        flash[i] = static_cast<char>(i * 13 + 1);
+    const FirmwareFiles::ImageCheck backup =
+        FirmwareFiles::checkImage(intelhex::write(0, flash), true);
+    ASSERT_TRUE(backup.ok());
+    const QByteArray written = intelhex::read(backup.trimmed, flash.size());
+    EXPECT_EQ(written.left(0x7800), flash.left(0x7800));
+    EXPECT_EQ(written.mid(0x7800), QByteArray(0x800, '\xff')) << "nothing of the bootloader";
+    EXPECT_TRUE(FirmwareFiles::checkImage(backup.trimmed, false).ok())
+        << "the trimmed copy passes an image's check";
 }
 
 TEST(FirmwareFiles, AvrdudeBesideTheProgramComesBeforeThePath) {

@@ -2,6 +2,7 @@
 // of "Firmware version :", OK, the service-mode key sequence, the production-date
 // stamp, and the firmware-update window reached from it.
 #include "tests/support/fakes.h"
+#include "tests/support/intelhex.h"
 
 #include "setup/firmwareupdatedialog.h"
 
@@ -158,9 +159,13 @@ TEST_F(InfoPanelTest, DateStampSendsTodayThenReadsTheDateBack) {
 TEST_F(InfoPanelTest, FirmwareUpdateFromThePanelHoldsTheProgramAndRefreshesThePanel) {
     info("#B1234\r\n", "#T7 3 15\r\n");
     QTemporaryDir images;
-    QFile(images.filePath(QStringLiteral("41200207.bin"))).open(QIODevice::WriteOnly);
-    const QString backup = rig.folder.filePath(QStringLiteral("41200205.bkp"));
-    rig.processes.outcomes = {{1000, 0, backup}, {9000, 0, {}}};
+    QFile image(images.filePath(QStringLiteral("41200207.bin")));
+    ASSERT_TRUE(image.open(QIODevice::WriteOnly));
+    image.write(intelhex::write(0, "firmware"));
+    image.close();
+    const QString readBack = rig.folder.filePath(QStringLiteral("41200205.bkp.part"));
+    // avrdude's quick run of the checks, the read-back, the write.
+    rig.processes.outcomes = {{0, 0, {}}, {1000, 0, readBack}, {9000, 0, {}}};
 
     bool closeRefused = false;
     rig.dialogs.yesNoAnswers = {true};
@@ -186,7 +191,7 @@ TEST_F(InfoPanelTest, FirmwareUpdateFromThePanelHoldsTheProgramAndRefreshesThePa
     EXPECT_EQ(rig.dialogs.asked.front().title, QStringLiteral("Firmware update"));
     EXPECT_EQ(rig.dialogs.asked.back().text,
               QStringLiteral("New firmware successfully uploaded..."));
-    ASSERT_EQ(rig.processes.started.size(), 2u);
+    ASSERT_EQ(rig.processes.started.size(), 3u);
     EXPECT_TRUE(rig.port.isOpen());
 
     // The Info steps run again, and the new identity shows as it arrives.
@@ -195,6 +200,39 @@ TEST_F(InfoPanelTest, FirmwareUpdateFromThePanelHoldsTheProgramAndRefreshesThePa
     rig.reply("KVT20v2.07\r\n");
     EXPECT_EQ(label("firmwareValue")->text(), QStringLiteral("2.07"));
     EXPECT_TRUE(panel()->isVisible());
+}
+
+// An update whose port does not come back tells so, and the panel stops looking
+// connected: Ready goes dark.
+TEST_F(InfoPanelTest, UpdateWhosePortDoesNotOpenAgainDarkensTheReadyLamp) {
+    info("#B1234\r\n", "#T7 3 15\r\n");
+    ASSERT_TRUE(ui(*rig.window).readyLamp->isLit());
+    QTemporaryDir images;
+    QFile image(images.filePath(QStringLiteral("41200207.bin")));
+    ASSERT_TRUE(image.open(QIODevice::WriteOnly));
+    image.write(intelhex::write(0, "firmware"));
+    image.close();
+    rig.processes.outcomes = {
+        {0, 0, {}}, {1000, 0, rig.folder.filePath(QStringLiteral("41200205.bkp.part"))}, {}};
+    rig.dialogs.yesNoAnswers = {true};
+    rig.dialogs.modalActions.push_back([&](QDialog &window) {
+        static_cast<FirmwareUpdateDialog &>(window).showFolder(images.path());
+        auto *files = window.findChild<QListWidget *>(QStringLiteral("fileList"));
+        QTest::mouseClick(files->viewport(), Qt::LeftButton, {},
+                          files->visualItemRect(files->item(0)).center());
+        QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("writeButton")),
+                          Qt::LeftButton);
+        rig.port.openResults[2] = SerialPort::InvalidPort;
+        rig.advance(53000, 100);
+    });
+    QTest::mouseDClick(label("firmwareCaption"), Qt::LeftButton);
+
+    const QString told = rig.dialogs.asked.back().text;
+    EXPECT_TRUE(told.startsWith(QStringLiteral("New firmware successfully uploaded...")));
+    EXPECT_TRUE(told.contains(QStringLiteral("COM2 could not be opened again (the port is gone")));
+    EXPECT_FALSE(rig.port.isOpen());
+    EXPECT_EQ(rig.window->state().connected, 0);
+    EXPECT_FALSE(ui(*rig.window).readyLamp->isLit());
 }
 
 } // namespace

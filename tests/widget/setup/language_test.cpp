@@ -68,6 +68,7 @@ const Caption Captions[] = {
      "Zkontrolujte připojení generátoru, případně zkontrolujte nastavení počítače..."},
     {Window::Failure, "retryButton", "Retry", "Opakovat"},
     {Window::Failure, "exitButton", "Exit", "Konec"},
+    {Window::Failure, "recoverButton", "Recover firmware...", "Obnovit firmware..."},
     {Window::Info, "modelCaption", "Device name :", "Typ zařízení :"},
     {Window::Info, "serialCaption", "Serial number :", "Seriové číslo :"},
     {Window::Info, "dateCaption", "Date of production :", "Datum výroby :"},
