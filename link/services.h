@@ -75,7 +75,9 @@ struct Services {
     TimeSource *time = nullptr;
     Dialogs *dialogs = nullptr;
     ProcessStarter *processes = nullptr;
-    QString programFolder;        // where KVT.INI and the COM<N> links live
+    QString programFolder;        // the program's own folder: avrdude is looked for there
+    QString settingsFolder;       // where KVT.INI and the COM<N> links live
+    QString backupFolder;         // where the firmware backups go
     std::function<QDate()> today; // today's date
     std::function<void()> quit;   // ends the program at once
 };

@@ -3,7 +3,9 @@
 #include "link/devicestate.h"
 #include "link/numbers.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QStringList>
@@ -99,6 +101,9 @@ QByteArray format(const DeviceState &state) {
 }
 
 bool write(const QString &path, const DeviceState &state, QString *error) {
+    // The packaged program keeps the file in ~/.config/KVT, which does not exist
+    // before the first save. When it cannot be made, opening below says why.
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
     auto fail = [&] {
         if (error)

@@ -4,7 +4,7 @@
 #include <QStringList>
 
 // The files of a firmware update: the image names the firmware-update window accepts,
-// the backup of the generator's present firmware in the program's folder, and the two
+// the backup of the generator's present firmware in the backup folder, and the two
 // avrdude command lines. Pure logic on names and files, no widgets.
 namespace FirmwareFiles {
 
@@ -29,6 +29,7 @@ QString backupName(const QString &modelName, const QString &firmwareVersion);
 
 // Before a read-back: removes oldback.bkp from `folder` and renames an existing backup
 // `backupName` to it, so the read-back's own file is the only `backupName` there.
+// Creates `folder` when it does not exist yet.
 // Failures (a locked file) are ignored: the update goes on and judges by the result.
 void rotateBackups(const QString &folder, const QString &backupName);
 

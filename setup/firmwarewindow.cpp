@@ -271,7 +271,7 @@ QCoro::Task<> FirmwareUpdateDialog::runUpdate() {
     m_progressPanel->show();
 
     const QString backup =
-        QDir(m_services.programFolder)
+        QDir(m_services.backupFolder)
             .filePath(FirmwareFiles::backupName(m_state.modelName, m_state.firmwareVersion));
     const QString image = QDir(m_folder).filePath(m_selectedFile);
     // avrdude opens the device the control link has open, by its system name.

@@ -176,6 +176,8 @@ PanelRig::PanelRig() {
     services.dialogs = &dialogs;
     services.processes = &processes;
     services.programFolder = folder.path();
+    services.settingsFolder = folder.path();
+    services.backupFolder = folder.path();
     services.today = [this] { return today; };
     services.quit = [this] { ++quitCount; };
     form = std::make_unique<MainWindow>(services);

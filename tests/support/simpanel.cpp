@@ -22,6 +22,8 @@ bool SimulatedPanelRig::startPanel(sim::SimConfig config, int portNumber, QStrin
     processes.time = &time;
     services.processes = processStarter ? processStarter : &processes;
     services.programFolder = dir.path();
+    services.settingsFolder = dir.path();
+    services.backupFolder = dir.path();
     services.today = [] { return QDate(2026, 12, 7); };
     services.quit = [] {};
     form = std::make_unique<MainWindow>(services);

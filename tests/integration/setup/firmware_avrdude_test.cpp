@@ -120,6 +120,8 @@ TEST_F(FirmwareWithAvrdude, BackupHoldsTheFlashAndTheWrittenVersionShowsInTheInf
     services.dialogs = &dialogs;
     services.processes = &starter;
     services.programFolder = dir.path();
+    services.settingsFolder = dir.path();
+    services.backupFolder = dir.path();
     services.today = [] { return QDate(2026, 12, 7); };
     FirmwareUpdateDialog window(form->state(), form->link(), polling, services);
     window.showFolder(images.path());

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -115,6 +116,16 @@ TEST(FirmwareFiles, RotationKeepsOneOlderBackup) {
         EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("41200104.bkp"))))
             << "other backups stay: " << c.name;
     }
+}
+
+// avrdude does not make folders: the packaged program's first backup needs
+// ~/.local/share/KVT made for it.
+TEST(FirmwareFiles, RotationMakesAMissingBackupFolder) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString folder = dir.filePath(QStringLiteral("share/KVT"));
+    FirmwareFiles::rotateBackups(folder, QStringLiteral("41200105.bkp"));
+    EXPECT_TRUE(QFileInfo(folder).isDir());
 }
 
 TEST(FirmwareFiles, AvrdudeBesideTheProgramComesBeforeThePath) {

@@ -56,7 +56,12 @@ protected:
         services.time = &rig.clock;
         services.dialogs = &rig.dialogs;
         services.processes = &rig.processes;
+        // avrdude is looked for beside the program, the backups go to their own folder
+        // (the packaged program's ~/.local/share/KVT).
         services.programFolder = rig.folder.path();
+        services.settingsFolder = rig.folder.path();
+        services.backupFolder = backupFolder();
+        ASSERT_TRUE(QDir().mkpath(backupFolder()));
         services.today = [] { return QDate(2026, 12, 7); };
         services.quit = [] {};
         dialog = std::make_unique<FirmwareUpdateDialog>(rig.form->state(), rig.form->link(),
@@ -87,7 +92,10 @@ protected:
         QTest::mouseClick(child<QPushButton>("writeButton"), Qt::LeftButton);
         rig.advance(60000, 100);
     }
-    QString backupPath() const { return rig.folder.filePath(QStringLiteral("41200105.bkp")); }
+    QString backupFolder() const { return rig.folder.filePath(QStringLiteral("backups")); }
+    QString backupPath() const {
+        return QDir(backupFolder()).filePath(QStringLiteral("41200105.bkp"));
+    }
     QStringList messages() const {
         QStringList out;
         for (const auto &a : rig.dialogs.asked)
@@ -225,7 +233,7 @@ TEST_F(FirmwareWindow, TimetableShowsEachTextBeforeItsWaitAndStartsBothRunsOnTim
                                     "flash:w:" + images.filePath("41200207.bin") + ":i"}));
 
     EXPECT_EQ(messages(), QStringList{"KVT Control Panel: " + Success});
-    QFile old(rig.folder.filePath(QStringLiteral("oldback.bkp")));
+    QFile old(QDir(backupFolder()).filePath(QStringLiteral("oldback.bkp")));
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_EQ(old.readAll(), QByteArray("previous backup"));
     EXPECT_TRUE(rig.port.isOpen());
