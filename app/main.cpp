@@ -1,4 +1,5 @@
 // The KVT control program: builds the real services and shows the front panel.
+#include "link/filelocations.h"
 #include "link/serialport.h"
 #include "link/services.h"
 #include "link/timesource.h"
@@ -6,17 +7,60 @@
 #include "widgets/qtdialogs.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDate>
+#include <QDir>
 #include <QTimer>
+#include <cstring>
+
+namespace {
+
+FileLocations locateFiles() {
+    return FileLocations::locate(QCoreApplication::applicationDirPath(), QDir::homePath(),
+                                 [](const char *name) { return qEnvironmentVariable(name); });
+}
+
+// Answers --help and --version, which say where the program keeps its files. They are
+// answered before the window system is touched, so they work in a terminal without a
+// display (over ssh). Returns false when the program should start its window.
+bool answerHelp(int argc, char *argv[]) {
+    bool asked = false;
+    for (int i = 1; i < argc; ++i) {
+        for (const char *option : {"-h", "--help", "-?", "--help-all", "-v", "--version"})
+            asked = asked || std::strcmp(argv[i], option) == 0;
+    }
+    if (!asked)
+        return false;
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kvt"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KVT_PROGRAM_VERSION));
+    const FileLocations files = locateFiles();
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("KVT Control Panel: drives a KVT bench RF signal generator over its "
+                       "USB serial adapter.\n\n"
+                       "Settings (KVT.INI) and COM<N> port links: %1\n"
+                       "Firmware backups: %2")
+            .arg(QDir::toNativeSeparators(files.settingsFolder),
+                 QDir::toNativeSeparators(files.backupFolder)));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.process(app); // prints the answer and ends the program
+    return true;
+}
+
+} // namespace
 
 int main(int argc, char *argv[]) {
+    if (answerHelp(argc, argv))
+        return 0;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KVT Control Panel"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    const QString folder = QCoreApplication::applicationDirPath();
+    const FileLocations files = locateFiles();
     QtTimeSource time;
-    QtSerialPort port(std::make_shared<PortNames>(folder));
+    QtSerialPort port(std::make_shared<PortNames>(files.settingsFolder));
     QtDialogs dialogs;
     QtProcessStarter processes;
 
@@ -25,9 +69,9 @@ int main(int argc, char *argv[]) {
     services.time = &time;
     services.dialogs = &dialogs;
     services.processes = &processes;
-    services.programFolder = folder;
-    services.settingsFolder = folder;
-    services.backupFolder = folder;
+    services.programFolder = files.programFolder;
+    services.settingsFolder = files.settingsFolder;
+    services.backupFolder = files.backupFolder;
     services.today = [] { return QDate::currentDate(); };
     services.quit = [] { QCoreApplication::exit(0); };
 

@@ -48,7 +48,7 @@ Connection::~Connection() {
 }
 
 bool Connection::readSettings(const std::function<bool(int)> &speedAccepted) {
-    const QString path = QDir(m_context.services.programFolder).filePath(SettingsFile::FileName);
+    const QString path = QDir(m_context.services.settingsFolder).filePath(SettingsFile::FileName);
     return SettingsFile::read(path, m_context.state, speedAccepted);
 }
 
@@ -156,7 +156,7 @@ void Connection::onReply(const ReplyEffects &effects) {
 void Connection::power() {
     if (m_context.state.connected == 1) {
         const QString path =
-            QDir(m_context.services.programFolder).filePath(SettingsFile::FileName);
+            QDir(m_context.services.settingsFolder).filePath(SettingsFile::FileName);
         QString reason;
         if (!SettingsFile::write(path, m_context.state, &reason)) {
             // The old file stays as it was; the user must know the settings are not saved.

@@ -43,8 +43,9 @@ Q_SIGNALS:
 };
 
 // Maps COM port numbers to the system's serial devices.
-//   1. A file or link named COM<N> in the program's folder wins (as Wine's dosdevices
-//      do; the simulator and pseudo-terminals are reached this way).
+//   1. A file or link named COM<N> in the settings folder (beside the program, or the
+//      packaged program's ~/.config/KVT) wins, as Wine's dosdevices do; the simulator
+//      and pseudo-terminals are reached this way.
 //   2. On Windows: COM<N>.
 //   3. Elsewhere: the system's serial devices in a stable order that puts USB
 //      adapters (ttyUSB*, ttyACM*) first, numbered from 2 upward, so that discovery's
@@ -52,7 +53,7 @@ Q_SIGNALS:
 //      other ports (ttyS*, ...). Port 1 is never assigned on Linux.
 class PortNames {
 public:
-    explicit PortNames(QString programFolder) : m_folder(std::move(programFolder)) {}
+    explicit PortNames(QString settingsFolder) : m_folder(std::move(settingsFolder)) {}
     virtual ~PortNames() = default;
 
     // The system name for COM<N>; empty when there is no such port.

@@ -70,7 +70,7 @@ struct Services {
     TimeSource *time = nullptr;
     Dialogs *dialogs = nullptr;
     ProcessStarter *processes = nullptr;
-    QString programFolder;        // where KVT.INI and the COM<N> links live
+    QString programFolder;        // the program's own folder: avrdude is looked for there
     QString settingsFolder;       // where KVT.INI and the COM<N> links live
     QString backupFolder;         // where the firmware backups go
     std::function<QDate()> today; // today's date

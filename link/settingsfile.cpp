@@ -3,6 +3,7 @@
 #include "link/devicestate.h"
 #include "link/numbers.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -137,6 +138,9 @@ bool write(const QString &path, const DeviceState &state, QString *error) {
             *error = QStringLiteral("not a regular file");
         return false;
     }
+    // The packaged program keeps the file in ~/.config/KVT, which does not exist
+    // before the first save. When it cannot be made, opening below says why.
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
     auto fail = [&] {
         if (error)

@@ -6,7 +6,8 @@
 
 struct DeviceState;
 
-// KVT.INI beside the program: five lines, CR LF, in a fixed order
+// KVT.INI (beside the program, or in the user's settings folder): five lines, CR LF, in a fixed
+// order
 //   COM Port=<port>
 //   <highest device id, printed number>
 //   SP=TOLK
@@ -28,10 +29,10 @@ bool read(const QString &path, DeviceState &state, const std::function<bool(int)
 QByteArray format(const DeviceState &state);
 
 // Writes the file atomically: a temporary file beside it is written and then
-// replaces the old one, so a failed write never loses the user's settings. A link is
-// written through to its target; when the file or the link's target is not a regular
-// file (a device, FIFO, socket or folder) nothing is written. On failure `error`
-// (when given) receives the reason.
+// replaces the old one, so a failed write never loses the user's settings. A missing
+// folder is created first. A link is written through to its target; when the file or
+// the link's target is not a regular file (a device, FIFO, socket or folder) nothing
+// is written. On failure `error` (when given) receives the reason.
 bool write(const QString &path, const DeviceState &state, QString *error = nullptr);
 
 } // namespace SettingsFile

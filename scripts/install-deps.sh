@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the demo need.
+# Installs the Debian packages the build, the tests, the demo and the Debian package
+# (cpack -G DEB: dpkg-shlibdeps from dpkg-dev, file; lintian for its test) need.
 #   scripts/install-deps.sh --runtime  only what running KVT and install needs (the
 #                                      packed folder on a Debian 12 desktop)
 # Does nothing when they are all present already.
@@ -12,7 +13,8 @@ else
   pkgs=(cmake ninja-build g++ clang-format
         qt6-base-dev qt6-serialport-dev qt6-l10n-tools qt6-tools-dev qcoro-qt6-dev libgl-dev
         libgtest-dev libgmock-dev libbenchmark-dev
-        avrdude socat xvfb xauth xdotool imagemagick)
+        avrdude socat xvfb xauth xdotool imagemagick
+        dpkg-dev file lintian)
 fi
 missing=()
 for p in "${pkgs[@]}"; do

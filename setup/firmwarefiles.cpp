@@ -73,6 +73,9 @@ QString writeCopyName(const QString &backupName) {
 
 void rotateBackups(const QString &folder, const QString &backupName) {
     const QDir dir(folder);
+    // The packaged program's backup folder (~/.local/share/KVT) appears with the
+    // first backup; avrdude would not create it.
+    dir.mkpath(QStringLiteral("."));
     const QString old = dir.filePath(QLatin1String(OldBackupName));
     if (QFile::exists(old))
         QFile::remove(old);

@@ -39,7 +39,8 @@ QString readBackName(const QString &backupName);
 QString writeCopyName(const QString &backupName);
 
 // Removes oldback.bkp from `folder` and renames an existing backup `backupName` to it.
-// Failures (a locked file) are ignored here; installBackup tells whether it worked.
+// Creates `folder` when it does not exist yet. Failures (a locked file) are ignored
+// here; installBackup tells whether it worked.
 void rotateBackups(const QString &folder, const QString &backupName);
 // After a read-back into `readBackPath` that ended well: rotates (as rotateBackups)
 // and gives the new file the name `backupName`. False when the new backup could not

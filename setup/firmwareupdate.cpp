@@ -212,6 +212,8 @@ QCoro::Task<std::optional<QString>> FirmwareUpdate::check(Plan &plan) {
         tr("The folder for the firmware backups, %1, is not writable. Make it writable, then "
            "try again.")
             .arg(QDir::toNativeSeparators(folder));
+    // The packaged program keeps them in the user's data folder, made when first needed.
+    QDir().mkpath(folder);
     {
         QTemporaryFile probeFile(QDir(folder).filePath(QStringLiteral("kvt-write-test")));
         if (!probeFile.open())

@@ -3,7 +3,7 @@
 // unpacked KVT finds the simulator linked as COM2 beside it, and its Power button
 // writes KVT.INI into that folder. The panel runs on its own Xvfb, and Power is
 // clicked there by position with xdotool, so the test needs no object name.
-#include "tests/support/wait.h"
+#include "tests/e2e/dist/distrig.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,36 +15,7 @@
 
 namespace {
 
-constexpr int Generous = 30000;
-
-// Runs a short helper program to its end; returns its standard output.
-QString run(const QString &program, const QStringList &arguments, int *exitCode,
-            const QString &folder = QString(),
-            const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment()) {
-    QProcess p;
-    p.setWorkingDirectory(folder);
-    p.setProcessEnvironment(env);
-    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    p.start(program, arguments);
-    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit) {
-        p.kill();
-        p.waitForFinished();
-        *exitCode = -1;
-        return {};
-    }
-    *exitCode = p.exitCode();
-    return QString::fromLocal8Bit(p.readAllStandardOutput());
-}
-
-void stop(QProcess &p) {
-    if (p.state() == QProcess::NotRunning)
-        return;
-    p.terminate();
-    if (!p.waitForFinished(5000)) {
-        p.kill();
-        p.waitForFinished(5000);
-    }
-}
+using namespace DistRig;
 
 class UnpackedArchive : public ::testing::Test {
 protected:
@@ -104,35 +75,12 @@ TEST_F(UnpackedArchive, HoldsOneFolderWhoseProgramConnectsAndSavesBesideItself) 
     }
     ASSERT_FALSE(QFile::exists(folder.filePath(QStringLiteral("KVT.INI"))));
 
-    // A virtual screen of its own; it names its display once it accepts clients.
-    QString display;
-    xvfb.start(QStringLiteral("Xvfb"),
-               {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                QStringLiteral("tcp")});
-    ASSERT_TRUE(runUntil(
-        &xvfb, &QProcess::readyReadStandardOutput,
-        [&] {
-            display += QString::fromLatin1(xvfb.readAllStandardOutput());
-            return display.endsWith(u'\n');
-        },
-        Generous))
-        << "Xvfb did not start";
-    display = u':' + display.trimmed();
+    const QString display = startXvfb(xvfb);
+    ASSERT_FALSE(display.isEmpty()) << "Xvfb did not start";
 
-    // The simulator's log goes to its standard output; the line saying where it is
-    // linked comes on standard error once the link is in place.
     QString simLog, simSays;
-    sim.start(QStringLiteral(KVT_SIM),
-              {QStringLiteral("--link"), folder.filePath(QStringLiteral("COM2")),
-               QStringLiteral("--boot-ms"), QStringLiteral("300")});
-    ASSERT_TRUE(runUntil(
-        &sim, &QProcess::readyReadStandardError,
-        [&] {
-            simSays += QString::fromLocal8Bit(sim.readAllStandardError());
-            return simSays.contains(QStringLiteral("linked as"));
-        },
-        Generous))
+    ASSERT_TRUE(
+        startSim(sim, {QStringLiteral(KVT_SIM)}, folder.filePath(QStringLiteral("COM2")), &simSays))
         << simSays.toStdString();
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -146,29 +94,10 @@ TEST_F(UnpackedArchive, HoldsOneFolderWhoseProgramConnectsAndSavesBesideItself) 
     kvt.start(program, {});
     ASSERT_TRUE(kvt.waitForStarted(Generous));
 
-    // Connected: after the identity line the program reads the parameters, "G" first.
-    const QRegularExpression pollLine(QStringLiteral("^\\d+ RX G$"),
-                                      QRegularExpression::MultilineOption);
-    ASSERT_TRUE(runUntil(
-        &sim, &QProcess::readyReadStandardOutput,
-        [&] {
-            simLog += QString::fromLocal8Bit(sim.readAllStandardOutput());
-            return pollLine.match(simLog).hasMatch();
-        },
-        Generous))
-        << simLog.toStdString();
+    ASSERT_TRUE(waitForPoll(sim, &simLog)) << simLog.toStdString();
     ASSERT_EQ(kvt.state(), QProcess::Running);
 
-    // Power sits at the panel's bottom left, 80 x 28 pixels from (10, 186). There is no
-    // window manager, so the window's origin is its client area's.
-    run(QStringLiteral("xdotool"),
-        {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-         QStringLiteral("--name"), QStringLiteral("^KVT Control Panel$"),
-         QStringLiteral("mousemove"), QStringLiteral("--window"), QStringLiteral("%1"),
-         QStringLiteral("--sync"), QStringLiteral("50"), QStringLiteral("200"),
-         QStringLiteral("click"), QStringLiteral("1")},
-        &status, QString(), env);
-    ASSERT_EQ(status, 0) << "xdotool failed";
+    ASSERT_EQ(clickPower(env), 0) << "xdotool failed";
 
     ASSERT_TRUE(kvt.waitForFinished(Generous)) << "Power did not end the program";
     EXPECT_EQ(kvt.exitStatus(), QProcess::NormalExit);

@@ -210,10 +210,22 @@ TEST(SettingsFileTest, FailedWriteKeepsWhatWasThere) {
             QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
             QStringList{QStringLiteral("KVT.INI")}); // no temporary file left behind
     }
-    { // the folder does not exist
+    { // the folder cannot be made: a file has its name
         QTemporaryDir dir;
-        EXPECT_FALSE(SettingsFile::write(dir.filePath(QStringLiteral("missing/KVT.INI")), state));
+        ASSERT_TRUE(putFile(dir.filePath(QStringLiteral("blocked")), "x"));
+        EXPECT_FALSE(
+            SettingsFile::write(dir.filePath(QStringLiteral("blocked/KVT/KVT.INI")), state));
     }
+}
+
+// The packaged program's first save goes to ~/.config/KVT, which does not exist yet.
+TEST(SettingsFileTest, WriteMakesAMissingFolder) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("home/.config/KVT/KVT.INI"));
+    DeviceState state;
+    state.portNumber = 5;
+    ASSERT_TRUE(SettingsFile::write(path, state));
+    EXPECT_EQ(fileText(path), SettingsFile::format(state));
 }
 
 TEST(SettingsFileTest, FailedWriteInAReadOnlyFolderKeepsTheOldFile) {

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -205,6 +206,16 @@ TEST(FirmwareFiles, ImageCheckNamesTheFirstBadLineAndKeepsTheBootSectionOut) {
     EXPECT_EQ(written.mid(0x7800), QByteArray(0x800, '\xff')) << "nothing of the bootloader";
     EXPECT_TRUE(FirmwareFiles::checkImage(backup.trimmed, false).ok())
         << "the trimmed copy passes an image's check";
+}
+
+// avrdude does not make folders: the packaged program's first backup needs
+// ~/.local/share/KVT made for it.
+TEST(FirmwareFiles, RotationMakesAMissingBackupFolder) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString folder = dir.filePath(QStringLiteral("share/KVT"));
+    FirmwareFiles::rotateBackups(folder, QStringLiteral("41200105.bkp"));
+    EXPECT_TRUE(QFileInfo(folder).isDir());
 }
 
 TEST(FirmwareFiles, AvrdudeBesideTheProgramComesBeforeThePath) {

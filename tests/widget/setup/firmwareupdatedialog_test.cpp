@@ -429,9 +429,13 @@ TEST_F(FirmwareWindow, ChecksRefuseBeforeAnythingChanges) {
          },
          "does not end", 1},
         {"a wrong checksum", [&] { putFile(image, badSum); }, "line 2 has a wrong checksum", 1},
+        // A missing folder is made; one that cannot be (a file is in the way) is refused.
         {"backup folder not writable",
-         [&] { services.backupFolder = images.filePath(QStringLiteral("gone")); },
-         images.filePath(QStringLiteral("gone")), 1},
+         [&] {
+             putFile(images.filePath(QStringLiteral("blocked")), "a file, not a folder");
+             services.backupFolder = images.filePath(QStringLiteral("blocked/KVT"));
+         },
+         images.filePath(QStringLiteral("blocked/KVT")), 1},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,0 +1,193 @@
+// The Debian package: cpack makes it from this build folder, lintian finds no error in
+// it, and the program unpacked from it (dpkg-deb -x into a temporary root) runs as an
+// unprivileged user whose ~/.config/KVT/COM2 links to the simulator: it connects, its
+// Power button writes ~/.config/KVT/KVT.INI, and nothing under the root changes, even
+// though that user may write there (a program saving beside itself would be caught).
+#include "tests/e2e/dist/distrig.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace DistRig;
+
+// Every path under `root` with its size and time of change.
+QStringList snapshot(const QString &root) {
+    QStringList entries;
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info(it.next());
+        entries << QDir(root).relativeFilePath(info.filePath()) + u' ' +
+                       QString::number(info.size()) + u' ' +
+                       QString::number(info.lastModified().toMSecsSinceEpoch());
+    }
+    entries.sort();
+    return entries;
+}
+
+class DebianPackage : public ::testing::Test {
+protected:
+    void TearDown() override {
+        stop(kvt);
+        stop(sim);
+        stop(xvfb);
+    }
+
+    // Run as root, the programs are started as "nobody" through setpriv; otherwise the
+    // test's own user is unprivileged already.
+    QStringList asUser(const QString &program) const {
+        if (geteuid() != 0)
+            return {program};
+        return {QStringLiteral("setpriv"), QStringLiteral("--reuid=%1").arg(uid),
+                QStringLiteral("--regid=%1").arg(gid), QStringLiteral("--clear-groups"), program};
+    }
+    // Gives the files under `path` to that user.
+    void giveToUser(const QString &path) const {
+        if (geteuid() != 0)
+            return;
+        int status = 0;
+        run(QStringLiteral("chown"),
+            {QStringLiteral("-R"), QStringLiteral("%1:%2").arg(uid).arg(gid), path}, &status);
+        ASSERT_EQ(status, 0) << "chown " << path.toStdString();
+    }
+
+    uid_t uid = 0;
+    gid_t gid = 0;
+    QTemporaryDir work;
+    QProcess xvfb;
+    QProcess sim;
+    QProcess kvt;
+};
+
+TEST_F(DebianPackage, PassesLintianAndKeepsEachUsersFilesInTheirHome) {
+#ifdef KVT_SANITIZED
+    GTEST_SKIP() << "the package is made from the plain build; the sanitizer build packs "
+                    "nothing a user would get";
+#endif
+    if (geteuid() == 0) {
+        const passwd *nobody = getpwnam("nobody");
+        ASSERT_NE(nobody, nullptr) << "no user nobody to run the program as";
+        uid = nobody->pw_uid;
+        gid = nobody->pw_gid;
+    }
+    ASSERT_TRUE(work.isValid());
+    // The other user must reach the root and the home inside.
+    ASSERT_TRUE(QFile::setPermissions(work.path(), QFile::permissions(work.path()) |
+                                                       QFileDevice::ExeOther |
+                                                       QFileDevice::ReadOther));
+    const QDir packages(work.filePath(QStringLiteral("packages")));
+    const QString root = work.filePath(QStringLiteral("root"));
+    const QString home = work.filePath(QStringLiteral("home"));
+
+    int status = 0;
+    run(QStringLiteral(KVT_CPACK),
+        {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("-B"), packages.path()},
+        &status, QStringLiteral(KVT_BUILD_DIR));
+    ASSERT_EQ(status, 0) << "cpack failed";
+    const QStringList made =
+        packages.entryList({QStringLiteral("kvt_" KVT_VERSION "_*.deb")}, QDir::Files);
+    ASSERT_EQ(made.size(), 1) << packages.entryList().join(u' ').toStdString();
+    const QString deb = packages.filePath(made.front());
+
+    const QString fields =
+        run(QStringLiteral("dpkg-deb"),
+            {QStringLiteral("--field"), deb, QStringLiteral("Package"), QStringLiteral("Section"),
+             QStringLiteral("Recommends"), QStringLiteral("Depends")},
+            &status);
+    ASSERT_EQ(status, 0);
+    EXPECT_TRUE(fields.contains(QStringLiteral("Package: kvt\n")) &&
+                fields.contains(QStringLiteral("Section: electronics\n")) &&
+                fields.contains(QStringLiteral("Recommends: avrdude\n")) &&
+                fields.contains(QStringLiteral("libqt6serialport6")) &&
+                fields.contains(QStringLiteral("libqt6widgets6")))
+        << fields.toStdString();
+
+    QString lintianErrors;
+    const QString lintian =
+        run(QStringLiteral("lintian"), {QStringLiteral("--fail-on"), QStringLiteral("error"), deb},
+            &status, QString(), QProcessEnvironment::systemEnvironment(), &lintianErrors);
+    EXPECT_EQ(status, 0) << lintian.toStdString() << lintianErrors.toStdString();
+
+    run(QStringLiteral("dpkg-deb"), {QStringLiteral("-x"), deb, root}, &status);
+    ASSERT_EQ(status, 0) << "dpkg-deb -x failed";
+    // The program alone: the installer is not packed, the udev rule is placed by the
+    // package itself.
+    EXPECT_EQ(
+        QDir(root + QStringLiteral("/usr/bin")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+        QStringList{QStringLiteral("kvt")});
+    for (const char *file :
+         {"usr/lib/udev/rules.d/60-kvt-serial.rules", "usr/share/applications/kvt.desktop",
+          "usr/share/icons/hicolor/scalable/apps/kvt.svg", "usr/share/metainfo/kvt.metainfo.xml",
+          "usr/share/man/man1/kvt.1.gz", "usr/share/doc/kvt/GUIDE.md",
+          "usr/share/doc/kvt/copyright"})
+        EXPECT_TRUE(QFileInfo(QDir(root).filePath(QLatin1String(file))).isFile()) << file;
+    const QString program = root + QStringLiteral("/usr/bin/kvt");
+
+    // The user may write anywhere under the root, so only the program's choice of
+    // folders keeps it unchanged.
+    giveToUser(root);
+    const QString settings = home + QStringLiteral("/.config/KVT");
+    ASSERT_TRUE(QDir().mkpath(settings));
+    giveToUser(home);
+    const QStringList before = snapshot(root);
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"WAYLAND_DISPLAY", "DISPLAY", "XAUTHORITY", "XDG_CONFIG_HOME",
+                             "XDG_DATA_HOME", "XDG_RUNTIME_DIR"})
+        env.remove(QLatin1String(name));
+    env.insert(QStringLiteral("HOME"), home);
+
+    // --help says where the files are, and needs no display.
+    QStringList help = asUser(program) << QStringLiteral("--help");
+    const QString helpText = run(help.takeFirst(), help, &status, QDir::rootPath(), env);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(helpText.contains(settings) &&
+                helpText.contains(home + QStringLiteral("/.local/share/KVT")))
+        << helpText.toStdString();
+
+    const QString display = startXvfb(xvfb);
+    ASSERT_FALSE(display.isEmpty()) << "Xvfb did not start";
+    env.insert(QStringLiteral("DISPLAY"), display);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+
+    // The simulator runs as the same user, who may then open its pseudo-terminal; a
+    // copy in the work folder, which that user can reach wherever the build is.
+    const QString simCopy = work.filePath(QStringLiteral("kvt-sim"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KVT_SIM), simCopy));
+    sim.setProcessEnvironment(env);
+    QString simLog, simSays;
+    ASSERT_TRUE(startSim(sim, asUser(simCopy), settings + QStringLiteral("/COM2"), &simSays))
+        << simSays.toStdString();
+
+    kvt.setProcessEnvironment(env);
+    // Started in its own folder: a file written to the current folder would be seen too.
+    kvt.setWorkingDirectory(root + QStringLiteral("/usr/bin"));
+    kvt.setProcessChannelMode(QProcess::ForwardedChannels);
+    QStringList command = asUser(program);
+    kvt.start(command.takeFirst(), command);
+    ASSERT_TRUE(kvt.waitForStarted(Generous));
+    ASSERT_TRUE(waitForPoll(sim, &simLog)) << simLog.toStdString();
+    ASSERT_EQ(kvt.state(), QProcess::Running);
+
+    ASSERT_EQ(clickPower(env), 0) << "xdotool failed";
+    ASSERT_TRUE(kvt.waitForFinished(Generous)) << "Power did not end the program";
+    EXPECT_EQ(kvt.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(kvt.exitCode(), 0);
+    QFile saved(settings + QStringLiteral("/KVT.INI"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly)) << "no KVT.INI in ~/.config/KVT";
+    EXPECT_TRUE(saved.readLine().trimmed() == "COM Port=2");
+    EXPECT_EQ(snapshot(root), before) << "the program wrote under its install root";
+}
+
+} // namespace
