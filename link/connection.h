@@ -17,8 +17,11 @@ struct ReplyEffects;
 // Start-up, port discovery, polling and shutdown. Reads the settings file, opens the
 // ports one after another from the saved number until a generator announces itself
 // (a small search window says which port is tried; after COM64 the failure window
-// offers Retry or Exit), asks for the first values, then switches the poll on. Power
-// writes the settings file (when a generator is connected) and ends the program.
+// offers Retry or Exit), asks for the first values, then switches the poll on. When
+// the port is lost later (the cable pulled), the poll stops and the same port is
+// tried again every RetryMs until the generator identifies itself; it is then
+// queried as at start-up. Power writes the settings file (when a generator has been
+// connected) and ends the program.
 class Connection final : public QObject {
     Q_OBJECT
 public:
@@ -43,8 +46,19 @@ public:
     // The search window shown during discovery, or null before the first port.
     QLabel *searchWindow() const { return m_searchWindow; }
 
+    // How often the lost port is tried again. A port that opens but stays silent is
+    // given the same 5 to 6 s as during discovery before it is closed and retried.
+    static constexpr int RetryMs = 1500;
+
 private:
     QCoro::Task<bool> discoverPort();
+    // The first queries after an identity line (model known), then the poll.
+    QCoro::Task<> queryAndPoll();
+    // Waits for the identity line on the port just opened, at most the discovery's
+    // 5 to 6 s; true when the generator has answered.
+    QCoro::Task<bool> awaitIdentity();
+    void onPortLost();
+    QCoro::Task<> reconnect();
     void onReply(const ReplyEffects &effects);
     void scanTick();
     void setSearchText(const QString &text);
@@ -52,10 +66,13 @@ private:
 
     const PanelContext &m_context;
     std::unique_ptr<WaitSet> m_scanWaits;
-    std::unique_ptr<Ticker> m_scanTimer; // free-running second counter of discovery
+    std::unique_ptr<WaitSet> m_retryWaits; // the pause between tries of a lost port
+    std::unique_ptr<Ticker> m_scanTimer;   // free-running second counter of discovery
     int m_scanTicks = 0;
     QPointer<ConnectionFailureDialog> m_failureDialog;
     QLabel *m_searchWindow = nullptr; // "Searching for the generator: COMn"
     QStringList m_portProblems;       // ports that exist but could not be used, and why
     bool m_ending = false;
+    bool m_found = false;        // discovery has found the generator once
+    bool m_reconnecting = false; // the lost port is being tried again
 };

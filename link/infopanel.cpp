@@ -115,6 +115,9 @@ QCoro::Task<> InfoPanel::showInfo() {
     m_link.sendCommand(QStringLiteral("T"));
     co_await m_link.replyWait(u'T', 100);
     m_showing = false;
+    // The line went away meanwhile: the panel stays away with it.
+    if (m_state.connected == 0)
+        co_return;
 
     fillValues();
     show();

@@ -24,6 +24,10 @@ public:
     // The presets window, created on first use and afterwards only hidden.
     PresetsWindow &presetsWindow();
 
+    // Whether a generator is connected: the buttons are disabled while it is not,
+    // even when a save or recall that was running ends meanwhile.
+    void setLineUp(bool up);
+
 private:
     QCoro::Task<> save();
     QCoro::Task<> recall();
@@ -36,4 +40,6 @@ private:
     QPushButton *m_saveButton;
     QPushButton *m_recallButton;
     QPointer<PresetsWindow> m_presetsWindow;
+    bool m_busy = false;  // a read-out, save or recall runs
+    bool m_lineUp = true; // a generator is connected
 };

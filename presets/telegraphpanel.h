@@ -27,6 +27,10 @@ public:
     // Switches the output off and shows the frame at `at` (the display window's place).
     void open(const QPoint &at);
 
+    // The line to the generator went away: the keying is over, Repeat is unticked and
+    // an open frame is closed (closed() is emitted) without sending anything.
+    void stopKeying();
+
     // The speed slider, which KVT.INI's speed must fit.
     int speed() const;
     bool acceptsSpeed(int speed) const;

@@ -286,10 +286,11 @@ QCoro::Task<> FirmwareUpdateDialog::runUpdate() {
                                 uploaded ? QStringLiteral("New firmware successfully uploaded...")
                                          : QStringLiteral("Error with upload !"));
     // The port comes back in every outcome; if it cannot be opened (the adapter is
-    // gone) the program goes on without it, as after an unplug.
+    // gone) the program goes on as after an unplug: it tries the port again.
     m_state.portNumber = portNumber;
-    m_link.openPort();
     m_polling.setPollingEnabled(true);
+    if (m_link.openPort() != 0)
+        m_link.portGone();
     m_updating = false;
     m_busy = false;
     hide();

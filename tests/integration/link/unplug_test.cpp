@@ -28,12 +28,27 @@ TEST_F(LineOnSimulator, DiscoveryFindsTheGeneratorAndThePanelShowsItsValues) {
     EXPECT_EQ(form->state().productionDate, QStringLiteral("07.03.2015"));
 }
 
-TEST_F(LineOnSimulator, LineThatGoesAwayClosesThePort) {
-    ASSERT_NO_FATAL_FAILURE(startPanel(sim::SimConfig{}, 2));
+TEST_F(LineOnSimulator, UnpluggedAndPluggedBackTheGeneratorIsConnectedAgain) {
+    sim::SimConfig config;
+    config.bootMs = 100;
+    ASSERT_NO_FATAL_FAILURE(startPanel(config, 2));
     simulator.reset(); // the other end of the line is gone
     ASSERT_TRUE(runUntil([this] { return !form->link().isOpen(); }, 5000))
         << "the port reports the lost device and is closed";
     EXPECT_FALSE(ui(*form).readyLamp->isLit());
+    EXPECT_FALSE(ui(*form).upButton->isEnabled());
+    runUntil([] { return false; }, 2500); // a few tries on the missing port
+
+    config.linkPath = dir.filePath(QStringLiteral("COM2"));
+    config.carrier = 3650000; // the generator comes back with another carrier
+    simulator = std::make_unique<sim::Simulator>(config);
+    ASSERT_TRUE(simulator->start());
+    ASSERT_TRUE(runUntil([this] { return ui(*form).readyLamp->isLit(); }, 10000));
+    EXPECT_TRUE(runUntil(
+        [this] { return ui(*form).carrierReadout->text() == QStringLiteral("3.650.000"); }, 10000))
+        << "the poll runs again against the generator";
+    EXPECT_TRUE(ui(*form).upButton->isEnabled());
+    EXPECT_TRUE(ui(*form).displayWindow->isEnabled());
 }
 
 } // namespace
