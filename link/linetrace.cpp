@@ -74,6 +74,11 @@ void LineTrace::flushReceived() {
     m_pendingFrame.clear();
 }
 
+void LineTrace::note(const QString &text) {
+    flushReceived();
+    writeLine(QStringLiteral("---- ") + escaped(text.toUtf8()));
+}
+
 void LineTrace::entry(const char *direction, const QByteArray &bytes) {
     writeLine(QLatin1String(direction) + QLatin1Char(' ') + escaped(bytes));
 }

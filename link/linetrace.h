@@ -40,6 +40,8 @@ public:
     void received(const QByteArray &bytes);
     // Writes a frame still waiting for its end (an identity line without CR).
     void flushReceived();
+    // What happened to the port itself ("opened /dev/ttyUSB0", "lost"), marked "----".
+    void note(const QString &text);
 
     bool stopped() const { return m_stopped; }
 

@@ -30,18 +30,26 @@ int Link::openPort() {
     if (m_port.isOpen())
         return 0;
     m_parser.reset();
-    return m_port.open(m_state.portNumber);
+    return opened(m_port.open(m_state.portNumber));
 }
 
 int Link::reopenPort() {
     if (m_port.isOpen())
         return 0;
     m_parser.reset();
-    return m_port.reopen();
+    return opened(m_port.reopen());
+}
+
+int Link::opened(int error) {
+    if (m_trace && error == 0)
+        m_trace->note(QStringLiteral("port opened: ") + m_port.systemName());
+    return error;
 }
 
 void Link::closePort() {
     cancelTimers();
+    if (m_trace && m_port.isOpen())
+        m_trace->note(QStringLiteral("port closed"));
     m_port.close();
     m_parser.reset();
 }
@@ -49,6 +57,8 @@ void Link::closePort() {
 void Link::portGone() {
     cancelTimers();
     m_parser.reset();
+    if (m_trace)
+        m_trace->note(QStringLiteral("port lost"));
     Q_EMIT portLost();
 }
 

@@ -89,6 +89,7 @@ private:
     void readNow();
     void handle(const std::vector<ReplyEffects> &effects, quint64 running);
     void cancelTimers();
+    int opened(int error); // notes a port that opened in the trace
 
     DeviceState &m_state;
     SerialPort &m_port;

@@ -36,8 +36,8 @@ TEST(LineTrace, EntriesAreStampedAndDirectedOneFramePerLineAppendedAfterWhatWasT
         trace.sent("F7050000\r\n");
         trace.received("#F70");             // a frame cut by a read
         trace.received("50000\r\n#A1");     // is written whole once its CR has come
-        trace.received("000\r\nKVT\xe9\\"); // the rest waits for its end or a flush
-        trace.flushReceived();
+        trace.received("000\r\nKVT\xe9\\"); // the rest waits for its end or a note
+        trace.note(QStringLiteral("port lost"));
         trace.sent("Q120 \xc8\x45\r\n");
     }
     EXPECT_EQ(fileLines(path), (QByteArrayList{
@@ -47,6 +47,7 @@ TEST(LineTrace, EntriesAreStampedAndDirectedOneFramePerLineAppendedAfterWhatWasT
                                    "2026-12-08 11:26:19.007 RECV #F7050000",
                                    "2026-12-08 11:26:19.007 RECV #A1000",
                                    "2026-12-08 11:26:19.007 RECV KVT\\xe9\\x5c",
+                                   "2026-12-08 11:26:19.007 ---- port lost",
                                    "2026-12-08 11:26:19.007 SEND Q120 \\xc8E",
                                }));
 
