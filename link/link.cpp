@@ -66,6 +66,10 @@ bool Link::isOpen() const {
     return m_port.isOpen();
 }
 
+bool Link::generatorConnected() const {
+    return m_port.isOpen() && m_state.connected != 0;
+}
+
 bool Link::sendCommand(const QString &text) {
     if (!m_port.isOpen())
         return false;

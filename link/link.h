@@ -28,6 +28,9 @@ public:
     int reopenPort();
     void closePort();
     bool isOpen() const;
+    // A generator has identified itself on the open port and its line has not been
+    // lost since.
+    bool generatorConnected() const;
     // The port is gone (closed already, or could not be opened again after it was
     // handed over): stops reading and reports portLost, as when the device goes away.
     void portGone();
