@@ -284,6 +284,26 @@ TEST_F(FirmwareWindow, ResultNeedsTheBackupAndAWriteThatEndedWell) {
     }
 }
 
+TEST_F(FirmwareWindow, APortThatCannotBeOpenedAfterTheUpdateIsTriedAgainAsAfterAnUnplug) {
+    clickFile("41200207.bin");
+    rig.dialogs.yesNoAnswers = {true};
+    QTest::mouseClick(child<QPushButton>("writeButton"), Qt::LeftButton);
+    rig.port.openResults[2] = SerialPort::InvalidPort; // the adapter went during the update
+    rig.advance(55000, 100);
+    ASSERT_FALSE(dialog->updateRunning());
+    EXPECT_FALSE(rig.port.isOpen());
+    EXPECT_FALSE(ui(*rig.form).readyLamp->isLit());
+    EXPECT_FALSE(ui(*rig.form).infoButton->isEnabled());
+
+    rig.port.openResults[2] = 0;
+    rig.advance(1600, 100);
+    ASSERT_TRUE(rig.port.isOpen());
+    rig.reply("KVT20v2.07\r\n");
+    EXPECT_TRUE(ui(*rig.form).readyLamp->isLit());
+    EXPECT_TRUE(ui(*rig.form).infoButton->isEnabled());
+    EXPECT_EQ(rig.form->state().firmwareVersion, QStringLiteral("2.07"));
+}
+
 TEST_F(FirmwareWindow, CannotBeClosedWhileTheUpdateRuns) {
     clickFile("41200207.bin");
     rig.dialogs.yesNoAnswers = {true};
