@@ -105,8 +105,8 @@ QCoro::Task<> Connection::reconnect() {
             co_return;
         if (state.connected != 0)
             break; // the port was opened again meanwhile and the generator answered
-        if (link.isOpen() || link.reopenPort() != 0)
-            continue; // someone else holds it (a firmware update), or it is still gone
+        if (link.isOpen() || link.handedOver() || link.reopenPort() != 0)
+            continue; // the firmware uploader has it, or it is still gone
         m_scanTicks = 0;
         const bool answered = co_await awaitIdentity();
         if (!answered && !m_ending)

@@ -27,6 +27,7 @@ void Link::cancelTimers() {
 }
 
 int Link::openPort() {
+    m_handedOver = false;
     if (m_port.isOpen())
         return 0;
     m_parser.reset();
@@ -52,6 +53,11 @@ void Link::closePort() {
         m_trace->note(QStringLiteral("port closed"));
     m_port.close();
     m_parser.reset();
+}
+
+void Link::handOverPort() {
+    closePort();
+    m_handedOver = true;
 }
 
 void Link::portGone() {

@@ -27,6 +27,10 @@ public:
     // Opens again the device that was open last (SerialPort::reopen); 0 or the error.
     int reopenPort();
     void closePort();
+    // Closes the port for an outside program (the firmware uploader) that uses the
+    // device until openPort() takes it back; nothing else opens it meanwhile.
+    void handOverPort();
+    bool handedOver() const { return m_handedOver; }
     bool isOpen() const;
     // A generator has identified itself on the open port and its line has not been
     // lost since.
@@ -102,6 +106,7 @@ private:
     quint64 m_readTimer = 0;
     quint64 m_identityTimer = 0;
     LineTrace *m_trace = nullptr;
+    bool m_handedOver = false;
 };
 
 // Text to the single bytes that go on the line (Windows-1250, the code page of the

@@ -278,7 +278,7 @@ QCoro::Task<> FirmwareUpdateDialog::runUpdate() {
     const QString device = m_link.port().systemName();
     const int16_t portNumber = m_state.portNumber;
     m_polling.setPollingEnabled(false);
-    m_link.closePort();
+    m_link.handOverPort();
 
     const bool uploaded = co_await runTimetable(backup, image, device);
 

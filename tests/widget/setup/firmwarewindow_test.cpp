@@ -304,6 +304,25 @@ TEST_F(FirmwareWindow, APortThatCannotBeOpenedAfterTheUpdateIsTriedAgainAsAfterA
     EXPECT_EQ(rig.form->state().firmwareVersion, QStringLiteral("2.07"));
 }
 
+TEST_F(FirmwareWindow, TheRetriesOfALostPortLeaveItToTheUploaderWhileTheUpdateRuns) {
+    rig.port.openResults[2] = SerialPort::InvalidPort;
+    rig.port.unplug(); // lost with the window open; the retries run
+    clickFile("41200207.bin");
+    rig.dialogs.yesNoAnswers = {true};
+    QTest::mouseClick(child<QPushButton>("writeButton"), Qt::LeftButton);
+    rig.port.openResults[2] = 0; // back, and avrdude uses it
+    bool closedThroughout = true;
+    while (dialog->updateRunning()) {
+        rig.advance(100);
+        if (dialog->updateRunning())
+            closedThroughout = closedThroughout && !rig.port.isOpen();
+    }
+    EXPECT_TRUE(closedThroughout);
+    EXPECT_TRUE(rig.port.isOpen()) << "taken back when the update has ended";
+    rig.reply("KVT20v2.07\r\n");
+    EXPECT_TRUE(ui(*rig.form).readyLamp->isLit());
+}
+
 TEST_F(FirmwareWindow, CannotBeClosedWhileTheUpdateRuns) {
     clickFile("41200207.bin");
     rig.dialogs.yesNoAnswers = {true};
