@@ -256,6 +256,16 @@ TEST(Shutdown, DestroyingTheWindowWhileProceduresWaitIsSafe) {
         rig.clock.advance(10000);
         EXPECT_EQ(rig.clock.pendingCount(), 0) << "no timer outlives the window";
     }
+    // While a lost port is tried again: between two tries, and waiting for the identity.
+    for (qint64 afterLoss : {700, 1600}) {
+        PanelRig rig;
+        rig.connectOn(2);
+        rig.port.unplug();
+        rig.clock.advance(afterLoss);
+        rig.form.reset();
+        rig.clock.advance(10000);
+        EXPECT_EQ(rig.clock.pendingCount(), 0) << afterLoss;
+    }
 }
 
 TEST(Reconnection, APulledCableDarkensThePanelAndTheSamePortIsTriedUntilTheGeneratorAnswers) {
