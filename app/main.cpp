@@ -1,5 +1,7 @@
 // The KVT control program: builds the real services and shows the front panel.
 #include "link/filelocations.h"
+#include "link/linetrace.h"
+#include "link/link.h"
 #include "link/serialport.h"
 #include "link/services.h"
 #include "link/timesource.h"
@@ -11,7 +13,9 @@
 #include <QDate>
 #include <QDir>
 #include <QTimer>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -20,20 +24,14 @@ FileLocations locateFiles() {
                                  [](const char *name) { return qEnvironmentVariable(name); });
 }
 
-// Answers --help and --version, which say where the program keeps its files. They are
-// answered before the window system is touched, so they work in a terminal without a
-// display (over ssh). Returns false when the program should start its window.
-bool answerHelp(int argc, char *argv[]) {
-    bool asked = false;
-    for (int i = 1; i < argc; ++i) {
-        for (const char *option : {"-h", "--help", "-?", "--help-all", "-v", "--version"})
-            asked = asked || std::strcmp(argv[i], option) == 0;
-    }
-    if (!asked)
-        return false;
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("kvt"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(KVT_PROGRAM_VERSION));
+struct Options {
+    QString traceFile; // empty: no trace
+};
+
+// --help, --version and --trace FILE. The help names the folders where the program keeps
+// its files. Help, version and a wrong command line end the program here, as
+// QCommandLineParser does.
+Options parseCommandLine(const QCoreApplication &app) {
     const FileLocations files = locateFiles();
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -45,7 +43,31 @@ bool answerHelp(int argc, char *argv[]) {
                  QDir::toNativeSeparators(files.backupFolder)));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.process(app); // prints the answer and ends the program
+    const QCommandLineOption trace(
+        QStringLiteral("trace"),
+        QStringLiteral("Append every line sent to the generator and every frame received, "
+                       "with a time stamp, to <file> (for a problem report; at most 50 MB)."),
+        QStringLiteral("file"));
+    parser.addOption(trace);
+    parser.process(app);
+    return Options{parser.value(trace)};
+}
+
+// --help and --version are answered before the window system is touched, so they work
+// in a terminal without a display (over ssh). Returns false when the program should
+// start its window.
+bool answerHelp(int argc, char *argv[]) {
+    bool asked = false;
+    for (int i = 1; i < argc; ++i) {
+        for (const char *option : {"-h", "--help", "-?", "--help-all", "-v", "--version"})
+            asked = asked || std::strcmp(argv[i], option) == 0;
+    }
+    if (!asked)
+        return false;
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kvt"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KVT_PROGRAM_VERSION));
+    parseCommandLine(app); // prints the answer and ends the program
     return true;
 }
 
@@ -56,7 +78,20 @@ int main(int argc, char *argv[]) {
         return 0;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KVT Control Panel"));
+    QApplication::setApplicationVersion(QStringLiteral(KVT_PROGRAM_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
+    const Options options = parseCommandLine(app);
+
+    std::unique_ptr<LineTrace> trace;
+    if (!options.traceFile.isEmpty()) {
+        trace = std::make_unique<LineTrace>(options.traceFile);
+        QString error;
+        if (!trace->open(QStringLiteral(KVT_PROGRAM_VERSION), &error)) {
+            std::fprintf(stderr, "KVT: cannot write the trace file %s: %s\n",
+                         qUtf8Printable(options.traceFile), qUtf8Printable(error));
+            return 1;
+        }
+    }
 
     const FileLocations files = locateFiles();
     QtTimeSource time;
@@ -75,8 +110,11 @@ int main(int argc, char *argv[]) {
     services.today = [] { return QDate::currentDate(); };
     services.quit = [] { QCoreApplication::exit(0); };
 
-    MainWindow form(services);
+    MainWindow window(services);
+    window.link().setTrace(trace.get());
     // The load step waits on the event loop, so it starts once the loop runs.
-    QTimer::singleShot(0, &form, [&form] { form.start(); });
-    return app.exec();
+    QTimer::singleShot(0, &window, [&window] { window.start(); });
+    const int result = app.exec();
+    window.link().setTrace(nullptr);
+    return result;
 }

@@ -36,14 +36,17 @@ bool nextPort(int16_t &portNumber) {
 Connection::Connection(const PanelContext &context, Controls controls, QObject *parent)
     : QObject(parent), m_context(context), m_controls(controls),
       m_scanWaits(std::make_unique<WaitSet>(*context.services.time)),
+      m_retryWaits(std::make_unique<WaitSet>(*context.services.time)),
       m_scanTimer(std::make_unique<Ticker>(*context.services.time, 1000, [this] { scanTick(); })) {
     connect(&m_context.link, &Link::replyHandled, this, &Connection::onReply);
+    connect(&m_context.link, &Link::portLost, this, &Connection::onPortLost);
     m_scanTimer->setEnabled(true);
 }
 
 Connection::~Connection() {
     m_ending = true;
     m_scanWaits->cancelAll();
+    m_retryWaits->cancelAll();
     m_scanTimer.reset();
 }
 
@@ -53,12 +56,20 @@ bool Connection::readSettings(const std::function<bool(int)> &speedAccepted) {
 }
 
 QCoro::Task<bool> Connection::connectGenerator() {
-    DeviceState &state = m_context.state;
-    Link &link = m_context.link;
     const bool connected = co_await discoverPort();
     if (!connected)
         co_return false;
+    m_found = true;
+    co_await queryAndPoll();
+    m_controls.windows.hideSearching();
+    // Connected even when the line went away meanwhile: the window is shown and the
+    // port is tried again (reconnect).
+    co_return true;
+}
 
+QCoro::Task<> Connection::queryAndPoll() {
+    DeviceState &state = m_context.state;
+    Link &link = m_context.link;
     co_await link.delay(1000);
     co_await m_context.polling.readParams();
     co_await link.delay(100);
@@ -66,10 +77,53 @@ QCoro::Task<bool> Connection::connectGenerator() {
     co_await link.delay(100);
     link.sendCommand(Commands::productionDateQuery());
     co_await link.delay(100);
+    // A line lost during the queries leaves the poll off; its reconnection starts it.
+    if (state.connected != 0)
+        m_context.polling.setPollingEnabled(true);
+}
 
-    m_context.polling.setPollingEnabled(true);
-    m_controls.windows.hideSearching();
+QCoro::Task<bool> Connection::awaitIdentity() {
+    DeviceState &state = m_context.state;
+    while (state.connected == 0 && m_scanTicks <= PortWaitTicks) {
+        co_await m_scanWaits->wait(-1);
+    }
     co_return state.connected != 0;
+}
+
+void Connection::onPortLost() {
+    // The generator is no longer connected: the poll stops, and once the generator
+    // had been found the same port is tried again. (A loss during discovery is the
+    // port's silence there: discovery moves on by itself.)
+    m_context.state.connected = 0;
+    m_context.polling.setPollingEnabled(false);
+    if (!m_found || m_ending || m_reconnecting)
+        return;
+    startProcedure(m_context, reconnect());
+}
+
+QCoro::Task<> Connection::reconnect() {
+    // Only the device the generator was found on is tried, by its system name: the
+    // numbering of the system's ports may move while an adapter is away, and another
+    // port is never opened behind the user's back. Cancelled waits (the program is
+    // ending) end this by exception without touching anything.
+    DeviceState &state = m_context.state;
+    Link &link = m_context.link;
+    m_reconnecting = true;
+    while (state.connected == 0) {
+        co_await m_retryWaits->wait(RetryMs);
+        if (m_ending)
+            co_return;
+        if (state.connected != 0)
+            break; // the port was opened again meanwhile and the generator answered
+        if (link.isOpen() || link.handedOver() || link.reopenPort() != 0)
+            continue; // the firmware uploader has it, or it is still gone
+        m_scanTicks = 0;
+        const bool answered = co_await awaitIdentity();
+        if (!answered && !m_ending)
+            link.closePort();
+    }
+    m_reconnecting = false;
+    co_await queryAndPoll();
 }
 
 QCoro::Task<bool> Connection::discoverPort() {
@@ -124,10 +178,8 @@ QCoro::Task<bool> Connection::discoverPort() {
             continue;
         }
 
-        while (state.connected == 0 && m_scanTicks <= PortWaitTicks) {
-            co_await m_scanWaits->wait(-1);
-        }
-        if (state.connected != 0) {
+        const bool answered = co_await awaitIdentity();
+        if (answered) {
             m_controls.windows.hideSearching();
             co_return true;
         }
@@ -154,7 +206,9 @@ void Connection::onReply(const ReplyEffects &effects) {
 }
 
 void Connection::power() {
-    if (m_context.state.connected == 1) {
+    // A generator found once leaves the settings worth keeping even when its line is
+    // lost at the moment: the port number is still the one it answered on.
+    if (m_context.state.connected == 1 || m_found) {
         const QString path =
             QDir(m_context.services.settingsFolder).filePath(SettingsFile::FileName);
         QString reason;

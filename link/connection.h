@@ -16,8 +16,10 @@ struct ReplyEffects;
 // after another from the saved number until a generator announces itself (a small
 // search window says which port is tried; after COM64 the failure window offers Retry
 // or Exit; both are shown through ConnectionWindows), asks for the first values, then
-// switches the poll (Poller) on. Power writes the settings file (when a generator is
-// connected) and ends the program.
+// switches the poll (Poller) on. When the port is lost later (the cable pulled), the
+// poll stops and the same port is tried again every RetryMs until the generator
+// identifies itself; it is then queried as at start-up. Power writes the settings file
+// (when a generator has been connected) and ends the program.
 class Connection final : public QObject {
     Q_OBJECT
 public:
@@ -42,17 +44,31 @@ public:
     // Closes the port (the main window closes); waiting procedures are cancelled.
     void shutDown();
 
+    // How often the lost port is tried again. A port that opens but stays silent is
+    // given the same 5 to 6 s as during discovery before it is closed and retried.
+    static constexpr int RetryMs = 1500;
+
 private:
     QCoro::Task<bool> discoverPort();
+    // The first queries after an identity line (model known), then the poll.
+    QCoro::Task<> queryAndPoll();
+    // Waits for the identity line on the port just opened, at most the discovery's
+    // 5 to 6 s; true when the generator has answered.
+    QCoro::Task<bool> awaitIdentity();
+    void onPortLost();
+    QCoro::Task<> reconnect();
     void onReply(const ReplyEffects &effects);
     void scanTick();
 
     const PanelContext &m_context;
     Controls m_controls;
     std::unique_ptr<WaitSet> m_scanWaits;
-    std::unique_ptr<Ticker> m_scanTimer; // free-running second counter of discovery
+    std::unique_ptr<WaitSet> m_retryWaits; // the pause between tries of a lost port
+    std::unique_ptr<Ticker> m_scanTimer;   // free-running second counter of discovery
     int m_scanTicks = 0;
     QStringList m_portProblems; // ports that exist but could not be used, and why
     QList<int> m_foundPorts;    // ports that exist, in the order tried
     bool m_ending = false;
+    bool m_found = false;        // discovery has found the generator once
+    bool m_reconnecting = false; // the lost port is being tried again
 };

@@ -1,6 +1,7 @@
 #include "link/link.h"
 
 #include "link/devicestate.h"
+#include "link/linetrace.h"
 #include "link/serialport.h"
 #include "link/timesource.h"
 #include "link/windows1250.h"
@@ -10,11 +11,7 @@
 Link::Link(DeviceState &state, SerialPort &port, TimeSource &time, QObject *parent)
     : QObject(parent), m_state(state), m_port(port), m_time(time), m_parser(state), m_waits(time) {
     connect(&m_port, &SerialPort::readyRead, this, &Link::onReadyRead);
-    connect(&m_port, &SerialPort::lost, this, [this] {
-        cancelTimers();
-        m_parser.reset();
-        Q_EMIT portLost();
-    });
+    connect(&m_port, &SerialPort::lost, this, &Link::portGone);
 }
 
 Link::~Link() {
@@ -31,20 +28,53 @@ void Link::cancelTimers() {
 }
 
 int Link::openPort() {
+    m_handedOver = false;
     if (m_port.isOpen())
         return 0;
     m_parser.reset();
-    return m_port.open(m_state.portNumber);
+    return opened(m_port.open(m_state.portNumber));
+}
+
+int Link::reopenPort() {
+    if (m_port.isOpen())
+        return 0;
+    m_parser.reset();
+    return opened(m_port.reopen());
+}
+
+int Link::opened(int error) {
+    if (m_trace && error == 0)
+        m_trace->note(QStringLiteral("port opened: ") + m_port.systemName());
+    return error;
 }
 
 void Link::closePort() {
     cancelTimers();
+    if (m_trace && m_port.isOpen())
+        m_trace->note(QStringLiteral("port closed"));
     m_port.close();
     m_parser.reset();
 }
 
+void Link::handOverPort() {
+    closePort();
+    m_handedOver = true;
+}
+
+void Link::portGone() {
+    cancelTimers();
+    m_parser.reset();
+    if (m_trace)
+        m_trace->note(QStringLiteral("port lost"));
+    Q_EMIT portLost();
+}
+
 bool Link::isOpen() const {
     return m_port.isOpen();
+}
+
+bool Link::generatorConnected() const {
+    return m_port.isOpen() && m_state.connected != 0;
 }
 
 bool Link::sendCommand(const QString &text) {
@@ -56,6 +86,8 @@ bool Link::sendCommand(const QString &text) {
     QByteArray line = toLineBytes(text);
     line.append("\r\n", 2);
     m_port.write(line);
+    if (m_trace)
+        m_trace->sent(line);
     return true;
 }
 
@@ -81,6 +113,8 @@ void Link::onReadyRead() {
 void Link::readNow() {
     const QByteArray bytes = m_port.read(ReadSize);
     if (!bytes.isEmpty()) {
+        if (m_trace)
+            m_trace->received(bytes);
         // The waits running when the reply arrived end once it is handled; a wait
         // that a handler of this reply starts waits for its own time.
         const quint64 running = m_waits.mark();
@@ -94,6 +128,8 @@ void Link::readNow() {
         if (m_parser.holdsIdentity())
             m_identityTimer = m_time.schedule(IdentityQuietMs, [this] {
                 m_identityTimer = 0;
+                if (m_trace)
+                    m_trace->flushReceived();
                 const quint64 running = m_waits.mark();
                 handle(m_parser.takeIdentity(), running);
             });

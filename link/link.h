@@ -8,6 +8,7 @@
 #include <qcoro/qcorotask.h>
 
 struct DeviceState;
+class LineTrace;
 class SerialPort;
 class TimeSource;
 
@@ -23,8 +24,20 @@ public:
     // Opens DeviceState::portNumber with the fixed line settings. Returns 0 or the
     // port's error number (8002 no such port, 8015 cannot configure, others).
     int openPort();
+    // Opens again the device that was open last (SerialPort::reopen); 0 or the error.
+    int reopenPort();
     void closePort();
+    // Closes the port for an outside program (the firmware uploader) that uses the
+    // device until openPort() takes it back; nothing else opens it meanwhile.
+    void handOverPort();
+    bool handedOver() const { return m_handedOver; }
     bool isOpen() const;
+    // A generator has identified itself on the open port and its line has not been
+    // lost since.
+    bool generatorConnected() const;
+    // The port is gone (closed already, or could not be opened again after it was
+    // handed over): stops reading and reports portLost, as when the device goes away.
+    void portGone();
 
     // Sends the text followed by CR LF, one byte per character (toLineBytes). Dropped
     // silently while the port is closed. A text holding a control character (CR, LF,
@@ -54,6 +67,10 @@ public:
     QCoro::Task<> answerWait(QChar letter, int ms, std::function<bool()> answered);
     WaitSet &waits() { return m_waits; }
 
+    // Every line sent and every frame received is also given to `trace` (none: no
+    // trace). The trace must outlive the link or be removed first.
+    void setTrace(LineTrace *trace) { m_trace = trace; }
+
     SerialPort &port() { return m_port; }
     const ReplyParser &parser() const { return m_parser; }
 
@@ -79,6 +96,7 @@ private:
     void readNow();
     void handle(const std::vector<ReplyEffects> &effects, quint64 running);
     void cancelTimers();
+    int opened(int error); // notes a port that opened in the trace
 
     DeviceState &m_state;
     SerialPort &m_port;
@@ -87,6 +105,8 @@ private:
     WaitSet m_waits;
     quint64 m_readTimer = 0;
     quint64 m_identityTimer = 0;
+    LineTrace *m_trace = nullptr;
+    bool m_handedOver = false;
 };
 
 // Text to the single bytes that go on the line: on Windows the system's ANSI code

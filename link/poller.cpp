@@ -39,6 +39,10 @@ void Poller::tick() {
     ++m_ticks;
     if (m_ticks >= PollEveryTicks) {
         m_ticks = 0;
-        runProcedure(readParams(), m_reportFailure);
+        // The setup exchange switches the poll back on at its end even when the line
+        // was lost meanwhile; a poll then would only go into the bootloader of a
+        // generator being plugged back in. Its reconnection starts polling again.
+        if (m_link.generatorConnected())
+            runProcedure(readParams(), m_reportFailure);
     }
 }

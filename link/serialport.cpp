@@ -74,9 +74,14 @@ QtSerialPort::QtSerialPort(std::shared_ptr<const PortNames> names, QObject *pare
     connect(m_port, &QSerialPort::readyRead, this, [this] { Q_EMIT readyRead(); });
     connect(m_port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
         // A pseudo-terminal refuses DTR with UnsupportedOperationError; that is not a
-        // fault. A resource error means the adapter was unplugged: close the port so
-        // nothing spins on a dead descriptor; commands are then dropped as when closed.
-        if (error != QSerialPort::ResourceError || !m_port->isOpen())
+        // fault. A resource error, a failed read or a failed write means the device
+        // went away: an unplugged adapter hangs its terminal up, after which every
+        // read returns nothing at once and the port's read notifier would fire without
+        // end. Close the port so nothing spins on a dead descriptor; commands are then
+        // dropped as when closed, and the owner is told the line is lost.
+        const bool lineLost = error == QSerialPort::ResourceError ||
+                              error == QSerialPort::ReadError || error == QSerialPort::WriteError;
+        if (!lineLost || !m_port->isOpen())
             return;
         QMetaObject::invokeMethod(
             this,
@@ -119,6 +124,20 @@ int QtSerialPort::open(int portNumber) {
     const QString name = m_names->systemName(portNumber);
     if (name.isEmpty())
         return InvalidPort;
+    return openDevice(name);
+}
+
+int QtSerialPort::reopen() {
+    if (m_port->isOpen())
+        return NoError;
+    // A missing device (or a link to one) costs a look at the file system only, not
+    // a walk over the system's serial devices.
+    if (m_systemName.isEmpty() || !QFileInfo::exists(m_systemName))
+        return InvalidPort;
+    return openDevice(m_systemName);
+}
+
+int QtSerialPort::openDevice(const QString &name) {
     m_port->setPortName(name);
     // Set before opening, so the port runs at 115200,n,8,1 from the moment it opens
     // (QSerialPort applies them at open) instead of briefly at the system's default.

@@ -26,6 +26,11 @@ public:
     // Opens port `portNumber`; returns NoError or one of the error numbers. Opening an
     // open port changes nothing and returns NoError.
     virtual int open(int portNumber) = 0;
+    // Opens again the device that was open last, by its system name, whatever number
+    // it would have now: after an unplug the numbering of the system's devices may
+    // have moved, and another device must not be opened in its place. InvalidPort
+    // when that device is not there (or none was ever open).
+    virtual int reopen() = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
     // Queues the bytes for sending without waiting for them to leave.
@@ -75,6 +80,7 @@ public:
     ~QtSerialPort() override;
 
     int open(int portNumber) override;
+    int reopen() override;
     void close() override;
     bool isOpen() const override;
     void write(const QByteArray &bytes) override;
@@ -88,6 +94,8 @@ public:
     static bool requestLowLatency(qintptr handle);
 
 private:
+    int openDevice(const QString &name);
+
     std::shared_ptr<const PortNames> m_names;
     QSerialPort *m_port;
     QString m_systemName;

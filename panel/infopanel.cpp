@@ -117,6 +117,9 @@ QCoro::Task<> InfoPanel::showInfo() {
     // The identity number and the production date are asked anew each time.
     co_await m_exchange->readIdentity();
     m_showing = false;
+    // The line went away meanwhile: the panel stays away with it.
+    if (m_context.state.connected == 0)
+        co_return;
 
     fillValues();
     show();

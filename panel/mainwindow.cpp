@@ -54,11 +54,8 @@ MainWindow::MainWindow(const Services &services, QWidget *parent)
     createSubsystems();
 
     connect(m_link.get(), &Link::replyHandled, this, &MainWindow::applyReply);
-    connect(m_link.get(), &Link::portLost, this, [this] {
-        // The adapter was unplugged: the line is gone, so the Ready lamp goes dark.
-        // There is no reconnection; commands are dropped from now on.
-        m_readyLamp->setLit(false);
-    });
+    // The adapter was unplugged: Connection tries the port again; the panel waits.
+    connect(m_link.get(), &Link::portLost, this, &MainWindow::showLineLost);
 }
 
 MainWindow::~MainWindow() {
@@ -133,8 +130,7 @@ void MainWindow::createSubsystems() {
                                      [this] { return &firmwareDialog(); }});
 
     m_setupExchange = std::make_unique<SetupExchange>(context, this);
-    m_firmwareUpdate = std::make_unique<FirmwareUpdate>(
-        context, FirmwareUpdate::Controls{[this] { m_readyLamp->setLit(false); }}, this);
+    m_firmwareUpdate = std::make_unique<FirmwareUpdate>(context, FirmwareUpdate::Controls{}, this);
     connect(m_configButton, &QPushButton::clicked, this,
             [this] { startProcedure(*m_context, m_setupExchange->run()); });
     connect(&setupDialog(), &SetupDialog::upgradeRequested, this, [this] {
@@ -182,6 +178,8 @@ void MainWindow::buildPanel() {
     QPalette display = m_displayWindow->palette();
     display.setColor(QPalette::Window, DisplayBackground);
     display.setColor(QPalette::WindowText, DisplayDigits);
+    // Dimmed digits while no generator is connected (the display is disabled then).
+    display.setColor(QPalette::Disabled, QPalette::WindowText, DisplayDigits.darker(300));
     m_displayWindow->setPalette(display);
 
     QFont sans(QStringLiteral("Sans Serif"));
@@ -333,8 +331,41 @@ QCoro::Task<> MainWindow::load() {
     Q_EMIT loaded();
 }
 
+void MainWindow::showLineLost() {
+    m_lineLost = true;
+    m_readyLamp->setLit(false);
+    setGeneratorControlsEnabled(false);
+    // No reply will end what runs against the generator: the information panel is
+    // put away, Morse keying and a sweep are over (the generator restarts when it
+    // comes back), without a message.
+    m_infoPanel->hide();
+    m_telegraphPanel->stopKeying();
+    if (m_state.sweeping != 0) {
+        m_state.sweeping = 0;
+        m_sweepButton->setText(QStringLiteral("Sweep"));
+    }
+    displayAll();
+}
+
+void MainWindow::setGeneratorControlsEnabled(bool enabled) {
+    QWidget *const controls[] = {m_displayWindow, m_directEntryFrame, m_amModeButton,
+                                 m_stopButton,    m_sweepButton,      m_infoButton};
+    for (QWidget *control : controls)
+        control->setEnabled(enabled);
+    if (!enabled) {
+        m_cwButton->setEnabled(false);
+        m_configButton->setEnabled(false);
+    }
+    m_presets->setLineUp(enabled);
+}
+
 void MainWindow::applyReply(const ReplyEffects &effects) {
     if (effects.kind == ReplyEffects::Kind::Identity) {
+        if (m_lineLost) {
+            m_lineLost = false;
+            setGeneratorControlsEnabled(true);
+            displayAll();
+        }
         m_modelLabel->setText(m_state.modelName);
         if (effects.enableKvt20Buttons) {
             m_cwButton->setEnabled(true);
@@ -362,8 +393,8 @@ void MainWindow::displayAll() {
     m_modeLine->setText(view->mode);
     m_outputLamp->setLit(view->outputLamp);
     m_sweepLamp->setLit(view->sweepLamp);
-    m_upButton->setEnabled(view->upDownEnabled);
-    m_downButton->setEnabled(view->upDownEnabled);
+    m_upButton->setEnabled(view->upDownEnabled && !m_lineLost);
+    m_downButton->setEnabled(view->upDownEnabled && !m_lineLost);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {

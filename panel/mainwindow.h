@@ -74,6 +74,12 @@ private:
     void createSubsystems();
     QCoro::Task<> load();
     void applyReply(const ReplyEffects &effects);
+    // The line to the generator went away: the panel shows it is not connected and
+    // whatever was running against the generator ends quietly.
+    void showLineLost();
+    // The display and the controls that send to the generator; the CW and Config
+    // buttons are only disabled here (the identity line enables them for a KVT 20).
+    void setGeneratorControlsEnabled(bool enabled);
     void reportFailure(const QString &what);
     void retranslate();
     SetupDialog &setupDialog();             // created on first use; holds the language box
@@ -87,6 +93,7 @@ private:
     std::unique_ptr<Link> m_link;
     std::unique_ptr<Poller> m_poller;
     std::unique_ptr<PanelContext> m_context;
+    bool m_lineLost = false; // from a loss of the port until the next identity line
 
     // The panel's controls, named by role.
     QFrame *m_displayWindow;         // outline of the dark display window

@@ -66,8 +66,14 @@ QCoro::Task<bool> PresetControl::readPresets() {
 }
 
 void PresetControl::setButtonsEnabled(bool enabled) {
-    m_controls.saveButton->setEnabled(enabled);
-    m_controls.recallButton->setEnabled(enabled);
+    m_busy = !enabled;
+    m_controls.saveButton->setEnabled(enabled && m_lineUp);
+    m_controls.recallButton->setEnabled(enabled && m_lineUp);
+}
+
+void PresetControl::setLineUp(bool up) {
+    m_lineUp = up;
+    setButtonsEnabled(!m_busy);
 }
 
 QCoro::Task<int> PresetControl::pickPreset() {

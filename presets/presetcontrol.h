@@ -27,6 +27,10 @@ public:
     // The presets window, created on first use and afterwards only hidden.
     PresetsWindow &presetsWindow();
 
+    // Whether a generator is connected: the buttons are disabled while it is not,
+    // even when a save or recall that was running ends meanwhile.
+    void setLineUp(bool up);
+
 private:
     QCoro::Task<> save();
     QCoro::Task<> recall();
@@ -38,4 +42,6 @@ private:
     const PanelContext &m_context;
     Controls m_controls;
     QPointer<PresetsWindow> m_presetsWindow;
+    bool m_busy = false;  // a read-out, save or recall runs
+    bool m_lineUp = true; // a generator is connected
 };

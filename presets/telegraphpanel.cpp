@@ -114,6 +114,16 @@ void TelegraphPanel::open() {
     m_textEntry->setFocus();
 }
 
+void TelegraphPanel::stopKeying() {
+    m_repeatBox->setChecked(false);
+    m_context.state.telegraphBusy = 0;
+    m_closeButton->setEnabled(true);
+    if (isVisible()) {
+        hide();
+        Q_EMIT closed();
+    }
+}
+
 void TelegraphPanel::send() {
     // The box shows its text in capitals from now on, and the line goes out with the
     // element length of the speed shown beside the slider.

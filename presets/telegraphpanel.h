@@ -31,6 +31,10 @@ public:
     // Switches the output off and shows the frame over the display window.
     void open();
 
+    // The line to the generator went away: the keying is over, Repeat is unticked and
+    // an open frame is closed (closed() is emitted) without sending anything.
+    void stopKeying();
+
     // The speed slider, which KVT.INI's speed must fit.
     int speed() const;
     bool acceptsSpeed(int speed) const;

@@ -320,7 +320,9 @@ QCoro::Task<> FirmwareUpdate::run() {
     plan.device = link.port().systemName();
     if (!plan.recovery)
         m_context.polling.setPollingEnabled(false);
-    link.closePort();
+    // avrdude has the device until the port is opened again; nothing else (the retries
+    // after a lost line) opens it meanwhile.
+    link.handOverPort();
     // Whatever answered the brief open of a recovery is not the generator discovery
     // will find afterwards.
     if (plan.recovery)
@@ -384,12 +386,13 @@ QString FirmwareUpdate::reopenPort(int portNumber) {
         m_context.polling.setPollingEnabled(true);
         return {};
     }
-    // Polling stays off: there is no line to poll, and nothing pretends there is.
+    // As after an unplug: the panel shows no generator, polling stays off, and the port
+    // is tried again until the generator answers on it.
     state.connected = 0;
-    if (m_controls.lineLost)
-        m_controls.lineLost();
+    m_context.link.portGone();
     return tr("COM%1 could not be opened again (%2): the panel is not connected to the "
-              "generator. Check the cable, then start the program again.")
+              "generator. Check the cable; the program connects again as soon as the "
+              "generator answers on this port.")
         .arg(portNumber)
         .arg(portError(error));
 }

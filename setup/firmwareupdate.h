@@ -26,10 +26,9 @@ struct PanelContext;
 class FirmwareUpdate final : public QObject {
     Q_OBJECT
 public:
-    struct Controls {
-        // The control link could not be opened again: the Ready lamp goes dark.
-        std::function<void()> lineLost;
-    };
+    // Nothing beyond the context: the update's window is its own (dialog()), and a line
+    // that cannot be opened again after it is reported through Link::portLost.
+    struct Controls {};
 
     FirmwareUpdate(const PanelContext &context, Controls controls, QObject *parent = nullptr);
     ~FirmwareUpdate() override;

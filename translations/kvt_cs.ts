@@ -288,8 +288,8 @@
         <translation>chyba %1</translation>
     </message>
     <message>
-        <source>COM%1 could not be opened again (%2): the panel is not connected to the generator. Check the cable, then start the program again.</source>
-        <translation>COM%1 nebylo možné znovu otevřít (%2): panel není spojen s generátorem. Zkontrolujte kabel a spusťte program znovu.</translation>
+        <source>COM%1 could not be opened again (%2): the panel is not connected to the generator. Check the cable; the program connects again as soon as the generator answers on this port.</source>
+        <translation>COM%1 nebylo možné znovu otevřít (%2): panel není spojen s generátorem. Zkontrolujte kabel; program se znovu připojí, jakmile generátor na tomto portu odpoví.</translation>
     </message>
     <message>
         <source>Writing goes on, please wait...</source>

@@ -27,6 +27,7 @@ public:
     using SerialPort::SerialPort;
 
     int open(int portNumber) override;
+    int reopen() override { return open(openPort); }
     void close() override;
     bool isOpen() const override { return m_open; }
     void write(const QByteArray &bytes) override;

@@ -76,6 +76,8 @@ TEST_F(ProgramAgainstSimulator, IdentityLineIsFollowedByThePollTheDeviceQueriesA
         ASSERT_EQ(file.write(settings), settings.size());
     }
     kvt.setProgram(program);
+    const QString trace = folder.filePath(QStringLiteral("trace.txt"));
+    kvt.setArguments({QStringLiteral("--trace"), trace});
     kvt.setWorkingDirectory(QDir::rootPath());
     kvt.start();
     ASSERT_TRUE(kvt.waitForStarted(5000));
@@ -119,6 +121,14 @@ TEST_F(ProgramAgainstSimulator, IdentityLineIsFollowedByThePollTheDeviceQueriesA
     QFile file(ini);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), settings);
+
+    // The trace asked for on the command line holds both directions, flushed as they
+    // went even though the program was killed.
+    QFile traced(trace);
+    ASSERT_TRUE(traced.open(QIODevice::ReadOnly));
+    const QByteArray text = traced.readAll();
+    for (const char *entry : {" RECV KVT20v2.05\n", " SEND G\n", " RECV #F7050000\n", " SEND T\n"})
+        EXPECT_TRUE(text.contains(entry)) << entry;
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSerialPort>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -83,6 +84,73 @@ TEST_F(PortOnSimulator, CommandsGoOutAsTheirTextAndCrLfAndAnOpenPortStaysAsItIs)
     link.closePort();
     EXPECT_FALSE(link.isOpen());
     link.sendCommand(QStringLiteral("G")); // dropped while closed, without error
+}
+
+TEST_F(PortOnSimulator, ErrorsOfAGoneDeviceCloseThePortOthersLeaveItOpen) {
+    // Which error the port reports for a hang-up depends on the system: a read that
+    // returns nothing is a ReadError (with a stale errno it may be a ResourceError),
+    // and a write into a gone device fails. A pseudo-terminal refuses DTR with
+    // UnsupportedOperationError at every open: that is no loss.
+    struct Case {
+        QSerialPort::SerialPortError error;
+        bool lost;
+    };
+    QtSerialPort port(std::make_shared<PortNames>(dir.path()));
+    for (const Case c :
+         {Case{QSerialPort::UnsupportedOperationError, false},
+          Case{QSerialPort::TimeoutError, false}, Case{QSerialPort::ReadError, true},
+          Case{QSerialPort::WriteError, true}, Case{QSerialPort::ResourceError, true}}) {
+        ASSERT_EQ(port.open(3), 0);
+        bool lost = false;
+        const QMetaObject::Connection watch =
+            QObject::connect(&port, &SerialPort::lost, &port, [&] { lost = true; });
+        Q_EMIT port.findChild<QSerialPort *>()->errorOccurred(c.error);
+        runUntil([&] { return lost; }, c.lost ? 5000 : 200);
+        EXPECT_EQ(lost, c.lost) << c.error;
+        EXPECT_EQ(port.isOpen(), !c.lost) << c.error;
+        QObject::disconnect(watch);
+        port.close();
+    }
+}
+
+// Port numbers that the system's numbering maps to another device meanwhile.
+class MovingPortNames final : public PortNames {
+public:
+    using PortNames::PortNames;
+    QString systemName(int) const override { return device; }
+    QString device;
+};
+
+TEST_F(PortOnSimulator, AHungUpLineIsLostAtOnceAndOnlyItsOwnDeviceIsOpenedAgain) {
+    // The far end goes away while nothing is being sent: the reads that then fail
+    // must close the port, not leave it to some later write.
+    auto names = std::make_shared<MovingPortNames>(dir.path());
+    names->device = dir.filePath(QStringLiteral("COM3"));
+    QtSerialPort port(names);
+    ASSERT_EQ(port.open(3), 0);
+    ASSERT_TRUE(runUntil([&] { return simulator->clientConnected(); }, 5000));
+    bool lost = false;
+    QObject::connect(&port, &SerialPort::lost, &port, [&] { lost = true; });
+    simulator.reset();
+    EXPECT_TRUE(runUntil([&] { return lost; }, 5000));
+    EXPECT_FALSE(port.isOpen());
+
+    // While the adapter is away the numbering moves: COM3 now names another device.
+    sim::SimConfig otherConfig;
+    otherConfig.linkPath = dir.filePath(QStringLiteral("other"));
+    sim::Simulator other(otherConfig);
+    ASSERT_TRUE(other.start());
+    names->device = otherConfig.linkPath;
+    EXPECT_EQ(port.reopen(), SerialPort::InvalidPort);
+    EXPECT_FALSE(port.isOpen());
+
+    sim::SimConfig config;
+    config.linkPath = dir.filePath(QStringLiteral("COM3"));
+    simulator = std::make_unique<sim::Simulator>(config);
+    ASSERT_TRUE(simulator->start());
+    EXPECT_EQ(port.reopen(), SerialPort::NoError) << "the adapter is back under its own name";
+    EXPECT_EQ(port.systemName(), config.linkPath);
+    EXPECT_FALSE(other.clientConnected());
 }
 
 } // namespace

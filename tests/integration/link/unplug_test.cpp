@@ -29,12 +29,28 @@ TEST_F(LineOnSimulator, DiscoveryFindsTheGeneratorAndThePanelShowsItsValues) {
     EXPECT_EQ(window->state().productionDate, QStringLiteral("07.03.2015"));
 }
 
-TEST_F(LineOnSimulator, LineThatGoesAwayClosesThePort) {
-    ASSERT_NO_FATAL_FAILURE(startPanel(sim::SimConfig{}, 2));
+TEST_F(LineOnSimulator, UnpluggedAndPluggedBackTheGeneratorIsConnectedAgain) {
+    sim::SimConfig config;
+    config.bootMs = 100;
+    ASSERT_NO_FATAL_FAILURE(startPanel(config, 2));
     simulator.reset(); // the other end of the line is gone
     ASSERT_TRUE(runUntil([this] { return !window->link().isOpen(); }, 5000))
         << "the port reports the lost device and is closed";
     EXPECT_FALSE(ui(*window).readyLamp->isLit());
+    EXPECT_FALSE(ui(*window).upButton->isEnabled());
+    runUntil([] { return false; }, 2500); // a few tries on the missing port
+
+    config.linkPath = dir.filePath(QStringLiteral("COM2"));
+    config.carrier = 3650000; // the generator comes back with another carrier
+    simulator = std::make_unique<sim::Simulator>(config);
+    ASSERT_TRUE(simulator->start());
+    ASSERT_TRUE(runUntil([this] { return ui(*window).readyLamp->isLit(); }, 10000));
+    EXPECT_TRUE(runUntil(
+        [this] { return ui(*window).carrierReadout->text() == QStringLiteral("3.650.000"); },
+        10000))
+        << "the poll runs again against the generator";
+    EXPECT_TRUE(ui(*window).upButton->isEnabled());
+    EXPECT_TRUE(ui(*window).displayWindow->isEnabled());
 }
 
 } // namespace

@@ -233,6 +233,16 @@ TEST_F(InfoPanelTest, UpdateWhosePortDoesNotOpenAgainDarkensTheReadyLamp) {
     EXPECT_FALSE(rig.port.isOpen());
     EXPECT_EQ(rig.window->state().connected, 0);
     EXPECT_FALSE(ui(*rig.window).readyLamp->isLit());
+    EXPECT_FALSE(ui(*rig.window).infoButton->isEnabled());
+
+    // As after an unplug, the port is tried again until the generator answers.
+    rig.port.openResults[2] = 0;
+    rig.advance(1600, 100);
+    ASSERT_TRUE(rig.port.isOpen());
+    rig.reply("KVT20v2.07\r\n");
+    EXPECT_TRUE(ui(*rig.window).readyLamp->isLit());
+    EXPECT_TRUE(ui(*rig.window).infoButton->isEnabled());
+    EXPECT_EQ(rig.window->state().firmwareVersion, QStringLiteral("2.07"));
 }
 
 } // namespace

@@ -1,17 +1,19 @@
 // Start-up of the main window against the fake port and the manual clock: settings
 // file, port discovery with the failure window, the first queries, polling, Power,
-// closing, and an unplugged adapter.
+// closing, and an unplugged adapter plugged back in.
 #include "tests/support/fakes.h"
 
 #include "link/link.h"
 #include "panel/connectionfailuredialog.h"
 #include "panel/lamp.h"
+#include "presets/telegraphpanel.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -286,18 +288,100 @@ TEST(Shutdown, DestroyingTheWindowWhileProceduresWaitIsSafe) {
         rig.clock.advance(10000);
         EXPECT_EQ(rig.clock.pendingCount(), 0) << "no timer outlives the window";
     }
+    // While a lost port is tried again: between two tries, and waiting for the identity.
+    for (qint64 afterLoss : {700, 1600}) {
+        PanelRig rig;
+        rig.connectOn(2);
+        rig.port.unplug();
+        rig.clock.advance(afterLoss);
+        rig.window.reset();
+        rig.clock.advance(10000);
+        EXPECT_EQ(rig.clock.pendingCount(), 0) << afterLoss;
+    }
 }
 
-TEST(Shutdown, UnpluggedAdapterClosesThePortAndCommandsAreDropped) {
+TEST(Reconnection, APulledCableDarkensThePanelAndTheSamePortIsTriedUntilTheGeneratorAnswers) {
+    PanelRig rig;
+    rig.port.openResults[3] = 0; // another port that would open: it is never tried
+    rig.connectOn(2);
+    const PanelUi panel = ui(*rig.window);
+    // A sweep runs, Morse is being keyed and the Info steps wait for their replies.
+    rig.reply("#W7100000\r\n");
+    panel.cwButton->click();
+    panel.telegraph().sendButton->click();
+    panel.infoButton->click();
+    rig.clock.advance(50);
+    rig.port.takeLines();
+
+    rig.port.openResults[2] = SerialPort::InvalidPort; // the adapter has gone from the system
+    rig.port.unplug();
+    rig.advance(400, 10);
+    EXPECT_FALSE(panel.readyLamp->isLit());
+    EXPECT_FALSE(panel.sweepLamp->isLit());
+    EXPECT_EQ(panel.sweepButton->text(), QStringLiteral("Sweep"));
+    EXPECT_FALSE(panel.telegraphPanel->isVisible()) << "the keying ends with the line";
+    EXPECT_TRUE(panel.carrierReadout->isVisibleTo(rig.window.get()));
+    EXPECT_FALSE(rig.window->findChild<QWidget *>(QStringLiteral("infoPanel"))->isVisible())
+        << "the Info steps running at the loss do not show the panel afterwards";
+    for (QWidget *needsGenerator : std::initializer_list<QWidget *>{
+             panel.displayWindow, panel.directEntryFrame, panel.upButton, panel.downButton,
+             panel.amModeButton, panel.stopButton, panel.sweepButton, panel.cwButton,
+             panel.saveButton, panel.recallButton, panel.configButton, panel.infoButton})
+        EXPECT_FALSE(needsGenerator->isEnabled()) << needsGenerator->objectName().toStdString();
+    EXPECT_TRUE(panel.powerButton->isEnabled());
+    EXPECT_TRUE(panel.stepButton->isEnabled());
+    EXPECT_TRUE(rig.dialogs.asked.empty()) << "nothing is reported";
+
+    const std::size_t attemptsBefore = rig.port.openAttempts.size();
+    rig.advance(15000, 10);
+    EXPECT_TRUE(rig.port.takeWritten().isEmpty()) << "no poll while the line is gone";
+    const std::vector<int> retried(rig.port.openAttempts.begin() + attemptsBefore,
+                                   rig.port.openAttempts.end());
+    EXPECT_EQ(retried, std::vector<int>(10, 2)) << "the same port every 1.5 s, no other";
+
+    // Back in: a port that opens but stays silent is given 5 to 6 s, then let go.
+    rig.port.openResults[2] = 0;
+    rig.advance(1500, 10);
+    ASSERT_TRUE(rig.port.isOpen());
+    const int closesBefore = rig.port.closeCount;
+    rig.advance(6100, 10);
+    EXPECT_EQ(rig.port.closeCount, closesBefore + 1);
+    rig.advance(1500, 10);
+    ASSERT_TRUE(rig.port.isOpen());
+    EXPECT_TRUE(rig.port.takeWritten().isEmpty()) << "nothing is sent before the identity";
+
+    const qint64 identityAt = rig.clock.nowMs();
+    rig.reply("KVT20v2.05\r\n");
+    EXPECT_TRUE(panel.readyLamp->isLit());
+    for (QWidget *back :
+         std::initializer_list<QWidget *>{panel.displayWindow, panel.upButton, panel.amModeButton,
+                                          panel.sweepButton, panel.cwButton, panel.saveButton,
+                                          panel.recallButton, panel.configButton, panel.infoButton})
+        EXPECT_TRUE(back->isEnabled()) << back->objectName().toStdString();
+    const std::vector<Timed> sent = runRecording(rig, 8000);
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.front(), (Timed{identityAt + 2000, QStringLiteral("G")}))
+        << "the first poll 2 s after the identity line, as at start-up";
+    EXPECT_EQ(linesOf(sent), (QStringList{"G", "I", "J", "H", "B", "T", "G", "I", "J", "H"}))
+        << "B and T follow, then the poll runs again";
+    EXPECT_EQ(std::count(rig.port.openAttempts.begin(), rig.port.openAttempts.end(), 3), 0);
+}
+
+TEST(Reconnection, AKvt10ThatAnswersInsteadKeepsCwAndConfigDisabledAndPowerStillSaves) {
     PanelRig rig;
     rig.connectOn(2);
-    rig.port.takeLines();
     rig.port.unplug();
-    EXPECT_FALSE(rig.port.isOpen());
-    EXPECT_FALSE(ui(*rig.window).readyLamp->isLit());
-    rig.clock.advance(10000); // polls run on, sending nothing
-    EXPECT_TRUE(rig.port.takeWritten().isEmpty());
-    EXPECT_EQ(rig.port.openAttempts.size(), 1u) << "no reconnection";
+    rig.advance(1600, 10);
+    ASSERT_TRUE(rig.port.isOpen());
+    rig.reply("KVT10v1.00\r\n");
+    EXPECT_EQ(ui(*rig.window).modelLabel->text(), QStringLiteral("KVT 10"));
+    EXPECT_FALSE(ui(*rig.window).cwButton->isEnabled());
+    EXPECT_FALSE(ui(*rig.window).configButton->isEnabled());
+
+    rig.port.unplug(); // lost again: Power keeps the settings of the generator found
+    ui(*rig.window).powerButton->click();
+    EXPECT_EQ(readIni(rig).left(12), QByteArray("COM Port=2\r\n"));
+    EXPECT_EQ(rig.quitCount, 1);
 }
 
 TEST(StartUp, SettingsFileSpeedReachesTheSliderAndABadFileGivesTheDefaults) {

@@ -10,6 +10,7 @@
 #include "setup/firmwareupdate.h"
 #include "setup/firmwareupdatedialog.h"
 #include "tests/support/intelhex.h"
+#include "tests/support/panelui.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -550,6 +551,24 @@ TEST_F(FirmwareWindow, RecoveryConfirmsTheImageSkipsTheReadBackAndJudgesTheWrite
         EXPECT_TRUE(polling.changes.empty());
         EXPECT_TRUE(QDir(rig.folder.path()).entryList({"*.bkp*"}).isEmpty());
     }
+}
+
+TEST_F(FirmwareWindow, TheRetriesOfALostPortLeaveItToTheUploaderWhileTheUpdateRuns) {
+    rig.port.openResults[2] = SerialPort::InvalidPort;
+    rig.port.unplug(); // lost with the window open; the retries run
+    clickFile("41200207.bin");
+    rig.port.openResults[2] = 0; // back, and avrdude uses it
+    ASSERT_TRUE(start());
+    bool closedThroughout = true;
+    while (dialog->updateRunning()) {
+        rig.advance(100);
+        if (dialog->updateRunning())
+            closedThroughout = closedThroughout && !rig.port.isOpen();
+    }
+    EXPECT_TRUE(closedThroughout);
+    EXPECT_TRUE(rig.port.isOpen()) << "taken back when the update has ended";
+    rig.reply("KVT20v2.07\r\n");
+    EXPECT_TRUE(ui(*rig.window).readyLamp->isLit());
 }
 
 TEST_F(FirmwareWindow, CannotBeClosedWhileTheUpdateRuns) {

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QFile>
+#include <QString>
+#include <functional>
+
+// The record of what went over the line, for a report from the field (`KVT --trace
+// FILE`). Every line sent and every frame received is appended to the file as one
+// entry, flushed at once so that nothing is lost when the program is killed:
+//
+//     2026-12-08 11:26:19.123 SEND F7050000
+//     2026-12-08 11:26:19.131 RECV #F7050000
+//
+// Bytes below 0x20, above 0x7e and the backslash are written as \xNN, so an entry is
+// always one line whatever arrived. Received bytes are cut into frames at CR or LF;
+// the rest of a frame waits for the next read. The file is bounded: once an entry
+// would take it past the limit, a last line says the trace stopped and nothing more
+// is written (a file that is full already gets nothing).
+class LineTrace {
+public:
+    static constexpr qint64 DefaultLimitBytes = 50 * 1024 * 1024;
+    // A frame without its CR longer than this is written as it stands.
+    static constexpr qsizetype LongestFrame = 1000;
+
+    // `now` gives the time stamps (the wall clock when not given).
+    explicit LineTrace(QString path, qint64 limitBytes = DefaultLimitBytes,
+                       std::function<QDateTime()> now = {});
+    ~LineTrace();
+    Q_DISABLE_COPY(LineTrace)
+
+    // Opens the file for appending and writes a first line naming the program and
+    // its version. False with the reason in `error` when the file cannot be opened.
+    bool open(const QString &programVersion, QString *error = nullptr);
+
+    // A command line as it goes out (its CR LF is not written).
+    void sent(const QByteArray &line);
+    // Bytes as they were read from the port.
+    void received(const QByteArray &bytes);
+    // Writes a frame still waiting for its end (an identity line without CR).
+    void flushReceived();
+    // What happened to the port itself ("opened /dev/ttyUSB0", "lost"), marked "----".
+    void note(const QString &text);
+
+    bool stopped() const { return m_stopped; }
+
+private:
+    void entry(const char *direction, const QByteArray &bytes);
+    void writeLine(const QString &text);
+
+    QString m_path;
+    qint64 m_limit;
+    std::function<QDateTime()> m_now;
+    QFile m_file;
+    qint64 m_size = 0;
+    bool m_stopped = true; // until opened
+    QByteArray m_pendingFrame;
+};
