@@ -34,6 +34,18 @@ namespace {
 
 constexpr int FlashSize = 32 * 1024;
 
+// The new image: the whole application area (the top 2 KiB hold the bootloader),
+// announcing version 2.07, written into `folder` as 41200207.bin. Empty when it could
+// not be written.
+QByteArray writeImage207(const QTemporaryDir &folder) {
+    QByteArray image(FlashSize - 2048, '\x5a');
+    image.replace(0x40, 10, "KVTFW=2.07");
+    QFile file(folder.filePath(QStringLiteral("41200207.bin")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(intelhex::write(0, image)) < 0)
+        return {};
+    return image;
+}
+
 // The real starter, with each run kept by the test too, so it can see when it ended.
 class WatchedStarter final : public ProcessStarter {
 public:
@@ -112,15 +124,9 @@ TEST_P(FirmwareWithAvrdude, BackupHoldsTheFlashAndTheWrittenVersionShowsInTheInf
     window->state().bootloaderBaud = GetParam();
     const QByteArray before = simulator->flash();
 
-    // The new image: the whole application area (the top 2 KiB hold the bootloader),
-    // announcing version 2.07.
     QTemporaryDir images;
-    QByteArray image(FlashSize - 2048, '\x5a');
-    image.replace(0x40, 10, "KVTFW=2.07");
-    QFile imageFile(images.filePath(QStringLiteral("41200207.bin")));
-    ASSERT_TRUE(imageFile.open(QIODevice::WriteOnly));
-    imageFile.write(intelhex::write(0, image));
-    imageFile.close();
+    const QByteArray image = writeImage207(images);
+    ASSERT_FALSE(image.isEmpty());
 
     Services services;
     services.port = port.get();
@@ -215,12 +221,8 @@ TEST(FirmwareRecovery, FromTheConnectionWindowTheGeneratorIsWrittenAndFoundAgain
     ASSERT_TRUE(simulator.start(&error)) << error.toStdString();
 
     QTemporaryDir images;
-    QByteArray image(FlashSize - 2048, '\x5a');
-    image.replace(0x40, 10, "KVTFW=2.07");
-    QFile imageFile(images.filePath(QStringLiteral("41200207.bin")));
-    ASSERT_TRUE(imageFile.open(QIODevice::WriteOnly));
-    imageFile.write(intelhex::write(0, image));
-    imageFile.close();
+    const QByteArray image = writeImage207(images);
+    ASSERT_FALSE(image.isEmpty());
 
     ManualClock clock;
     ScriptedDialogs dialogs;
