@@ -6,6 +6,7 @@
 #include "link/panelcontext.h"
 #include "link/polling.h"
 #include "link/procedure.h"
+#include "setup/language.h"
 #include "setup/setupdialog.h"
 #include "setup/setupexchange.h"
 
@@ -279,7 +280,8 @@ TEST(SetupExchange, ReturningFromTheFirmwareWindowRefillsTheWindowAndKeepsPollin
     const PanelContext context{
         rig.window->state(),  rig.window->link(),    services, polling, rig.window.get(), [] {},
         [] { return false; }, [](const QString &) {}};
-    SetupExchange exchange(context);
+    Language language;
+    SetupExchange exchange(context, language);
     DeviceState &s = rig.window->state();
     s.displayOperatorMode = 1;
     s.displayOperator = 500;
