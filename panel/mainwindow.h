@@ -21,6 +21,7 @@ class FirmwareUpdateDialog;
 class Generator;
 class InfoPanel;
 class Lamp;
+class Language;
 class Link;
 class ModulationControl;
 class Poller;
@@ -90,6 +91,7 @@ private:
 
     // What the subsystems share. Declared before them, so it outlives them all.
     Services m_services;
+    std::unique_ptr<Language> m_language; // chosen by the setup window's language box
     DeviceState m_state;
     bool m_tearingDown = false; // the destructor has begun
     bool m_started = false;

@@ -43,8 +43,7 @@ void SweepControl::sweepOrPause() {
         return;
     }
 
-    // The language box is read each time, so unticking it brings English back here.
-    // (Reading it creates the setup window, hidden, if need be.)
+    // The language is asked each time, so unticking the box brings English back here.
     const QPointer<SweepControl> self(this);
     QStringList answers;
     for (const SweepQuestion &q : SweepQuestions) {

@@ -11,8 +11,8 @@
 
 #include <QWidget>
 
-SetupExchange::SetupExchange(const PanelContext &context, QObject *parent)
-    : QObject(parent), m_context(context) {
+SetupExchange::SetupExchange(const PanelContext &context, Language &language, QObject *parent)
+    : QObject(parent), m_context(context), m_language(language) {
     setObjectName(QStringLiteral("setupExchange"));
 }
 
@@ -20,7 +20,7 @@ SetupExchange::~SetupExchange() = default;
 
 SetupDialog &SetupExchange::dialog() {
     if (!m_dialog)
-        m_dialog = new SetupDialog(m_context.state, m_context.window);
+        m_dialog = new SetupDialog(m_context.state, m_language, m_context.window);
     return *m_dialog;
 }
 

@@ -5,6 +5,7 @@
 #include "link/devicestate.h"
 #include "link/polling.h"
 #include "link/procedure.h"
+#include "setup/language.h"
 #include "setup/setupdialog.h"
 #include "setup/setupexchange.h"
 #include "widgets/panelcontext.h"
@@ -285,7 +286,8 @@ TEST(SetupExchange, ReturningFromTheFirmwareWindowRefillsTheWindowAndKeepsPollin
                                [] {},
                                [] { return false; },
                                [](const QString &) {}};
-    SetupExchange exchange(context);
+    Language language;
+    SetupExchange exchange(context, language);
     DeviceState &s = rig.window->state();
     s.displayOperatorMode = 1;
     s.displayOperator = 500;
