@@ -74,7 +74,7 @@ bool Link::isOpen() const {
 }
 
 bool Link::generatorConnected() const {
-    return m_port.isOpen() && m_state.connected != 0;
+    return m_port.isOpen() && m_state.connected;
 }
 
 bool Link::sendCommand(const QString &text) {

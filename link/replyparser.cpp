@@ -179,7 +179,7 @@ ReplyEffects ReplyParser::applyIdentity(const QString &line) {
     if (line.size() >= 5 && line[4].isDigit() && line[4].unicode() < 128)
         m_state.wideRange = static_cast<int16_t>(line[4].unicode() - u'0');
 
-    m_state.connected = 1;
+    m_state.connected = true;
 
     e.enableKvt20Buttons = m_state.modelName == QLatin1String("KVT 20");
     if (m_state.wideRange == 1)
@@ -202,7 +202,7 @@ ReplyEffects ReplyParser::applyFrame(const QString &frame) {
         const double f = Numbers::leadingValue(value);
         if (std::isfinite(f))
             s.carrierFreq = f;
-        s.sweeping = 0;
+        s.sweeping = false;
         e.sweepCaption = QStringLiteral("Sweep");
         break;
     }
@@ -223,7 +223,7 @@ ReplyEffects ReplyParser::applyFrame(const QString &frame) {
         break;
     case u'W':
         Numbers::store(s.sweepFreq, Numbers::leadingValue(value));
-        s.sweeping = 1;
+        s.sweeping = true;
         e.sweepCaption = QStringLiteral("Pause");
         break;
     case u'B':
@@ -241,7 +241,7 @@ ReplyEffects ReplyParser::applyFrame(const QString &frame) {
         applyDate(value);
         break;
     case u'Q':
-        s.telegraphBusy = 0;
+        s.telegraphBusy = false;
         break;
     default:
         break;

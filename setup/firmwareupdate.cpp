@@ -326,7 +326,7 @@ QCoro::Task<> FirmwareUpdate::run() {
     // Whatever answered the brief open of a recovery is not the generator discovery
     // will find afterwards.
     if (plan.recovery)
-        state.connected = 0;
+        state.connected = false;
 
     co_await runTimetable(plan);
     if (!plan.copy.isEmpty())
@@ -388,7 +388,7 @@ QString FirmwareUpdate::reopenPort(int portNumber) {
     }
     // As after an unplug: the panel shows no generator, polling stays off, and the port
     // is tried again until the generator answers on it.
-    state.connected = 0;
+    state.connected = false;
     m_context.link.portGone();
     return tr("COM%1 could not be opened again (%2): the panel is not connected to the "
               "generator. Check the cable; the program connects again as soon as the "

@@ -42,10 +42,8 @@ QCoro::Task<> SetupExchange::run() {
 
     // Each wait ends as soon as its own reply has been handled, which fills the
     // fields; without a reply the fields keep what they held.
-    m_context.link.sendCommand(Commands::displayOperatorQuery());
-    co_await m_context.link.replyWait(u'Y', 1000);
-    m_context.link.sendCommand(Commands::coarseStepQuery());
-    co_await m_context.link.replyWait(u'V', 1000);
+    co_await m_context.link.ask(Commands::displayOperatorQuery(), QStringLiteral("Y"), 1000);
+    co_await m_context.link.ask(Commands::coarseStepQuery(), QStringLiteral("V"), 1000);
 
     const QPointer<SetupExchange> self(this);
     SetupDialog &window = dialog();

@@ -216,7 +216,7 @@ TEST(ReplyParserTest, FramesUpdateTheRecord) {
          3},
         {"Q ends the telegraph",
          {"#Q\r\n"},
-         [](DeviceState &s) { s.telegraphBusy = -1; },
+         [](DeviceState &s) { s.telegraphBusy = true; },
          [](const DeviceState &s) { EXPECT_EQ(s.telegraphBusy, 0); },
          1},
         {"a frame ends at its CR however far, a # inside it is part of its value",
