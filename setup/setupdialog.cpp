@@ -157,6 +157,10 @@ void SetupDialog::reject() {
     QDialog::reject();
 }
 
+void SetupDialog::setSaveAllowed(bool allowed) {
+    m_saveButton->setEnabled(allowed);
+}
+
 bool SetupDialog::czechChosen() const {
     return m_czechBox->isChecked();
 }
