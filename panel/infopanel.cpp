@@ -2,10 +2,10 @@
 
 #include "link/devicestate.h"
 #include "link/link.h"
-#include "link/panelcontext.h"
 #include "link/procedure.h"
-#include "link/services.h"
 #include "panel/infoexchange.h"
+#include "widgets/panelcontext.h"
+#include "widgets/services.h"
 
 #include <QDialog>
 #include <QEvent>

@@ -1,6 +1,7 @@
 #include "panel/mainwindow.h"
 
 #include "link/connection.h"
+#include "link/generator.h"
 #include "link/link.h"
 #include "link/poller.h"
 #include "link/procedure.h"
@@ -9,6 +10,7 @@
 #include "panel/lamp.h"
 #include "panel/modulationcontrol.h"
 #include "panel/panelview.h"
+#include "panel/power.h"
 #include "panel/startupwindows.h"
 #include "panel/sweepcontrol.h"
 #include "panel/tuning.h"
@@ -55,6 +57,9 @@ MainWindow::MainWindow(const Services &services, QWidget *parent)
     createSubsystems();
 
     connect(m_link.get(), &Link::replyHandled, this, &MainWindow::applyReply);
+    // Whoever changed the device record (a reply, a button, a remote client), the panel
+    // shows it at once.
+    connect(m_generator.get(), &Generator::changed, this, &MainWindow::displayAll);
     // The adapter was unplugged: Connection tries the port again; the panel waits.
     connect(m_link.get(), &Link::portLost, this, &MainWindow::showLineLost);
 }
@@ -73,8 +78,10 @@ void MainWindow::createSubsystems() {
             self->reportFailure(what);
     };
     m_poller = std::make_unique<Poller>(*m_link, *m_services.time, report);
+    m_generator = std::make_unique<Generator>(m_state, *m_link, *m_poller);
     m_context = std::make_unique<PanelContext>(PanelContext{
-        m_state, *m_link, m_services, *m_poller, this, [this] { displayAll(); },
+        m_state, *m_link, *m_generator, m_services, *m_poller, this,
+        [this] { m_generator->notifyChanged(); },
         [this] { return m_tearingDown || (m_connection && m_connection->ending()); }, report});
     const PanelContext &context = *m_context;
 
@@ -83,9 +90,11 @@ void MainWindow::createSubsystems() {
         StartupWindows::Controls{[this] { m_connection->endProgram(); },
                                  [this](int port) { return m_firmwareUpdate->recover(port); }},
         this);
-    m_connection =
-        std::make_unique<Connection>(context, Connection::Controls{*m_startupWindows}, this);
-    connect(m_powerButton, &QPushButton::clicked, m_connection.get(), &Connection::power);
+    m_connection = std::make_unique<Connection>(
+        Connection::Context{m_state, *m_link, *m_poller, *m_services.time,
+                            m_services.settingsFolder, m_services.quit, report},
+        *m_startupWindows, this);
+    m_power = std::make_unique<Power>(context, *m_connection, m_powerButton, this);
 
     m_tuning = std::make_unique<Tuning>(
         context,
@@ -377,9 +386,9 @@ void MainWindow::applyReply(const ReplyEffects &effects) {
         m_readyLamp->setLit(true);
         return;
     }
+    // The frame is on the panel already: Generator::changed redrew it.
     if (!effects.sweepCaption.isEmpty())
         m_sweepButton->setText(effects.sweepCaption);
-    displayAll();
 }
 
 void MainWindow::displayAll() {

@@ -3,8 +3,8 @@
 #include "link/commands.h"
 #include "link/devicestate.h"
 #include "link/link.h"
-#include "link/panelcontext.h"
-#include "link/services.h"
+#include "widgets/panelcontext.h"
+#include "widgets/services.h"
 
 #include <QPointer>
 #include <QPushButton>

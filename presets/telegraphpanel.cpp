@@ -4,11 +4,11 @@
 #include "link/devicestate.h"
 #include "link/link.h"
 #include "link/numbers.h"
-#include "link/panelcontext.h"
-#include "link/services.h"
 #include "link/timesource.h"
 #include "presets/presetrecord.h"
 #include "widgets/entryguard.h"
+#include "widgets/panelcontext.h"
+#include "widgets/services.h"
 
 #include <QCheckBox>
 #include <QEvent>

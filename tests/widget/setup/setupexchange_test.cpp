@@ -3,11 +3,11 @@
 #include "tests/support/fakes.h"
 
 #include "link/devicestate.h"
-#include "link/panelcontext.h"
 #include "link/polling.h"
 #include "link/procedure.h"
 #include "setup/setupdialog.h"
 #include "setup/setupexchange.h"
+#include "widgets/panelcontext.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -292,9 +292,15 @@ TEST(SetupExchange, ReturningFromTheFirmwareWindowRefillsTheWindowAndKeepsPollin
     Services services;
     services.dialogs = &rig.dialogs;
     RecordingPolling polling;
-    const PanelContext context{
-        rig.window->state(),  rig.window->link(),    services, polling, rig.window.get(), [] {},
-        [] { return false; }, [](const QString &) {}};
+    const PanelContext context{rig.window->state(),
+                               rig.window->link(),
+                               rig.window->generator(),
+                               services,
+                               polling,
+                               rig.window.get(),
+                               [] {},
+                               [] { return false; },
+                               [](const QString &) {}};
     SetupExchange exchange(context);
     DeviceState &s = rig.window->state();
     s.displayOperatorMode = 1;
