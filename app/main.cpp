@@ -3,6 +3,7 @@
 #include "link/linetrace.h"
 #include "link/link.h"
 #include "link/serialport.h"
+#include "link/terminationsignals.h"
 #include "link/timesource.h"
 #include "panel/mainwindow.h"
 #include "widgets/qtdialogs.h"
@@ -13,6 +14,7 @@
 #include <QDate>
 #include <QDir>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -82,14 +84,22 @@ int main(int argc, char *argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
     const Options options = parseCommandLine(app);
 
+#ifdef Q_OS_UNIX
+    // A trace into a pipe whose reader has gone fails its write (and stops); it must not
+    // end the program.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     std::unique_ptr<LineTrace> trace;
     if (!options.traceFile.isEmpty()) {
         trace = std::make_unique<LineTrace>(options.traceFile);
         QString error;
         if (!trace->open(QStringLiteral(KVT_PROGRAM_VERSION), &error)) {
-            std::fprintf(stderr, "KVT: cannot write the trace file %s: %s\n",
+            // The trace is for a report; the generator can be used without it.
+            std::fprintf(stderr,
+                         "KVT: cannot write the trace file %s (%s); running without "
+                         "a trace\n",
                          qUtf8Printable(options.traceFile), qUtf8Printable(error));
-            return 1;
+            trace.reset();
         }
     }
 
@@ -112,6 +122,9 @@ int main(int argc, char *argv[]) {
 
     MainWindow window(services);
     window.link().setTrace(trace.get());
+    TerminationSignals stopRequests;
+    QObject::connect(&stopRequests, &TerminationSignals::requested, &window,
+                     [&window] { window.endOnRequest(); });
     // The load step waits on the event loop, so it starts once the loop runs.
     QTimer::singleShot(0, &window, [&window] { window.start(); });
     const int result = app.exec();

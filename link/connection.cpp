@@ -166,6 +166,10 @@ QCoro::Task<bool> Connection::discoverPort() {
                     static_cast<int16_t>(answer.fromPort > 0 ? answer.fromPort : FirstRetryPort);
                 m_portProblems.clear();
                 m_foundPorts.clear();
+                // The seconds counted while the window was open (a recovery takes about
+                // a minute) belong to no port: the first port that opens gets its
+                // full wait, or a generator plugged in meanwhile would be given up.
+                m_scanTicks = 0;
             }
             // Every step of a pass over missing ports yields to the event loop, so a
             // pass never holds the window.

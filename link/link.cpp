@@ -152,10 +152,11 @@ void Link::readNow() {
         if (m_parser.holdsIdentity())
             m_identityTimer = m_time.schedule(IdentityQuietMs, [this] {
                 m_identityTimer = 0;
-                if (m_trace)
-                    m_trace->flushReceived();
                 const quint64 running = m_waits.mark();
-                handle(m_parser.takeIdentity(), running);
+                const std::vector<ReplyEffects> effects = m_parser.takeIdentity();
+                if (m_trace && !effects.empty())
+                    m_trace->flushReceived();
+                handle(effects, running);
             });
     }
     // More than one read's worth arrived: take the rest on the next turn.

@@ -21,8 +21,9 @@
 //   CR still connects. A line that grows beyond MaxKept characters without an end is
 //   handled as it stands, so the version text is cut at MaxKept characters.
 // - A read of just "K" or "KV" with nothing kept is kept as the possible start of an
-//   identity line: a serial driver may split the generator's greeting anywhere, and
-//   losing it would make port discovery skip a working generator.
+//   identity line, however long the rest takes: a serial driver may split the
+//   generator's greeting anywhere, and losing it would make port discovery skip a
+//   working generator.
 // - If a read begins with "KVT" while a partial frame or line is kept, the generator
 //   has restarted: the kept text is dropped and the new identity line handled.
 // - Otherwise the kept text and the read form one buffer walked frame by frame: find
@@ -120,13 +121,14 @@ bool ReplyParser::holdsIdentity() const {
 
 std::vector<ReplyEffects> ReplyParser::takeIdentity() {
     std::vector<ReplyEffects> effects;
-    if (!holdsIdentity())
+    // "K" or "KV" alone stays kept: the rest of the greeting may come late (a loaded
+    // system, a slow adapter), and a next read that does not complete it is walked as
+    // frames, where it is noise before the "#".
+    if (!holdsIdentity() || !startsIdentity(m_pending))
         return effects;
     QString line;
     line.swap(m_pending);
-    // "K" or "KV" alone never became an identity line: noise.
-    if (startsIdentity(line))
-        effects.push_back(applyIdentity(line));
+    effects.push_back(applyIdentity(line));
     return effects;
 }
 

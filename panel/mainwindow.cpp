@@ -35,6 +35,7 @@ constexpr int px(int twips) {
     return twips / 12;
 }
 constexpr int PanelWidth = 780;
+#include <utility>
 
 const QColor DisplayBackground(0x0b, 0x10, 0x14);
 const QColor DisplayDigits(0xff, 0xb4, 0x28);
@@ -421,6 +422,15 @@ void MainWindow::closeEvent(QCloseEvent *event) {
     m_connection->shutDown();
     QWidget::closeEvent(event);
     m_connection->endProgram();
+}
+
+void MainWindow::endOnRequest() {
+    if (m_firmwareUpdate && m_firmwareUpdate->updateRunning()) {
+        if (!std::exchange(m_endRequested, true))
+            connect(m_firmwareUpdate.get(), &FirmwareUpdate::updateEnded, this, &MainWindow::close);
+        return;
+    }
+    close();
 }
 
 SetupDialog &MainWindow::setupDialog() {

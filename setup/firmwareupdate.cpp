@@ -251,6 +251,7 @@ QCoro::Task<> FirmwareUpdate::run() {
     auto idle = [this, &window] {
         m_busy = false;
         window.setBusy(false);
+        Q_EMIT updateEnded();
     };
     m_busy = true;
     window.setBusy(true);

@@ -51,6 +51,10 @@ public:
     // How long the check's quick run of avrdude may take.
     static constexpr int ProbeMs = 5000;
 
+Q_SIGNALS:
+    // The update started by "Write to device" has ended, whatever its outcome.
+    void updateEnded();
+
 private:
     struct Plan;
 

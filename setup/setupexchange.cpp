@@ -14,6 +14,16 @@
 SetupExchange::SetupExchange(const PanelContext &context, Language &language, QObject *parent)
     : QObject(parent), m_context(context), m_language(language) {
     setObjectName(QStringLiteral("setupExchange"));
+    connect(&m_context.link, &Link::portLost, this, &SetupExchange::updateSaveAllowed);
+    connect(&m_context.link, &Link::replyHandled, this, [this](const ReplyEffects &effects) {
+        if (effects.kind == ReplyEffects::Kind::Identity)
+            updateSaveAllowed();
+    });
+}
+
+void SetupExchange::updateSaveAllowed() {
+    if (m_dialog)
+        m_dialog->setSaveAllowed(m_context.link.generatorConnected());
 }
 
 SetupExchange::~SetupExchange() = default;
@@ -27,6 +37,7 @@ SetupDialog &SetupExchange::dialog() {
 void SetupExchange::firmwareWindowClosed() {
     if (m_running)
         m_context.polling.setPollingEnabled(false);
+    updateSaveAllowed();
     if (m_dialog && m_dialog->isVisible())
         m_dialog->loadFields();
 }
@@ -48,6 +59,7 @@ QCoro::Task<> SetupExchange::run() {
     const QPointer<SetupExchange> self(this);
     SetupDialog &window = dialog();
     const QPointer<SetupDialog> alive(&window);
+    updateSaveAllowed();
     m_context.services.dialogs->showModal(window);
     if (!self || !alive)
         co_return; // the program ended while the setup window was open

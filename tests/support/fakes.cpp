@@ -114,14 +114,15 @@ void ScriptedDialogs::message(QWidget *, const QString &title, const QString &te
 
 void ScriptedDialogs::showModal(QDialog &dialog) {
     asked.push_back({QStringLiteral("modal"), dialog.windowTitle(), dialog.objectName()});
-    if (modalActions.empty()) {
-        dialog.hide();
-        return;
-    }
-    auto action = std::move(modalActions.front());
-    modalActions.pop_front();
+    // As with a real modal window, it is shown first (its show handling runs) and the
+    // question ends when it is hidden; without a scripted action the user just closes
+    // it, which is no choice of any of its buttons.
     dialog.show();
-    action(dialog);
+    if (!modalActions.empty()) {
+        auto action = std::move(modalActions.front());
+        modalActions.pop_front();
+        action(dialog);
+    }
     dialog.hide();
 }
 

@@ -189,11 +189,12 @@ TEST_P(FirmwareWithAvrdude, BackupHoldsTheFlashAndTheWrittenVersionShowsInTheInf
     EXPECT_EQ(polling.changes, (std::vector<bool>{false, true}));
 
     // The generator boots its new firmware and identifies itself; Info shows it.
-    ASSERT_TRUE(runUntil([&] { return window->state().firmwareVersion == "2.07"; }, 5000));
+    // Bounds for a machine loaded by other tests; the waits end as soon as it is there.
+    ASSERT_TRUE(runUntil([&] { return window->state().firmwareVersion == "2.07"; }, 30000));
     QTest::mouseClick(ui(*window).infoButton, Qt::LeftButton);
     auto *shown = window->findChild<QLabel *>(QStringLiteral("firmwareValue"));
     ASSERT_TRUE(runUntil(
-        [&] { return shown->isVisible() && shown->text() == QStringLiteral("2.07"); }, 2000));
+        [&] { return shown->isVisible() && shown->text() == QStringLiteral("2.07"); }, 10000));
     EXPECT_EQ(window->findChild<QLabel *>(QStringLiteral("serialValue"))->text(),
               QStringLiteral("TNV1234"));
 }
