@@ -85,7 +85,7 @@ const QStringList &FirmwareUpdate::progressTexts() {
     return texts;
 }
 
-// The read-back's three texts divide it as the earlier fixed timetable divided its
+// The read-back's three texts divide it as a fixed timetable of 52 s once divided its
 // 12 s (6, 2 and 4 s); each upload text stands from its own percentage on.
 const std::vector<std::pair<int, int>> &FirmwareUpdate::readBackShares() {
     static const std::vector<std::pair<int, int>> shares{{0, 1}, {50, 2}, {67, 3}};

@@ -97,5 +97,5 @@ private:
     QPushButton *m_exitButton;  // "Exit"
     QFrame *m_progressPanel;    // covers the window during an update
     QLabel *m_waitLabel;        // warning during the update
-    QLabel *m_progressLabel;    // the timetable's progress text
+    QLabel *m_progressLabel;    // the progress text of the step running
 };
