@@ -113,6 +113,8 @@ FirmwareUpdate::~FirmwareUpdate() {
     m_waits->cancelAll();
     if (m_wakeTimer != 0)
         m_context.services.time->cancel(m_wakeTimer);
+    if (m_dialog)
+        disconnect(m_dialog, nullptr, this, nullptr);
     delete m_dialog;
 }
 
@@ -132,7 +134,7 @@ void FirmwareUpdate::windowHidden() {
     // silent write kept the port; closed without a write, it gives the port back to the
     // line, which connects again as soon as the generator answers there.
     const std::optional<int> port = std::exchange(m_recoveryPort, std::nullopt);
-    if (port && m_recoveryVerified && !m_busy) {
+    if (port && m_recoveryVerified && !m_busy && !m_context.ending()) {
         if (m_context.link.takeBackPort(*port) != SerialPort::NoError)
             m_context.link.portGone();
     }
