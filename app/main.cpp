@@ -6,6 +6,7 @@
 #include "link/terminationsignals.h"
 #include "link/timesource.h"
 #include "panel/mainwindow.h"
+#include "setup/processstarter.h"
 #include "widgets/qtdialogs.h"
 #include "widgets/services.h"
 

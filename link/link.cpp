@@ -61,6 +61,12 @@ void Link::handOverPort() {
     m_handedOver = true;
 }
 
+int Link::takeBackPort(int portNumber) {
+    closePort();
+    m_state.portNumber = static_cast<int16_t>(portNumber);
+    return openPort();
+}
+
 void Link::portGone() {
     cancelTimers();
     m_parser.reset();

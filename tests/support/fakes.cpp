@@ -154,6 +154,7 @@ public:
         if (m_timer)
             m_time.cancel(m_timer);
         m_timer = 0;
+        Q_EMIT finished();
     }
 
 private:
@@ -163,8 +164,9 @@ private:
         if (!m_outcome.writes.isEmpty()) {
             QFile file(m_outcome.writes);
             if (file.open(QIODevice::WriteOnly))
-                file.write(":00000001FF\n");
+                file.write(m_outcome.content);
         }
+        Q_EMIT finished();
     }
 
     TimeSource &m_time;
@@ -180,6 +182,8 @@ private:
 std::unique_ptr<StartedProcess> FakeProcessStarter::start(const QString &program,
                                                           const QStringList &arguments) {
     started.push_back({program, arguments});
+    if (onStart)
+        onStart();
     Outcome outcome = defaultOutcome;
     if (!outcomes.empty()) {
         outcome = outcomes.front();
