@@ -12,6 +12,7 @@
 #include "link/timesource.h"
 #include "link/waits.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QPointer>
 
@@ -30,6 +31,32 @@ bool nextPort(int16_t &portNumber) {
         return false;
     ++portNumber;
     return true;
+}
+
+// A port the system would not let this user open, and what cures it where the program
+// came from: the package's udev rule gives the user at the screen access once the
+// session is new or the adapter replugged; the unpacked folder brings an installer that
+// places the same rule; the dialout group works for both (and over ssh).
+QString permissionDenied(bool packaged) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(packaged)
+    return QCoreApplication::translate("Connection", "permission denied");
+#else
+    const QString dialout = QCoreApplication::translate(
+        "Connection", "Or add your user to the group \"dialout\" (sudo usermod -aG dialout "
+                      "$USER) and log in again.");
+    if (packaged)
+        return QCoreApplication::translate(
+                   "Connection",
+                   "permission denied: the udev rule installed with the package gives the user "
+                   "at the screen access to USB serial adapters; log out and in again, or unplug "
+                   "and replug the adapter.") +
+               u' ' + dialout;
+    return QCoreApplication::translate(
+               "Connection", "permission denied: run the installer beside the program once "
+                             "(sudo ./install), then unplug and replug the adapter.") +
+           u' ' + dialout;
+#endif
 }
 } // namespace
 
@@ -153,9 +180,8 @@ QCoro::Task<bool> Connection::discoverPort() {
             if (error == SerialPort::PortBusy)
                 m_portProblems << name + QStringLiteral(": in use by another program");
             else if (error == SerialPort::PermissionDenied)
-                m_portProblems << name + QStringLiteral(": permission denied (on Linux add your "
-                                                        "user to the group \"dialout\" and log in "
-                                                        "again, or run the installer as root)");
+                m_portProblems << name + QStringLiteral(": ") +
+                                      permissionDenied(m_context.services.packaged);
             if (!nextPort(state.portNumber) || state.portNumber > LastPort) {
                 const QPointer<Connection> self(this);
                 const ConnectionWindows::FailureAnswer answer =

@@ -43,7 +43,7 @@ ConnectionWindows::FailureAnswer StartupWindows::askAfterFailure(const QStringLi
     hideSearching();
     m_foundPorts = foundPorts;
     m_recoveredPort = 0;
-    m_failureDialog->setPortProblems(portProblems);
+    m_failureDialog->setPortProblems(portProblems, !foundPorts.isEmpty());
     m_failureDialog->setRecoveryPossible(!foundPorts.isEmpty() && m_controls.recoverFirmware);
     const QPointer<StartupWindows> self(this);
     m_context.services.dialogs->showModal(*m_failureDialog);
