@@ -8,6 +8,7 @@
 set -euo pipefail
 build=$(cd "$1" && pwd)
 runs=${2:-3}
+panel_size=780x # the main window is 780 pixels wide; the search window is narrower
 work=$(mktemp -d)
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$work"' EXIT
@@ -35,7 +36,13 @@ for run in $(seq "$runs"); do
   start=$(date +%s%N)
   $exec_line >/dev/null 2>&1 &
   kvt=$!
-  xdotool search --sync --onlyvisible --name '^KVT Control Panel$' >/dev/null
+  # The small search window has the same title; the panel is the window of the main
+  # window's size.
+  until xdotool search --onlyvisible --name '^KVT Control Panel$' 2>/dev/null |
+      while read -r window; do xdotool getwindowgeometry "$window"; done |
+      grep -q "Geometry: $panel_size"; do
+    sleep 0.01
+  done
   shown=$(date +%s%N)
   echo "run $run: '$exec_line' started -> panel shown connected: $(((shown - start) / 1000000)) ms"
   kill "$kvt" "$sim"
