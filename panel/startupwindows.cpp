@@ -1,8 +1,8 @@
 #include "panel/startupwindows.h"
 
-#include "link/panelcontext.h"
-#include "link/services.h"
 #include "panel/connectionfailuredialog.h"
+#include "widgets/panelcontext.h"
+#include "widgets/services.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -14,7 +14,43 @@ StartupWindows::~StartupWindows() {
     delete m_searchWindow;
 }
 
-void StartupWindows::showSearching(const QString &text) {
+// A port the system would not let this user open, and what cures it where the program
+// came from: the package's udev rule gives the user at the screen access once the
+// session is new or the adapter replugged; the unpacked folder brings an installer that
+// places the same rule; the dialout group works for both (and over ssh).
+QString StartupWindows::permissionDenied(bool packaged) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(packaged)
+    return tr("permission denied");
+#else
+    const QString dialout = tr("Or add your user to the group \"dialout\" (sudo usermod -aG "
+                               "dialout $USER) and log in again.");
+    if (packaged)
+        return tr("permission denied: the udev rule installed with the package gives the user "
+                  "at the screen access to USB serial adapters; log out and in again, or unplug "
+                  "and replug the adapter.") +
+               u' ' + dialout;
+    return tr("permission denied: run the installer beside the program once (sudo ./install), "
+              "then unplug and replug the adapter.") +
+           u' ' + dialout;
+#endif
+}
+
+QString StartupWindows::describe(const PortProblem &problem, bool packaged) {
+    const QString name = QStringLiteral("COM%1").arg(problem.portNumber);
+    switch (problem.kind) {
+    case PortProblem::Kind::Busy:
+        return name + QStringLiteral(": in use by another program");
+    case PortProblem::Kind::PermissionDenied:
+        return name + QStringLiteral(": ") + permissionDenied(packaged);
+    case PortProblem::Kind::Silent:
+        break;
+    }
+    return name + QStringLiteral(": no answer from a generator (%1)").arg(problem.systemName);
+}
+
+void StartupWindows::showSearching(int portNumber) {
+    const QString text = QStringLiteral("Searching for the generator: COM%1").arg(portNumber);
     if (!m_searchWindow) {
         m_searchWindow = new QLabel;
         m_searchWindow->setObjectName(QStringLiteral("searchWindow"));
@@ -33,8 +69,9 @@ void StartupWindows::hideSearching() {
         m_searchWindow->hide();
 }
 
-ConnectionWindows::FailureAnswer StartupWindows::askAfterFailure(const QStringList &portProblems,
-                                                                 const QList<int> &foundPorts) {
+ConnectionWindows::FailureAnswer
+StartupWindows::askAfterFailure(const QList<PortProblem> &portProblems,
+                                const QList<int> &foundPorts) {
     if (!m_failureDialog) {
         m_failureDialog = new ConnectionFailureDialog(m_context.window);
         connect(m_failureDialog, &ConnectionFailureDialog::recoverRequested, this,
@@ -43,7 +80,10 @@ ConnectionWindows::FailureAnswer StartupWindows::askAfterFailure(const QStringLi
     hideSearching();
     m_foundPorts = foundPorts;
     m_recoveredPort = 0;
-    m_failureDialog->setPortProblems(portProblems, !foundPorts.isEmpty());
+    QStringList lines;
+    for (const PortProblem &problem : portProblems)
+        lines << describe(problem, m_context.services.packaged);
+    m_failureDialog->setPortProblems(lines, !foundPorts.isEmpty());
     m_failureDialog->setRecoveryPossible(!foundPorts.isEmpty() && m_controls.recoverFirmware);
     const QPointer<StartupWindows> self(this);
     m_context.services.dialogs->showModal(*m_failureDialog);

@@ -25,10 +25,14 @@ public:
     StartupWindows(const PanelContext &context, Controls controls, QObject *parent = nullptr);
     ~StartupWindows() override;
 
-    void showSearching(const QString &text) override;
+    void showSearching(int portNumber) override;
     void hideSearching() override;
-    FailureAnswer askAfterFailure(const QStringList &portProblems,
+    FailureAnswer askAfterFailure(const QList<PortProblem> &portProblems,
                                   const QList<int> &foundPorts) override;
+
+    // The failure window's line for one unusable port; `packaged`: the program was
+    // installed by the Debian package (its permission advice differs).
+    static QString describe(const PortProblem &problem, bool packaged = false);
 
     // The search window, or null before the first port was tried.
     QLabel *searchWindow() const { return m_searchWindow; }
@@ -37,6 +41,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    static QString permissionDenied(bool packaged);
     void recover();
 
     const PanelContext &m_context;

@@ -164,25 +164,6 @@
     </message>
 </context>
 <context>
-    <name>Connection</name>
-    <message>
-        <source>permission denied</source>
-        <translation>přístup odepřen</translation>
-    </message>
-    <message>
-        <source>Or add your user to the group &quot;dialout&quot; (sudo usermod -aG dialout $USER) and log in again.</source>
-        <translation>Nebo přidejte svého uživatele do skupiny „dialout“ (sudo usermod -aG dialout $USER) a znovu se přihlaste.</translation>
-    </message>
-    <message>
-        <source>permission denied: the udev rule installed with the package gives the user at the screen access to USB serial adapters; log out and in again, or unplug and replug the adapter.</source>
-        <translation>přístup odepřen: pravidlo udev nainstalované s balíčkem dává uživateli přihlášenému u obrazovky přístup k sériovým adaptérům USB; odhlaste se a znovu přihlaste, nebo adaptér odpojte a znovu připojte.</translation>
-    </message>
-    <message>
-        <source>permission denied: run the installer beside the program once (sudo ./install), then unplug and replug the adapter.</source>
-        <translation>přístup odepřen: jednou spusťte instalátor vedle programu (sudo ./install), pak adaptér odpojte a znovu připojte.</translation>
-    </message>
-</context>
-<context>
     <name>FirmwareUpdateDialog</name>
     <message>
         <source>Writing new firmware...</source>
@@ -336,6 +317,22 @@
     <message>
         <source>Port of the generator to recover:</source>
         <translation>Port generátoru, jehož firmware se má obnovit:</translation>
+    </message>
+    <message>
+        <source>permission denied</source>
+        <translation>přístup odepřen</translation>
+    </message>
+    <message>
+        <source>Or add your user to the group &quot;dialout&quot; (sudo usermod -aG dialout $USER) and log in again.</source>
+        <translation>Nebo přidejte svého uživatele do skupiny „dialout“ (sudo usermod -aG dialout $USER) a znovu se přihlaste.</translation>
+    </message>
+    <message>
+        <source>permission denied: the udev rule installed with the package gives the user at the screen access to USB serial adapters; log out and in again, or unplug and replug the adapter.</source>
+        <translation>přístup odepřen: pravidlo udev nainstalované s balíčkem dává uživateli přihlášenému u obrazovky přístup k sériovým adaptérům USB; odhlaste se a znovu přihlaste, nebo adaptér odpojte a znovu připojte.</translation>
+    </message>
+    <message>
+        <source>permission denied: run the installer beside the program once (sudo ./install), then unplug and replug the adapter.</source>
+        <translation>přístup odepřen: jednou spusťte instalátor vedle programu (sudo ./install), pak adaptér odpojte a znovu připojte.</translation>
     </message>
 </context>
 </TS>

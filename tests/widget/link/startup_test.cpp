@@ -7,7 +7,7 @@
 #include "panel/connectionfailuredialog.h"
 #include "panel/lamp.h"
 #include "presets/telegraphpanel.h"
-#include "setup/czechtranslation.h"
+#include "setup/language.h"
 
 #include <QDir>
 #include <QFile>
@@ -185,8 +185,8 @@ TEST(StartUp, TheFailureWindowKeepsItsTextsAndOnlyLinuxAddsItsAdviceBelowThePort
     // In Czech: the window's Czech texts, and the advice in Czech too.
     ConnectionFailureDialog window(nullptr, Platform::Linux);
     window.setPortProblems({}, false);
-    CzechTranslation czech;
-    czech.install();
+    Language czech;
+    czech.setCzechChosen(true);
     EXPECT_EQ(control<QLabel>(window, "headingLabel")->text(),
               QStringLiteral("Chyba komunikace !"));
     EXPECT_EQ(control<QLabel>(window, "adviceLabel")->text(),
