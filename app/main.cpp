@@ -14,76 +14,125 @@
 #include <QCommandLineParser>
 #include <QDate>
 #include <QDir>
+#include <QFileInfo>
+#include <QIcon>
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <memory>
 
 namespace {
 
 FileLocations locateFiles() {
-    return FileLocations::locate(QCoreApplication::applicationDirPath(), QDir::homePath(),
+    return FileLocations::locate(QCoreApplication::applicationDirPath(),
+                                 qEnvironmentVariable("HOME"),
                                  [](const char *name) { return qEnvironmentVariable(name); });
 }
 
-struct Options {
-    QString traceFile; // empty: no trace
-};
+// The options QApplication takes off the command line for itself (Qt's documented ones,
+// with a value or without). The command line is checked before the window system is
+// touched, so these must pass that check; they are not shown in the help.
+constexpr const char *QtOptionsWithValue[] = {
+    "platform",    "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry",
+    "qwindowicon", "qwindowtitle",       "session",       "display", "geometry",
+    "style",       "stylesheet",         "qmljsdebugger", "dialogs", "fontengine"};
+constexpr const char *QtSwitches[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
 
-// --help, --version and --trace FILE. The help names the folders where the program keeps
-// its files. Help, version and a wrong command line end the program here, as
-// QCommandLineParser does.
-Options parseCommandLine(const QCoreApplication &app) {
-    const FileLocations files = locateFiles();
+struct CommandLine {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("KVT Control Panel: drives a KVT bench RF signal generator over its "
-                       "USB serial adapter.\n\n"
-                       "Settings (KVT.INI) and COM<N> port links: %1\n"
-                       "Firmware backups: %2")
-            .arg(QDir::toNativeSeparators(files.settingsFolder),
-                 QDir::toNativeSeparators(files.backupFolder)));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption trace(
+    QCommandLineOption trace{
         QStringLiteral("trace"),
         QStringLiteral("Append every line sent to the generator and every frame received, "
                        "with a time stamp, to <file> (for a problem report; at most 50 MB)."),
-        QStringLiteral("file"));
-    parser.addOption(trace);
-    parser.process(app);
-    return Options{parser.value(trace)};
-}
+        QStringLiteral("file")};
+    QCommandLineOption help = parser.addHelpOption();
+    QCommandLineOption version = parser.addVersionOption();
 
-// --help and --version are answered before the window system is touched, so they work
-// in a terminal without a display (over ssh). Returns false when the program should
-// start its window.
-bool answerHelp(int argc, char *argv[]) {
-    bool asked = false;
-    for (int i = 1; i < argc; ++i) {
-        for (const char *option : {"-h", "--help", "-?", "--help-all", "-v", "--version"})
-            asked = asked || std::strcmp(argv[i], option) == 0;
+    CommandLine() {
+        // Qt's options are written with one dash (-platform xcb); so may ours be.
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        parser.addOption(trace);
+        for (const char *name : QtOptionsWithValue) {
+            QCommandLineOption option(QLatin1String(name), QString(), QStringLiteral("value"));
+            option.setFlags(QCommandLineOption::HiddenFromHelp);
+            parser.addOption(option);
+        }
+        for (const char *name : QtSwitches) {
+            QCommandLineOption option{QLatin1String(name)};
+            option.setFlags(QCommandLineOption::HiddenFromHelp);
+            parser.addOption(option);
+        }
     }
-    if (!asked)
-        return false;
+    bool asksForHelp() const {
+        return parser.isSet(help) || parser.isSet(version) ||
+               parser.isSet(QStringLiteral("help-all"));
+    }
+};
+
+// --help and --version, answered without a display (in a terminal, over ssh). The help
+// names the folders where the program keeps its files. Ends the program.
+[[noreturn]] void answerHelp(CommandLine &commandLine, int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kvt"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KVT_PROGRAM_VERSION));
-    parseCommandLine(app); // prints the answer and ends the program
-    return true;
+    const FileLocations files = locateFiles();
+    const QString folders = files.error.isEmpty()
+                                ? QStringLiteral("Settings (KVT.INI) and COM<N> port links: %1\n"
+                                                 "Firmware backups: %2")
+                                      .arg(QDir::toNativeSeparators(files.settingsFolder),
+                                           QDir::toNativeSeparators(files.backupFolder))
+                                : files.error;
+    commandLine.parser.setApplicationDescription(
+        QStringLiteral("KVT Control Panel: drives a KVT bench RF signal generator over its "
+                       "USB serial adapter.\n\n") +
+        folders);
+    commandLine.parser.process(app); // prints the answer and ends the program
+    std::exit(0);
+}
+
+// The program's icon in every size, built in.
+QIcon programIcon() {
+    QIcon icon;
+    const QFileInfoList files =
+        QDir(QStringLiteral(":/icons")).entryInfoList(QDir::Files, QDir::Name);
+    for (const QFileInfo &file : files)
+        icon.addFile(file.filePath());
+    return icon;
 }
 
 } // namespace
 
 int main(int argc, char *argv[]) {
-    if (answerHelp(argc, argv))
-        return 0;
+    // The command line is read before the window system is touched, so a wrong option
+    // is reported (and --help answered) in a terminal without a display as well.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    CommandLine commandLine;
+    if (!commandLine.parser.parse(arguments)) {
+        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(QFileInfo(arguments.value(0)).fileName()),
+                     qUtf8Printable(commandLine.parser.errorText()));
+        return 1;
+    }
+    if (commandLine.asksForHelp())
+        answerHelp(commandLine, argc, argv);
+    const QString traceFile = commandLine.parser.value(commandLine.trace);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KVT Control Panel"));
     QApplication::setApplicationVersion(QStringLiteral(KVT_PROGRAM_VERSION));
+    // The id of the program's menu entry: task lists and the window system match its
+    // windows to the entry, its name and its icon by it.
+    QGuiApplication::setDesktopFileName(QStringLiteral(KVT_APP_ID));
+    QApplication::setWindowIcon(programIcon());
     QApplication::setQuitOnLastWindowClosed(false);
-    const Options options = parseCommandLine(app);
+
+    const FileLocations files = locateFiles();
+    if (!files.error.isEmpty()) {
+        std::fprintf(stderr, "KVT: %s.\n", qUtf8Printable(files.error));
+        return 1;
+    }
 
 #ifdef Q_OS_UNIX
     // A trace into a pipe whose reader has gone fails its write (and stops); it must not
@@ -91,20 +140,19 @@ int main(int argc, char *argv[]) {
     std::signal(SIGPIPE, SIG_IGN);
 #endif
     std::unique_ptr<LineTrace> trace;
-    if (!options.traceFile.isEmpty()) {
-        trace = std::make_unique<LineTrace>(options.traceFile);
+    if (!traceFile.isEmpty()) {
+        trace = std::make_unique<LineTrace>(traceFile);
         QString error;
         if (!trace->open(QStringLiteral(KVT_PROGRAM_VERSION), &error)) {
             // The trace is for a report; the generator can be used without it.
             std::fprintf(stderr,
                          "KVT: cannot write the trace file %s (%s); running without "
                          "a trace\n",
-                         qUtf8Printable(options.traceFile), qUtf8Printable(error));
+                         qUtf8Printable(traceFile), qUtf8Printable(error));
             trace.reset();
         }
     }
 
-    const FileLocations files = locateFiles();
     QtTimeSource time;
     QtSerialPort port(std::make_shared<PortNames>(files.settingsFolder));
     QtDialogs dialogs;
@@ -118,6 +166,7 @@ int main(int argc, char *argv[]) {
     services.programFolder = files.programFolder;
     services.settingsFolder = files.settingsFolder;
     services.backupFolder = files.backupFolder;
+    services.packaged = files.perUser;
     services.today = [] { return QDate::currentDate(); };
     services.quit = [] { QCoreApplication::exit(0); };
 

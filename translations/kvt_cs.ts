@@ -150,6 +150,18 @@
         <source>Recover firmware...</source>
         <translation>Obnovit firmware...</translation>
     </message>
+    <message>
+        <source>Ports found but not usable:</source>
+        <translation>Nalezené porty, které nelze použít:</translation>
+    </message>
+    <message>
+        <source>No serial adapter is visible to the system.</source>
+        <translation>Systém nevidí žádný sériový adaptér.</translation>
+    </message>
+    <message>
+        <source>Check the generator&apos;s USB cable. &quot;ls -l /dev/serial/by-id&quot; lists the serial adapters the system sees; &quot;sudo dmesg&quot; (or &quot;journalctl -k&quot;) shows what the kernel logged when the adapter was plugged in.</source>
+        <translation>Zkontrolujte kabel USB generátoru. „ls -l /dev/serial/by-id“ vypíše sériové adaptéry, které systém vidí; „sudo dmesg“ (nebo „journalctl -k“) ukáže, co jádro zapsalo při připojení adaptéru.</translation>
+    </message>
 </context>
 <context>
     <name>FirmwareUpdateDialog</name>
@@ -361,6 +373,22 @@
     <message>
         <source>Port of the generator to recover:</source>
         <translation>Port generátoru, jehož firmware se má obnovit:</translation>
+    </message>
+    <message>
+        <source>permission denied</source>
+        <translation>přístup odepřen</translation>
+    </message>
+    <message>
+        <source>Or add your user to the group &quot;dialout&quot; (sudo usermod -aG dialout $USER) and log in again.</source>
+        <translation>Nebo přidejte svého uživatele do skupiny „dialout“ (sudo usermod -aG dialout $USER) a znovu se přihlaste.</translation>
+    </message>
+    <message>
+        <source>permission denied: the udev rule installed with the package gives the user at the screen access to USB serial adapters; log out and in again, or unplug and replug the adapter.</source>
+        <translation>přístup odepřen: pravidlo udev nainstalované s balíčkem dává uživateli přihlášenému u obrazovky přístup k sériovým adaptérům USB; odhlaste se a znovu přihlaste, nebo adaptér odpojte a znovu připojte.</translation>
+    </message>
+    <message>
+        <source>permission denied: run the installer beside the program once (sudo ./install), then unplug and replug the adapter.</source>
+        <translation>přístup odepřen: jednou spusťte instalátor vedle programu (sudo ./install), pak adaptér odpojte a znovu připojte.</translation>
     </message>
 </context>
 </TS>

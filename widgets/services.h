@@ -44,6 +44,7 @@ struct Services {
     QString programFolder;        // the program's own folder: avrdude is looked for there
     QString settingsFolder;       // where KVT.INI and the COM<N> links live
     QString backupFolder;         // where the firmware backups go
+    bool packaged = false;        // installed by the Debian package (not an unpacked folder)
     std::function<QDate()> today; // today's date
     std::function<void()> quit;   // ends the program at once
 };

@@ -10,6 +10,7 @@
 #include "presets/telegraphpanel.h"
 #include "setup/firmwarefiles.h"
 #include "setup/firmwareupdatedialog.h"
+#include "setup/language.h"
 #include "tests/support/intelhex.h"
 #include "tests/support/wait.h"
 
@@ -161,6 +162,66 @@ TEST(StartUp, SilentPortsCostFiveToSixSecondsMissingOnesNothingThenTheFailureWin
     rig.reply("KVT10v1.0\r\n");
     EXPECT_EQ(rig.window->state().connected, 1);
     EXPECT_FALSE(ui(*rig.window).cwButton->isEnabled()) << "CW is for the KVT 20 only";
+}
+
+// The window's own texts stay as they are in both languages; below them, in the list
+// of ports, only the Linux build tells how to see whether the adapter is there at all.
+TEST(StartUp, TheFailureWindowKeepsItsTextsAndOnlyLinuxAddsItsAdviceBelowThePortList) {
+    using Platform = ConnectionFailureDialog::Platform;
+    struct Case {
+        Platform platform;
+        QStringList problems;
+        bool anyPortFound;
+        QStringList shown; // the list's lines; a line ending in "..." is a beginning
+    };
+    const QString busy = QStringLiteral("COM2: in use by another program");
+    const QString advice = QStringLiteral("Check the generator's USB cable. \"ls -l "
+                                          "/dev/serial/by-id\" lists...");
+    const Case cases[] = {
+        {Platform::Linux, {busy}, true, {"Ports found but not usable:", busy, "", advice}},
+        {Platform::Linux, {}, false, {"No serial adapter is visible to the system.", "", advice}},
+        {Platform::Linux, {}, true, {advice}},
+        {Platform::Windows, {busy}, true, {"Ports found but not usable:", busy}},
+        {Platform::Windows, {}, false, {}},
+    };
+    for (const Case &c : cases) {
+        ConnectionFailureDialog window(nullptr, c.platform);
+        window.setPortProblems(c.problems, c.anyPortFound);
+        const QString at = QStringLiteral("%1 %2").arg(
+            c.platform == Platform::Linux ? "Linux" : "Windows", c.problems.join(u','));
+        EXPECT_EQ(control<QLabel>(window, "headingLabel")->text(),
+                  QStringLiteral("Communication error !"));
+        EXPECT_EQ(control<QLabel>(window, "adviceLabel")->text(),
+                  QStringLiteral("Here is not any COM port with KVT unit connected. Please check "
+                                 "right connection, or check Windows Control Panels console "
+                                 "(hardware management)..."));
+        const QLabel *list = control<QLabel>(window, "portProblemsLabel");
+        EXPECT_EQ(list->isVisibleTo(&window), !c.shown.isEmpty()) << at.toStdString();
+        const QStringList lines =
+            list->text().isEmpty() ? QStringList() : list->text().split(u'\n');
+        ASSERT_EQ(lines.size(), c.shown.size()) << at.toStdString() << list->text().toStdString();
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (c.shown[i].endsWith(QStringLiteral("...")))
+                EXPECT_TRUE(lines[i].startsWith(c.shown[i].chopped(3))) << lines[i].toStdString();
+            else
+                EXPECT_EQ(lines[i], c.shown[i]) << at.toStdString();
+        }
+    }
+
+    // In Czech: the window's Czech texts, and the advice in Czech too.
+    ConnectionFailureDialog window(nullptr, Platform::Linux);
+    window.setPortProblems({}, false);
+    Language czech;
+    czech.setCzechChosen(true);
+    EXPECT_EQ(control<QLabel>(window, "headingLabel")->text(),
+              QStringLiteral("Chyba komunikace !"));
+    EXPECT_EQ(control<QLabel>(window, "adviceLabel")->text(),
+              QString::fromUtf8("Zkontrolujte připojení generátoru, případně zkontrolujte "
+                                "nastavení počítače..."));
+    EXPECT_TRUE(control<QLabel>(window, "portProblemsLabel")
+                    ->text()
+                    .startsWith(QString::fromUtf8("Systém nevidí žádný sériový adaptér.\n\n"
+                                                  "Zkontrolujte kabel USB generátoru.")));
 }
 
 TEST(StartUp, ExitInTheFailureWindowEndsWithoutTouchingTheSettingsFile) {
