@@ -5,6 +5,7 @@
 #include "link/serialport.h"
 #include "link/timesource.h"
 #include "panel/mainwindow.h"
+#include "remote/remoteserver.h"
 #include "widgets/qtdialogs.h"
 #include "widgets/services.h"
 
@@ -14,6 +15,7 @@
 #include <QDir>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -25,7 +27,9 @@ FileLocations locateFiles() {
 }
 
 struct Options {
-    QString traceFile; // empty: no trace
+    QString traceFile;      // empty: no trace
+    quint16 remotePort = 0; // 0: no remote control
+    QString remoteAddress;  // listened on besides the loopback addresses
 };
 
 // --help, --version and --trace FILE. The help names the folders where the program keeps
@@ -49,8 +53,36 @@ Options parseCommandLine(const QCoreApplication &app) {
                        "with a time stamp, to <file> (for a problem report; at most 50 MB)."),
         QStringLiteral("file"));
     parser.addOption(trace);
+    const QCommandLineOption remote(
+        QStringLiteral("remote"),
+        QStringLiteral("Let scripts drive the generator in SCPI over TCP on <port> (5025 is "
+                       "usual), on this computer only (127.0.0.1 and ::1)."),
+        QStringLiteral("port"));
+    parser.addOption(remote);
+    const QCommandLineOption remoteAddress(
+        QStringLiteral("remote-address"),
+        QStringLiteral("With --remote, listen on <address> too, which makes the generator "
+                       "reachable from other machines. There is no password: anyone who "
+                       "reaches that address drives the generator."),
+        QStringLiteral("address"));
+    parser.addOption(remoteAddress);
     parser.process(app);
-    return Options{parser.value(trace)};
+    Options options;
+    options.traceFile = parser.value(trace);
+    if (parser.isSet(remote)) {
+        bool ok = false;
+        const uint port = parser.value(remote).toUInt(&ok);
+        if (!ok || port == 0 || port > 65535) {
+            std::fprintf(stderr, "KVT: --remote needs a port number from 1 to 65535, not %s\n",
+                         qUtf8Printable(parser.value(remote)));
+            std::exit(1);
+        }
+        options.remotePort = static_cast<quint16>(port);
+        options.remoteAddress = parser.value(remoteAddress);
+    } else if (parser.isSet(remoteAddress)) {
+        std::fprintf(stderr, "KVT: --remote-address is used only with --remote PORT\n");
+    }
+    return options;
 }
 
 // --help and --version are answered before the window system is touched, so they work
@@ -112,9 +144,26 @@ int main(int argc, char *argv[]) {
 
     MainWindow window(services);
     window.link().setTrace(trace.get());
+
+    // Remote control, only when asked for. Declared after the window, so it goes first.
+    std::unique_ptr<RemoteServer> remote;
+    if (options.remotePort != 0) {
+        remote = std::make_unique<RemoteServer>(window.generator());
+        QString error;
+        if (remote->listen(options.remotePort, options.remoteAddress, &error)) {
+            remote->setTrace(trace.get());
+            QObject::connect(remote.get(), &RemoteServer::clientCountChanged, &window,
+                             &MainWindow::showRemoteClients);
+        } else {
+            std::fprintf(stderr, "KVT: remote control is off, cannot listen on %s\n",
+                         qUtf8Printable(error));
+            remote.reset();
+        }
+    }
     // The load step waits on the event loop, so it starts once the loop runs.
     QTimer::singleShot(0, &window, [&window] { window.start(); });
     const int result = app.exec();
+    remote.reset();
     window.link().setTrace(nullptr);
     return result;
 }

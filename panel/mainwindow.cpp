@@ -262,6 +262,12 @@ void MainWindow::buildPanel() {
     m_readyLamp = named(new Lamp(QStringLiteral("Ready lamp"), this), "readyLamp");
     m_readyLamp->move(675, 78);
     m_readyLampLabel = label(tr("Ready"), "readyLampLabel", this, QRect(697, 76, 60, 22));
+    // The same text in every language, as on other instruments.
+    m_remoteLabel = label(QStringLiteral("REM"), "remoteLabel", this, QRect(715, 30, 50, 22));
+    QFont remoteFont = sans;
+    remoteFont.setBold(true);
+    m_remoteLabel->setFont(remoteFont);
+    m_remoteLabel->hide();
 
     // The buttons, in rows as on the instrument; the tab order follows the rows.
     const int bw = 66, bh = 26, x0 = 495, y0 = 104, dx = 70, dy = 30;
@@ -404,6 +410,10 @@ void MainWindow::displayAll() {
     m_sweepLamp->setLit(view->sweepLamp);
     m_upButton->setEnabled(view->upDownEnabled && !m_lineLost);
     m_downButton->setEnabled(view->upDownEnabled && !m_lineLost);
+}
+
+void MainWindow::showRemoteClients(int count) {
+    m_remoteLabel->setVisible(count > 0);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {

@@ -59,6 +59,8 @@ public:
 
     // Renders DeviceState on the panel.
     void displayAll();
+    // "REM" is shown while at least one remote client is connected.
+    void showRemoteClients(int count);
 
     // Window heights of the compact panel and with the direct-entry row shown.
     static int collapsedHeight();
@@ -119,6 +121,7 @@ private:
     QLabel *m_sweepLampLabel;        // "Sweep"
     Lamp *m_readyLamp;               // lit once the generator has identified itself
     QLabel *m_readyLampLabel;        // "Ready"
+    QLabel *m_remoteLabel;           // "REM" while remote clients are connected
     QPushButton *m_powerButton;      // save settings (when connected) and end
     QPushButton *m_saveButton;       // MS: save the present settings into a preset
     QPushButton *m_recallButton;     // MR: recall a preset
