@@ -262,12 +262,6 @@ void MainWindow::buildPanel() {
     m_readyLamp = named(new Lamp(QStringLiteral("Ready lamp"), this), "readyLamp");
     m_readyLamp->move(675, 78);
     m_readyLampLabel = label(tr("Ready"), "readyLampLabel", this, QRect(697, 76, 60, 22));
-    // The same text in every language, as on other instruments.
-    m_remoteLabel = label(QStringLiteral("REM"), "remoteLabel", this, QRect(715, 30, 50, 22));
-    QFont remoteFont = sans;
-    remoteFont.setBold(true);
-    m_remoteLabel->setFont(remoteFont);
-    m_remoteLabel->hide();
 
     // The buttons, in rows as on the instrument; the tab order follows the rows.
     const int bw = 66, bh = 26, x0 = 495, y0 = 104, dx = 70, dy = 30;
@@ -295,6 +289,14 @@ void MainWindow::buildPanel() {
         setTabOrder(order[i - 1], order[i]);
 
     m_noticeLabel = label(QString(), "noticeLabel", this, QRect(100, 190, 670, 20));
+
+    // Shown while remote clients are connected, beside the model and the lamps; the
+    // same text in every language, as on other instruments.
+    m_remoteLabel = label(QStringLiteral("REM"), "remoteLabel", this, QRect(715, 30, 50, 22));
+    QFont remoteFont = sans;
+    remoteFont.setBold(true);
+    m_remoteLabel->setFont(remoteFont);
+    m_remoteLabel->hide();
 
     // The direct-entry row below the compact panel.
     m_directEntryFrame = named(new QFrame(this), "directEntryFrame");
