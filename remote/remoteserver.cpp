@@ -140,6 +140,10 @@ void RemoteServer::accept() {
             // What waits in the program for a client that sends faster than its lines
             // are carried out stays small; TCP holds the sender back.
             socket->setReadBufferSize(4 * LineSplitter::MaxLine);
+            // Answers a client does not read pile up in the program, where they are
+            // counted, rather than in a large system buffer.
+            socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption,
+                                    static_cast<int>(MaxUnreadBytes));
             m_clients[id].socket = socket;
             connect(socket, &QTcpSocket::readyRead, this, [this, id] { readInput(id); });
             connect(socket, &QTcpSocket::disconnected, this, [this, id] { drop(id); });
