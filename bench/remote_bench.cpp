@@ -152,8 +152,11 @@ int main(int argc, char **argv) {
     }
     std::printf("burst of %d FREQ: all written %.1f ms after the client's write\n", burst,
                 delays.back() / 1000.0);
-    std::printf("  per command (gap between serial writes): median %.1f us, worst %.1f us\n",
-                at(gaps, 0.5), *std::max_element(gaps.begin(), gaps.end()));
+    const auto worstGap = std::max_element(gaps.begin(), gaps.end());
+    std::printf("  per command (gap between serial writes): median %.1f us, p99 %.1f us, "
+                "worst %.1f us (command %d)\n",
+                at(gaps, 0.5), at(gaps, 0.99), *worstGap,
+                static_cast<int>(worstGap - gaps.begin()) + 1);
     std::printf("  client write to serial write: median %.1f us, worst %.1f us\n", at(delays, 0.5),
                 *std::max_element(delays.begin(), delays.end()));
     runUntil([] { return false; }, 500); // the simulator takes the rest of the burst

@@ -200,9 +200,11 @@ void RemoteServer::answer(int id, const QByteArray &text) {
         return;
     if (m_trace)
         m_trace->remote(id, false, text);
-    c->socket->write(text + '\n');
+    // Held by a guard: a write that finds the client gone drops it at once.
+    const QPointer<QTcpSocket> socket = c->socket;
+    socket->write(text + '\n');
     // A client that does not read its answers is not kept waiting on forever.
-    if (c->socket->bytesToWrite() > MaxUnreadBytes)
+    if (!socket || socket->bytesToWrite() > MaxUnreadBytes)
         drop(id);
 }
 
