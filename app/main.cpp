@@ -155,8 +155,7 @@ int main(int argc, char *argv[]) {
             QObject::connect(remote.get(), &RemoteServer::clientCountChanged, &window,
                              &MainWindow::showRemoteClients);
         } else {
-            std::fprintf(stderr, "KVT: remote control is off, cannot listen on %s\n",
-                         qUtf8Printable(error));
+            std::fprintf(stderr, "KVT: remote control is off: %s\n", qUtf8Printable(error));
             remote.reset();
         }
     }

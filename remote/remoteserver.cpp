@@ -104,7 +104,7 @@ bool RemoteServer::listen(quint16 port, const QString &extraAddress, QString *er
         const bool noIpv6 = address == QHostAddress(QHostAddress::LocalHostIPv6) &&
                             server->serverError() != QAbstractSocket::AddressInUseError;
         if (!noIpv6 && error)
-            *error = QStringLiteral("%1 port %2: %3")
+            *error = QStringLiteral("cannot listen on %1 port %2: %3")
                          .arg(address.toString())
                          .arg(port)
                          .arg(server->errorString());
