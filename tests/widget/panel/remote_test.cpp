@@ -90,4 +90,22 @@ TEST_F(RemoteTest, QueriesAnswerTheGeneratorsFreshRepliesNotTheRecord) {
     EXPECT_EQ(answer(), QByteArray("-240,\"Hardware error\""));
 }
 
+TEST_F(RemoteTest, AClientGoneOrTheProgramEndingWhileAQueryWaitsLeavesNothingBehind) {
+    // The client goes while its query waits: the query runs out, the next client is
+    // served.
+    client.write("FREQ?\n");
+    expectQuery(QStringLiteral("G"), {});
+    client.abort();
+    ASSERT_TRUE(runUntil([&] { return server.clientCount() == 0; }, 5000));
+    rig.advance(1500, 100);
+    QTcpSocket next;
+    next.connectToHost(QHostAddress::LocalHost, server.port());
+    ASSERT_TRUE(runUntil([&] { return next.state() == QAbstractSocket::ConnectedState; }, 5000));
+    next.write("*OPC?;FREQ?\n");
+    lines.clear();
+    expectQuery(QStringLiteral("G"), {});
+    // The fixture ends here, while this query waits: the server goes first, then the
+    // window, whose going away ends the query's wait.
+}
+
 } // namespace
