@@ -6,6 +6,7 @@
 #include "link/terminationsignals.h"
 #include "link/timesource.h"
 #include "panel/mainwindow.h"
+#include "remote/remoteserver.h"
 #include "setup/processstarter.h"
 #include "widgets/qtdialogs.h"
 #include "widgets/services.h"
@@ -46,6 +47,17 @@ struct CommandLine {
         QStringLiteral("Append every line sent to the generator and every frame received, "
                        "with a time stamp, to <file> (for a problem report; at most 50 MB)."),
         QStringLiteral("file")};
+    QCommandLineOption remote{
+        QStringLiteral("remote"),
+        QStringLiteral("Let scripts drive the generator in SCPI over TCP on <port> (5025 is "
+                       "usual), on this computer only (127.0.0.1 and ::1)."),
+        QStringLiteral("port")};
+    QCommandLineOption remoteAddress{
+        QStringLiteral("remote-address"),
+        QStringLiteral("With --remote, listen on <address> too, which makes the generator "
+                       "reachable from other machines. There is no password: anyone who "
+                       "reaches that address drives the generator."),
+        QStringLiteral("address")};
     QCommandLineOption help = parser.addHelpOption();
     QCommandLineOption version = parser.addVersionOption();
 
@@ -53,6 +65,8 @@ struct CommandLine {
         // Qt's options are written with one dash (-platform xcb); so may ours be.
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
         parser.addOption(trace);
+        parser.addOption(remote);
+        parser.addOption(remoteAddress);
         for (const char *name : QtOptionsWithValue) {
             QCommandLineOption option(QLatin1String(name), QString(), QStringLiteral("value"));
             option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -118,6 +132,20 @@ int main(int argc, char *argv[]) {
     if (commandLine.asksForHelp())
         answerHelp(commandLine, argc, argv);
     const QString traceFile = commandLine.parser.value(commandLine.trace);
+    quint16 remotePort = 0; // 0: no remote control
+    const QString remoteAddress = commandLine.parser.value(commandLine.remoteAddress);
+    if (commandLine.parser.isSet(commandLine.remote)) {
+        bool ok = false;
+        const uint number = commandLine.parser.value(commandLine.remote).toUInt(&ok);
+        if (!ok || number == 0 || number > 65535) {
+            std::fprintf(stderr, "KVT: --remote needs a port number from 1 to 65535, not %s\n",
+                         qUtf8Printable(commandLine.parser.value(commandLine.remote)));
+            return 1;
+        }
+        remotePort = static_cast<quint16>(number);
+    } else if (commandLine.parser.isSet(commandLine.remoteAddress)) {
+        std::fprintf(stderr, "KVT: --remote-address is used only with --remote PORT\n");
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KVT Control Panel"));
@@ -175,9 +203,25 @@ int main(int argc, char *argv[]) {
     TerminationSignals stopRequests;
     QObject::connect(&stopRequests, &TerminationSignals::requested, &window,
                      [&window] { window.endOnRequest(); });
+
+    // Remote control, only when asked for. Declared after the window, so it goes first.
+    std::unique_ptr<RemoteServer> remote;
+    if (remotePort != 0) {
+        remote = std::make_unique<RemoteServer>(window.generator());
+        QString error;
+        if (remote->listen(remotePort, remoteAddress, &error)) {
+            remote->setTrace(trace.get());
+            QObject::connect(remote.get(), &RemoteServer::clientCountChanged, &window,
+                             &MainWindow::showRemoteClients);
+        } else {
+            std::fprintf(stderr, "KVT: remote control is off: %s\n", qUtf8Printable(error));
+            remote.reset();
+        }
+    }
     // The load step waits on the event loop, so it starts once the loop runs.
     QTimer::singleShot(0, &window, [&window] { window.start(); });
     const int result = app.exec();
+    remote.reset();
     window.link().setTrace(nullptr);
     return result;
 }
