@@ -116,8 +116,11 @@ QCoro::Task<> Connection::reconnect() {
         if (link.isOpen() || link.handedOver() || link.reopenPort() != 0)
             continue; // the firmware uploader has it, or it is still gone
         m_scanTicks = 0;
+        const quint64 opening = link.opens();
         const bool answered = co_await awaitIdentity();
-        if (!answered && !m_ending)
+        // A port that the firmware update handed over and took back meanwhile is the
+        // update's: it is not closed under it.
+        if (!answered && !m_ending && link.opens() == opening)
             link.closePort();
     }
     m_reconnecting = false;

@@ -1,14 +1,16 @@
 // Device link layer: what the program knows about the generator and itself.
 //
-// link/ holds the one DeviceState record, the number rules, the reply parser and
-// frame assembler, the command vocabulary (commands.h: every line the program sends),
-// the serial-port seam and its Qt implementation, the Link (sendCommand and the
-// waits), the services and the procedure runner, start-up with port discovery and
-// shutdown (Connection, which shows its windows through ConnectionWindows), the poll
-// (Poller) and the settings file. It includes nothing from the other folders and no
-// widget. The pure parts (this header, numbers, parser, commands, settings file) use
-// Qt Core only; widgets/, panel/, presets/ and setup/ build on link/, and MainWindow
-// owns the one DeviceState.
+// link/ is the library kvtlink, on Qt Core, SerialPort and QCoro only, so a widget
+// there fails the build. It holds the one DeviceState record, the number rules, the
+// reply parser and frame assembler, the command vocabulary (commands.h: every line the
+// program sends), the serial-port seam and its Qt implementation, the Link (sending,
+// the waits and the one awaitable question Link::ask, the hand-over of the port), the
+// Generator (what the panel's buttons and a remote client do to the generator, with its
+// change signal), the procedure runner, start-up with discovery, loss and reconnection
+// (Connection, which shows its windows through ConnectionWindows), the poll (Poller),
+// the settings file and the line trace. It includes nothing from the other folders.
+// remote/, widgets/, panel/, presets/ and setup/ build on it; MainWindow owns the one
+// DeviceState.
 #pragma once
 
 #include <QString>

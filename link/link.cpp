@@ -43,6 +43,8 @@ int Link::reopenPort() {
 }
 
 int Link::opened(int error) {
+    if (error == 0)
+        ++m_opens;
     if (m_trace && error == 0)
         m_trace->note(QStringLiteral("port opened: ") + m_port.systemName());
     return error;

@@ -46,6 +46,10 @@ public:
     // retries of a lost line may open it (see portGone()).
     int takeBackPort(int portNumber);
     bool handedOver() const { return m_handedOver; }
+    // How many times the port has been opened: tells whoever opened it whether it is
+    // still their opening (the firmware update may have handed it over and taken it
+    // back meanwhile).
+    quint64 opens() const { return m_opens; }
     bool isOpen() const;
     // A generator has identified itself on the open port and its line has not been
     // lost since.
@@ -134,6 +138,7 @@ private:
     quint64 m_identityTimer = 0;
     LineTrace *m_trace = nullptr;
     bool m_handedOver = false;
+    quint64 m_opens = 0;
 
     // The questions waiting for their answer (ask), each taking the first frame read
     // after its command that it accepts.
