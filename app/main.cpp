@@ -1,4 +1,5 @@
 // The KVT control program: builds the real services and shows the front panel.
+#include "link/commandline.h"
 #include "link/filelocations.h"
 #include "link/linetrace.h"
 #include "link/link.h"
@@ -14,7 +15,7 @@
 #include <QDir>
 #include <QTimer>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -24,71 +25,52 @@ FileLocations locateFiles() {
                                  [](const char *name) { return qEnvironmentVariable(name); });
 }
 
-struct Options {
-    QString traceFile; // empty: no trace
-};
-
-// --help, --version and --trace FILE. The help names the folders where the program keeps
-// its files. Help, version and a wrong command line end the program here, as
-// QCommandLineParser does.
-Options parseCommandLine(const QCoreApplication &app) {
+// Help, version and a wrong command line are answered as QCommandLineParser::process
+// answers them (it prints and ends the program), with the folders the program uses.
+[[noreturn]] void answer(const QCoreApplication &app) {
     const FileLocations files = locateFiles();
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("KVT Control Panel: drives a KVT bench RF signal generator over its "
-                       "USB serial adapter.\n\n"
-                       "Settings (KVT.INI) and COM<N> port links: %1\n"
-                       "Firmware backups: %2")
-            .arg(QDir::toNativeSeparators(files.settingsFolder),
-                 QDir::toNativeSeparators(files.backupFolder)));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption trace(
-        QStringLiteral("trace"),
-        QStringLiteral("Append every line sent to the generator and every frame received, "
-                       "with a time stamp, to <file> (for a problem report; at most 50 MB)."),
-        QStringLiteral("file"));
-    parser.addOption(trace);
+    CommandLine::describe(parser, files.settingsFolder, files.backupFolder);
     parser.process(app);
-    return Options{parser.value(trace)};
+    std::exit(1); // not reached: process() ends the program for every answer
 }
 
 // --help and --version are answered before the window system is touched, so they work
-// in a terminal without a display (over ssh). Returns false when the program should
-// start its window.
-bool answerHelp(int argc, char *argv[]) {
-    bool asked = false;
-    for (int i = 1; i < argc; ++i) {
-        for (const char *option : {"-h", "--help", "-?", "--help-all", "-v", "--version"})
-            asked = asked || std::strcmp(argv[i], option) == 0;
-    }
-    if (!asked)
-        return false;
+// in a terminal without a display (over ssh), in whatever form the parser accepts
+// ("-hv", "--help-all"). Everything else is read again once QApplication has taken
+// its own options (-platform, -style) out of the arguments.
+void answerWithoutWindows(int argc, char *argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine::Request::Kind kind = CommandLine::read(arguments).kind;
+    if (kind != CommandLine::Request::Kind::Help && kind != CommandLine::Request::Kind::Version)
+        return;
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kvt"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KVT_PROGRAM_VERSION));
-    parseCommandLine(app); // prints the answer and ends the program
-    return true;
+    answer(app);
 }
 
 } // namespace
 
 int main(int argc, char *argv[]) {
-    if (answerHelp(argc, argv))
-        return 0;
+    answerWithoutWindows(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KVT Control Panel"));
     QApplication::setApplicationVersion(QStringLiteral(KVT_PROGRAM_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
-    const Options options = parseCommandLine(app);
+    const CommandLine::Request request = CommandLine::read(QCoreApplication::arguments());
+    if (request.kind != CommandLine::Request::Kind::Run)
+        answer(app);
 
     std::unique_ptr<LineTrace> trace;
-    if (!options.traceFile.isEmpty()) {
-        trace = std::make_unique<LineTrace>(options.traceFile);
+    if (!request.traceFile.isEmpty()) {
+        trace = std::make_unique<LineTrace>(request.traceFile);
         QString error;
         if (!trace->open(QStringLiteral(KVT_PROGRAM_VERSION), &error)) {
             std::fprintf(stderr, "KVT: cannot write the trace file %s: %s\n",
-                         qUtf8Printable(options.traceFile), qUtf8Printable(error));
+                         qUtf8Printable(request.traceFile), qUtf8Printable(error));
             return 1;
         }
     }
