@@ -5,9 +5,10 @@
 # UndefinedBehaviorSanitizer in build-fuzz/, then runs each for the given time (default
 # 60 s) from its seeds (tests/fuzz/corpus/<target>) with its dictionary. One line per
 # target: runs, runs per second, edges covered, findings. New inputs that reach new code
-# collect in build-fuzz/fuzz/<target>/corpus; a finding is left in
-# build-fuzz/fuzz/<target>/findings/ with the command that replays it. Exits non-zero
-# when any target found something.
+# collect in build-fuzz/fuzz/<target>/corpus and seed the next run; a finding is left
+# in build-fuzz/fuzz/<target>/findings/ and the line after the target's says how to
+# replay it. Exits non-zero when any target found something. Once fixed, a finding's
+# file goes into tests/fuzz/corpus/<target>/, which ./check replays.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -41,13 +42,19 @@ fi
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
   -DKVT_FUZZ=ON -DKVT_PCH=OFF -DKVT_BENCH=OFF >/dev/null
-cmake --build "$build" -j"$(nproc)" --target "${targets[@]/#/fuzz_}"
+mkdir -p "$build"
+if ! cmake --build "$build" -j"$(nproc)" --target "${targets[@]/#/fuzz_}" >"$build/build.log" 2>&1; then
+  tail -40 "$build/build.log"
+  exit 2
+fi
 
 export ASAN_OPTIONS=detect_leaks=1
 export UBSAN_OPTIONS=print_stacktrace=1
 failed=0
 for t in "${targets[@]}"; do
   work=$build/fuzz/$t
+  # The findings folder holds this run's findings; the corpus grows from run to run.
+  rm -rf "$work/findings"
   mkdir -p "$work/corpus" "$work/findings"
   options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
     -artifact_prefix="$work/findings/")

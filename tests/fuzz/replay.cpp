@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <cstdio>
+#include <ostream>
 
 #define KVT_FUZZ_TARGET(name) extern "C" int fuzz_##name(const uint8_t *data, size_t size);
 #include "fuzztargets.h"
@@ -25,6 +26,11 @@ const Target targets[] = {
 #include "fuzztargets.h"
 #undef KVT_FUZZ_TARGET
 };
+
+// The test's name says the target; so does its parameter in CTest's list.
+void PrintTo(const Target &target, std::ostream *out) {
+    *out << target.name;
+}
 
 class CorpusReplay : public testing::TestWithParam<Target> {};
 
