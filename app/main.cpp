@@ -37,14 +37,22 @@ FileLocations locateFiles() {
 
 // --help and --version are answered before the window system is touched, so they work
 // in a terminal without a display (over ssh), in whatever form the parser accepts
-// ("-hv", "--help-all"). Everything else is read again once QApplication has taken
-// its own options (-platform, -style) out of the arguments.
+// ("-hv", "--trace=x --help"), and so is any command line that names one of them
+// literally, even when it is wrong ("-?" is Windows' help option only). Everything else
+// is read again once QApplication has taken its own options (-platform, -style) out of
+// the arguments.
 void answerWithoutWindows(int argc, char *argv[]) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     const CommandLine::Request::Kind kind = CommandLine::read(arguments).kind;
-    if (kind != CommandLine::Request::Kind::Help && kind != CommandLine::Request::Kind::Version)
+    bool early =
+        kind == CommandLine::Request::Kind::Help || kind == CommandLine::Request::Kind::Version;
+    for (const QString &argument : arguments.mid(1)) {
+        for (const char *option : {"-h", "--help", "-?", "--help-all", "-v", "--version"})
+            early = early || argument == QLatin1String(option);
+    }
+    if (!early)
         return;
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kvt"));
