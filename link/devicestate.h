@@ -5,10 +5,10 @@
 // the serial-port seam and its Qt implementation, the Link (sendCommand and the
 // waits), the services and the procedure runner, start-up with port discovery and
 // shutdown (Connection, which shows its windows through ConnectionWindows), the poll
-// (Poller) and the settings file. It includes nothing from the other folders and no
-// widget. The pure parts (this header, numbers, parser, commands, settings file) use
-// Qt Core only; widgets/, panel/, presets/ and setup/ build on link/, and MainWindow
-// owns the one DeviceState.
+// (Poller), the settings file and the reading of the command line. It includes nothing
+// from the other folders and no widget. The pure parts (this header, numbers, parser,
+// commands, settings file, command line) use Qt Core only; widgets/, panel/, presets/
+// and setup/ build on link/, and MainWindow owns the one DeviceState.
 #pragma once
 
 #include <QString>
