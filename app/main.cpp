@@ -4,10 +4,10 @@
 #include "link/linetrace.h"
 #include "link/link.h"
 #include "link/serialport.h"
-#include "link/services.h"
 #include "link/timesource.h"
 #include "panel/mainwindow.h"
 #include "widgets/qtdialogs.h"
+#include "widgets/services.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,13 +1,11 @@
 #include "link/connection.h"
-#include "link/commands.h"
 
-#include "link/connectionwindows.h"
+#include "link/commands.h"
 #include "link/devicestate.h"
 #include "link/link.h"
-#include "link/panelcontext.h"
 #include "link/polling.h"
+#include "link/procedure.h"
 #include "link/serialport.h"
-#include "link/services.h"
 #include "link/settingsfile.h"
 #include "link/timesource.h"
 #include "link/waits.h"
@@ -33,11 +31,11 @@ bool nextPort(int16_t &portNumber) {
 }
 } // namespace
 
-Connection::Connection(const PanelContext &context, Controls controls, QObject *parent)
-    : QObject(parent), m_context(context), m_controls(controls),
-      m_scanWaits(std::make_unique<WaitSet>(*context.services.time)),
-      m_retryWaits(std::make_unique<WaitSet>(*context.services.time)),
-      m_scanTimer(std::make_unique<Ticker>(*context.services.time, 1000, [this] { scanTick(); })) {
+Connection::Connection(Context context, ConnectionWindows &windows, QObject *parent)
+    : QObject(parent), m_context(std::move(context)), m_windows(windows),
+      m_scanWaits(std::make_unique<WaitSet>(m_context.time)),
+      m_retryWaits(std::make_unique<WaitSet>(m_context.time)),
+      m_scanTimer(std::make_unique<Ticker>(m_context.time, 1000, [this] { scanTick(); })) {
     connect(&m_context.link, &Link::replyHandled, this, &Connection::onReply);
     connect(&m_context.link, &Link::portLost, this, &Connection::onPortLost);
     m_scanTimer->setEnabled(true);
@@ -51,7 +49,7 @@ Connection::~Connection() {
 }
 
 bool Connection::readSettings(const std::function<bool(int)> &speedAccepted) {
-    const QString path = QDir(m_context.services.settingsFolder).filePath(SettingsFile::FileName);
+    const QString path = QDir(m_context.settingsFolder).filePath(SettingsFile::FileName);
     return SettingsFile::read(path, m_context.state, speedAccepted);
 }
 
@@ -61,7 +59,7 @@ QCoro::Task<bool> Connection::connectGenerator() {
         co_return false;
     m_found = true;
     co_await queryAndPoll();
-    m_controls.windows.hideSearching();
+    m_windows.hideSearching();
     // Connected even when the line went away meanwhile: the window is shown and the
     // port is tried again (reconnect).
     co_return true;
@@ -98,7 +96,7 @@ void Connection::onPortLost() {
     m_context.polling.setPollingEnabled(false);
     if (!m_found || m_ending || m_reconnecting)
         return;
-    startProcedure(m_context, reconnect());
+    runProcedure(reconnect(), m_context.reportFailure);
 }
 
 QCoro::Task<> Connection::reconnect() {
@@ -138,8 +136,7 @@ QCoro::Task<bool> Connection::discoverPort() {
         state.portNumber = FirstPort;
     bool noNextPort = false;
     for (;;) {
-        m_controls.windows.showSearching(
-            QStringLiteral("Searching for the generator: COM%1").arg(state.portNumber));
+        m_windows.showSearching(state.portNumber);
         // A silent port at the largest number has no next one to try: that counts as a
         // port that does not exist, which brings the failure window.
         const int error = noNextPort ? int{SerialPort::InvalidPort} : link.openPort();
@@ -147,19 +144,17 @@ QCoro::Task<bool> Connection::discoverPort() {
         if (error != 0) {
             // 8002 and 8015 mean no usable port here; a busy port or one we may not open
             // is skipped the same way, but remembered so the failure window can say why.
-            const QString name = QStringLiteral("COM%1").arg(state.portNumber);
+            using Problem = ConnectionWindows::PortProblem;
             if (error != SerialPort::InvalidPort)
                 m_foundPorts << state.portNumber;
             if (error == SerialPort::PortBusy)
-                m_portProblems << name + QStringLiteral(": in use by another program");
+                m_portProblems << Problem{state.portNumber, Problem::Kind::Busy, {}};
             else if (error == SerialPort::PermissionDenied)
-                m_portProblems << name + QStringLiteral(": permission denied (on Linux add your "
-                                                        "user to the group \"dialout\" and log in "
-                                                        "again, or run the installer as root)");
+                m_portProblems << Problem{state.portNumber, Problem::Kind::PermissionDenied, {}};
             if (!nextPort(state.portNumber) || state.portNumber > LastPort) {
                 const QPointer<Connection> self(this);
                 const ConnectionWindows::FailureAnswer answer =
-                    m_controls.windows.askAfterFailure(m_portProblems, m_foundPorts);
+                    m_windows.askAfterFailure(m_portProblems, m_foundPorts);
                 if (!self || m_ending)
                     co_return false; // the program ended while the window was open
                 if (answer.choice == ConnectionWindows::FailureChoice::Exit) {
@@ -180,13 +175,13 @@ QCoro::Task<bool> Connection::discoverPort() {
 
         const bool answered = co_await awaitIdentity();
         if (answered) {
-            m_controls.windows.hideSearching();
+            m_windows.hideSearching();
             co_return true;
         }
         m_foundPorts << state.portNumber;
-        m_portProblems << QStringLiteral("COM%1: no answer from a generator (%2)")
-                              .arg(state.portNumber)
-                              .arg(link.port().systemName());
+        m_portProblems << ConnectionWindows::PortProblem{
+            state.portNumber, ConnectionWindows::PortProblem::Kind::Silent,
+            link.port().systemName()};
         noNextPort = !nextPort(state.portNumber);
         link.closePort();
         m_scanTicks = 0;
@@ -205,28 +200,10 @@ void Connection::onReply(const ReplyEffects &effects) {
         m_scanWaits->wakeAll(); // discovery: the generator has answered on this port
 }
 
-void Connection::power() {
-    // A generator found once leaves the settings worth keeping even when its line is
-    // lost at the moment: the port number is still the one it answered on.
-    if (m_context.state.connected == 1 || m_found) {
-        const QString path =
-            QDir(m_context.services.settingsFolder).filePath(SettingsFile::FileName);
-        QString reason;
-        if (!SettingsFile::write(path, m_context.state, &reason)) {
-            // The old file stays as it was; the user must know the settings are not saved.
-            m_context.services.dialogs->message(
-                m_context.window, QStringLiteral("KVT Control Panel"),
-                QStringLiteral("The settings could not be saved to %1: %2")
-                    .arg(QDir::toNativeSeparators(path), reason));
-        }
-    }
-    endProgram();
-}
-
 void Connection::endProgram() {
     m_ending = true;
     m_context.link.closePort();
-    m_context.services.quit();
+    m_context.quit();
 }
 
 void Connection::shutDown() {

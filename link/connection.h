@@ -1,43 +1,56 @@
 #pragma once
 
+#include "link/connectionwindows.h"
+
+#include <QList>
 #include <QObject>
-#include <QStringList>
 #include <functional>
 #include <memory>
 #include <qcoro/qcorotask.h>
 
-class ConnectionWindows;
+class Link;
+class Polling;
 class Ticker;
+class TimeSource;
 class WaitSet;
-struct PanelContext;
+struct DeviceState;
 struct ReplyEffects;
 
-// Start-up, port discovery and shutdown. Reads the settings file, opens the ports one
-// after another from the saved number until a generator announces itself (a small
-// search window says which port is tried; after COM64 the failure window offers Retry
-// or Exit; both are shown through ConnectionWindows), asks for the first values, then
-// switches the poll (Poller) on. When the port is lost later (the cable pulled), the
-// poll stops and the same port is tried again every RetryMs until the generator
-// identifies itself; it is then queried as at start-up. Power writes the settings file
-// (when a generator has been connected) and ends the program.
+// Start-up, port discovery, loss and reconnection. Reads the settings file, opens the
+// ports one after another from the saved number until a generator announces itself (a
+// small search window says which port is tried; after COM64 the failure window offers
+// Retry or Exit; both are shown through ConnectionWindows), asks for the first values,
+// then switches the poll (Poller) on. When the port is lost later (the cable pulled),
+// the poll stops and the same port is tried again every RetryMs until the generator
+// identifies itself; it is then queried as at start-up. Power (panel/power.h) saves the
+// settings and ends the program through endProgram().
 class Connection final : public QObject {
     Q_OBJECT
 public:
-    struct Controls {
-        ConnectionWindows &windows; // the search and connection-failure windows
+    // What start-up works with; the main window owns all of it.
+    struct Context {
+        DeviceState &state;
+        Link &link;
+        Polling &polling;
+        TimeSource &time;
+        QString settingsFolder;     // where KVT.INI lives
+        std::function<void()> quit; // ends the program at once
+        // Tells the user that a procedure failed for a reason of the program's own.
+        std::function<void(const QString &what)> reportFailure;
     };
-    Connection(const PanelContext &context, Controls controls, QObject *parent = nullptr);
+    Connection(Context context, ConnectionWindows &windows, QObject *parent = nullptr);
     ~Connection() override;
 
-    // Reads KVT.INI beside the program into the device record; `speedAccepted` tells
-    // whether a radiotelegraph speed may be taken. False when the file was unusable.
+    // Reads KVT.INI into the device record; `speedAccepted` tells whether a
+    // radiotelegraph speed may be taken. False when the file was unusable.
     bool readSettings(const std::function<bool(int)> &speedAccepted);
     // Discovery, the first queries and the start of polling. True when connected;
     // false when the user chose Exit (the program is then ending).
     QCoro::Task<bool> connectGenerator();
 
-    // Power: saves the settings when a generator is connected, then ends the program.
-    void power();
+    // A generator was found once: its port number is worth keeping even while its line
+    // is lost at the moment.
+    bool generatorFound() const { return m_found; }
     // Ends the program at once without saving.
     void endProgram();
     bool ending() const { return m_ending; }
@@ -60,14 +73,14 @@ private:
     void onReply(const ReplyEffects &effects);
     void scanTick();
 
-    const PanelContext &m_context;
-    Controls m_controls;
+    Context m_context;
+    ConnectionWindows &m_windows;
     std::unique_ptr<WaitSet> m_scanWaits;
     std::unique_ptr<WaitSet> m_retryWaits; // the pause between tries of a lost port
     std::unique_ptr<Ticker> m_scanTimer;   // free-running second counter of discovery
     int m_scanTicks = 0;
-    QStringList m_portProblems; // ports that exist but could not be used, and why
-    QList<int> m_foundPorts;    // ports that exist, in the order tried
+    QList<ConnectionWindows::PortProblem> m_portProblems; // ports that exist, unusable
+    QList<int> m_foundPorts;                              // ports that exist, in the order tried
     bool m_ending = false;
     bool m_found = false;        // discovery has found the generator once
     bool m_reconnecting = false; // the lost port is being tried again

@@ -100,6 +100,29 @@ QCoro::Task<> Link::answerWait(QChar letter, int ms, std::function<bool()> answe
     }
 }
 
+QCoro::Task<std::optional<Frame>> Link::ask(const QString &command, const QString &letters, int ms,
+                                            std::function<bool(const Frame &)> accepts) {
+    auto question = std::make_shared<Question>();
+    question->letters = letters;
+    question->accepts = std::move(accepts);
+    question->afterRead = m_reads;
+    m_questions.push_back(question);
+    // The question goes away with this procedure, however it ends (answered, timed out,
+    // or unwound by WaitCancelled).
+    struct Forget {
+        std::list<std::shared_ptr<Question>> &questions;
+        const std::shared_ptr<Question> &question;
+        ~Forget() { questions.remove(question); }
+    } forget{m_questions, question};
+    if (!sendCommand(command))
+        co_return std::nullopt;
+    const qint64 until = m_time.nowMs() + ms;
+    for (qint64 left = ms; left > 0 && !question->answer; left = until - m_time.nowMs()) {
+        co_await m_waits.waitForAny(letters, static_cast<int>(left));
+    }
+    co_return question->answer;
+}
+
 void Link::onReadyRead() {
     // Read on the next turn of the event loop, once per burst of notifications.
     if (m_readTimer != 0)
@@ -113,6 +136,7 @@ void Link::onReadyRead() {
 void Link::readNow() {
     const QByteArray bytes = m_port.read(ReadSize);
     if (!bytes.isEmpty()) {
+        ++m_reads;
         if (m_trace)
             m_trace->received(bytes);
         // The waits running when the reply arrived end once it is handled; a wait
@@ -145,12 +169,24 @@ void Link::readNow() {
 void Link::handle(const std::vector<ReplyEffects> &effects, quint64 running) {
     QString letters;
     for (const ReplyEffects &effect : effects) {
-        if (effect.kind == ReplyEffects::Kind::Frame && !effect.letter.isNull())
+        if (effect.kind == ReplyEffects::Kind::Frame && !effect.letter.isNull()) {
             letters.append(effect.letter);
+            answerQuestions(Frame{effect.letter, effect.text});
+        }
         Q_EMIT replyHandled(effect);
     }
     if (!effects.empty())
         m_waits.wakeStartedBefore(running, letters);
+}
+
+void Link::answerQuestions(const Frame &frame) {
+    for (const std::shared_ptr<Question> &question : m_questions) {
+        if (question->answer || question->afterRead >= m_reads ||
+            !question->letters.contains(frame.letter))
+            continue;
+        if (!question->accepts || question->accepts(frame))
+            question->answer = frame;
+    }
 }
 
 QByteArray toLineBytes(const QString &text) {

@@ -5,10 +5,19 @@
 
 #include <QObject>
 #include <functional>
+#include <list>
+#include <memory>
+#include <optional>
 #include <qcoro/qcorotask.h>
 
 struct DeviceState;
 class LineTrace;
+
+// One reply frame of the generator: its letter and what follows it, as received.
+struct Frame {
+    QChar letter;
+    QString text;
+};
 class SerialPort;
 class TimeSource;
 
@@ -65,6 +74,16 @@ public:
     // query, which `answered` may clear away) does not end it: the rest of the time is
     // waited for this query's own answer. Other replies do not end it either.
     QCoro::Task<> answerWait(QChar letter, int ms, std::function<bool()> answered);
+
+    // One question to the generator: sends `command` and waits for the first reply
+    // frame read after it whose letter is one of `letters` ("F" and "W" both answer
+    // "G") and that `accepts` (when given) takes, at most `ms`. Returns that frame, or
+    // nullopt when none came in time or the command could not be sent. The parser
+    // stores every reply in the device record as always; the question only wakes on
+    // one, so other procedures waiting on the same replies see them too. Throws
+    // WaitCancelled when the program is going away, like every wait.
+    QCoro::Task<std::optional<Frame>> ask(const QString &command, const QString &letters, int ms,
+                                          std::function<bool(const Frame &)> accepts = {});
     WaitSet &waits() { return m_waits; }
 
     // Every line sent and every frame received is also given to `trace` (none: no
@@ -95,6 +114,7 @@ private:
     void onReadyRead();
     void readNow();
     void handle(const std::vector<ReplyEffects> &effects, quint64 running);
+    void answerQuestions(const Frame &frame);
     void cancelTimers();
     int opened(int error); // notes a port that opened in the trace
 
@@ -107,6 +127,17 @@ private:
     quint64 m_identityTimer = 0;
     LineTrace *m_trace = nullptr;
     bool m_handedOver = false;
+
+    // The questions waiting for their answer (ask), each taking the first frame read
+    // after its command that it accepts.
+    struct Question {
+        QString letters;
+        std::function<bool(const Frame &)> accepts;
+        quint64 afterRead = 0; // reads up to this one came before the command
+        std::optional<Frame> answer;
+    };
+    std::list<std::shared_ptr<Question>> m_questions;
+    quint64 m_reads = 0; // reads handled so far
 };
 
 // Text to the single bytes that go on the line: on Windows the system's ANSI code

@@ -1,6 +1,5 @@
 #include "link/procedure.h"
 
-#include "link/panelcontext.h"
 #include "link/waits.h"
 
 #include <QCoreApplication>
@@ -71,8 +70,4 @@ Detached keep(QCoro::Task<> task, std::function<void(const QString &)> report) {
 
 void runProcedure(QCoro::Task<> task, std::function<void(const QString &what)> report) {
     keep(std::move(task), std::move(report));
-}
-
-void startProcedure(const PanelContext &context, QCoro::Task<> task) {
-    runProcedure(std::move(task), context.reportFailure);
 }

@@ -194,6 +194,7 @@ ReplyEffects ReplyParser::applyFrame(const QString &frame) {
         return e; // "#" alone: handled (the panel is redrawn), nothing stored
     e.letter = frame[1];
     const QStringView value = QStringView(frame).mid(2);
+    e.text = value.toString();
     DeviceState &s = m_state;
 
     switch (e.letter.unicode()) {

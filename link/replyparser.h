@@ -14,6 +14,7 @@ struct ReplyEffects {
     enum class Kind { Identity, Frame };
     Kind kind = Kind::Frame;
     QChar letter;         // the frame's letter (null when the frame has none)
+    QString text;         // the frame's value: what follows the letter, as received
     QString sweepCaption; // new caption of the Sweep button, empty = unchanged
     // Identity line only:
     bool enableKvt20Buttons = false; // "CW" and "Config" become available

@@ -2,7 +2,16 @@
 
 #include <vector>
 
-void WaitSet::add(std::coroutine_handle<> handle, int ms, char16_t awaited,
+namespace {
+bool awaitsOneOf(const QString &awaited, QStringView letters) {
+    for (QChar letter : letters)
+        if (awaited.contains(letter))
+            return true;
+    return false;
+}
+} // namespace
+
+void WaitSet::add(std::coroutine_handle<> handle, int ms, const QString &awaited,
                   std::shared_ptr<bool> result) {
     const quint64 key = m_nextKey++;
     Pending pending{handle, 0, awaited, std::move(result)};
@@ -29,8 +38,8 @@ void WaitSet::finishBefore(quint64 mark, bool result, QStringView letters, bool 
     std::vector<quint64> keys;
     keys.reserve(m_entries.size());
     for (const auto &entry : m_entries)
-        if (entry.first < mark && (!result || all || entry.second.awaited == 0 ||
-                                   letters.contains(QChar(entry.second.awaited))))
+        if (entry.first < mark && (!result || all || entry.second.awaited.isEmpty() ||
+                                   awaitsOneOf(entry.second.awaited, letters)))
             keys.push_back(entry.first);
     for (quint64 key : keys)
         finish(key, result);

@@ -2,6 +2,7 @@
 
 #include "link/timesource.h"
 
+#include <QString>
 #include <QStringView>
 #include <QtGlobal>
 #include <coroutine>
@@ -39,7 +40,7 @@ public:
     struct Awaiter {
         WaitSet *set;
         int ms;
-        char16_t awaited; // 0: any handled reply ends the wait
+        QString awaited; // the frame letters that end it; empty: any handled reply
         std::shared_ptr<bool> result;
         bool await_ready() const noexcept { return false; }
         void await_suspend(std::coroutine_handle<> handle) {
@@ -55,7 +56,7 @@ public:
     struct WaitOp {
         WaitSet *set;
         int ms;
-        char16_t awaited;
+        QString awaited;
         Awaiter operator co_await() const {
             return Awaiter{set, ms, awaited, std::make_shared<bool>(false)};
         }
@@ -63,11 +64,15 @@ public:
 
     // A wait of `ms` milliseconds that any handled reply ends; a negative time waits
     // only for a wake.
-    [[nodiscard]] WaitOp wait(int ms) { return WaitOp{this, ms, 0}; }
+    [[nodiscard]] WaitOp wait(int ms) { return WaitOp{this, ms, {}}; }
     // A wait for one particular reply: it ends when a reply with this frame letter has
     // been handled or when `ms` have passed. Other replies do not end it.
     [[nodiscard]] WaitOp waitFor(QChar letter, int ms) {
-        return WaitOp{this, ms, letter.isNull() ? char16_t(0) : letter.unicode()};
+        return WaitOp{this, ms, letter.isNull() ? QString() : QString(letter)};
+    }
+    // The same for a reply with any of these frame letters (a null-free, non-empty set).
+    [[nodiscard]] WaitOp waitForAny(const QString &letters, int ms) {
+        return WaitOp{this, ms, letters};
     }
 
     // Ends every pending wait now.
@@ -89,11 +94,11 @@ private:
     struct Pending {
         std::coroutine_handle<> handle;
         quint64 timerId = 0;
-        char16_t awaited = 0;
+        QString awaited;
         std::shared_ptr<bool> result;
     };
 
-    void add(std::coroutine_handle<> handle, int ms, char16_t awaited,
+    void add(std::coroutine_handle<> handle, int ms, const QString &awaited,
              std::shared_ptr<bool> result);
     void finish(quint64 key, bool result);
     // Ends the waits begun before the mark; when waking (result true) a wait for a

@@ -28,21 +28,16 @@ QPixmap unpluggedPicture() {
 
 ConnectionFailureDialog::ConnectionFailureDialog(QWidget *parent) : QDialog(parent) {
     setObjectName(QStringLiteral("ConnectionFailureDialog"));
-    setWindowTitle(tr("KVT Connection"));
     setModal(true);
 
-    m_headingLabel = new QLabel(tr("Communication error !"), this);
+    m_headingLabel = new QLabel(this);
     m_headingLabel->setObjectName(QStringLiteral("headingLabel"));
     QFont heading = m_headingLabel->font();
     heading.setBold(true);
     heading.setPointSizeF(heading.pointSizeF() * 1.3);
     m_headingLabel->setFont(heading);
 
-    m_adviceLabel =
-        new QLabel(tr("Here is not any COM port with KVT unit connected. Please check right "
-                      "connection, or check Windows Control Panels console (hardware "
-                      "management)..."),
-                   this);
+    m_adviceLabel = new QLabel(this);
     m_adviceLabel->setObjectName(QStringLiteral("adviceLabel"));
     m_adviceLabel->setWordWrap(true);
 
@@ -56,12 +51,12 @@ ConnectionFailureDialog::ConnectionFailureDialog(QWidget *parent) : QDialog(pare
     m_portProblemsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_portProblemsLabel->hide();
 
-    m_retryButton = new QPushButton(tr("Retry"), this);
+    m_retryButton = new QPushButton(this);
     m_retryButton->setObjectName(QStringLiteral("retryButton"));
     m_retryButton->setDefault(true);
-    m_exitButton = new QPushButton(tr("Exit"), this);
+    m_exitButton = new QPushButton(this);
     m_exitButton->setObjectName(QStringLiteral("exitButton"));
-    m_recoverButton = new QPushButton(tr("Recover firmware..."), this);
+    m_recoverButton = new QPushButton(this);
     m_recoverButton->setObjectName(QStringLiteral("recoverButton"));
 
     auto *grid = new QGridLayout(this);
@@ -84,6 +79,7 @@ ConnectionFailureDialog::ConnectionFailureDialog(QWidget *parent) : QDialog(pare
         m_retry = false;
         hide();
     });
+    retranslate();
 }
 
 void ConnectionFailureDialog::changeEvent(QEvent *event) {
@@ -92,8 +88,9 @@ void ConnectionFailureDialog::changeEvent(QEvent *event) {
     QDialog::changeEvent(event);
 }
 
-// The window's captions that have a Czech text.
+// The window's captions; all but the title have a Czech text.
 void ConnectionFailureDialog::retranslate() {
+    setWindowTitle(tr("KVT Connection"));
     m_headingLabel->setText(tr("Communication error !"));
     m_adviceLabel->setText(
         tr("Here is not any COM port with KVT unit connected. Please check right "

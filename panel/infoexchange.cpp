@@ -2,8 +2,8 @@
 
 #include "link/commands.h"
 #include "link/link.h"
-#include "link/panelcontext.h"
-#include "link/services.h"
+#include "widgets/panelcontext.h"
+#include "widgets/services.h"
 
 InfoExchange::InfoExchange(const PanelContext &context, QObject *parent)
     : QObject(parent), m_context(context) {}

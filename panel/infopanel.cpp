@@ -2,10 +2,10 @@
 
 #include "link/devicestate.h"
 #include "link/link.h"
-#include "link/panelcontext.h"
 #include "link/procedure.h"
-#include "link/services.h"
 #include "panel/infoexchange.h"
+#include "widgets/panelcontext.h"
+#include "widgets/services.h"
 
 #include <QDialog>
 #include <QEvent>
@@ -55,19 +55,17 @@ InfoPanel::InfoPanel(const PanelContext &context, Controls controls)
     m_webLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     const int captionX = 10, valueX = 165, rowY = 28, rowH = 18;
-    auto row = [&](int i, const QString &caption, const char *captionName, const char *valueName,
-                   QLabel **captionLabel, QLabel **valueLabel) {
-        *captionLabel = label(caption, captionName, QRect(captionX, rowY + i * rowH, 150, rowH));
+    auto row = [&](int i, const char *captionName, const char *valueName, QLabel **captionLabel,
+                   QLabel **valueLabel) {
+        *captionLabel = label(QString(), captionName, QRect(captionX, rowY + i * rowH, 150, rowH));
         *valueLabel = label(QString(), valueName, QRect(valueX, rowY + i * rowH, 200, rowH));
     };
-    row(0, tr("Device name :"), "modelCaption", "modelValue", &m_modelCaption, &m_modelValue);
-    row(1, tr("Serial number :"), "serialCaption", "serialValue", &m_serialCaption, &m_serialValue);
-    row(2, tr("Date of production :"), "dateCaption", "dateValue", &m_dateCaption, &m_dateValue);
-    row(3, tr("Firmware version :"), "firmwareCaption", "firmwareValue", &m_firmwareCaption,
-        &m_firmwareValue);
-    row(4, tr("Serial port :"), "portCaption", "portValue", &m_portCaption, &m_portValue);
-    row(5, tr("Connection :"), "connectionCaption", "connectionValue", &m_connectionCaption,
-        &m_connectionValue);
+    row(0, "modelCaption", "modelValue", &m_modelCaption, &m_modelValue);
+    row(1, "serialCaption", "serialValue", &m_serialCaption, &m_serialValue);
+    row(2, "dateCaption", "dateValue", &m_dateCaption, &m_dateValue);
+    row(3, "firmwareCaption", "firmwareValue", &m_firmwareCaption, &m_firmwareValue);
+    row(4, "portCaption", "portValue", &m_portCaption, &m_portValue);
+    row(5, "connectionCaption", "connectionValue", &m_connectionCaption, &m_connectionValue);
     m_programVersion = label(QStringLiteral("version ") + QStringLiteral(KVT_PROGRAM_VERSION),
                              "programVersion", QRect(captionX, 140, 200, 20));
 
@@ -88,6 +86,7 @@ InfoPanel::InfoPanel(const PanelContext &context, Controls controls)
             fillValues();
     });
     connect(m_controls.infoButton, &QPushButton::clicked, this, &InfoPanel::infoClicked);
+    retranslate();
     hide();
 }
 
@@ -200,7 +199,7 @@ void InfoPanel::changeEvent(QEvent *event) {
     QFrame::changeEvent(event);
 }
 
-// The panel's captions that have a Czech text.
+// The captions of the value rows; they have Czech texts.
 void InfoPanel::retranslate() {
     m_modelCaption->setText(tr("Device name :"));
     m_serialCaption->setText(tr("Serial number :"));

@@ -1,6 +1,7 @@
 #include "panel/mainwindow.h"
 
 #include "link/connection.h"
+#include "link/generator.h"
 #include "link/link.h"
 #include "link/poller.h"
 #include "link/procedure.h"
@@ -9,6 +10,7 @@
 #include "panel/lamp.h"
 #include "panel/modulationcontrol.h"
 #include "panel/panelview.h"
+#include "panel/power.h"
 #include "panel/startupwindows.h"
 #include "panel/sweepcontrol.h"
 #include "panel/tuning.h"
@@ -16,6 +18,7 @@
 #include "presets/telegraphpanel.h"
 #include "setup/firmwareupdate.h"
 #include "setup/firmwareupdatedialog.h"
+#include "setup/language.h"
 #include "setup/setupdialog.h"
 #include "setup/setupexchange.h"
 
@@ -45,15 +48,18 @@ int MainWindow::expandedHeight() {
 }
 
 MainWindow::MainWindow(const Services &services, QWidget *parent)
-    : QWidget(parent), m_services(services) {
+    : QWidget(parent), m_services(services), m_language(std::make_unique<Language>()) {
     setObjectName(QStringLiteral("MainWindow"));
-    setWindowTitle(tr("KVT Control Panel"));
     m_link = std::make_unique<Link>(m_state, *m_services.port, *m_services.time);
 
     buildPanel();
+    retranslate();
     createSubsystems();
 
     connect(m_link.get(), &Link::replyHandled, this, &MainWindow::applyReply);
+    // Whoever changed the device record (a reply, a button, a remote client), the panel
+    // shows it at once.
+    connect(m_generator.get(), &Generator::changed, this, &MainWindow::displayAll);
     // The adapter was unplugged: Connection tries the port again; the panel waits.
     connect(m_link.get(), &Link::portLost, this, &MainWindow::showLineLost);
 }
@@ -72,8 +78,10 @@ void MainWindow::createSubsystems() {
             self->reportFailure(what);
     };
     m_poller = std::make_unique<Poller>(*m_link, *m_services.time, report);
+    m_generator = std::make_unique<Generator>(m_state, *m_link, *m_poller);
     m_context = std::make_unique<PanelContext>(PanelContext{
-        m_state, *m_link, m_services, *m_poller, this, [this] { displayAll(); },
+        m_state, *m_link, *m_generator, m_services, *m_poller, this,
+        [this] { m_generator->notifyChanged(); },
         [this] { return m_tearingDown || (m_connection && m_connection->ending()); }, report});
     const PanelContext &context = *m_context;
 
@@ -82,9 +90,11 @@ void MainWindow::createSubsystems() {
         StartupWindows::Controls{[this] { m_connection->endProgram(); },
                                  [this](int port) { return m_firmwareUpdate->recover(port); }},
         this);
-    m_connection =
-        std::make_unique<Connection>(context, Connection::Controls{*m_startupWindows}, this);
-    connect(m_powerButton, &QPushButton::clicked, m_connection.get(), &Connection::power);
+    m_connection = std::make_unique<Connection>(
+        Connection::Context{m_state, *m_link, *m_poller, *m_services.time,
+                            m_services.settingsFolder, m_services.quit, report},
+        *m_startupWindows, this);
+    m_power = std::make_unique<Power>(context, *m_connection, m_powerButton, this);
 
     m_tuning = std::make_unique<Tuning>(
         context,
@@ -119,7 +129,7 @@ void MainWindow::createSubsystems() {
         context,
         SweepControl::Controls{m_sweepButton,
                                [this](const char *text) {
-                                   return setupDialog().inChosenLanguage("SweepDialogs", text);
+                                   return m_language->inChosenLanguage("SweepDialogs", text);
                                }},
         this);
     m_presets = std::make_unique<PresetControl>(
@@ -129,7 +139,7 @@ void MainWindow::createSubsystems() {
         context, InfoPanel::Controls{m_infoButton, m_displayWindow->geometry(),
                                      [this] { return &firmwareDialog(); }});
 
-    m_setupExchange = std::make_unique<SetupExchange>(context, this);
+    m_setupExchange = std::make_unique<SetupExchange>(context, *m_language, this);
     m_firmwareUpdate = std::make_unique<FirmwareUpdate>(context, FirmwareUpdate::Controls{}, this);
     connect(m_configButton, &QPushButton::clicked, this,
             [this] { startProcedure(*m_context, m_setupExchange->run()); });
@@ -209,16 +219,16 @@ void MainWindow::buildPanel() {
         readout(QStringLiteral("65.000.000"), "carrierReadout", QRect(10, 10, 390, 70), large,
                 QStringLiteral("Click to set the carrier frequency"));
     m_carrierUnitLabel =
-        label(tr("Hz"), "carrierUnitLabel", m_displayWindow, QRect(408, 40, 50, 30));
+        label(QString(), "carrierUnitLabel", m_displayWindow, QRect(408, 40, 50, 30));
     m_carrierUnitLabel->setFont(medium);
     m_modulationPrefixLabel =
-        label(tr("AM :"), "modulationPrefixLabel", m_displayWindow, QRect(14, 90, 76, 34));
+        label(QString(), "modulationPrefixLabel", m_displayWindow, QRect(14, 90, 76, 34));
     m_modulationPrefixLabel->setFont(medium);
     m_modulationReadout =
         readout(QStringLiteral("..."), "modulationReadout", QRect(90, 88, 110, 38), medium,
                 QStringLiteral("Click to set the modulation frequency"));
     m_modulationUnitLabel =
-        label(tr("Hz"), "modulationUnitLabel", m_displayWindow, QRect(206, 90, 44, 34));
+        label(QString(), "modulationUnitLabel", m_displayWindow, QRect(206, 90, 44, 34));
     m_modulationUnitLabel->setFont(medium);
     m_modeLine = label(QStringLiteral("MAN"), "modeLine", m_displayWindow, QRect(300, 92, 150, 30));
     m_modeLine->setFont(medium);
@@ -231,7 +241,7 @@ void MainWindow::buildPanel() {
     m_stepLine->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     // Heading, model and lamps to the right of the display.
-    m_headingLabel = label(tr("PC Control panel"), "headingLabel", this, QRect(495, 6, 270, 22));
+    m_headingLabel = label(QString(), "headingLabel", this, QRect(495, 6, 270, 22));
     QFont headingFont = sans;
     headingFont.setPixelSize(16);
     headingFont.setBold(true);
@@ -241,35 +251,36 @@ void MainWindow::buildPanel() {
     modelFont.setPixelSize(22);
     modelFont.setBold(true);
     m_modelLabel->setFont(modelFont);
-    m_subtitleLabel = label(tr("Service signal generator 0-40MHz"), "subtitleLabel", this,
-                            QRect(495, 54, 280, 18));
+    m_subtitleLabel = label(QString(), "subtitleLabel", this, QRect(495, 54, 280, 18));
 
     m_outputLamp = named(new Lamp(QStringLiteral("Output lamp"), this), "outputLamp");
     m_outputLamp->move(495, 78);
-    m_outputLampLabel = label(tr("Output"), "outputLampLabel", this, QRect(517, 76, 60, 22));
+    m_outputLampLabel = label(QString(), "outputLampLabel", this, QRect(517, 76, 60, 22));
     m_sweepLamp = named(new Lamp(QStringLiteral("Sweep lamp"), this), "sweepLamp");
     m_sweepLamp->move(585, 78);
-    m_sweepLampLabel = label(tr("Sweep"), "sweepLampLabel", this, QRect(607, 76, 60, 22));
+    m_sweepLampLabel = label(QString(), "sweepLampLabel", this, QRect(607, 76, 60, 22));
     m_readyLamp = named(new Lamp(QStringLiteral("Ready lamp"), this), "readyLamp");
     m_readyLamp->move(675, 78);
-    m_readyLampLabel = label(tr("Ready"), "readyLampLabel", this, QRect(697, 76, 60, 22));
+    m_readyLampLabel = label(QString(), "readyLampLabel", this, QRect(697, 76, 60, 22));
 
     // The buttons, in rows as on the instrument; the tab order follows the rows.
     const int bw = 66, bh = 26, x0 = 495, y0 = 104, dx = 70, dy = 30;
     auto at = [&](int col, int row) { return QRect(x0 + col * dx, y0 + row * dy, bw, bh); };
-    m_upButton = button(tr("Up"), "upButton", at(0, 0));
-    m_downButton = button(tr("Down"), "downButton", at(1, 0));
-    m_stepButton = button(tr("Step"), "stepButton", at(2, 0));
-    m_directInButton = button(tr("Direct in"), "directInButton", at(3, 0));
-    m_amModeButton = button(tr("AM Mode"), "amModeButton", at(0, 1));
-    m_stopButton = button(tr("STOP"), "stopButton", at(1, 1));
-    m_sweepButton = button(tr("Sweep"), "sweepButton", at(2, 1));
-    m_cwButton = button(tr("CW"), "cwButton", at(3, 1));
-    m_saveButton = button(tr("MS"), "saveButton", at(0, 2));
-    m_recallButton = button(tr("MR"), "recallButton", at(1, 2));
-    m_configButton = button(tr("Config"), "configButton", at(2, 2));
-    m_infoButton = button(tr("Info"), "infoButton", at(3, 2));
-    m_powerButton = button(tr("Power"), "powerButton", QRect(10, 186, 80, 28));
+    m_upButton = button(QString(), "upButton", at(0, 0));
+    m_downButton = button(QString(), "downButton", at(1, 0));
+    m_stepButton = button(QString(), "stepButton", at(2, 0));
+    m_directInButton = button(QString(), "directInButton", at(3, 0));
+    m_amModeButton = button(QString(), "amModeButton", at(0, 1));
+    m_stopButton = button(QString(), "stopButton", at(1, 1));
+    // The Sweep button's caption tells the sweep's state (Sweep or Pause); it has no
+    // Czech text.
+    m_sweepButton = button(QStringLiteral("Sweep"), "sweepButton", at(2, 1));
+    m_cwButton = button(QString(), "cwButton", at(3, 1));
+    m_saveButton = button(QString(), "saveButton", at(0, 2));
+    m_recallButton = button(QString(), "recallButton", at(1, 2));
+    m_configButton = button(QString(), "configButton", at(2, 2));
+    m_infoButton = button(QString(), "infoButton", at(3, 2));
+    m_powerButton = button(QString(), "powerButton", QRect(10, 186, 80, 28));
     m_cwButton->setEnabled(false);
     m_configButton->setEnabled(false);
     QWidget *order[] = {m_upButton,     m_downButton,   m_stepButton,   m_directInButton,
@@ -285,12 +296,12 @@ void MainWindow::buildPanel() {
     m_directEntryFrame = named(new QFrame(this), "directEntryFrame");
     m_directEntryFrame->setGeometry(10, collapsedHeight() + 6, PanelWidth - 20, 60);
     m_directEntryFrame->setFrameShape(QFrame::Box);
-    m_carrierEntryLabel = label(tr("Carrier freq. :"), "carrierEntryLabel", m_directEntryFrame,
-                                QRect(10, 18, 110, 24));
+    m_carrierEntryLabel =
+        label(QString(), "carrierEntryLabel", m_directEntryFrame, QRect(10, 18, 110, 24));
     m_carrierEntry = named(new QLineEdit(m_directEntryFrame), "carrierEntry");
     m_carrierEntry->setGeometry(125, 16, 180, 28);
-    m_modulationEntryLabel = label(tr("Modulation freq. :"), "modulationEntryLabel",
-                                   m_directEntryFrame, QRect(330, 18, 130, 24));
+    m_modulationEntryLabel =
+        label(QString(), "modulationEntryLabel", m_directEntryFrame, QRect(330, 18, 130, 24));
     m_modulationEntry = named(new QLineEdit(m_directEntryFrame), "modulationEntry");
     m_modulationEntry->setGeometry(465, 16, 140, 28);
     setTabOrder(m_powerButton, m_carrierEntry);
@@ -376,9 +387,9 @@ void MainWindow::applyReply(const ReplyEffects &effects) {
         m_readyLamp->setLit(true);
         return;
     }
+    // The frame is on the panel already: Generator::changed redrew it.
     if (!effects.sweepCaption.isEmpty())
         m_sweepButton->setText(effects.sweepCaption);
-    displayAll();
 }
 
 void MainWindow::displayAll() {
@@ -419,14 +430,33 @@ void MainWindow::changeEvent(QEvent *event) {
     QWidget::changeEvent(event);
 }
 
-// The panel's captions that have a Czech text (the language box of the setup window).
+// The panel's captions, set once at construction and again when the language changes;
+// those that have a Czech text turn Czech with the setup window's language box.
 void MainWindow::retranslate() {
-    m_powerButton->setText(tr("Power"));
-    m_directInButton->setText(tr("Direct in"));
-    m_carrierEntryLabel->setText(tr("Carrier freq. :"));
-    m_modulationEntryLabel->setText(tr("Modulation freq. :"));
+    setWindowTitle(tr("KVT Control Panel"));
+    m_carrierUnitLabel->setText(tr("Hz"));
+    m_modulationPrefixLabel->setText(tr("AM :"));
+    m_modulationUnitLabel->setText(tr("Hz"));
+    m_headingLabel->setText(tr("PC Control panel"));
     // A wide-range generator has replaced the subtitle with its own range; that stays.
     const char *subtitle = QT_TR_NOOP("Service signal generator 0-40MHz");
-    if (m_subtitleLabel->text() == QLatin1String(subtitle))
+    if (m_subtitleLabel->text().isEmpty() || m_subtitleLabel->text() == QLatin1String(subtitle))
         m_subtitleLabel->setText(tr(subtitle));
+    m_outputLampLabel->setText(tr("Output"));
+    m_sweepLampLabel->setText(tr("Sweep"));
+    m_readyLampLabel->setText(tr("Ready"));
+    m_upButton->setText(tr("Up"));
+    m_downButton->setText(tr("Down"));
+    m_stepButton->setText(tr("Step"));
+    m_directInButton->setText(tr("Direct in"));
+    m_amModeButton->setText(tr("AM Mode"));
+    m_stopButton->setText(tr("STOP"));
+    m_cwButton->setText(tr("CW"));
+    m_saveButton->setText(tr("MS"));
+    m_recallButton->setText(tr("MR"));
+    m_configButton->setText(tr("Config"));
+    m_infoButton->setText(tr("Info"));
+    m_powerButton->setText(tr("Power"));
+    m_carrierEntryLabel->setText(tr("Carrier freq. :"));
+    m_modulationEntryLabel->setText(tr("Modulation freq. :"));
 }

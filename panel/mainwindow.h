@@ -7,8 +7,8 @@
 #pragma once
 
 #include "link/devicestate.h"
-#include "link/panelcontext.h"
-#include "link/services.h"
+#include "widgets/panelcontext.h"
+#include "widgets/services.h"
 
 #include <QWidget>
 #include <memory>
@@ -18,11 +18,14 @@ class ClickLabel;
 class Connection;
 class FirmwareUpdate;
 class FirmwareUpdateDialog;
+class Generator;
 class InfoPanel;
 class Lamp;
+class Language;
 class Link;
 class ModulationControl;
 class Poller;
+class Power;
 class PresetControl;
 class QFrame;
 class QLabel;
@@ -53,6 +56,7 @@ public:
 
     DeviceState &state() { return m_state; }
     Link &link() { return *m_link; }
+    Generator &generator() { return *m_generator; }
 
     // Renders DeviceState on the panel.
     void displayAll();
@@ -87,11 +91,13 @@ private:
 
     // What the subsystems share. Declared before them, so it outlives them all.
     Services m_services;
+    std::unique_ptr<Language> m_language; // chosen by the setup window's language box
     DeviceState m_state;
     bool m_tearingDown = false; // the destructor has begun
     bool m_started = false;
     std::unique_ptr<Link> m_link;
     std::unique_ptr<Poller> m_poller;
+    std::unique_ptr<Generator> m_generator; // what the buttons do, without a window
     std::unique_ptr<PanelContext> m_context;
     bool m_lineLost = false; // from a loss of the port until the next identity line
 
@@ -141,6 +147,7 @@ private:
     // are gone before the window deletes its children.
     std::unique_ptr<StartupWindows> m_startupWindows; // search and failure windows
     std::unique_ptr<Connection> m_connection;
+    std::unique_ptr<Power> m_power;
     std::unique_ptr<Tuning> m_tuning;
     std::unique_ptr<TelegraphPanel> m_telegraphPanel;
     std::unique_ptr<ModulationControl> m_modulation;

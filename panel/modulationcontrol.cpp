@@ -3,7 +3,7 @@
 #include "link/commands.h"
 #include "link/devicestate.h"
 #include "link/link.h"
-#include "link/panelcontext.h"
+#include "widgets/panelcontext.h"
 
 #include <QPushButton>
 

@@ -1,8 +1,8 @@
 #include "panel/startupwindows.h"
 
-#include "link/panelcontext.h"
-#include "link/services.h"
 #include "panel/connectionfailuredialog.h"
+#include "widgets/panelcontext.h"
+#include "widgets/services.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -14,7 +14,23 @@ StartupWindows::~StartupWindows() {
     delete m_searchWindow;
 }
 
-void StartupWindows::showSearching(const QString &text) {
+QString StartupWindows::describe(const PortProblem &problem) {
+    const QString name = QStringLiteral("COM%1").arg(problem.portNumber);
+    switch (problem.kind) {
+    case PortProblem::Kind::Busy:
+        return name + QStringLiteral(": in use by another program");
+    case PortProblem::Kind::PermissionDenied:
+        return name + QStringLiteral(": permission denied (on Linux add your user to the group "
+                                     "\"dialout\" and log in again, or run the installer as "
+                                     "root)");
+    case PortProblem::Kind::Silent:
+        break;
+    }
+    return name + QStringLiteral(": no answer from a generator (%1)").arg(problem.systemName);
+}
+
+void StartupWindows::showSearching(int portNumber) {
+    const QString text = QStringLiteral("Searching for the generator: COM%1").arg(portNumber);
     if (!m_searchWindow) {
         m_searchWindow = new QLabel;
         m_searchWindow->setObjectName(QStringLiteral("searchWindow"));
@@ -33,8 +49,9 @@ void StartupWindows::hideSearching() {
         m_searchWindow->hide();
 }
 
-ConnectionWindows::FailureAnswer StartupWindows::askAfterFailure(const QStringList &portProblems,
-                                                                 const QList<int> &foundPorts) {
+ConnectionWindows::FailureAnswer
+StartupWindows::askAfterFailure(const QList<PortProblem> &portProblems,
+                                const QList<int> &foundPorts) {
     if (!m_failureDialog) {
         m_failureDialog = new ConnectionFailureDialog(m_context.window);
         connect(m_failureDialog, &ConnectionFailureDialog::recoverRequested, this,
@@ -43,7 +60,10 @@ ConnectionWindows::FailureAnswer StartupWindows::askAfterFailure(const QStringLi
     hideSearching();
     m_foundPorts = foundPorts;
     m_recoveredPort = 0;
-    m_failureDialog->setPortProblems(portProblems);
+    QStringList lines;
+    for (const PortProblem &problem : portProblems)
+        lines << describe(problem);
+    m_failureDialog->setPortProblems(lines);
     m_failureDialog->setRecoveryPossible(!foundPorts.isEmpty() && m_controls.recoverFirmware);
     const QPointer<StartupWindows> self(this);
     m_context.services.dialogs->showModal(*m_failureDialog);

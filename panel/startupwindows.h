@@ -25,10 +25,13 @@ public:
     StartupWindows(const PanelContext &context, Controls controls, QObject *parent = nullptr);
     ~StartupWindows() override;
 
-    void showSearching(const QString &text) override;
+    void showSearching(int portNumber) override;
     void hideSearching() override;
-    FailureAnswer askAfterFailure(const QStringList &portProblems,
+    FailureAnswer askAfterFailure(const QList<PortProblem> &portProblems,
                                   const QList<int> &foundPorts) override;
+
+    // The failure window's line for one unusable port.
+    static QString describe(const PortProblem &problem);
 
     // The search window, or null before the first port was tried.
     QLabel *searchWindow() const { return m_searchWindow; }

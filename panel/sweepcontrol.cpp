@@ -3,8 +3,8 @@
 #include "link/commands.h"
 #include "link/devicestate.h"
 #include "link/link.h"
-#include "link/panelcontext.h"
-#include "link/services.h"
+#include "widgets/panelcontext.h"
+#include "widgets/services.h"
 
 #include <QPointer>
 #include <QPushButton>
@@ -43,8 +43,7 @@ void SweepControl::sweepOrPause() {
         return;
     }
 
-    // The language box is read each time, so unticking it brings English back here.
-    // (Reading it creates the setup window, hidden, if need be.)
+    // The language is asked each time, so unticking the box brings English back here.
     const QPointer<SweepControl> self(this);
     QStringList answers;
     for (const SweepQuestion &q : SweepQuestions) {

@@ -6,11 +6,11 @@
 #include "link/devicestate.h"
 #include "link/link.h"
 #include "link/numbers.h"
-#include "link/panelcontext.h"
 #include "link/polling.h"
-#include "link/services.h"
 #include "panel/lamp.h"
 #include "widgets/entryguard.h"
+#include "widgets/panelcontext.h"
+#include "widgets/services.h"
 
 #include <QEvent>
 #include <QKeyEvent>

@@ -3,11 +3,11 @@
 #include "link/commands.h"
 #include "link/devicestate.h"
 #include "link/link.h"
-#include "link/panelcontext.h"
 #include "link/polling.h"
-#include "link/services.h"
 #include "presets/presetrecord.h"
 #include "presets/presetswindow.h"
+#include "widgets/panelcontext.h"
+#include "widgets/services.h"
 
 #include <QPushButton>
 

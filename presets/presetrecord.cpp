@@ -82,3 +82,7 @@ int elementLength(int speed) {
 }
 
 } // namespace Presets
+
+bool Presets::answers(int number, QStringView record) {
+    return !record.isEmpty() && !answersOtherPreset(number, record);
+}

@@ -26,6 +26,9 @@ CutRecord cutRecord(QStringView record);
 // field names a preset 1..12 other than it (a late answer to an earlier query). A
 // reply that names no preset is taken as this preset's, and shows as an empty row.
 bool answersOtherPreset(int number, QStringView record);
+// Whether a K reply answers the query for preset `number`: it holds a record (an empty
+// one is no answer) and it is not another preset's.
+bool answers(int number, QStringView record);
 
 // The texts of one row of the presets window, column by column.
 struct RowTexts {

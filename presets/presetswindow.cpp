@@ -49,10 +49,9 @@ std::vector<qsizetype> titleStarts(const QString &header) {
 
 PresetsWindow::PresetsWindow(QWidget *parent) : QDialog(parent) {
     setObjectName(QStringLiteral("PresetsWindow"));
-    setWindowTitle(tr("KVT Presets"));
     setModal(true);
 
-    m_headerLabel = new QLabel(tr(Header), this);
+    m_headerLabel = new QLabel(this);
     m_headerLabel->setObjectName(QStringLiteral("headerLabel"));
 
     Column *columns[ColumnCount] = {&m_numberCells,  &m_carrierCells, &m_modulationCells,
@@ -91,14 +90,15 @@ PresetsWindow::PresetsWindow(QWidget *parent) : QDialog(parent) {
         m_modeCells[static_cast<size_t>(r)]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     }
 
-    m_hintLabel = new QLabel(tr("Click to preset number for select..."), this);
+    m_hintLabel = new QLabel(this);
     m_hintLabel->setObjectName(QStringLiteral("hintLabel"));
-    m_closeButton = new QPushButton(tr("Close"), this);
+    // Close stays English in both languages.
+    m_closeButton = new QPushButton(QStringLiteral("Close"), this);
     m_closeButton->setObjectName(QStringLiteral("closeButton"));
     m_closeButton->setAutoDefault(false);
     connect(m_closeButton, &QPushButton::clicked, this, [this] { choose(0); });
 
-    layoutTable();
+    retranslate();
 }
 
 void PresetsWindow::changeEvent(QEvent *event) {

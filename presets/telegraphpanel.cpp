@@ -4,11 +4,11 @@
 #include "link/devicestate.h"
 #include "link/link.h"
 #include "link/numbers.h"
-#include "link/panelcontext.h"
-#include "link/services.h"
 #include "link/timesource.h"
 #include "presets/presetrecord.h"
 #include "widgets/entryguard.h"
+#include "widgets/panelcontext.h"
+#include "widgets/services.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -34,14 +34,14 @@ TelegraphPanel::TelegraphPanel(const PanelContext &context, Controls controls)
         w->setObjectName(QLatin1String(name));
         return w;
     };
-    m_titleLabel = new QLabel(tr("RADIOTELEGRAPH"), this);
+    m_titleLabel = new QLabel(this);
     named(m_titleLabel, "titleLabel");
     QFont bold = m_titleLabel->font();
     bold.setBold(true);
     m_titleLabel->setFont(bold);
     m_titleLabel->setGeometry(10, 6, 300, 20);
 
-    m_textLabel = new QLabel(tr("Text      :"), this);
+    m_textLabel = new QLabel(this);
     named(m_textLabel, "textLabel");
     m_textLabel->setGeometry(10, 36, 70, 24);
     m_textEntry =
@@ -51,7 +51,7 @@ TelegraphPanel::TelegraphPanel(const PanelContext &context, Controls controls)
     m_textEntry->installEventFilter(this);
     guardEntry(m_textEntry);
 
-    m_speedLabel = new QLabel(tr("Speed :"), this);
+    m_speedLabel = new QLabel(this);
     named(m_speedLabel, "speedLabel");
     m_speedLabel->setGeometry(10, 72, 70, 24);
     m_speedSlider = new QScrollBar(Qt::Horizontal, this);
@@ -65,15 +65,16 @@ TelegraphPanel::TelegraphPanel(const PanelContext &context, Controls controls)
     named(m_speedValueLabel, "speedValueLabel");
     m_speedValueLabel->setGeometry(390, 72, 60, 24);
 
-    m_repeatBox = new QCheckBox(tr("Repeat"), this);
+    m_repeatBox = new QCheckBox(this);
     named(m_repeatBox, "repeatBox");
     m_repeatBox->setGeometry(10, 110, 120, 24);
-    m_sendButton = new QPushButton(tr("Send"), this);
+    m_sendButton = new QPushButton(this);
     named(m_sendButton, "sendButton");
     m_sendButton->setGeometry(260, 108, 95, 28);
-    m_closeButton = new QPushButton(tr("Close"), this);
+    m_closeButton = new QPushButton(this);
     named(m_closeButton, "closeButton");
     m_closeButton->setGeometry(365, 108, 95, 28);
+    retranslate();
     hide();
 
     connect(m_sendButton, &QPushButton::clicked, this, &TelegraphPanel::send);
@@ -165,8 +166,10 @@ void TelegraphPanel::changeEvent(QEvent *event) {
     QFrame::changeEvent(event);
 }
 
-// The frame's captions that have a Czech text.
+// The frame's captions; all but the title and the text box's have a Czech text.
 void TelegraphPanel::retranslate() {
+    m_titleLabel->setText(tr("RADIOTELEGRAPH"));
+    m_textLabel->setText(tr("Text      :"));
     m_speedLabel->setText(tr("Speed :"));
     m_repeatBox->setText(tr("Repeat"));
     m_sendButton->setText(tr("Send"));

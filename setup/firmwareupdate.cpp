@@ -2,14 +2,14 @@
 
 #include "link/devicestate.h"
 #include "link/link.h"
-#include "link/panelcontext.h"
 #include "link/polling.h"
 #include "link/procedure.h"
 #include "link/serialport.h"
-#include "link/services.h"
 #include "link/waits.h"
 #include "setup/firmwarefiles.h"
 #include "setup/firmwareupdatedialog.h"
+#include "widgets/panelcontext.h"
+#include "widgets/services.h"
 
 #include <QDir>
 #include <QFile>

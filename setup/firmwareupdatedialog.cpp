@@ -47,8 +47,8 @@ FirmwareUpdateDialog::FirmwareUpdateDialog(const DeviceState &state, QWidget *pa
     m_folderLabel->setWordWrap(true);
     m_folderList = named(new QListWidget, "folderList");
     m_fileTypeBox = named(new QComboBox, "fileTypeBox");
-    m_fileTypeBox->addItem(tr(ImagesItem), QStringLiteral("*.bin"));
-    m_fileTypeBox->addItem(tr(BackupsItem), QStringLiteral("*.bkp"));
+    m_fileTypeBox->addItem(QString(), QStringLiteral("*.bin"));
+    m_fileTypeBox->addItem(QString(), QStringLiteral("*.bkp"));
     m_fileList = named(new QListWidget, "fileList");
     m_noteLabel = named(new QLabel, "noteLabel");
     m_noteLabel->setWordWrap(true);
@@ -102,7 +102,7 @@ FirmwareUpdateDialog::FirmwareUpdateDialog(const DeviceState &state, QWidget *pa
     m_waitLabel->setAlignment(Qt::AlignCenter);
     auto *rule = named(new QFrame(m_progressPanel), "progressRule");
     rule->setFrameShape(QFrame::HLine);
-    m_progressLabel = named(new QLabel(tr(WritingCaption), m_progressPanel), "progressLabel");
+    m_progressLabel = named(new QLabel(m_progressPanel), "progressLabel");
     m_progressLabel->setAlignment(Qt::AlignCenter);
     QFont big = m_progressLabel->font();
     big.setPointSize(big.pointSize() + 4);
@@ -117,6 +117,7 @@ FirmwareUpdateDialog::FirmwareUpdateDialog(const DeviceState &state, QWidget *pa
     m_progressPanel->hide();
     m_warningFrame->hide();
     m_writeButton->setEnabled(false);
+    retranslate();
 
     resize(560, 400);
 
@@ -241,7 +242,8 @@ void FirmwareUpdateDialog::changeEvent(QEvent *event) {
 // The captions here with a Czech text: the progress panel's first one (the texts of a
 // running update stay as they are) and the kinds of file.
 void FirmwareUpdateDialog::retranslate() {
-    if (m_progressLabel->text() == QLatin1String(WritingCaption))
+    const QString progress = m_progressLabel->text();
+    if (progress.isEmpty() || progress == QLatin1String(WritingCaption))
         m_progressLabel->setText(tr(WritingCaption));
     m_fileTypeBox->setItemText(0, tr(ImagesItem));
     m_fileTypeBox->setItemText(1, tr(BackupsItem));

@@ -2,6 +2,7 @@
 
 #include "link/devicestate.h"
 #include "link/numbers.h"
+#include "setup/language.h"
 #include "setup/setuprules.h"
 
 #include <QButtonGroup>
@@ -16,7 +17,8 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-SetupDialog::SetupDialog(DeviceState &state, QWidget *parent) : QDialog(parent), m_state(state) {
+SetupDialog::SetupDialog(DeviceState &state, Language &language, QWidget *parent)
+    : QDialog(parent), m_state(state), m_language(language) {
     setObjectName(QStringLiteral("SetupDialog"));
     setModal(true);
     auto named = [this](auto *w, const char *name) {
@@ -82,11 +84,8 @@ SetupDialog::SetupDialog(DeviceState &state, QWidget *parent) : QDialog(parent),
     connect(m_saveButton, &QPushButton::clicked, this, &SetupDialog::save);
     connect(m_cancelButton, &QPushButton::clicked, this, &SetupDialog::reject);
     connect(m_upgradeButton, &QPushButton::clicked, this, &SetupDialog::upgradeRequested);
-    connect(m_czechBox, &QCheckBox::toggled, this, [this](bool ticked) {
-        // One-way: unticking keeps the Czech captions.
-        if (ticked)
-            m_czech.install();
-    });
+    connect(m_czechBox, &QCheckBox::toggled, this,
+            [this](bool ticked) { m_language.setCzechChosen(ticked); });
 
     retranslate();
 }
@@ -155,12 +154,4 @@ void SetupDialog::reject() {
     m_state.displayOperator = -1;
     m_state.coarseStep = -1;
     QDialog::reject();
-}
-
-bool SetupDialog::czechChosen() const {
-    return m_czechBox->isChecked();
-}
-
-QString SetupDialog::inChosenLanguage(const char *context, const char *source) const {
-    return czechChosen() ? m_czech.czech(context, source) : QString::fromUtf8(source);
 }

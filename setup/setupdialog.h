@@ -1,13 +1,13 @@
 // Setup and firmware: the setup window SetupDialog (display operator, coarse step, the
-// language box "Čeština" with the Czech captions), the setup exchange SetupExchange
+// language box "Čeština"), the interface Language, the setup exchange SetupExchange
 // behind the main window's Config button, and the firmware update. Uses link/ (Link,
-// DeviceState, Services, Polling); the main window in panel/ creates SetupExchange.
+// DeviceState, Services, Polling); the main window in panel/ creates SetupExchange and
+// owns the Language.
 #pragma once
-
-#include "setup/czechtranslation.h"
 
 #include <QDialog>
 
+class Language;
 class QButtonGroup;
 class QCheckBox;
 class QLabel;
@@ -20,23 +20,17 @@ struct DeviceState;
 // tuning step, as the setup exchange read them. Save stores the typed values into
 // DeviceState, Cancel (and the window's close control, and Escape) marks all three as
 // "nothing to send". Created on first use and only hidden afterwards: its language box
-// keeps its tick for the program's run.
+// keeps its tick for the program's run and chooses the program's Language.
 class SetupDialog final : public QDialog {
     Q_OBJECT
 public:
-    explicit SetupDialog(DeviceState &state, QWidget *parent = nullptr);
+    SetupDialog(DeviceState &state, Language &language, QWidget *parent = nullptr);
 
     // Fills the window from DeviceState: the mode's option button (none when the mode
     // is not 0..4) and both text boxes. Runs each time the window is shown, and must
     // run again when the firmware-update window opened from here closes; values typed
     // but not saved are replaced.
     void loadFields();
-
-    // The language box is ticked.
-    bool czechChosen() const;
-    // `source` in the language the box chooses now: Czech while it is ticked, English
-    // otherwise (for the dialogs that follow the box each time they run).
-    QString inChosenLanguage(const char *context, const char *source) const;
 
 public Q_SLOTS:
     // Cancel: nothing to send.
@@ -56,7 +50,7 @@ private:
     void save();
 
     DeviceState &m_state;
-    CzechTranslation m_czech;
+    Language &m_language;
     QLabel *m_displayLabel;         // heading of the option group
     QButtonGroup *m_modeGroup;      // the five modes; the id is the mode code
     QRadioButton *m_oneToOneButton; // 0: the display shows Fosc

@@ -3,16 +3,16 @@
 #include "link/commands.h"
 #include "link/devicestate.h"
 #include "link/link.h"
-#include "link/panelcontext.h"
 #include "link/polling.h"
-#include "link/services.h"
 #include "setup/setupdialog.h"
 #include "setup/setuprules.h"
+#include "widgets/panelcontext.h"
+#include "widgets/services.h"
 
 #include <QWidget>
 
-SetupExchange::SetupExchange(const PanelContext &context, QObject *parent)
-    : QObject(parent), m_context(context) {
+SetupExchange::SetupExchange(const PanelContext &context, Language &language, QObject *parent)
+    : QObject(parent), m_context(context), m_language(language) {
     setObjectName(QStringLiteral("setupExchange"));
 }
 
@@ -20,7 +20,7 @@ SetupExchange::~SetupExchange() = default;
 
 SetupDialog &SetupExchange::dialog() {
     if (!m_dialog)
-        m_dialog = new SetupDialog(m_context.state, m_context.window);
+        m_dialog = new SetupDialog(m_context.state, m_language, m_context.window);
     return *m_dialog;
 }
 

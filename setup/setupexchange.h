@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <qcoro/qcorotask.h>
 
+class Language;
 class SetupDialog;
 struct PanelContext;
 
@@ -15,8 +16,9 @@ struct PanelContext;
 class SetupExchange final : public QObject {
     Q_OBJECT
 public:
-    // The context's window carries the busy pointer and is the setup window's parent.
-    explicit SetupExchange(const PanelContext &context, QObject *parent = nullptr);
+    // The context's window carries the busy pointer and is the setup window's parent;
+    // the setup window's language box chooses `language`.
+    SetupExchange(const PanelContext &context, Language &language, QObject *parent = nullptr);
     ~SetupExchange() override;
 
     // The procedure behind Config; start it through runProcedure. A click while it
@@ -34,6 +36,7 @@ public:
 
 private:
     const PanelContext &m_context;
+    Language &m_language;
     QPointer<SetupDialog> m_dialog;
     bool m_running = false;
 };

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "link/services.h"
+#include "widgets/services.h"
 
 // widgets/: widget pieces every window folder uses (the real dialogs behind
-// Services::dialogs, EntryGuard). Uses link/services.h only; panel/, presets/, setup/
+// Services::dialogs, EntryGuard). Uses widgets/services.h only; panel/, presets/, setup/
 // and app/ use it.
 //
 // The real dialogs behind Services::dialogs: Qt's input dialog (its answer box

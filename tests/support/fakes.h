@@ -4,11 +4,11 @@
 // scripted dialogs. Used by the widget tests of every folder.
 
 #include "link/serialport.h"
-#include "link/services.h"
 #include "link/timesource.h"
 #include "panel/mainwindow.h"
 #include "tests/support/manualclock.h"
 #include "tests/support/panelui.h"
+#include "widgets/services.h"
 
 #include <QByteArray>
 #include <QStringList>

@@ -1,7 +1,7 @@
 // The real process seam: what the firmware update relies on to judge and to end
 // avrdude runs.
-#include "link/services.h"
 #include "tests/support/simpanel.h"
+#include "widgets/services.h"
 
 #include <QFile>
 #include <QTemporaryDir>

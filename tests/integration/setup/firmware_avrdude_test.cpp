@@ -9,7 +9,6 @@
 // taken in full, in order, but none longer than the real work needs. The run times
 // are printed against their shares of the timetable.
 #include "link/link.h"
-#include "link/panelcontext.h"
 #include "link/polling.h"
 #include "link/timesource.h"
 #include "panel/lamp.h"
@@ -20,6 +19,7 @@
 #include "tests/support/intelhex.h"
 #include "tests/support/manualclock.h"
 #include "tests/support/simpanel.h"
+#include "widgets/panelcontext.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -138,8 +138,8 @@ TEST_P(FirmwareWithAvrdude, BackupHoldsTheFlashAndTheWrittenVersionShowsInTheInf
     services.backupFolder = dir.path();
     services.today = [] { return QDate(2026, 12, 7); };
     const PanelContext context{
-        window->state(),      window->link(),        services, polling, nullptr, [] {},
-        [] { return false; }, [](const QString &) {}};
+        window->state(), window->link(),       window->generator(),   services, polling, nullptr,
+        [] {},           [] { return false; }, [](const QString &) {}};
     FirmwareUpdate update(context, {});
     FirmwareUpdateDialog &updateDialog = update.dialog();
     updateDialog.showFolder(images.path());

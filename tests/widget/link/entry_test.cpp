@@ -2,9 +2,9 @@
 // it: the box keeps no control character and exactly one line goes out.
 #include "tests/support/fakes.h"
 
-#include "link/services.h"
 #include "presets/telegraphpanel.h"
 #include "widgets/qtdialogs.h"
+#include "widgets/services.h"
 
 #include <QApplication>
 #include <QClipboard>

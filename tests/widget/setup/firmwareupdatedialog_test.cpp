@@ -5,12 +5,12 @@
 #include "tests/support/fakes.h"
 
 #include "link/link.h"
-#include "link/panelcontext.h"
 #include "link/polling.h"
 #include "setup/firmwareupdate.h"
 #include "setup/firmwareupdatedialog.h"
 #include "tests/support/intelhex.h"
 #include "tests/support/panelui.h"
+#include "widgets/panelcontext.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -77,8 +77,8 @@ protected:
         services.today = [] { return QDate(2026, 12, 7); };
         services.quit = [] {};
         context = std::make_unique<PanelContext>(
-            PanelContext{rig.window->state(), rig.window->link(), services, polling, nullptr, [] {},
-                         [] { return false; }, [](const QString &) {}});
+            PanelContext{rig.window->state(), rig.window->link(), rig.window->generator(), services,
+                         polling, nullptr, [] {}, [] { return false; }, [](const QString &) {}});
         update_ = std::make_unique<FirmwareUpdate>(*context, FirmwareUpdate::Controls{});
         dialog = &update_->dialog();
         dialog->showFolder(images.path());

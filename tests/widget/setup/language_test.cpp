@@ -102,10 +102,13 @@ QString captionOf(QWidget &root, const char *control) {
     return QStringLiteral("<no control %1>").arg(QLatin1String(control));
 }
 
-// A connected main window with each of the windows that carry captions.
+// A connected main window with each of the windows that carry captions; with
+// `czechFirst`, the box is ticked before the failure and firmware-update windows exist.
 struct LanguageRig {
-    LanguageRig() {
+    explicit LanguageRig(bool czechFirst = false) {
         rig.connectOn();
+        if (czechFirst)
+            box().click();
         failure = new ConnectionFailureDialog(rig.window.get());
         // Upgrade FW creates the firmware-update window (the scripted dialogs only note
         // that it was shown).
@@ -159,6 +162,11 @@ TEST(Language, TickingSwitchesTheListedCaptionsOfEveryWindowForTheRestOfTheRun) 
     l.box().click(); // unticked: nothing changes back
     l.expectCaptions(true);
     l.box().click(); // ticked again
+    l.expectCaptions(true);
+}
+
+TEST(Language, WindowsCreatedAfterTheSwitchStartWithTheCzechCaptions) {
+    LanguageRig l(true);
     l.expectCaptions(true);
 }
 

@@ -3,11 +3,12 @@
 #include "tests/support/fakes.h"
 
 #include "link/devicestate.h"
-#include "link/panelcontext.h"
 #include "link/polling.h"
 #include "link/procedure.h"
+#include "setup/language.h"
 #include "setup/setupdialog.h"
 #include "setup/setupexchange.h"
+#include "widgets/panelcontext.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -276,10 +277,17 @@ TEST(SetupExchange, ReturningFromTheFirmwareWindowRefillsTheWindowAndKeepsPollin
     Services services;
     services.dialogs = &rig.dialogs;
     RecordingPolling polling;
-    const PanelContext context{
-        rig.window->state(),  rig.window->link(),    services, polling, rig.window.get(), [] {},
-        [] { return false; }, [](const QString &) {}};
-    SetupExchange exchange(context);
+    const PanelContext context{rig.window->state(),
+                               rig.window->link(),
+                               rig.window->generator(),
+                               services,
+                               polling,
+                               rig.window.get(),
+                               [] {},
+                               [] { return false; },
+                               [](const QString &) {}};
+    Language language;
+    SetupExchange exchange(context, language);
     DeviceState &s = rig.window->state();
     s.displayOperatorMode = 1;
     s.displayOperator = 500;

@@ -1,4 +1,4 @@
-#include "link/services.h"
+#include "widgets/services.h"
 
 #include <QFileInfo>
 #include <QProcess>

@@ -1,21 +1,23 @@
-#include "setup/czechtranslation.h"
+#include "setup/language.h"
 
 #include <QCoreApplication>
 #include <QEvent>
 #include <QtDebug>
 
-CzechTranslation::CzechTranslation() {
+Language::Language() {
     if (!m_translator.load(QStringLiteral(":/i18n/kvt_cs.qm")))
         qWarning("KVT: the Czech captions are missing from the program's resources");
 }
 
-CzechTranslation::~CzechTranslation() {
+Language::~Language() {
     if (m_installed)
         QCoreApplication::removeTranslator(&m_translator);
 }
 
-void CzechTranslation::install() {
-    if (m_installed)
+void Language::setCzechChosen(bool czech) {
+    m_czechChosen = czech;
+    // One-way: unticking keeps the Czech captions.
+    if (!czech || m_installed)
         return;
     m_installed = QCoreApplication::installTranslator(&m_translator);
     // The windows are told by posted LanguageChange events; deliver them now, so the
@@ -23,7 +25,11 @@ void CzechTranslation::install() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
 }
 
-QString CzechTranslation::czech(const char *context, const char *source) const {
-    const QString text = m_translator.translate(context, source);
-    return text.isEmpty() ? QString::fromUtf8(source) : text;
+QString Language::inChosenLanguage(const char *context, const char *source) const {
+    if (m_czechChosen) {
+        const QString czech = m_translator.translate(context, source);
+        if (!czech.isEmpty())
+            return czech;
+    }
+    return QString::fromUtf8(source);
 }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <qcoro/qcorotask.h>
 
+class Generator;
 class Link;
 class Polling;
 class QWidget;
@@ -11,11 +12,13 @@ struct DeviceState;
 struct Services;
 
 // What every subsystem of the main window works with: the one device record, the
-// line to the generator, the outside world, the poll, and two things of the window
-// itself. The window owns all of them and outlives every subsystem.
+// line to the generator and the Generator that drives it, the outside world, the poll,
+// and a few things of the window itself. The window owns all of them and outlives every
+// subsystem.
 struct PanelContext {
     DeviceState &state;
     Link &link;
+    Generator &generator; // what the buttons do to the generator, without a window
     const Services &services;
     Polling &polling;
     QWidget *window;                  // parent of the subsystems' dialogs and windows
