@@ -4,8 +4,10 @@
 #include "link/linetrace.h"
 #include "link/link.h"
 #include "link/serialport.h"
+#include "link/terminationsignals.h"
 #include "link/timesource.h"
 #include "panel/mainwindow.h"
+#include "setup/processstarter.h"
 #include "widgets/qtdialogs.h"
 #include "widgets/services.h"
 
@@ -13,7 +15,10 @@
 #include <QCommandLineParser>
 #include <QDate>
 #include <QDir>
+#include <QFileInfo>
+#include <QIcon>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -21,69 +26,96 @@
 namespace {
 
 FileLocations locateFiles() {
-    return FileLocations::locate(QCoreApplication::applicationDirPath(), QDir::homePath(),
+    return FileLocations::locate(QCoreApplication::applicationDirPath(),
+                                 qEnvironmentVariable("HOME"),
                                  [](const char *name) { return qEnvironmentVariable(name); });
 }
 
-// Help, version and a wrong command line are answered as QCommandLineParser::process
-// answers them (it prints and ends the program), with the folders the program uses.
-[[noreturn]] void answer(const QCoreApplication &app) {
-    const FileLocations files = locateFiles();
-    QCommandLineParser parser;
-    CommandLine::describe(parser, files.settingsFolder, files.backupFolder);
-    parser.process(app);
-    std::exit(1); // not reached: process() ends the program for every answer
-}
-
-// --help and --version are answered before the window system is touched, so they work
-// in a terminal without a display (over ssh), in whatever form the parser accepts
-// ("-hv", "--trace=x --help"), and so is any command line that names one of them
-// literally, even when it is wrong ("-?" is Windows' help option only). Everything else
-// is read again once QApplication has taken its own options (-platform, -style) out of
-// the arguments.
-void answerWithoutWindows(int argc, char *argv[]) {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    const CommandLine::Request::Kind kind = CommandLine::read(arguments).kind;
-    bool early =
-        kind == CommandLine::Request::Kind::Help || kind == CommandLine::Request::Kind::Version;
-    for (const QString &argument : arguments.mid(1)) {
-        for (const char *option : {"-h", "--help", "-?", "--help-all", "-v", "--version"})
-            early = early || argument == QLatin1String(option);
-    }
-    if (!early)
-        return;
+// --help and --version, answered without a display (in a terminal, over ssh). The help
+// names the folders where the program keeps its files. Ends the program.
+[[noreturn]] void answerHelp(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kvt"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KVT_PROGRAM_VERSION));
-    answer(app);
+    const FileLocations files = locateFiles();
+    const QString folders = files.error.isEmpty()
+                                ? QStringLiteral("Settings (KVT.INI) and COM<N> port links: %1\n"
+                                                 "Firmware backups: %2")
+                                      .arg(QDir::toNativeSeparators(files.settingsFolder),
+                                           QDir::toNativeSeparators(files.backupFolder))
+                                : files.error;
+    QCommandLineParser parser;
+    CommandLine::addOptions(parser);
+    parser.setApplicationDescription(
+        QStringLiteral("KVT Control Panel: drives a KVT bench RF signal generator over its "
+                       "USB serial adapter.\n\n") +
+        folders);
+    parser.process(app); // prints the answer and ends the program
+    std::exit(0);
+}
+
+// The program's icon in every size, built in.
+QIcon programIcon() {
+    QIcon icon;
+    const QFileInfoList files =
+        QDir(QStringLiteral(":/icons")).entryInfoList(QDir::Files, QDir::Name);
+    for (const QFileInfo &file : files)
+        icon.addFile(file.filePath());
+    return icon;
 }
 
 } // namespace
 
 int main(int argc, char *argv[]) {
-    answerWithoutWindows(argc, argv);
+    // The command line is read before the window system is touched, so a wrong option
+    // is reported (and --help answered) in a terminal without a display as well.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine::Request request = CommandLine::read(arguments);
+    if (request.kind == CommandLine::Request::Kind::Error) {
+        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(QFileInfo(arguments.value(0)).fileName()),
+                     qUtf8Printable(request.error));
+        return 1;
+    }
+    if (request.kind == CommandLine::Request::Kind::Help)
+        answerHelp(argc, argv);
+    const QString traceFile = request.traceFile;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KVT Control Panel"));
     QApplication::setApplicationVersion(QStringLiteral(KVT_PROGRAM_VERSION));
+    // The id of the program's menu entry: task lists and the window system match its
+    // windows to the entry, its name and its icon by it.
+    QGuiApplication::setDesktopFileName(QStringLiteral(KVT_APP_ID));
+    QApplication::setWindowIcon(programIcon());
     QApplication::setQuitOnLastWindowClosed(false);
-    const CommandLine::Request request = CommandLine::read(QCoreApplication::arguments());
-    if (request.kind != CommandLine::Request::Kind::Run)
-        answer(app);
 
+    const FileLocations files = locateFiles();
+    if (!files.error.isEmpty()) {
+        std::fprintf(stderr, "KVT: %s.\n", qUtf8Printable(files.error));
+        return 1;
+    }
+
+#ifdef Q_OS_UNIX
+    // A trace into a pipe whose reader has gone fails its write (and stops); it must not
+    // end the program.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     std::unique_ptr<LineTrace> trace;
-    if (!request.traceFile.isEmpty()) {
-        trace = std::make_unique<LineTrace>(request.traceFile);
+    if (!traceFile.isEmpty()) {
+        trace = std::make_unique<LineTrace>(traceFile);
         QString error;
         if (!trace->open(QStringLiteral(KVT_PROGRAM_VERSION), &error)) {
-            std::fprintf(stderr, "KVT: cannot write the trace file %s: %s\n",
-                         qUtf8Printable(request.traceFile), qUtf8Printable(error));
-            return 1;
+            // The trace is for a report; the generator can be used without it.
+            std::fprintf(stderr,
+                         "KVT: cannot write the trace file %s (%s); running without "
+                         "a trace\n",
+                         qUtf8Printable(traceFile), qUtf8Printable(error));
+            trace.reset();
         }
     }
 
-    const FileLocations files = locateFiles();
     QtTimeSource time;
     QtSerialPort port(std::make_shared<PortNames>(files.settingsFolder));
     QtDialogs dialogs;
@@ -97,11 +129,15 @@ int main(int argc, char *argv[]) {
     services.programFolder = files.programFolder;
     services.settingsFolder = files.settingsFolder;
     services.backupFolder = files.backupFolder;
+    services.packaged = files.perUser;
     services.today = [] { return QDate::currentDate(); };
     services.quit = [] { QCoreApplication::exit(0); };
 
     MainWindow window(services);
     window.link().setTrace(trace.get());
+    TerminationSignals stopRequests;
+    QObject::connect(&stopRequests, &TerminationSignals::requested, &window,
+                     [&window] { window.endOnRequest(); });
     // The load step waits on the event loop, so it starts once the loop runs.
     QTimer::singleShot(0, &window, [&window] { window.start(); });
     const int result = app.exec();

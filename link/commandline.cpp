@@ -2,46 +2,60 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
-#include <QDir>
 
 namespace CommandLine {
 namespace {
 
-QCommandLineOption traceOption() {
-    return QCommandLineOption(
-        QStringLiteral("trace"),
-        QStringLiteral("Append every line sent to the generator and every frame received, "
-                       "with a time stamp, to <file> (for a problem report; at most 50 MB)."),
-        QStringLiteral("file"));
+// The options QApplication takes off the command line for itself (Qt's documented ones,
+// with a value or without). They must pass the check before the window system is
+// touched; they are not shown in the help.
+constexpr const char *QtOptionsWithValue[] = {
+    "platform",    "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry",
+    "qwindowicon", "qwindowtitle",       "session",       "display", "geometry",
+    "style",       "stylesheet",         "qmljsdebugger", "dialogs", "fontengine"};
+constexpr const char *QtSwitches[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+
+const QString &traceName() {
+    static const QString name = QStringLiteral("trace");
+    return name;
 }
 
 } // namespace
 
-void describe(QCommandLineParser &parser, const QString &settingsFolder,
-              const QString &backupFolder) {
-    parser.setApplicationDescription(
-        QStringLiteral("KVT Control Panel: drives a KVT bench RF signal generator over its "
-                       "USB serial adapter.\n\n"
-                       "Settings (KVT.INI) and COM<N> port links: %1\n"
-                       "Firmware backups: %2")
-            .arg(QDir::toNativeSeparators(settingsFolder), QDir::toNativeSeparators(backupFolder)));
+void addOptions(QCommandLineParser &parser) {
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addOption(traceOption());
+    parser.addOption(QCommandLineOption(
+        traceName(),
+        QStringLiteral("Append every line sent to the generator and every frame received, "
+                       "with a time stamp, to <file> (for a problem report; at most 50 MB)."),
+        QStringLiteral("file")));
+    for (const char *name : QtOptionsWithValue) {
+        QCommandLineOption option(QLatin1String(name), QString(), QStringLiteral("value"));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    for (const char *name : QtSwitches) {
+        QCommandLineOption option{QLatin1String(name)};
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
 }
 
 Request read(const QStringList &arguments) {
     QCommandLineParser parser;
-    describe(parser, QString(), QString());
+    addOptions(parser);
     Request request;
-    if (!parser.parse(arguments))
+    if (!parser.parse(arguments)) {
         request.kind = Request::Kind::Error;
-    else if (parser.isSet(QStringLiteral("version")))
-        request.kind = Request::Kind::Version;
-    else if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")))
+        request.error = parser.errorText();
+    } else if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version")) ||
+               parser.isSet(QStringLiteral("help-all"))) {
         request.kind = Request::Kind::Help;
-    else
-        request.traceFile = parser.value(QStringLiteral("trace"));
+    } else {
+        request.traceFile = parser.value(traceName());
+    }
     return request;
 }
 

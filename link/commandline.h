@@ -5,30 +5,28 @@
 
 class QCommandLineParser;
 
-// The program's command line: --help, --version and --trace FILE. Reading it is kept
-// apart from answering it, so that the program can tell before it touches the window
-// system whether it only has to print an answer (which then works without a display).
+// The program's command line: --help, --version and --trace FILE, besides the options
+// QApplication takes for itself. It is read before the window system is touched, so
+// that a wrong option is reported, and the help answered, in a terminal without a
+// display as well.
 namespace CommandLine {
 
 struct Request {
     enum class Kind {
-        Run,     // start the window
-        Help,    // print the help (--help, -h, -?, --help-all)
-        Version, // print the version (--version, -v)
-        Error,   // an unknown option or a missing value: say so and end with status 1
+        Run,   // start the window
+        Help,  // print the help or the version (QCommandLineParser::process does)
+        Error, // an unknown option or a missing value: `error` says which
     };
     Kind kind = Kind::Run;
     QString traceFile; // Run: the file to trace the line into; empty for no trace
+    QString error;
 };
 
-// The program's options on `parser`. The help names the folders where the program
-// keeps its files.
-void describe(QCommandLineParser &parser, const QString &settingsFolder,
-              const QString &backupFolder);
+// The program's options on `parser`, and QApplication's own ones hidden from the help.
+// Every option may be written with one dash, as Qt's are (-platform xcb).
+void addOptions(QCommandLineParser &parser);
 
-// What `arguments` (the program's name first) ask for, decided as
-// QCommandLineParser::process decides it: a wrong command line is an error even when
-// it also asks for help, and --version wins over --help.
+// What `arguments` (the program's name first) ask for.
 Request read(const QStringList &arguments);
 
 } // namespace CommandLine

@@ -76,23 +76,23 @@ QCoro::Task<> Connection::queryAndPoll() {
     link.sendCommand(Commands::productionDateQuery());
     co_await link.delay(100);
     // A line lost during the queries leaves the poll off; its reconnection starts it.
-    if (state.connected != 0)
+    if (state.connected)
         m_context.polling.setPollingEnabled(true);
 }
 
 QCoro::Task<bool> Connection::awaitIdentity() {
     DeviceState &state = m_context.state;
-    while (state.connected == 0 && m_scanTicks <= PortWaitTicks) {
+    while (!state.connected && m_scanTicks <= PortWaitTicks) {
         co_await m_scanWaits->wait(-1);
     }
-    co_return state.connected != 0;
+    co_return state.connected;
 }
 
 void Connection::onPortLost() {
     // The generator is no longer connected: the poll stops, and once the generator
     // had been found the same port is tried again. (A loss during discovery is the
     // port's silence there: discovery moves on by itself.)
-    m_context.state.connected = 0;
+    m_context.state.connected = false;
     m_context.polling.setPollingEnabled(false);
     if (!m_found || m_ending || m_reconnecting)
         return;
@@ -107,11 +107,11 @@ QCoro::Task<> Connection::reconnect() {
     DeviceState &state = m_context.state;
     Link &link = m_context.link;
     m_reconnecting = true;
-    while (state.connected == 0) {
+    while (!state.connected) {
         co_await m_retryWaits->wait(RetryMs);
         if (m_ending)
             co_return;
-        if (state.connected != 0)
+        if (state.connected)
             break; // the port was opened again meanwhile and the generator answered
         if (link.isOpen() || link.handedOver() || link.reopenPort() != 0)
             continue; // the firmware uploader has it, or it is still gone
@@ -166,6 +166,10 @@ QCoro::Task<bool> Connection::discoverPort() {
                     static_cast<int16_t>(answer.fromPort > 0 ? answer.fromPort : FirstRetryPort);
                 m_portProblems.clear();
                 m_foundPorts.clear();
+                // The seconds counted while the window was open (a recovery takes about
+                // a minute) belong to no port: the first port that opens gets its
+                // full wait, or a generator plugged in meanwhile would be given up.
+                m_scanTicks = 0;
             }
             // Every step of a pass over missing ports yields to the event loop, so a
             // pass never holds the window.

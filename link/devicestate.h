@@ -16,8 +16,7 @@
 
 // Every value the generator last reported, the program's local state and counters,
 // and the settings kept in KVT.INI. There is exactly one, owned by MainWindow, read and
-// written directly by every window. Flags are 16-bit integers: 0 is false, and
-// "true" is written as -1 where the generator protocol's conventions say so.
+// written by every window and by the Generator, which announces its changes.
 struct DeviceState {
     // Values reported by the generator and local state of the main window.
     double carrierFreq = 0;      // Hz, as reported by the F reply or computed by Up/Down
@@ -25,13 +24,13 @@ struct DeviceState {
     uint16_t modFreq = 0;        // Hz, 0..65535
     int16_t outputOn = 0;        // 0 off, nonzero on (2: on after STOP ended a sweep)
     int16_t activePreset = 0;    // last saved/recalled preset, 0 = manual tuning
-    int16_t connected = 0;       // 1 once the identity line arrived
+    bool connected = false;      // once the identity line arrived
     int32_t tuneStep = 0;        // Hz, step of Up/Down
-    int16_t sweeping = 0;        // 1 while the generator sweeps
+    bool sweeping = false;       // while the generator sweeps
     int32_t sweepFreq = 0;       // Hz, position reported by W replies
     int32_t highestDeviceId = 0; // largest identity number ever seen
     int16_t telegraphSpeed = 0;  // radiotelegraph speed slider value
-    int16_t telegraphBusy = 0;   // -1 from a Q line until the generator's Q reply
+    bool telegraphBusy = false;  // from a Q line until the generator's Q reply
 
     // Values of the shared module.
     int16_t portNumber = 0;          // COM port in use or being tried

@@ -5,9 +5,13 @@
 
 namespace {
 
+// The XDG base folder `variable` names, or `fallback` in the home folder; empty when
+// neither is known.
 QString baseFolder(const QString &variable, const QString &homeFolder, const char *fallback) {
     if (!variable.isEmpty() && QDir::isAbsolutePath(variable))
         return variable;
+    if (homeFolder.isEmpty() || !QDir::isAbsolutePath(homeFolder))
+        return {};
     return QDir(homeFolder).filePath(QLatin1String(fallback));
 }
 
@@ -24,9 +28,17 @@ FileLocations FileLocations::locate(const QString &programFolder, const QString 
         return files;
     }
     const QString kvt = QStringLiteral("KVT");
-    files.settingsFolder = QDir::cleanPath(
-        QDir(baseFolder(environment("XDG_CONFIG_HOME"), homeFolder, ".config")).filePath(kvt));
-    files.backupFolder = QDir::cleanPath(
-        QDir(baseFolder(environment("XDG_DATA_HOME"), homeFolder, ".local/share")).filePath(kvt));
+    const QString config = baseFolder(environment("XDG_CONFIG_HOME"), homeFolder, ".config");
+    const QString data = baseFolder(environment("XDG_DATA_HOME"), homeFolder, ".local/share");
+    if (config.isEmpty() || data.isEmpty()) {
+        // Without a home the files would land in /.config and /.local/share, or beside
+        // whatever the current folder is: better to say so than to write there.
+        files.error = QStringLiteral(
+            "HOME is not set to an absolute folder, and XDG_CONFIG_HOME and XDG_DATA_HOME "
+            "do not both name one: there is no folder for the settings and backups");
+        return files;
+    }
+    files.settingsFolder = QDir::cleanPath(QDir(config).filePath(kvt));
+    files.backupFolder = QDir::cleanPath(QDir(data).filePath(kvt));
     return files;
 }

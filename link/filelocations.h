@@ -22,13 +22,17 @@ struct FileLocations {
     QString settingsFolder; // KVT.INI and the COM<N> links
     QString backupFolder;   // the firmware backups
     bool perUser = false;   // the packaged program: the two folders are the user's own
+    // Why the user's folders cannot be known (empty when they can): the packaged program
+    // with no home folder and no absolute XDG folder does not guess one under /.
+    QString error;
 
     // Relative to the program's folder: /usr/bin/../share/kvt/per-user-files.
     static constexpr const char *PackageMarker = "../share/kvt/per-user-files";
 
     // `environment` returns a variable's value (empty when unset), `homeFolder` is the
-    // user's home. Following the XDG base directory rules, XDG_CONFIG_HOME and
-    // XDG_DATA_HOME count only when they hold an absolute path.
+    // user's home (HOME; empty when unset, and a relative one counts as none).
+    // Following the XDG base directory rules, XDG_CONFIG_HOME and XDG_DATA_HOME count
+    // only when they hold an absolute path.
     static FileLocations locate(const QString &programFolder, const QString &homeFolder,
                                 const std::function<QString(const char *)> &environment);
 };

@@ -89,11 +89,12 @@ void Generator::pressStop() {
     if (next > 2)
         next = 2;
     QString command;
+    bool sweepEnded = false;
     if (next == 2) {
-        if (m_state.sweeping == 0)
+        if (!m_state.sweeping)
             next = 0;
         else
-            m_state.sweeping = 0;
+            m_state.sweeping = false, sweepEnded = true;
         command = Commands::outputOff();
     } else if (next == 1) {
         command = Commands::outputOn();
@@ -102,6 +103,8 @@ void Generator::pressStop() {
     if (!command.isEmpty())
         m_link.sendCommand(command);
     Q_EMIT changed();
+    if (sweepEnded)
+        Q_EMIT sweepStateChanged(false);
 }
 
 bool Generator::outputIsOn() const {
@@ -110,13 +113,13 @@ bool Generator::outputIsOn() const {
 
 void Generator::setOutput(bool on) {
     if (on) {
-        if (m_state.sweeping != 0 || !outputIsOn())
+        if (m_state.sweeping || !outputIsOn())
             pressStop(); // ends a sweep (the output stays on), or switches it on
         if (!outputIsOn())
             pressStop(); // a negative value reported by the generator is passed by
         return;
     }
-    if (m_state.sweeping != 0)
+    if (m_state.sweeping)
         pressStop(); // the sweep ends, the output counts as on
     if (outputIsOn())
         pressStop();
@@ -124,8 +127,9 @@ void Generator::setOutput(bool on) {
 
 void Generator::startSweep(const QString &upper, const QString &step, const QString &interval) {
     m_link.sendCommand(Commands::startSweep(upper, step, interval));
-    m_state.sweeping = 1;
+    m_state.sweeping = true;
     Q_EMIT changed();
+    Q_EMIT sweepStateChanged(true);
 }
 
 void Generator::pauseSweep() {
@@ -134,7 +138,7 @@ void Generator::pauseSweep() {
 }
 
 void Generator::endSweep() {
-    if (m_state.sweeping != 0)
+    if (m_state.sweeping)
         pressStop();
 }
 
@@ -170,14 +174,14 @@ Generator::readPreset(int n, std::function<bool(const QString &)> answers) {
 
 void Generator::keyMorse(int elementMs, const QString &text) {
     m_link.sendCommand(Commands::keyMorse(elementMs, text));
-    m_state.telegraphBusy = -1;
+    m_state.telegraphBusy = true;
     Q_EMIT changed();
 }
 
 bool Generator::keying() const {
-    return m_state.telegraphBusy != 0;
+    return m_state.telegraphBusy;
 }
 
 void Generator::forgetKeying() {
-    m_state.telegraphBusy = 0;
+    m_state.telegraphBusy = false;
 }

@@ -92,6 +92,9 @@ public:
 Q_SIGNALS:
     // The device record changed: by a reply from the generator or by a procedure.
     void changed();
+    // A procedure started a sweep (true) or ended one (false); the generator's own
+    // replies say so through the parser's effects.
+    void sweepStateChanged(bool sweeping);
 
 private:
     DeviceState &m_state;

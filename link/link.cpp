@@ -61,6 +61,12 @@ void Link::handOverPort() {
     m_handedOver = true;
 }
 
+int Link::takeBackPort(int portNumber) {
+    closePort();
+    m_state.portNumber = static_cast<int16_t>(portNumber);
+    return openPort();
+}
+
 void Link::portGone() {
     cancelTimers();
     m_parser.reset();
@@ -74,7 +80,7 @@ bool Link::isOpen() const {
 }
 
 bool Link::generatorConnected() const {
-    return m_port.isOpen() && m_state.connected != 0;
+    return m_port.isOpen() && m_state.connected;
 }
 
 bool Link::sendCommand(const QString &text) {
@@ -152,10 +158,11 @@ void Link::readNow() {
         if (m_parser.holdsIdentity())
             m_identityTimer = m_time.schedule(IdentityQuietMs, [this] {
                 m_identityTimer = 0;
-                if (m_trace)
-                    m_trace->flushReceived();
                 const quint64 running = m_waits.mark();
-                handle(m_parser.takeIdentity(), running);
+                const std::vector<ReplyEffects> effects = m_parser.takeIdentity();
+                if (m_trace && !effects.empty())
+                    m_trace->flushReceived();
+                handle(effects, running);
             });
     }
     // More than one read's worth arrived: take the rest on the next turn.

@@ -37,15 +37,22 @@ public:
     int reopenPort();
     void closePort();
     // Closes the port for an outside program (the firmware uploader) that uses the
-    // device until openPort() takes it back; nothing else opens it meanwhile.
+    // device until takeBackPort() (or openPort()) takes it back; nothing else opens it
+    // meanwhile.
     void handOverPort();
+    // Takes the port back from the outside program: opens COM<portNumber>, which
+    // becomes the record's port, with the fixed line settings. 0 or the port's error
+    // number, as openPort(); after an error the port is no longer handed over, so the
+    // retries of a lost line may open it (see portGone()).
+    int takeBackPort(int portNumber);
     bool handedOver() const { return m_handedOver; }
     bool isOpen() const;
     // A generator has identified itself on the open port and its line has not been
     // lost since.
     bool generatorConnected() const;
-    // The port is gone (closed already, or could not be opened again after it was
-    // handed over): stops reading and reports portLost, as when the device goes away.
+    // The port is gone (closed already, could not be opened again after it was
+    // handed over, or the generator did not come back on it): stops reading and
+    // reports portLost, as when the device goes away.
     void portGone();
 
     // Sends the text followed by CR LF, one byte per character (toLineBytes). Dropped

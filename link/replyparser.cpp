@@ -21,8 +21,9 @@
 //   CR still connects. A line that grows beyond MaxKept characters without an end is
 //   handled as it stands, so the version text is cut at MaxKept characters.
 // - A read of just "K" or "KV" with nothing kept is kept as the possible start of an
-//   identity line: a serial driver may split the generator's greeting anywhere, and
-//   losing it would make port discovery skip a working generator.
+//   identity line, however long the rest takes: a serial driver may split the
+//   generator's greeting anywhere, and losing it would make port discovery skip a
+//   working generator.
 // - If a read begins with "KVT" while a partial frame or line is kept, the generator
 //   has restarted: the kept text is dropped and the new identity line handled.
 // - Otherwise the kept text and the read form one buffer walked frame by frame: find
@@ -120,13 +121,14 @@ bool ReplyParser::holdsIdentity() const {
 
 std::vector<ReplyEffects> ReplyParser::takeIdentity() {
     std::vector<ReplyEffects> effects;
-    if (!holdsIdentity())
+    // "K" or "KV" alone stays kept: the rest of the greeting may come late (a loaded
+    // system, a slow adapter), and a next read that does not complete it is walked as
+    // frames, where it is noise before the "#".
+    if (!holdsIdentity() || !startsIdentity(m_pending))
         return effects;
     QString line;
     line.swap(m_pending);
-    // "K" or "KV" alone never became an identity line: noise.
-    if (startsIdentity(line))
-        effects.push_back(applyIdentity(line));
+    effects.push_back(applyIdentity(line));
     return effects;
 }
 
@@ -179,7 +181,7 @@ ReplyEffects ReplyParser::applyIdentity(const QString &line) {
     if (line.size() >= 5 && line[4].isDigit() && line[4].unicode() < 128)
         m_state.wideRange = static_cast<int16_t>(line[4].unicode() - u'0');
 
-    m_state.connected = 1;
+    m_state.connected = true;
 
     e.enableKvt20Buttons = m_state.modelName == QLatin1String("KVT 20");
     if (m_state.wideRange == 1)
@@ -202,7 +204,7 @@ ReplyEffects ReplyParser::applyFrame(const QString &frame) {
         const double f = Numbers::leadingValue(value);
         if (std::isfinite(f))
             s.carrierFreq = f;
-        s.sweeping = 0;
+        s.sweeping = false;
         e.sweepCaption = QStringLiteral("Sweep");
         break;
     }
@@ -223,7 +225,7 @@ ReplyEffects ReplyParser::applyFrame(const QString &frame) {
         break;
     case u'W':
         Numbers::store(s.sweepFreq, Numbers::leadingValue(value));
-        s.sweeping = 1;
+        s.sweeping = true;
         e.sweepCaption = QStringLiteral("Pause");
         break;
     case u'B':
@@ -241,7 +243,7 @@ ReplyEffects ReplyParser::applyFrame(const QString &frame) {
         applyDate(value);
         break;
     case u'Q':
-        s.telegraphBusy = 0;
+        s.telegraphBusy = false;
         break;
     default:
         break;

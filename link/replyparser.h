@@ -41,7 +41,8 @@ public:
     // An identity line (or its first characters) is kept, waiting for its end.
     bool holdsIdentity() const;
     // Handles a kept identity line as it stands: nothing more arrived after it. Returns
-    // its effect (none when only "K" or "KV" was kept, which is dropped as noise).
+    // its effect (none when only "K" or "KV" is kept, which stays kept for the next
+    // read: it may be the start of a greeting whose rest is late).
     std::vector<ReplyEffects> takeIdentity();
 
     // Characters kept from earlier reads, waiting for their carriage return.

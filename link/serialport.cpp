@@ -130,11 +130,25 @@ int QtSerialPort::open(int portNumber) {
 int QtSerialPort::reopen() {
     if (m_port->isOpen())
         return NoError;
-    // A missing device (or a link to one) costs a look at the file system only, not
-    // a walk over the system's serial devices.
-    if (m_systemName.isEmpty() || !QFileInfo::exists(m_systemName))
+    if (m_systemName.isEmpty() || !deviceExists(m_systemName))
         return InvalidPort;
     return openDevice(m_systemName);
+}
+
+bool QtSerialPort::deviceExists(const QString &name) {
+    // A missing device (or a link to one) costs a look at the file system only, not
+    // a walk over the system's serial devices.
+    if (QFileInfo::exists(name))
+        return true;
+#ifdef Q_OS_WIN
+    // "COM5" is no file there: the system's list of serial ports tells.
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    return std::any_of(ports.begin(), ports.end(), [&name](const QSerialPortInfo &info) {
+        return info.portName().compare(name, Qt::CaseInsensitive) == 0;
+    });
+#else
+    return false;
+#endif
 }
 
 int QtSerialPort::openDevice(const QString &name) {

@@ -95,6 +95,8 @@ public:
 
 private:
     int openDevice(const QString &name);
+    // Whether the device of a port opened before is there now.
+    static bool deviceExists(const QString &name);
 
     std::shared_ptr<const PortNames> m_names;
     QSerialPort *m_port;

@@ -26,7 +26,8 @@ QPixmap unpluggedPicture() {
 }
 } // namespace
 
-ConnectionFailureDialog::ConnectionFailureDialog(QWidget *parent) : QDialog(parent) {
+ConnectionFailureDialog::ConnectionFailureDialog(QWidget *parent, Platform platform)
+    : QDialog(parent), m_platform(platform) {
     setObjectName(QStringLiteral("ConnectionFailureDialog"));
     setModal(true);
 
@@ -99,6 +100,7 @@ void ConnectionFailureDialog::retranslate() {
     m_retryButton->setText(tr("Retry"));
     m_exitButton->setText(tr("Exit"));
     m_recoverButton->setText(tr("Recover firmware..."));
+    showPortProblems();
 }
 
 void ConnectionFailureDialog::retry() {
@@ -110,15 +112,30 @@ void ConnectionFailureDialog::setRecoveryPossible(bool possible) {
     m_recoverButton->setEnabled(possible);
 }
 
-void ConnectionFailureDialog::setPortProblems(const QStringList &problems) {
-    if (problems.isEmpty()) {
-        m_portProblemsLabel->clear();
-        m_portProblemsLabel->hide();
-        return;
+void ConnectionFailureDialog::setPortProblems(const QStringList &problems, bool anyPortFound) {
+    m_portProblems = problems;
+    m_anyPortFound = anyPortFound;
+    showPortProblems();
+}
+
+// The program's own list below the window's fixed texts. On Linux it ends with what to
+// look at when the generator's adapter is not among the ports: whether the system sees
+// the adapter at all, and what the kernel said when it was plugged in.
+void ConnectionFailureDialog::showPortProblems() {
+    QStringList lines;
+    if (!m_portProblems.isEmpty())
+        lines << tr("Ports found but not usable:") << m_portProblems;
+    if (m_platform == Platform::Linux) {
+        if (!m_anyPortFound)
+            lines << tr("No serial adapter is visible to the system.");
+        if (!lines.isEmpty())
+            lines << QString();
+        lines << tr("Check the generator's USB cable. \"ls -l /dev/serial/by-id\" lists the "
+                    "serial adapters the system sees; \"sudo dmesg\" (or \"journalctl -k\") "
+                    "shows what the kernel logged when the adapter was plugged in.");
     }
-    m_portProblemsLabel->setText(QStringLiteral("Ports found but not usable:\n") +
-                                 problems.join(u'\n'));
-    m_portProblemsLabel->show();
+    m_portProblemsLabel->setText(lines.join(u'\n'));
+    m_portProblemsLabel->setVisible(!lines.isEmpty());
 }
 
 void ConnectionFailureDialog::showEvent(QShowEvent *event) {

@@ -13,12 +13,28 @@ class QPushButton;
 class ConnectionFailureDialog final : public QDialog {
     Q_OBJECT
 public:
-    explicit ConnectionFailureDialog(QWidget *parent = nullptr);
+    // The system whose advice the window adds below the list of ports: on Linux, how to
+    // see whether the adapter is there at all. Elsewhere the window's own texts stand
+    // alone. Tests choose it; the program takes the one it was built for.
+    enum class Platform { Linux, Windows, Other };
+#if defined(Q_OS_LINUX)
+    static constexpr Platform NativePlatform = Platform::Linux;
+#elif defined(Q_OS_WIN)
+    static constexpr Platform NativePlatform = Platform::Windows;
+#else
+    static constexpr Platform NativePlatform = Platform::Other;
+#endif
 
-    void setPortProblems(const QStringList &problems);
+    explicit ConnectionFailureDialog(QWidget *parent = nullptr, Platform platform = NativePlatform);
+
+    // The ports that exist but could not be used, and why; `anyPortFound` is false when
+    // no port exists at all.
+    void setPortProblems(const QStringList &problems, bool anyPortFound = true);
     // The user's answer when the window was last shown: true for Retry; Exit and the
     // window's close control end the program.
-    bool retryChosen() const { return m_retry; }
+    bool retryChosen() const {
+        return m_retry;
+    }
     // Whether "Recover firmware..." can be used (some port exists).
     void setRecoveryPossible(bool possible);
     // Ends the window as Retry does (after a recovery).
@@ -34,6 +50,7 @@ protected:
 
 private:
     void retranslate();
+    void showPortProblems();
 
     QLabel *m_headingLabel;       // heading "Communication error !"
     QLabel *m_adviceLabel;        // explanation of what to check
@@ -43,4 +60,7 @@ private:
     QPushButton *m_exitButton;    // Exit
     QPushButton *m_recoverButton; // "Recover firmware...": a generator whose firmware fails
     bool m_retry = false;
+    Platform m_platform;
+    QStringList m_portProblems;
+    bool m_anyPortFound = true;
 };

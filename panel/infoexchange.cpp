@@ -10,10 +10,8 @@ InfoExchange::InfoExchange(const PanelContext &context, QObject *parent)
 
 QCoro::Task<> InfoExchange::readIdentity() {
     Link &link = m_context.link;
-    link.sendCommand(Commands::serialNumberQuery());
-    co_await link.replyWait(u'B', 100);
-    link.sendCommand(Commands::productionDateQuery());
-    co_await link.replyWait(u'T', 100);
+    co_await link.ask(Commands::serialNumberQuery(), QStringLiteral("B"), 100);
+    co_await link.ask(Commands::productionDateQuery(), QStringLiteral("T"), 100);
 }
 
 void InfoExchange::stampToday() {

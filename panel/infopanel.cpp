@@ -117,7 +117,7 @@ QCoro::Task<> InfoPanel::showInfo() {
     co_await m_exchange->readIdentity();
     m_showing = false;
     // The line went away meanwhile: the panel stays away with it.
-    if (m_context.state.connected == 0)
+    if (!m_context.state.connected)
         co_return;
 
     fillValues();

@@ -35,6 +35,7 @@ constexpr int px(int twips) {
     return twips / 12;
 }
 constexpr int PanelWidth = 780;
+#include <utility>
 
 const QColor DisplayBackground(0x0b, 0x10, 0x14);
 const QColor DisplayDigits(0xff, 0xb4, 0x28);
@@ -60,6 +61,9 @@ MainWindow::MainWindow(const Services &services, QWidget *parent)
     // Whoever changed the device record (a reply, a button, a remote client), the panel
     // shows it at once.
     connect(m_generator.get(), &Generator::changed, this, &MainWindow::displayAll);
+    connect(m_generator.get(), &Generator::sweepStateChanged, this, [this](bool sweeping) {
+        m_sweepButton->setText(sweeping ? QStringLiteral("Pause") : QStringLiteral("Sweep"));
+    });
     // The adapter was unplugged: Connection tries the port again; the panel waits.
     connect(m_link.get(), &Link::portLost, this, &MainWindow::showLineLost);
 }
@@ -333,7 +337,7 @@ QCoro::Task<> MainWindow::load() {
     m_modulationEntry->clear();
     m_state.tuneStep = 10000;
     m_state.outputOn = 1;
-    m_state.connected = 0;
+    m_state.connected = false;
 
     const bool connected = co_await m_connection->connectGenerator();
     if (!connected)
@@ -351,8 +355,8 @@ void MainWindow::showLineLost() {
     // comes back), without a message.
     m_infoPanel->hide();
     m_telegraphPanel->stopKeying();
-    if (m_state.sweeping != 0) {
-        m_state.sweeping = 0;
+    if (m_state.sweeping) {
+        m_state.sweeping = false;
         m_sweepButton->setText(QStringLiteral("Sweep"));
     }
     displayAll();
@@ -418,6 +422,15 @@ void MainWindow::closeEvent(QCloseEvent *event) {
     m_connection->shutDown();
     QWidget::closeEvent(event);
     m_connection->endProgram();
+}
+
+void MainWindow::endOnRequest() {
+    if (m_firmwareUpdate && m_firmwareUpdate->updateRunning()) {
+        if (!std::exchange(m_endRequested, true))
+            connect(m_firmwareUpdate.get(), &FirmwareUpdate::updateEnded, this, &MainWindow::close);
+        return;
+    }
+    close();
 }
 
 SetupDialog &MainWindow::setupDialog() {

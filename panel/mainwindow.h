@@ -61,6 +61,11 @@ public:
     // Renders DeviceState on the panel.
     void displayAll();
 
+    // The system asks the program to end (SIGTERM, SIGINT, SIGHUP): it ends as closing
+    // the window does (port closed, settings not written), but a firmware update
+    // running is let finish first, so avrdude is never stopped mid-write.
+    void endOnRequest();
+
     // Window heights of the compact panel and with the direct-entry row shown.
     static int collapsedHeight();
     static int expandedHeight();
@@ -99,7 +104,8 @@ private:
     std::unique_ptr<Poller> m_poller;
     std::unique_ptr<Generator> m_generator; // what the buttons do, without a window
     std::unique_ptr<PanelContext> m_context;
-    bool m_lineLost = false; // from a loss of the port until the next identity line
+    bool m_lineLost = false;     // from a loss of the port until the next identity line
+    bool m_endRequested = false; // the system asked the program to end
 
     // The panel's controls, named by role.
     QFrame *m_displayWindow;         // outline of the dark display window

@@ -15,10 +15,10 @@ QString stepText(qint32 tuneStep) {
 
 std::optional<PanelView> renderPanel(const DeviceState &state) {
     // While a radiotelegraph text is keyed the panel stays exactly as it is.
-    if (state.telegraphBusy != 0)
+    if (state.telegraphBusy)
         return std::nullopt;
 
-    const bool sweeping = state.sweeping == 1;
+    const bool sweeping = state.sweeping;
     PanelView view;
 
     view.carrier = Numbers::groupedFrequency(sweeping ? static_cast<double>(state.sweepFreq)

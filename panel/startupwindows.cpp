@@ -14,15 +14,35 @@ StartupWindows::~StartupWindows() {
     delete m_searchWindow;
 }
 
-QString StartupWindows::describe(const PortProblem &problem) {
+// A port the system would not let this user open, and what cures it where the program
+// came from: the package's udev rule gives the user at the screen access once the
+// session is new or the adapter replugged; the unpacked folder brings an installer that
+// places the same rule; the dialout group works for both (and over ssh).
+QString StartupWindows::permissionDenied(bool packaged) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(packaged)
+    return tr("permission denied");
+#else
+    const QString dialout = tr("Or add your user to the group \"dialout\" (sudo usermod -aG "
+                               "dialout $USER) and log in again.");
+    if (packaged)
+        return tr("permission denied: the udev rule installed with the package gives the user "
+                  "at the screen access to USB serial adapters; log out and in again, or unplug "
+                  "and replug the adapter.") +
+               u' ' + dialout;
+    return tr("permission denied: run the installer beside the program once (sudo ./install), "
+              "then unplug and replug the adapter.") +
+           u' ' + dialout;
+#endif
+}
+
+QString StartupWindows::describe(const PortProblem &problem, bool packaged) {
     const QString name = QStringLiteral("COM%1").arg(problem.portNumber);
     switch (problem.kind) {
     case PortProblem::Kind::Busy:
         return name + QStringLiteral(": in use by another program");
     case PortProblem::Kind::PermissionDenied:
-        return name + QStringLiteral(": permission denied (on Linux add your user to the group "
-                                     "\"dialout\" and log in again, or run the installer as "
-                                     "root)");
+        return name + QStringLiteral(": ") + permissionDenied(packaged);
     case PortProblem::Kind::Silent:
         break;
     }
@@ -62,8 +82,8 @@ StartupWindows::askAfterFailure(const QList<PortProblem> &portProblems,
     m_recoveredPort = 0;
     QStringList lines;
     for (const PortProblem &problem : portProblems)
-        lines << describe(problem);
-    m_failureDialog->setPortProblems(lines);
+        lines << describe(problem, m_context.services.packaged);
+    m_failureDialog->setPortProblems(lines, !foundPorts.isEmpty());
     m_failureDialog->setRecoveryPossible(!foundPorts.isEmpty() && m_controls.recoverFirmware);
     const QPointer<StartupWindows> self(this);
     m_context.services.dialogs->showModal(*m_failureDialog);

@@ -1,8 +1,7 @@
 #include "panel/sweepcontrol.h"
 
-#include "link/commands.h"
 #include "link/devicestate.h"
-#include "link/link.h"
+#include "link/generator.h"
 #include "widgets/panelcontext.h"
 #include "widgets/services.h"
 
@@ -37,9 +36,9 @@ SweepControl::SweepControl(const PanelContext &context, Controls controls, QObje
 
 void SweepControl::sweepOrPause() {
     DeviceState &state = m_context.state;
-    if (state.sweeping != 0) {
+    if (state.sweeping) {
         // Pause (or resume); the generator's replies tell the panel what happened.
-        m_context.link.sendCommand(Commands::pauseSweep());
+        m_context.generator.pauseSweep();
         return;
     }
 
@@ -57,8 +56,5 @@ void SweepControl::sweepOrPause() {
         answers << answer.value_or(QString());
     }
 
-    m_context.link.sendCommand(Commands::startSweep(answers[0], answers[1], answers[2]));
-    state.sweeping = 1;
-    m_controls.sweepButton->setText(QStringLiteral("Pause"));
-    m_context.displayAll();
+    m_context.generator.startSweep(answers[0], answers[1], answers[2]);
 }

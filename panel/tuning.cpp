@@ -4,6 +4,7 @@
 
 #include "link/commands.h"
 #include "link/devicestate.h"
+#include "link/generator.h"
 #include "link/link.h"
 #include "link/numbers.h"
 #include "link/polling.h"
@@ -25,19 +26,14 @@
 
 namespace {
 
-// Upper limit (exclusive) of the carrier for the model's range; none for a model
-// whose range the program does not know, which accepts no carrier from the dialog
-// and no Up step.
+// The carrier's limit for the model's range: a model whose range the program does not
+// know accepts no carrier from the dialog and no Up step.
 std::optional<double> carrierLimit(int16_t wideRange) {
-    if (wideRange == 0)
-        return 40000001.0;
-    if (wideRange == 1)
-        return 70000001.0;
-    return std::nullopt;
+    return Generator::carrierLimit(wideRange);
 }
 
-constexpr double ModulationLimit = 65536.0; // exclusive, whatever the model
-constexpr int MaxEntryLength = 20;          // characters in a direct-entry box
+constexpr double ModulationLimit = Generator::ModulationLimit;
+constexpr int MaxEntryLength = 20; // characters in a direct-entry box
 
 // The value of a dialog answer, or none when the answer is not a number.
 //
@@ -121,13 +117,11 @@ QCoro::Task<> Tuning::frequencyDialog(bool carrier) {
         co_return;
     }
 
-    state.activePreset = 0;
-    m_context.link.sendCommand(carrier ? Commands::setCarrierAsTyped(*answer)
-                                       : Commands::setModulationAsTyped(*answer));
-    // Both waits throw WaitCancelled out of here when the window is going away.
-    co_await m_context.link.delay(100);
-    co_await m_context.polling.readParams();
-    m_context.displayAll();
+    // The waits throw WaitCancelled out of here when the window is going away.
+    if (carrier)
+        co_await m_context.generator.tuneCarrierAsTyped(*answer);
+    else
+        co_await m_context.generator.setToneAsTyped(*answer);
     busy = false;
 }
 
@@ -135,29 +129,23 @@ void Tuning::up() {
     DeviceState &state = m_context.state;
     // Up and Down are disabled while sweeping; a click that was already on its way
     // must not tune the generator out of its sweep either.
-    if (state.sweeping == 1)
+    if (state.sweeping)
         return;
     const std::optional<double> limit = carrierLimit(state.wideRange);
     const double sum = state.carrierFreq + state.tuneStep;
     if (!limit || !(sum < *limit))
         return;
-    state.carrierFreq = sum;
-    state.activePreset = 0;
-    m_context.link.sendCommand(Commands::setCarrier(state.carrierFreq));
-    m_context.displayAll();
+    m_context.generator.tuneCarrier(sum);
 }
 
 void Tuning::down() {
     DeviceState &state = m_context.state;
-    if (state.sweeping == 1)
+    if (state.sweeping)
         return;
     const double difference = state.carrierFreq - state.tuneStep;
     if (!(difference > 0))
         return;
-    state.carrierFreq = difference;
-    state.activePreset = 0;
-    m_context.link.sendCommand(Commands::setCarrier(state.carrierFreq));
-    m_context.displayAll();
+    m_context.generator.tuneCarrier(difference);
 }
 
 void Tuning::nextStep() {

@@ -1,21 +1,13 @@
 #include "presets/presetcontrol.h"
 
-#include "link/commands.h"
 #include "link/devicestate.h"
-#include "link/link.h"
-#include "link/polling.h"
+#include "link/generator.h"
 #include "presets/presetrecord.h"
 #include "presets/presetswindow.h"
 #include "widgets/panelcontext.h"
 #include "widgets/services.h"
 
 #include <QPushButton>
-
-namespace {
-// Attempts per preset before the read-out gives up: the query goes out 29 times.
-constexpr int GiveUpAttempt = 30;
-constexpr int QueryWaitMs = 50;
-} // namespace
 
 PresetControl::PresetControl(const PanelContext &context, Controls controls, QObject *parent)
     : QObject(parent), m_context(context), m_controls(controls) {
@@ -33,34 +25,23 @@ PresetsWindow &PresetControl::presetsWindow() {
 
 QCoro::Task<bool> PresetControl::readPresets() {
     DeviceState &state = m_context.state;
-    Link &link = m_context.link;
     PresetsWindow &table = presetsWindow();
     for (int k = 1; k <= Presets::Count; ++k) {
         table.setRow(k, Presets::emptyRow(k));
-        state.presetRecord.clear();
-        int attempt = 0;
-        do {
-            ++attempt;
-            if (attempt >= GiveUpAttempt) {
-                m_context.services.dialogs->message(m_context.window,
-                                                    QStringLiteral("KVT Control Panel"),
-                                                    QStringLiteral("Communication error"));
-                co_return false;
-            }
-            link.sendCommand(Commands::presetQuery(k));
-            // Ends as soon as this preset's record has been handled, so a generator that
-            // answers at once is read out at its own pace; other replies and a late
-            // answer for another preset (cleared away) do not end it.
-            co_await link.answerWait(u'K', QueryWaitMs, [&state, k] {
-                if (Presets::answersOtherPreset(k, state.presetRecord))
-                    state.presetRecord.clear();
-                return !state.presetRecord.isEmpty();
-            });
-        } while (state.presetRecord.isEmpty());
-
-        table.setRow(k, Presets::rowFor(k, state.presetRecord));
+        // Each query ends as soon as this preset's record has been handled, so a
+        // generator that answers at once is read out at its own pace; other replies and
+        // a late answer for another preset do not end it.
+        const std::optional<QString> record = co_await m_context.generator.readPreset(
+            k, [k](const QString &text) { return Presets::answers(k, text); });
+        if (!record) {
+            m_context.services.dialogs->message(m_context.window,
+                                                QStringLiteral("KVT Control Panel"),
+                                                QStringLiteral("Communication error"));
+            co_return false;
+        }
+        table.setRow(k, Presets::rowFor(k, *record));
         // The record is used up: what stays is the part after the sixth space.
-        state.presetRecord = Presets::cutRecord(state.presetRecord).rest;
+        state.presetRecord = Presets::cutRecord(*record).rest;
     }
     co_return true;
 }
@@ -111,11 +92,8 @@ QCoro::Task<> PresetControl::save() {
         // The question was modal: this control must still be there.
         if (!self || m_context.ending())
             co_return;
-        if (confirmed) {
-            m_context.link.sendCommand(Commands::savePreset(n));
-            m_context.state.activePreset = static_cast<int16_t>(n);
-            m_context.displayAll();
-        }
+        if (confirmed)
+            m_context.generator.savePreset(n);
     }
     setButtonsEnabled(true);
 }
@@ -126,12 +104,7 @@ QCoro::Task<> PresetControl::recall() {
     const int n = co_await pickPreset();
     if (n < 0)
         co_return;
-    if (n > 0) {
-        m_context.link.sendCommand(Commands::recallPreset(n));
-        co_await m_context.link.delay(100);
-        co_await m_context.polling.readParams();
-        m_context.state.activePreset = static_cast<int16_t>(n);
-        m_context.displayAll();
-    }
+    if (n > 0)
+        co_await m_context.generator.recallPreset(n);
     setButtonsEnabled(true);
 }

@@ -2,6 +2,7 @@
 
 #include "link/commands.h"
 #include "link/devicestate.h"
+#include "link/generator.h"
 #include "link/link.h"
 #include "link/numbers.h"
 #include "link/timesource.h"
@@ -117,7 +118,7 @@ void TelegraphPanel::open() {
 
 void TelegraphPanel::stopKeying() {
     m_repeatBox->setChecked(false);
-    m_context.state.telegraphBusy = 0;
+    m_context.generator.forgetKeying();
     m_closeButton->setEnabled(true);
     if (isVisible()) {
         hide();
@@ -131,17 +132,15 @@ void TelegraphPanel::send() {
     m_textEntry->setText(m_textEntry->text().toUpper());
     const int speed =
         Numbers::toInt16(Numbers::leadingValue(m_speedValueLabel->text())).value_or(1);
-    m_context.link.sendCommand(
-        Commands::keyMorse(Presets::elementLength(speed), m_textEntry->text()));
-    m_context.state.telegraphBusy = -1;
+    m_context.generator.keyMorse(Presets::elementLength(speed), m_textEntry->text());
 }
 
 void TelegraphPanel::repeatTick() {
     // Runs every second, whether the frame is shown or not. While the generator keys,
     // the frame cannot be closed; with Repeat ticked the text goes out again on the
     // first tick after the generator reported the end of the keying.
-    m_closeButton->setEnabled(m_context.state.telegraphBusy == 0);
-    if (m_context.state.telegraphBusy == 0 && m_repeatBox->isChecked())
+    m_closeButton->setEnabled(!m_context.generator.keying());
+    if (!m_context.generator.keying() && m_repeatBox->isChecked())
         send();
 }
 

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests, the demo and the Debian package
-# (cpack -G DEB: dpkg-shlibdeps from dpkg-dev, file; lintian for its test) need.
+# (cpack -G DEB: dpkg-shlibdeps from dpkg-dev, file; its test checks it with lintian,
+# appstreamcli from appstream, desktop-file-validate from desktop-file-utils and
+# hardening-check from devscripts; rsvg-convert from librsvg2-bin renders the icons,
+# scripts/render-icons.sh) need.
 #   scripts/install-deps.sh --runtime  only what running KVT and install needs (the
 #                                      packed folder on a Debian 12 desktop)
 # Does nothing when they are all present already.
@@ -14,7 +17,7 @@ else
         qt6-base-dev qt6-serialport-dev qt6-l10n-tools qt6-tools-dev qcoro-qt6-dev libgl-dev
         libgtest-dev libgmock-dev libbenchmark-dev
         avrdude socat xvfb xauth xdotool imagemagick
-        dpkg-dev file lintian)
+        dpkg-dev file lintian appstream desktop-file-utils devscripts librsvg2-bin)
 fi
 missing=()
 for p in "${pkgs[@]}"; do

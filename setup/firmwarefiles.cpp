@@ -3,8 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cctype>
 #include <vector>
 
@@ -59,6 +61,24 @@ QString backupName(const QString &modelName, const QString &firmwareVersion) {
            QStringLiteral(".bkp");
 }
 
+bool isUsableBackupName(const QString &backupName) {
+    static const QRegularExpression plain(QStringLiteral("^41[A-Za-z0-9]{6}\\.bkp$"));
+    return plain.match(backupName).hasMatch();
+}
+
+std::optional<std::pair<int, int>> versionNumbers(const QString &version) {
+    static const QRegularExpression numbers(QStringLiteral("^([0-9]{1,4})\\.([0-9]{1,4})$"));
+    const QRegularExpressionMatch match = numbers.match(version);
+    if (!match.hasMatch())
+        return std::nullopt;
+    return std::pair{match.captured(1).toInt(), match.captured(2).toInt()};
+}
+
+bool runsImageVersion(const QString &imageName, const QString &firmwareVersion) {
+    const auto running = versionNumbers(firmwareVersion);
+    return running && running == versionNumbers(shownVersion(imageName));
+}
+
 bool isBackupName(const QString &fileName) {
     return fileName.endsWith(QLatin1String(".bkp"), Qt::CaseInsensitive);
 }
@@ -88,6 +108,59 @@ bool installBackup(const QString &folder, const QString &backupName, const QStri
     rotateBackups(folder, backupName);
     const QString backup = QDir(folder).filePath(backupName);
     return !QFile::exists(backup) && QFile::rename(readBackPath, backup);
+}
+
+QString heldName(const QString &backupName) {
+    return QFileInfo(backupName).completeBaseName() + QStringLiteral("-held.bkp");
+}
+
+QString keptName(const QString &backupName) {
+    return QFileInfo(backupName).completeBaseName() + QStringLiteral("-kept.bkp");
+}
+
+namespace {
+// The held backups of a model ("41" + its two characters) in `dir`; none for a code
+// that is not two letters or digits.
+QStringList heldOf(const QDir &dir, QStringView modelCode) {
+    static const QRegularExpression code(QStringLiteral("^[A-Za-z0-9]{2}$"));
+    if (!code.match(modelCode).hasMatch())
+        return {};
+    // (Split so that "??-" is not read as a trigraph.)
+    return dir.entryList({QStringLiteral("41%1????"
+                                         "-held.bkp")
+                              .arg(modelCode)},
+                         QDir::Files, QDir::Name);
+}
+} // namespace
+
+QString heldBackup(const QString &folder, const QString &modelCode) {
+    const QDir dir(folder);
+    const QStringList held = heldOf(dir, modelCode);
+    return held.isEmpty() ? QString() : dir.filePath(held.first());
+}
+
+bool holdBeforeFailedWrite(const QString &folder, const QString &backupName) {
+    const QDir dir(folder);
+    if (!heldOf(dir, QStringView(backupName).mid(2, 2)).isEmpty())
+        return true;
+    return QFile::copy(dir.filePath(backupName), dir.filePath(heldName(backupName)));
+}
+
+void releaseHeld(const QString &folder, const QString &modelCode) {
+    const QDir dir(folder);
+    for (const QString &held : heldOf(dir, modelCode)) {
+        const QString kept = dir.filePath(keptName(held.left(8)));
+        QFile::remove(kept);
+        QFile::rename(dir.filePath(held), kept);
+    }
+}
+
+qint64 transferMs(qint64 bytes, int baud) {
+    if (bytes <= 0)
+        return 0;
+    if (baud <= 0)
+        return LongestTransferMs;
+    return std::min(LongestTransferMs, bytes * 10 * 1000 / baud);
 }
 
 namespace {
@@ -179,6 +252,8 @@ ImageCheck checkImage(const QByteArray &content, bool trimBootSection) {
                     return fail(ImageCheck::Fault::InBootSection);
                 }
                 memory[address] = bytes.at(4 + i);
+                if (!present[static_cast<std::size_t>(address)])
+                    ++check.dataBytes;
                 present[static_cast<std::size_t>(address)] = true;
                 anyData = true;
             }

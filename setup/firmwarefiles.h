@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <optional>
+#include <utility>
 
 // The files of a firmware update: the image names the firmware-update window accepts,
 // the check of an image's Intel HEX content, the backup of the generator's present
@@ -29,6 +31,19 @@ QString versionCode(const QString &firmwareVersion);
 // version code + ".bkp" ("KVT 20", "1.05" -> "41200105.bkp").
 QString backupName(const QString &modelName, const QString &firmwareVersion);
 
+// Whether a backup name built from the generator's identity is one plain file name
+// in the backup folder that avrdude's -U argument takes as it is: "41", six letters or
+// digits, ".bkp". The identity line's characters reach it, so "KVT20v../x" or a
+// version with ":" would otherwise name a path elsewhere or change avrdude's arguments.
+bool isUsableBackupName(const QString &backupName);
+
+// The major and minor number of a version text, "2.06" -> {2, 6}; nullopt when it is
+// not two runs of digits joined by one ".".
+std::optional<std::pair<int, int>> versionNumbers(const QString &version);
+// Whether the generator's version text names the version of the image's name ("2.06"
+// for 41200206.bin, shown as 2.6).
+bool runsImageVersion(const QString &imageName, const QString &firmwareVersion);
+
 // Whether a file name is that of a backup (a read-back of the whole flash), which is
 // trimmed to the application section before it is written back.
 bool isBackupName(const QString &fileName);
@@ -46,6 +61,30 @@ void rotateBackups(const QString &folder, const QString &backupName);
 // and gives the new file the name `backupName`. False when the new backup could not
 // take its name; the earlier backups are then where rotateBackups left them.
 bool installBackup(const QString &folder, const QString &backupName, const QString &readBackPath);
+
+// After a write that failed, the backup taken before it (the firmware the generator
+// ran before the attempt) is held apart as 41MMJJNN-held.bkp, so the read-backs of
+// later attempts, which find changed firmware, never rotate it away. While a held
+// backup of the model (41MM) is there, no other is held. Once a write has succeeded,
+// a held backup becomes 41MMJJNN-kept.bkp (replacing one of that name) and the next
+// failed write holds its own. Both names are offered as backups of that version.
+QString heldName(const QString &backupName);
+QString keptName(const QString &backupName);
+// The path of the model's held backup in `folder`, or empty when none is held.
+QString heldBackup(const QString &folder, const QString &modelCode);
+// Holds a copy of `backupName` after a failed write unless a backup of the model is
+// held already. False when no copy could be made.
+bool holdBeforeFailedWrite(const QString &folder, const QString &backupName);
+// After a good write of the model `modelCode` (two characters): its held backups
+// become kept ones.
+void releaseHeld(const QString &folder, const QString &modelCode);
+
+// How long moving `bytes` takes at `baud` (10 bits a byte, as the serial line sends
+// them), in ms; bounded so that a nonsense rate cannot make a bound that never ends.
+qint64 transferMs(qint64 bytes, int baud);
+inline constexpr qint64 LongestTransferMs = 3600 * 1000;
+// The whole flash, as the read-back moves it.
+inline constexpr qint64 FlashBytes = 32 * 1024;
 
 // The ATmega328P's bootloader lies from here to the end of its 32 KiB flash; an
 // image may hold data only below it, and the bootloader cannot overwrite itself.
@@ -66,8 +105,9 @@ struct ImageCheck {
         NoData,        // nothing below the boot section to write
     };
     Fault fault = Fault::None;
-    int line = 0;       // 1-based line of the fault; 0 when it is not one line's
-    qint64 address = 0; // InBootSection: the first address there
+    int line = 0;         // 1-based line of the fault; 0 when it is not one line's
+    qint64 address = 0;   // InBootSection: the first address there
+    qint64 dataBytes = 0; // the bytes to write (below the boot section)
     // The image to write for a backup: its data below BootSectionStart as Intel HEX.
     QByteArray trimmed;
     bool ok() const { return fault == Fault::None; }

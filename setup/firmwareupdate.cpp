@@ -5,47 +5,66 @@
 #include "link/polling.h"
 #include "link/procedure.h"
 #include "link/serialport.h"
+#include "link/timesource.h"
 #include "link/waits.h"
 #include "setup/firmwarefiles.h"
 #include "setup/firmwareupdatedialog.h"
+#include "setup/processstarter.h"
 #include "widgets/panelcontext.h"
 #include "widgets/services.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryFile>
+
+#include <algorithm>
 
 namespace {
 const QString ProgramTitle = QStringLiteral("KVT Control Panel");
 const QString ErrorTitle = QStringLiteral("Error");
+const QString Success = QStringLiteral("New firmware successfully uploaded...");
+const QString Failure = QStringLiteral("Error with upload !");
 
-// Indices into the timetable where something else happens besides the text.
-constexpr int ReadBackStartsAfter = 0; // "Resetting connection..." and its wait
-constexpr int UploadStep = 5;          // "Uploading...0%": the write starts
-constexpr int WriteShareMs = 30000;    // from the write's start to the result
+// Indices into progressTexts() shown apart from the runs' shares.
+constexpr int ResettingText = 0; // while the port is handed over
+constexpr int PreparingText = 4; // between the read-back and the write
+constexpr int UploadedText = 11; // the write has ended well
 
-// How often a run that should end is looked at: often enough that nobody waits for
-// it, rarely enough to cost nothing.
-constexpr int ProbeStepMs = 50;
-constexpr int OvertimeStepMs = 100;
+// The read-back always runs at this rate.
+constexpr int ReadBackBaud = 57600;
+
+QString joined(const QString &text, const QString &more) {
+    return more.isEmpty() ? text : text + QStringLiteral("\n\n") + more;
+}
 } // namespace
 
 // What one update works with, fixed by its checks.
 struct FirmwareUpdate::Plan {
     bool recovery = false;
+    bool verify = true; // the write is judged by the generator's identity after it
     int portNumber = 0;
     QString avrdude;
-    QString image;      // the chosen file
-    QString toWrite;    // what avrdude writes: the image, or a backup's trimmed copy
-    QString copy;       // that copy, removed at the end; empty for an image
-    QString backupName; // K; empty when recovering
-    QString readBack;   // where the read-back goes until it has ended well
-    QString device;     // the port's system name, for avrdude
+    QString image;        // the chosen file
+    QString toWrite;      // what avrdude writes: the image, or a backup's trimmed copy
+    QString copy;         // that copy, removed at the end; empty for an image
+    qint64 dataBytes = 0; // what the write moves (and verifies)
+    QString backupName;   // K; empty when recovering
+    QString readBack;     // where the read-back goes until it has ended well
+    QString device;       // the port's system name, for avrdude
 
-    bool backupKept = false; // this run's read-back became K
-    bool written = false;    // the write ended by itself with exit status 0
-    bool writeKilled = false;
+    bool backupKept = false;   // this run's read-back became K
+    bool recoverAfter = false; // the generator did not answer: the window recovers it
+};
+
+// How one avrdude run ended.
+struct FirmwareUpdate::Run {
+    bool started = false;
+    bool killed = false; // outlived its predicted time by OvertimeMs
+    std::optional<int> exitCode;
+    qint64 boundMs = 0; // the time it was given before it was killed
+    bool ok() const { return exitCode == 0; }
 };
 
 const QStringList &FirmwareUpdate::progressTexts() {
@@ -66,11 +85,21 @@ const QStringList &FirmwareUpdate::progressTexts() {
     return texts;
 }
 
-// The read-back has the 20 s up to "Uploading...0%", the write the 30 s after it.
-const QList<int> &FirmwareUpdate::progressWaits() {
-    static const QList<int> waits{2000, 6000, 2000, 4000, 8000, 5000,
-                                  5000, 5000, 5000, 5000, 5000, 0};
-    return waits;
+// The read-back's three texts divide it as a fixed timetable of 52 s once divided its
+// 12 s (6, 2 and 4 s); each upload text stands from its own percentage on.
+const std::vector<std::pair<int, int>> &FirmwareUpdate::readBackShares() {
+    static const std::vector<std::pair<int, int>> shares{{0, 1}, {50, 2}, {67, 3}};
+    return shares;
+}
+
+const std::vector<std::pair<int, int>> &FirmwareUpdate::writeShares() {
+    static const std::vector<std::pair<int, int>> shares{{0, 5},  {18, 6}, {34, 7},
+                                                         {51, 8}, {67, 9}, {82, 10}};
+    return shares;
+}
+
+QString FirmwareUpdate::waitingText() {
+    return tr("Waiting for the generator to start...");
 }
 
 FirmwareUpdate::FirmwareUpdate(const PanelContext &context, Controls controls, QObject *parent)
@@ -82,26 +111,43 @@ FirmwareUpdate::FirmwareUpdate(const PanelContext &context, Controls controls, Q
 FirmwareUpdate::~FirmwareUpdate() {
     // An update still waiting ends here, ending its avrdude with it.
     m_waits->cancelAll();
+    if (m_wakeTimer != 0)
+        m_context.services.time->cancel(m_wakeTimer);
+    if (m_dialog)
+        disconnect(m_dialog, nullptr, this, nullptr);
     delete m_dialog;
 }
 
 FirmwareUpdateDialog &FirmwareUpdate::dialog() {
     if (!m_dialog) {
         m_dialog = new FirmwareUpdateDialog(m_context.state, m_context.window);
+        m_dialog->setBackupFolder(m_context.services.backupFolder);
         connect(m_dialog, &FirmwareUpdateDialog::writeRequested, this,
                 &FirmwareUpdate::writeRequested);
+        connect(m_dialog, &FirmwareUpdateDialog::hidden, this, &FirmwareUpdate::windowHidden);
     }
     return *m_dialog;
 }
 
-bool FirmwareUpdate::updateRunning() const {
-    return m_dialog && m_dialog->updateRunning();
+void FirmwareUpdate::windowHidden() {
+    // A recovery lasts as long as the window that offers it. The one offered after a
+    // silent write kept the port; closed without a write, it gives the port back to the
+    // line, which connects again as soon as the generator answers there.
+    const std::optional<int> port = std::exchange(m_recoveryPort, std::nullopt);
+    if (port && m_recoveryVerified && !m_busy && !m_context.ending()) {
+        if (m_context.link.takeBackPort(*port) != SerialPort::NoError)
+            m_context.link.portGone();
+    }
+    m_recoveryVerified = false;
+    if (m_dialog)
+        m_dialog->setNote({});
 }
 
 bool FirmwareUpdate::recover(int portNumber) {
     FirmwareUpdateDialog &window = dialog();
     const QPointer<FirmwareUpdate> self(this);
     m_recoveryPort = portNumber;
+    m_recoveryVerified = false;
     m_recovered = false;
     window.setNote(tr("Recovery of the generator on COM%1: it does not answer, so its present "
                       "firmware cannot be kept as a backup. Choose the image to write.")
@@ -109,9 +155,7 @@ bool FirmwareUpdate::recover(int portNumber) {
     m_context.services.dialogs->showModal(window);
     if (!self)
         return false; // the program ended meanwhile
-    m_recoveryPort.reset();
-    if (m_dialog)
-        m_dialog->setNote({});
+    windowHidden();
     return m_recovered;
 }
 
@@ -127,16 +171,101 @@ void FirmwareUpdate::writeRequested() {
     });
 }
 
+void FirmwareUpdate::wakeSoon() {
+    if (m_wakeTimer != 0)
+        return;
+    m_wakeTimer = m_context.services.time->schedule(0, [this] {
+        m_wakeTimer = 0;
+        m_waits->wakeAll();
+    });
+}
+
 QCoro::Task<bool> FirmwareUpdate::waitForEnd(StartedProcess &process, int ms) {
-    const int step = ms == ProbeMs ? ProbeStepMs : OvertimeStepMs;
-    for (int waited = 0; process.running() && waited < ms; waited += step) {
-        co_await m_waits->wait(std::min(step, ms - waited));
+    TimeSource &time = *m_context.services.time;
+    const QMetaObject::Connection ended =
+        connect(&process, &StartedProcess::finished, this, &FirmwareUpdate::wakeSoon);
+    const auto forget = qScopeGuard([ended] { QObject::disconnect(ended); });
+    const qint64 until = time.nowMs() + ms;
+    while (process.running() && time.nowMs() < until) {
+        co_await m_waits->wait(static_cast<int>(until - time.nowMs()));
     }
     co_return !process.running();
 }
 
+QCoro::Task<FirmwareUpdate::Run>
+FirmwareUpdate::runAvrdude(const Plan &plan, const QStringList &arguments, qint64 predictedMs,
+                           const std::vector<std::pair<int, int>> &shares) {
+    TimeSource &time = *m_context.services.time;
+    Run run;
+    run.boundMs = predictedMs + OvertimeMs;
+    std::unique_ptr<StartedProcess> process =
+        m_context.services.processes->start(plan.avrdude, arguments);
+    if (!process)
+        co_return run;
+    run.started = true;
+    const QMetaObject::Connection ended =
+        connect(process.get(), &StartedProcess::finished, this, &FirmwareUpdate::wakeSoon);
+    const auto forget = qScopeGuard([ended] { QObject::disconnect(ended); });
+    const qint64 start = time.nowMs();
+    auto shownFrom = [&](std::size_t i) { return start + shares[i].first * predictedMs / 100; };
+    std::size_t next = 0;
+    for (;;) {
+        const qint64 now = time.nowMs();
+        // Each text once its share of the predicted time has passed; a run that ends
+        // early skips the rest, one that takes longer holds its last text.
+        while (next < shares.size() && now >= shownFrom(next)) {
+            if (m_dialog)
+                m_dialog->setProgress(progressTexts().at(shares[next].second));
+            ++next;
+        }
+        if (!process->running())
+            break;
+        if (now >= start + run.boundMs) {
+            process->kill();
+            run.killed = true;
+            break;
+        }
+        qint64 until = start + run.boundMs;
+        if (next < shares.size())
+            until = std::min(until, shownFrom(next));
+        co_await m_waits->wait(static_cast<int>(until - now));
+    }
+    run.exitCode = process->exitCode();
+    co_return run;
+}
+
+QCoro::Task<bool> FirmwareUpdate::awaitIdentity(int ms) {
+    TimeSource &time = *m_context.services.time;
+    auto identified = std::make_shared<bool>(false);
+    const QMetaObject::Connection heard =
+        connect(&m_context.link, &Link::replyHandled, this,
+                [this, identified](const ReplyEffects &effects) {
+                    if (effects.kind != ReplyEffects::Kind::Identity)
+                        return;
+                    *identified = true;
+                    wakeSoon();
+                });
+    const auto forget = qScopeGuard([heard] { QObject::disconnect(heard); });
+    const qint64 until = time.nowMs() + ms;
+    while (!*identified && time.nowMs() < until) {
+        co_await m_waits->wait(static_cast<int>(until - time.nowMs()));
+    }
+    co_return *identified;
+}
+
 QCoro::Task<std::optional<QString>> FirmwareUpdate::check(Plan &plan) {
     const Services &services = m_context.services;
+    const DeviceState &state = m_context.state;
+
+    if (!plan.recovery) {
+        // The identity line's characters name the backup and reach avrdude's arguments.
+        plan.backupName = FirmwareFiles::backupName(state.modelName, state.firmwareVersion);
+        if (!FirmwareFiles::isUsableBackupName(plan.backupName))
+            co_return tr("The generator announces itself as \"%1\" with firmware version "
+                         "\"%2\", which cannot name the backup of its firmware. Nothing was "
+                         "changed.")
+                .arg(state.modelName, state.firmwareVersion);
+    }
 
     plan.avrdude = FirmwareFiles::findAvrdude(services.programFolder);
     if (plan.avrdude.isEmpty()) {
@@ -204,6 +333,7 @@ QCoro::Task<std::optional<QString>> FirmwareUpdate::check(Plan &plan) {
     if (!image.ok())
         co_return tr("The file %1 cannot be written: %2. Choose another file.")
             .arg(fileName, fault);
+    plan.dataBytes = image.dataBytes;
 
     // The backups go there; a folder that takes no file would cost the backup only
     // after the generator's firmware is already being replaced.
@@ -240,20 +370,32 @@ QCoro::Task<std::optional<QString>> FirmwareUpdate::check(Plan &plan) {
     co_return std::nullopt;
 }
 
+QString FirmwareUpdate::runFailure(const Run &run) {
+    if (!run.started)
+        return tr("avrdude could not be started");
+    if (run.killed)
+        return tr("avrdude did not end within %1 s and was stopped").arg(run.boundMs / 1000);
+    if (!run.exitCode)
+        return tr("avrdude ended abnormally");
+    return tr("avrdude ended with exit status %1").arg(*run.exitCode);
+}
+
 QCoro::Task<> FirmwareUpdate::run() {
     if (m_busy)
         co_return;
     FirmwareUpdateDialog &window = dialog();
-    DeviceState &state = m_context.state;
     Link &link = m_context.link;
     const Services &services = m_context.services;
     const QString fileName = window.selectedFile();
+    // Locked from here to the result: the checks run avrdude too, and the update must
+    // not go on behind a window that was closed.
+    m_busy = true;
+    window.setLocked(true);
     auto idle = [this, &window] {
         m_busy = false;
-        window.setBusy(false);
+        window.setLocked(false);
+        Q_EMIT updateEnded();
     };
-    m_busy = true;
-    window.setBusy(true);
 
     if (!services.dialogs->askYesNo(
             &window, QStringLiteral("Write"),
@@ -263,7 +405,8 @@ QCoro::Task<> FirmwareUpdate::run() {
     }
     Plan plan;
     plan.recovery = m_recoveryPort.has_value();
-    plan.portNumber = plan.recovery ? *m_recoveryPort : state.portNumber;
+    plan.verify = !plan.recovery || m_recoveryVerified;
+    plan.portNumber = plan.recovery ? *m_recoveryPort : m_context.state.portNumber;
     plan.image = QDir(window.folder()).filePath(fileName);
     if (plan.recovery) {
         // No identity to compare with: the user confirms what the name says.
@@ -276,12 +419,12 @@ QCoro::Task<> FirmwareUpdate::run() {
             idle();
             co_return;
         }
-    } else if (!FirmwareFiles::madeForModel(fileName, state.modelName)) {
+    } else if (!FirmwareFiles::madeForModel(fileName, m_context.state.modelName)) {
         services.dialogs->message(
             &window, ErrorTitle,
             QStringLiteral("This binary file is build for another version of KVT !"));
-        idle();
         window.hide();
+        idle();
         co_return;
     }
 
@@ -296,10 +439,9 @@ QCoro::Task<> FirmwareUpdate::run() {
     }
 
     if (plan.recovery) {
-        // The port is found by its number the way the control link finds it.
-        state.portNumber = static_cast<int16_t>(plan.portNumber);
-        link.closePort();
-        const int error = link.openPort();
+        // The port is found by its number the way the control link finds it (the
+        // retries of a lost line may hold it open).
+        const int error = link.takeBackPort(plan.portNumber);
         if (error != SerialPort::NoError) {
             if (!plan.copy.isEmpty())
                 QFile::remove(plan.copy);
@@ -309,58 +451,173 @@ QCoro::Task<> FirmwareUpdate::run() {
             idle();
             co_return;
         }
-    } else {
-        plan.backupName = FirmwareFiles::backupName(state.modelName, state.firmwareVersion);
-        plan.readBack =
-            QDir(services.backupFolder).filePath(FirmwareFiles::readBackName(plan.backupName));
     }
 
     window.showProgress();
+    window.setProgress(progressTexts().at(ResettingText));
     // avrdude opens the device the control link has open, by its system name.
     plan.device = link.port().systemName();
     if (!plan.recovery)
         m_context.polling.setPollingEnabled(false);
-    // avrdude has the device until the port is opened again; nothing else (the retries
+    // avrdude has the device until the port is taken back; nothing else (the retries
     // after a lost line) opens it meanwhile.
     link.handOverPort();
-    // Whatever answered the brief open of a recovery is not the generator discovery
-    // will find afterwards.
-    if (plan.recovery)
-        state.connected = 0;
 
-    co_await runTimetable(plan);
-    if (!plan.copy.isEmpty())
-        QFile::remove(plan.copy);
-
-    const QString backupPath = QDir(services.backupFolder).filePath(plan.backupName);
-    const bool uploaded = plan.written && (plan.recovery || plan.backupKept);
-    QString text = uploaded ? QStringLiteral("New firmware successfully uploaded...")
-                            : QStringLiteral("Error with upload !");
-    if (plan.writeKilled) {
-        const QString fallback =
-            !plan.recovery && QFile::exists(backupPath)
-                ? tr("write the backup %1 back from this window")
-                      .arg(QDir::toNativeSeparators(backupPath))
-                : tr("write %1 again").arg(QDir::toNativeSeparators(plan.image));
-        text += QStringLiteral("\n\n") +
-                tr("The write did not end within %1 s and was stopped. The generator may need "
-                   "its firmware written again: %2.")
-                    .arg((WriteShareMs + WriteOvertimeMs) / 1000)
-                    .arg(fallback);
-    }
+    QString text;
     if (!plan.recovery) {
-        // The port belongs to the outcome: a panel without its line must not look
-        // connected.
-        const QString reopenFailure = reopenPort(plan.portNumber);
-        if (!reopenFailure.isEmpty())
-            text += QStringLiteral("\n\n") + reopenFailure;
+        plan.readBack =
+            QDir(services.backupFolder).filePath(FirmwareFiles::readBackName(plan.backupName));
+        QFile::remove(plan.readBack); // a leftover of an earlier, interrupted run
+        const Run readBack = co_await runAvrdude(
+            plan, FirmwareFiles::readBackArguments(plan.device, plan.readBack),
+            FirmwareFiles::transferMs(FirmwareFiles::FlashBytes, ReadBackBaud), readBackShares());
+        // Only a read-back that ended well replaces a backup; any other leaves the
+        // earlier ones as they were.
+        QString noBackup;
+        if (!readBack.ok())
+            noBackup = runFailure(readBack);
+        else if (!QFile::exists(plan.readBack))
+            noBackup = tr("avrdude ended without writing it");
+        else if (!FirmwareFiles::installBackup(services.backupFolder, plan.backupName,
+                                               plan.readBack))
+            noBackup = tr("it could not be stored as %1")
+                           .arg(QDir::toNativeSeparators(
+                               QDir(services.backupFolder).filePath(plan.backupName)));
+        plan.backupKept = noBackup.isEmpty();
+        QFile::remove(plan.readBack);
+        if (!plan.backupKept) {
+            // Without a backup nothing is written.
+            if (!plan.copy.isEmpty())
+                QFile::remove(plan.copy);
+            text = joined(Failure,
+                          tr("No backup of the firmware on the generator could be made (%1), so "
+                             "nothing was written: the firmware on the generator is unchanged.")
+                              .arg(noBackup));
+            text = joined(text, takeBackPort(plan.portNumber));
+        }
     }
+    if (plan.recovery || plan.backupKept) {
+        window.setProgress(progressTexts().at(PreparingText));
+        const int baud = m_context.state.bootloaderBaud;
+        const Run write = co_await runAvrdude(
+            plan, FirmwareFiles::writeArguments(plan.device, baud, plan.toWrite),
+            FirmwareFiles::transferMs(plan.dataBytes * 2, baud), writeShares());
+        if (!plan.copy.isEmpty())
+            QFile::remove(plan.copy);
+        if (write.ok())
+            window.setProgress(progressTexts().at(UploadedText));
+        if (plan.verify) {
+            text = co_await verdict(plan, write);
+        } else {
+            // A recovery from the connection window: discovery looks for the generator
+            // next.
+            text = write.ok() ? Success
+                              : joined(Failure, tr("The write failed: %1.").arg(runFailure(write)));
+            m_recovered = write.ok();
+        }
+    }
+
     services.dialogs->message(&window, ProgramTitle, text);
-    if (plan.recovery)
-        m_recovered = plan.written;
-    window.endProgress();
-    idle();
+    if (plan.recoverAfter) {
+        // The window stays and recovers the generator on its port, at once.
+        window.hideProgress();
+        m_recoveryPort = plan.portNumber;
+        m_recoveryVerified = true;
+        window.setNote(tr("Recovery of the generator on COM%1: it does not answer after the "
+                          "write. Choose the image (or a backup) to write again; no backup is "
+                          "made.")
+                           .arg(plan.portNumber));
+        idle();
+        co_return;
+    }
     window.hide();
+    idle();
+}
+
+QCoro::Task<QString> FirmwareUpdate::verdict(Plan &plan, const Run &write) {
+    Link &link = m_context.link;
+    const DeviceState &state = m_context.state;
+    const QString folder = m_context.services.backupFolder;
+    const QString fileName = QFileInfo(plan.image).fileName();
+    const QString modelCode = fileName.mid(2, 2);
+    if (!write.started) {
+        co_return joined(joined(Failure, tr("%1 for the write: nothing was written, the firmware "
+                                            "on the generator is unchanged.")
+                                             .arg(runFailure(write))),
+                         takeBackPort(plan.portNumber));
+    }
+
+    // A failed write keeps the backup taken before it apart from the later ones.
+    auto holdBackup = [&] {
+        if (plan.backupKept)
+            FirmwareFiles::holdBeforeFailedWrite(folder, plan.backupName);
+    };
+    // The firmware to go back to: the one from before the first failed write.
+    auto backupToWrite = [&] {
+        QString path = FirmwareFiles::heldBackup(folder, modelCode);
+        if (path.isEmpty() && !plan.backupName.isEmpty() &&
+            QFile::exists(QDir(folder).filePath(plan.backupName)))
+            path = QDir(folder).filePath(plan.backupName);
+        return path.isEmpty() ? tr("write %1 again").arg(QDir::toNativeSeparators(plan.image))
+                              : tr("write the backup %1 back from this window")
+                                    .arg(QDir::toNativeSeparators(path));
+    };
+    QString text = Failure;
+    if (!write.ok()) {
+        holdBackup();
+        text = joined(text, write.killed ? tr("The write did not end within %1 s and was "
+                                              "stopped. The generator may need its firmware "
+                                              "written again: %2.")
+                                               .arg(write.boundMs / 1000)
+                                               .arg(backupToWrite())
+                                         : tr("The write failed: %1.").arg(runFailure(write)));
+    }
+
+    const int error = link.takeBackPort(plan.portNumber);
+    if (error != SerialPort::NoError) {
+        // As after an unplug: the panel shows no generator and the port is tried again.
+        link.portGone();
+        if (write.ok())
+            holdBackup();
+        co_return joined(text, tr("COM%1 could not be opened again (%2): whether the generator "
+                                  "runs the new firmware is not known, and the panel is not "
+                                  "connected to it. Check the cable; the program connects again "
+                                  "as soon as the generator answers on this port.")
+                                   .arg(plan.portNumber)
+                                   .arg(portError(error)));
+    }
+    if (m_dialog)
+        m_dialog->setProgress(waitingText());
+    const bool identified = co_await awaitIdentity(IdentityAfterWriteMs);
+    if (!identified) {
+        // The panel shows no generator (the line is reported lost: lamp dark, controls
+        // and poll off) and the window turns to its recovery, which keeps the port
+        // (the retries of the lost line wait until the window closes).
+        link.handOverPort();
+        link.portGone();
+        if (write.ok())
+            holdBackup();
+        plan.recoverAfter = true;
+        co_return joined(text, tr("The generator does not answer after the write (nothing within "
+                                  "%1 s of opening COM%2 again): it may not run any firmware. "
+                                  "This window now recovers it: %3.")
+                                   .arg(IdentityAfterWriteMs / 1000)
+                                   .arg(plan.portNumber)
+                                   .arg(backupToWrite()));
+    }
+    m_context.polling.setPollingEnabled(true);
+    if (!FirmwareFiles::runsImageVersion(fileName, state.firmwareVersion)) {
+        if (write.ok())
+            holdBackup();
+        co_return joined(
+            text, tr("The generator now runs firmware version %1, not the version "
+                     "%2 of %3.")
+                      .arg(state.firmwareVersion, FirmwareFiles::shownVersion(fileName), fileName));
+    }
+    if (!write.ok())
+        co_return text;
+    FirmwareFiles::releaseHeld(folder, modelCode);
+    co_return Success;
 }
 
 QString FirmwareUpdate::portError(int error) {
@@ -378,67 +635,18 @@ QString FirmwareUpdate::portError(int error) {
     }
 }
 
-QString FirmwareUpdate::reopenPort(int portNumber) {
-    DeviceState &state = m_context.state;
-    state.portNumber = static_cast<int16_t>(portNumber);
-    const int error = m_context.link.openPort();
+QString FirmwareUpdate::takeBackPort(int portNumber) {
+    const int error = m_context.link.takeBackPort(portNumber);
     if (error == SerialPort::NoError) {
         m_context.polling.setPollingEnabled(true);
         return {};
     }
     // As after an unplug: the panel shows no generator, polling stays off, and the port
     // is tried again until the generator answers on it.
-    state.connected = 0;
     m_context.link.portGone();
     return tr("COM%1 could not be opened again (%2): the panel is not connected to the "
               "generator. Check the cable; the program connects again as soon as the "
               "generator answers on this port.")
         .arg(portNumber)
         .arg(portError(error));
-}
-
-QCoro::Task<> FirmwareUpdate::runTimetable(Plan &plan) {
-    const Services &services = m_context.services;
-    const QStringList &texts = progressTexts();
-    const QList<int> &waits = progressWaits();
-    std::unique_ptr<StartedProcess> readBack;
-    std::unique_ptr<StartedProcess> write;
-    for (int i = 0; i < texts.size(); ++i) {
-        if (i == UploadStep && !plan.recovery) {
-            // Past its 20 s the read-back is stuck; the write needs the port.
-            if (readBack && readBack->running())
-                readBack->kill();
-            // Only a read-back that ended well replaces a backup; any other leaves the
-            // earlier ones as they were.
-            if (readBack && readBack->exitCode() == 0 && QFile::exists(plan.readBack))
-                plan.backupKept = FirmwareFiles::installBackup(services.backupFolder,
-                                                               plan.backupName, plan.readBack);
-            QFile::remove(plan.readBack);
-        }
-        m_dialog->setProgress(texts[i]);
-        if (i == UploadStep)
-            write = services.processes->start(
-                plan.avrdude, FirmwareFiles::writeArguments(
-                                  plan.device, m_context.state.bootloaderBaud, plan.toWrite));
-        if (waits[i] > 0) {
-            co_await m_waits->wait(waits[i]);
-        }
-        if (i == ReadBackStartsAfter && !plan.recovery) {
-            QFile::remove(plan.readBack); // a leftover of an earlier, interrupted run
-            readBack = services.processes->start(
-                plan.avrdude, FirmwareFiles::readBackArguments(plan.device, plan.readBack));
-        }
-    }
-    // A slow line (a low bootloader baud, a slow adapter) may need more than the 30 s
-    // of the timetable; killing a healthy write would strand the generator.
-    if (write && write->running()) {
-        m_dialog->setProgress(texts.last() + QLatin1Char('\n') +
-                              tr("Writing goes on, please wait..."));
-        const bool ended = co_await waitForEnd(*write, WriteOvertimeMs);
-        if (!ended) {
-            write->kill();
-            plan.writeKilled = true;
-        }
-    }
-    plan.written = write && write->exitCode() == 0;
 }

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHideEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -125,13 +126,17 @@ FirmwareUpdateDialog::FirmwareUpdateDialog(const DeviceState &state, QWidget *pa
     connect(m_folderList, &QListWidget::itemActivated, this, &FirmwareUpdateDialog::folderChosen);
     connect(m_fileList, &QListWidget::itemClicked, this, &FirmwareUpdateDialog::fileClicked);
     connect(m_fileList, &QListWidget::itemActivated, this, &FirmwareUpdateDialog::fileClicked);
-    connect(m_fileTypeBox, &QComboBox::currentIndexChanged, this, [this] {
+    connect(m_fileTypeBox, &QComboBox::currentIndexChanged, this, [this](int index) {
         m_writeButton->setEnabled(false);
         m_warningFrame->hide();
-        listFiles();
+        // The backups are one step away wherever they are kept.
+        if (index == 1 && !m_backupFolder.isEmpty() && QDir(m_backupFolder).exists())
+            showFolder(m_backupFolder);
+        else
+            listFiles();
     });
     connect(m_writeButton, &QPushButton::clicked, this, [this] {
-        if (!m_busy)
+        if (!m_locked)
             Q_EMIT writeRequested();
     });
     connect(m_exitButton, &QPushButton::clicked, this, &QWidget::hide);
@@ -171,7 +176,7 @@ void FirmwareUpdateDialog::folderChosen(QListWidgetItem *item) {
 }
 
 void FirmwareUpdateDialog::fileClicked(QListWidgetItem *item) {
-    if (m_busy)
+    if (m_locked)
         return;
     m_writeButton->setEnabled(false);
     m_warningFrame->hide();
@@ -196,9 +201,16 @@ void FirmwareUpdateDialog::showEvent(QShowEvent *event) {
                                         "device !"));
 }
 
+void FirmwareUpdateDialog::hideEvent(QHideEvent *event) {
+    QDialog::hideEvent(event);
+    if (!event->spontaneous())
+        Q_EMIT hidden();
+}
+
 void FirmwareUpdateDialog::closeEvent(QCloseEvent *event) {
-    // An update cannot be abandoned half way: the port must be given back.
-    if (m_updating) {
+    // An update cannot be abandoned half way: avrdude may be writing, and the port
+    // must be given back.
+    if (m_locked) {
         event->ignore();
         return;
     }
@@ -206,9 +218,14 @@ void FirmwareUpdateDialog::closeEvent(QCloseEvent *event) {
 }
 
 void FirmwareUpdateDialog::reject() {
-    if (m_updating)
+    if (m_locked)
         return;
     QDialog::reject();
+}
+
+void FirmwareUpdateDialog::setLocked(bool locked) {
+    m_locked = locked;
+    m_exitButton->setEnabled(!locked);
 }
 
 void FirmwareUpdateDialog::resizeEvent(QResizeEvent *event) {
@@ -217,7 +234,6 @@ void FirmwareUpdateDialog::resizeEvent(QResizeEvent *event) {
 }
 
 void FirmwareUpdateDialog::showProgress() {
-    m_updating = true;
     m_progressPanel->setGeometry(rect());
     m_progressPanel->raise();
     m_progressPanel->show();
@@ -229,8 +245,8 @@ void FirmwareUpdateDialog::setProgress(const QString &text) {
         m_progressLabel->repaint();
 }
 
-void FirmwareUpdateDialog::endProgress() {
-    m_updating = false;
+void FirmwareUpdateDialog::hideProgress() {
+    m_progressPanel->hide();
 }
 
 void FirmwareUpdateDialog::changeEvent(QEvent *event) {

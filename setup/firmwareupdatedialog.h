@@ -25,9 +25,8 @@ public:
     explicit FirmwareUpdateDialog(const DeviceState &state, QWidget *parent = nullptr);
     ~FirmwareUpdateDialog() override;
 
-    // True from the confirmed start of an update until the port is open again. The
-    // window and the program refuse to close meanwhile.
-    bool updateRunning() const { return m_updating; }
+    // True while locked (setLocked): the window and the program refuse to close.
+    bool updateRunning() const { return m_locked; }
 
     // Shows `folder` in the folder and file lists, as a choice in the folder list does.
     void showFolder(const QString &folder);
@@ -40,20 +39,29 @@ public:
     // empty hides it.
     void setNote(const QString &note);
 
-    // While FirmwareUpdate checks and asks: the choice cannot change.
-    void setBusy(bool busy) { m_busy = busy; }
-    // The progress panel: shown over the whole window from the start of an update to
-    // its end, with the timetable's texts.
+    // The folder of the firmware backups, shown when "Backups (*.bkp)" is chosen (the
+    // packaged program's is hidden in the user's home).
+    void setBackupFolder(const QString &folder) { m_backupFolder = folder; }
+
+    // From the confirmation of an update to its result: the choice cannot change and
+    // Exit, Esc and the close control are refused.
+    void setLocked(bool locked);
+    // The progress panel: shown over the whole window from the start of an update
+    // with the texts of its steps; it stays up when the window hides after the result.
     void showProgress();
     void setProgress(const QString &text);
-    void endProgress();
+    // Uncovers the window again (it stays open to recover the generator).
+    void hideProgress();
 
 Q_SIGNALS:
     // "Write to device" was clicked with an acceptable file chosen.
     void writeRequested();
+    // The window was hidden (Exit, or the end of an update).
+    void hidden();
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -68,10 +76,10 @@ private:
     void retranslate();
 
     const DeviceState &m_state;
-    QString m_folder;        // the folder the file list shows
-    QString m_selectedFile;  // name of the file last clicked
-    bool m_busy = false;     // from the click on "Write to device" to the end
-    bool m_updating = false; // from the progress panel to the re-opened port
+    QString m_folder;       // the folder the file list shows
+    QString m_selectedFile; // name of the file last clicked
+    QString m_backupFolder; // shown for "Backups (*.bkp)"
+    bool m_locked = false;  // from the confirmation to the result
 
     QLabel *m_currentVersionCaption;  // "Current version : "
     QLabel *m_currentVersionLabel;    // the generator's firmware version
@@ -89,5 +97,5 @@ private:
     QPushButton *m_exitButton;  // "Exit"
     QFrame *m_progressPanel;    // covers the window during an update
     QLabel *m_waitLabel;        // warning during the update
-    QLabel *m_progressLabel;    // the timetable's progress text
+    QLabel *m_progressLabel;    // the progress text of the step running
 };

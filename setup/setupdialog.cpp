@@ -155,3 +155,7 @@ void SetupDialog::reject() {
     m_state.coarseStep = -1;
     QDialog::reject();
 }
+
+void SetupDialog::setSaveAllowed(bool allowed) {
+    m_saveButton->setEnabled(allowed);
+}

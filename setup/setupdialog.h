@@ -32,6 +32,11 @@ public:
     // but not saved are replaced.
     void loadFields();
 
+    // Save sends the values to the generator: it is offered only while one is
+    // connected. Values saved while the line is lost would reach no generator, yet the
+    // panel would keep them as the generator's.
+    void setSaveAllowed(bool allowed);
+
 public Q_SLOTS:
     // Cancel: nothing to send.
     void reject() override;

@@ -14,6 +14,16 @@
 SetupExchange::SetupExchange(const PanelContext &context, Language &language, QObject *parent)
     : QObject(parent), m_context(context), m_language(language) {
     setObjectName(QStringLiteral("setupExchange"));
+    connect(&m_context.link, &Link::portLost, this, &SetupExchange::updateSaveAllowed);
+    connect(&m_context.link, &Link::replyHandled, this, [this](const ReplyEffects &effects) {
+        if (effects.kind == ReplyEffects::Kind::Identity)
+            updateSaveAllowed();
+    });
+}
+
+void SetupExchange::updateSaveAllowed() {
+    if (m_dialog)
+        m_dialog->setSaveAllowed(m_context.link.generatorConnected());
 }
 
 SetupExchange::~SetupExchange() = default;
@@ -27,6 +37,7 @@ SetupDialog &SetupExchange::dialog() {
 void SetupExchange::firmwareWindowClosed() {
     if (m_running)
         m_context.polling.setPollingEnabled(false);
+    updateSaveAllowed();
     if (m_dialog && m_dialog->isVisible())
         m_dialog->loadFields();
 }
@@ -42,14 +53,13 @@ QCoro::Task<> SetupExchange::run() {
 
     // Each wait ends as soon as its own reply has been handled, which fills the
     // fields; without a reply the fields keep what they held.
-    m_context.link.sendCommand(Commands::displayOperatorQuery());
-    co_await m_context.link.replyWait(u'Y', 1000);
-    m_context.link.sendCommand(Commands::coarseStepQuery());
-    co_await m_context.link.replyWait(u'V', 1000);
+    co_await m_context.link.ask(Commands::displayOperatorQuery(), QStringLiteral("Y"), 1000);
+    co_await m_context.link.ask(Commands::coarseStepQuery(), QStringLiteral("V"), 1000);
 
     const QPointer<SetupExchange> self(this);
     SetupDialog &window = dialog();
     const QPointer<SetupDialog> alive(&window);
+    updateSaveAllowed();
     m_context.services.dialogs->showModal(window);
     if (!self || !alive)
         co_return; // the program ended while the setup window was open

@@ -35,6 +35,10 @@ public:
     void firmwareWindowClosed();
 
 private:
+    // Save is offered while a generator is connected; the line may go and come back
+    // while the window is open.
+    void updateSaveAllowed();
+
     const PanelContext &m_context;
     Language &m_language;
     QPointer<SetupDialog> m_dialog;

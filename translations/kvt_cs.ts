@@ -150,6 +150,18 @@
         <source>Recover firmware...</source>
         <translation>Obnovit firmware...</translation>
     </message>
+    <message>
+        <source>Ports found but not usable:</source>
+        <translation>Nalezené porty, které nelze použít:</translation>
+    </message>
+    <message>
+        <source>No serial adapter is visible to the system.</source>
+        <translation>Systém nevidí žádný sériový adaptér.</translation>
+    </message>
+    <message>
+        <source>Check the generator&apos;s USB cable. &quot;ls -l /dev/serial/by-id&quot; lists the serial adapters the system sees; &quot;sudo dmesg&quot; (or &quot;journalctl -k&quot;) shows what the kernel logged when the adapter was plugged in.</source>
+        <translation>Zkontrolujte kabel USB generátoru. „ls -l /dev/serial/by-id“ vypíše sériové adaptéry, které systém vidí; „sudo dmesg“ (nebo „journalctl -k“) ukáže, co jádro zapsalo při připojení adaptéru.</translation>
+    </message>
 </context>
 <context>
     <name>FirmwareUpdateDialog</name>
@@ -292,8 +304,64 @@
         <translation>COM%1 nebylo možné znovu otevřít (%2): panel není spojen s generátorem. Zkontrolujte kabel; program se znovu připojí, jakmile generátor na tomto portu odpoví.</translation>
     </message>
     <message>
-        <source>Writing goes on, please wait...</source>
-        <translation>Zápis pokračuje, čekejte prosím...</translation>
+        <source>Waiting for the generator to start...</source>
+        <translation>Čekám na spuštění generátoru...</translation>
+    </message>
+    <message>
+        <source>The generator announces itself as &quot;%1&quot; with firmware version &quot;%2&quot;, which cannot name the backup of its firmware. Nothing was changed.</source>
+        <translation>Generátor se hlásí jako „%1“ s verzí firmwaru „%2“, podle které nelze pojmenovat zálohu jeho firmwaru. Nic nebylo změněno.</translation>
+    </message>
+    <message>
+        <source>Recovery of the generator on COM%1: it does not answer after the write. Choose the image (or a backup) to write again; no backup is made.</source>
+        <translation>Obnova generátoru na COM%1: po zápisu neodpovídá. Vyberte obraz (nebo zálohu) k novému zápisu; záloha se nevytváří.</translation>
+    </message>
+    <message>
+        <source>avrdude could not be started</source>
+        <translation>program avrdude nelze spustit</translation>
+    </message>
+    <message>
+        <source>avrdude did not end within %1 s and was stopped</source>
+        <translation>program avrdude neskončil do %1 s a byl ukončen</translation>
+    </message>
+    <message>
+        <source>avrdude ended abnormally</source>
+        <translation>program avrdude skončil neočekávaně</translation>
+    </message>
+    <message>
+        <source>avrdude ended with exit status %1</source>
+        <translation>program avrdude skončil s návratovým kódem %1</translation>
+    </message>
+    <message>
+        <source>avrdude ended without writing it</source>
+        <translation>program avrdude skončil, aniž by ji zapsal</translation>
+    </message>
+    <message>
+        <source>it could not be stored as %1</source>
+        <translation>nelze ji uložit jako %1</translation>
+    </message>
+    <message>
+        <source>No backup of the firmware on the generator could be made (%1), so nothing was written: the firmware on the generator is unchanged.</source>
+        <translation>Zálohu firmwaru generátoru nebylo možné vytvořit (%1), proto nebylo nic zapsáno: firmware v generátoru je beze změny.</translation>
+    </message>
+    <message>
+        <source>The write failed: %1.</source>
+        <translation>Zápis selhal: %1.</translation>
+    </message>
+    <message>
+        <source>%1 for the write: nothing was written, the firmware on the generator is unchanged.</source>
+        <translation>%1 pro zápis: nic nebylo zapsáno, firmware v generátoru je beze změny.</translation>
+    </message>
+    <message>
+        <source>COM%1 could not be opened again (%2): whether the generator runs the new firmware is not known, and the panel is not connected to it. Check the cable; the program connects again as soon as the generator answers on this port.</source>
+        <translation>COM%1 nebylo možné znovu otevřít (%2): není známo, zda generátor běží s novým firmwarem, a panel s ním není spojen. Zkontrolujte kabel; program se znovu připojí, jakmile generátor na tomto portu odpoví.</translation>
+    </message>
+    <message>
+        <source>The generator does not answer after the write (nothing within %1 s of opening COM%2 again): it may not run any firmware. This window now recovers it: %3.</source>
+        <translation>Generátor po zápisu neodpovídá (nic do %1 s od nového otevření COM%2): možná neběží žádný firmware. Toto okno jej nyní obnoví: %3.</translation>
+    </message>
+    <message>
+        <source>The generator now runs firmware version %1, not the version %2 of %3.</source>
+        <translation>Generátor nyní běží s firmwarem verze %1, ne s verzí %2 ze souboru %3.</translation>
     </message>
 </context>
 <context>
@@ -305,6 +373,22 @@
     <message>
         <source>Port of the generator to recover:</source>
         <translation>Port generátoru, jehož firmware se má obnovit:</translation>
+    </message>
+    <message>
+        <source>permission denied</source>
+        <translation>přístup odepřen</translation>
+    </message>
+    <message>
+        <source>Or add your user to the group &quot;dialout&quot; (sudo usermod -aG dialout $USER) and log in again.</source>
+        <translation>Nebo přidejte svého uživatele do skupiny „dialout“ (sudo usermod -aG dialout $USER) a znovu se přihlaste.</translation>
+    </message>
+    <message>
+        <source>permission denied: the udev rule installed with the package gives the user at the screen access to USB serial adapters; log out and in again, or unplug and replug the adapter.</source>
+        <translation>přístup odepřen: pravidlo udev nainstalované s balíčkem dává uživateli přihlášenému u obrazovky přístup k sériovým adaptérům USB; odhlaste se a znovu přihlaste, nebo adaptér odpojte a znovu připojte.</translation>
+    </message>
+    <message>
+        <source>permission denied: run the installer beside the program once (sudo ./install), then unplug and replug the adapter.</source>
+        <translation>přístup odepřen: jednou spusťte instalátor vedle programu (sudo ./install), pak adaptér odpojte a znovu připojte.</translation>
     </message>
 </context>
 </TS>

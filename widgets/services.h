@@ -31,38 +31,9 @@ public:
                                               const QString &prompt, const QStringList &items) = 0;
 };
 
-// An outside program started by ProcessStarter. Its owner watches it and can end it;
-// destroying it ends the program if it still runs.
-class StartedProcess {
-public:
-    virtual ~StartedProcess() = default;
-    virtual bool running() const = 0;
-    // The exit status once it has ended normally; nullopt while it runs, when it
-    // crashed or was killed, or when it could not be started after all.
-    virtual std::optional<int> exitCode() const = 0;
-    // Ends it at once (avrdude can spin for ever on a line that went away).
-    virtual void kill() = 0;
-};
-
-// Starts an outside program with an argument list (never through a shell), without
-// waiting for it. Returns nullptr when the program cannot be started.
-class ProcessStarter {
-public:
-    virtual ~ProcessStarter() = default;
-    virtual std::unique_ptr<StartedProcess> start(const QString &program,
-                                                  const QStringList &arguments) = 0;
-};
-
-// The real one, on QProcess. The program's output goes to the program's own standard
-// output and error, so it never waits on a full pipe.
-class QtProcessStarter final : public ProcessStarter {
-public:
-    std::unique_ptr<StartedProcess> start(const QString &program,
-                                          const QStringList &arguments) override;
-};
-
 // Everything the main window takes from the outside world, so that tests can run it
 // against a fake port, a manual clock and scripted dialogs.
+class ProcessStarter;
 class SerialPort;
 class TimeSource;
 struct Services {
@@ -73,6 +44,7 @@ struct Services {
     QString programFolder;        // the program's own folder: avrdude is looked for there
     QString settingsFolder;       // where KVT.INI and the COM<N> links live
     QString backupFolder;         // where the firmware backups go
+    bool packaged = false;        // installed by the Debian package (not an unpacked folder)
     std::function<QDate()> today; // today's date
     std::function<void()> quit;   // ends the program at once
 };

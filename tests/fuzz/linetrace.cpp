@@ -55,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     QByteArray received;
     {
         const QDateTime noon(QDate(2026, 12, 8), QTime(12, 0));
-        LineTrace trace(tracePath(), limit, [noon] { return noon; });
+        LineTrace trace(
+            tracePath(), limit, [noon] { return noon; }, [](const QString &) {});
         FUZZ_CHECK(trace.open(QStringLiteral("3.2.3")));
         for (qsizetype at = 0; at < stream.size();) {
             const QByteArray read = stream.mid(at, 1 + cuts.next(64));

@@ -114,14 +114,15 @@ void ScriptedDialogs::message(QWidget *, const QString &title, const QString &te
 
 void ScriptedDialogs::showModal(QDialog &dialog) {
     asked.push_back({QStringLiteral("modal"), dialog.windowTitle(), dialog.objectName()});
-    if (modalActions.empty()) {
-        dialog.hide();
-        return;
-    }
-    auto action = std::move(modalActions.front());
-    modalActions.pop_front();
+    // As with a real modal window, it is shown first (its show handling runs) and the
+    // question ends when it is hidden; without a scripted action the user just closes
+    // it, which is no choice of any of its buttons.
     dialog.show();
-    action(dialog);
+    if (!modalActions.empty()) {
+        auto action = std::move(modalActions.front());
+        modalActions.pop_front();
+        action(dialog);
+    }
     dialog.hide();
 }
 
@@ -153,6 +154,7 @@ public:
         if (m_timer)
             m_time.cancel(m_timer);
         m_timer = 0;
+        Q_EMIT finished();
     }
 
 private:
@@ -162,8 +164,9 @@ private:
         if (!m_outcome.writes.isEmpty()) {
             QFile file(m_outcome.writes);
             if (file.open(QIODevice::WriteOnly))
-                file.write(":00000001FF\n");
+                file.write(m_outcome.content);
         }
+        Q_EMIT finished();
     }
 
     TimeSource &m_time;
@@ -179,6 +182,8 @@ private:
 std::unique_ptr<StartedProcess> FakeProcessStarter::start(const QString &program,
                                                           const QStringList &arguments) {
     started.push_back({program, arguments});
+    if (onStart)
+        onStart();
     Outcome outcome = defaultOutcome;
     if (!outcomes.empty()) {
         outcome = outcomes.front();

@@ -6,6 +6,7 @@
 #include "link/serialport.h"
 #include "link/timesource.h"
 #include "panel/mainwindow.h"
+#include "setup/processstarter.h"
 #include "tests/support/manualclock.h"
 #include "tests/support/panelui.h"
 #include "widgets/services.h"
@@ -94,8 +95,9 @@ public:
     struct Outcome {
         qint64 runsMs = 1000; // how long it runs; -1: until killed
         int exitCode = 0;
-        QString writes;     // file created when it ends (not when killed)
-        bool starts = true; // false: start() returns nullptr
+        QString writes;                       // file created when it ends (not when killed)
+        bool starts = true;                   // false: start() returns nullptr
+        QByteArray content = ":00000001FF\n"; // what it writes there
     };
     struct Started {
         QString program;
@@ -110,7 +112,8 @@ public:
     TimeSource *time = nullptr; // the clock the processes run on
     std::deque<Outcome> outcomes;
     Outcome defaultOutcome;
-    std::vector<Started> started; // every start, also those that failed to start
+    std::vector<Started> started;  // every start, also those that failed to start
+    std::function<void()> onStart; // runs at every start, before the program runs
 };
 
 // A line written to the port and the clock's time when it went out.

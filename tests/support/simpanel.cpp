@@ -28,10 +28,15 @@ bool SimulatedPanelRig::startPanel(sim::SimConfig config, int portNumber, QStrin
     services.quit = [] {};
     window = std::make_unique<MainWindow>(services);
 
+    // Connected and polling takes about 3 s; the bound is for a machine loaded by
+    // other tests, and costs nothing when the panel connects sooner.
     QSignalSpy loaded(window.get(), &MainWindow::loaded);
     window->start();
-    if (!loaded.wait(20000)) {
-        *error = QStringLiteral("the panel did not connect to the simulator");
+    if (!loaded.wait(60000)) {
+        *error = QStringLiteral("the panel did not connect to the simulator (last port tried "
+                                "COM%1, generator %2)")
+                     .arg(window->state().portNumber)
+                     .arg(window->state().connected ? "connected" : "not connected");
         return false;
     }
     return true;

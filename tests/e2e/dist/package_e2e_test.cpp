@@ -1,5 +1,7 @@
-// The Debian package: cpack makes it from this build folder, lintian finds no error in
-// it, and the program unpacked from it (dpkg-deb -x into a temporary root) runs as an
+// The Debian package: cpack makes it from this build folder, lintian (pedantic) finds no
+// error or warning in it, its menu entry and AppStream data are valid, its icons come in
+// every size, the program is hardened, refuses a wrong option and a missing home without
+// a display, and the program unpacked from it (dpkg-deb -x into a temporary root) runs as an
 // unprivileged user whose ~/.config/KVT/COM2 links to the simulator: it connects, its
 // Power button writes ~/.config/KVT/KVT.INI, and nothing under the root changes, even
 // though that user may write there (a program saving beside itself would be caught).
@@ -16,10 +18,26 @@
 
 #include <pwd.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
 using namespace DistRig;
+
+// The width and height a PNG file's header gives; (0, 0) when it is no PNG.
+std::pair<int, int> pngSize(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {0, 0};
+    const QByteArray head = file.read(24);
+    if (head.size() < 24 || !head.startsWith("\x89PNG\r\n\x1a\n") || head.mid(12, 4) != "IHDR")
+        return {0, 0};
+    const auto number = [&](int at) {
+        return int((uchar(head[at]) << 24) | (uchar(head[at + 1]) << 16) |
+                   (uchar(head[at + 2]) << 8) | uchar(head[at + 3]));
+    };
+    return {number(16), number(20)};
+}
 
 // Every path under `root` with its size and time of change.
 QStringList snapshot(const QString &root) {
@@ -115,9 +133,12 @@ TEST_F(DebianPackage, PassesLintianAndKeepsEachUsersFilesInTheirHome) {
 
     QString lintianErrors;
     const QString lintian =
-        run(QStringLiteral("lintian"), {QStringLiteral("--fail-on"), QStringLiteral("error"), deb},
+        run(QStringLiteral("lintian"),
+            {QStringLiteral("--pedantic"), QStringLiteral("--fail-on"),
+             QStringLiteral("error,warning"), deb},
             &status, QString(), QProcessEnvironment::systemEnvironment(), &lintianErrors);
     EXPECT_EQ(status, 0) << lintian.toStdString() << lintianErrors.toStdString();
+    EXPECT_FALSE(lintian.contains(QStringLiteral("hardening"))) << lintian.toStdString();
 
     run(QStringLiteral("dpkg-deb"), {QStringLiteral("-x"), deb, root}, &status);
     ASSERT_EQ(status, 0) << "dpkg-deb -x failed";
@@ -126,13 +147,48 @@ TEST_F(DebianPackage, PassesLintianAndKeepsEachUsersFilesInTheirHome) {
     EXPECT_EQ(
         QDir(root + QStringLiteral("/usr/bin")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
         QStringList{QStringLiteral("kvt")});
-    for (const char *file :
-         {"usr/lib/udev/rules.d/60-kvt-serial.rules", "usr/share/applications/kvt.desktop",
-          "usr/share/icons/hicolor/scalable/apps/kvt.svg", "usr/share/metainfo/kvt.metainfo.xml",
-          "usr/share/man/man1/kvt.1.gz", "usr/share/doc/kvt/GUIDE.md",
-          "usr/share/doc/kvt/copyright"})
-        EXPECT_TRUE(QFileInfo(QDir(root).filePath(QLatin1String(file))).isFile()) << file;
+    const QString id = QStringLiteral(KVT_APP_ID);
+    const QString desktopEntry =
+        root + QStringLiteral("/usr/share/applications/%1.desktop").arg(id);
+    const QString metainfo = root + QStringLiteral("/usr/share/metainfo/%1.metainfo.xml").arg(id);
+    for (const QString &file :
+         {root + QStringLiteral("/usr/lib/udev/rules.d/60-kvt-serial.rules"), desktopEntry,
+          metainfo, root + QStringLiteral("/usr/share/icons/hicolor/scalable/apps/%1.svg").arg(id),
+          root + QStringLiteral("/usr/share/man/man1/kvt.1.gz"),
+          root + QStringLiteral("/usr/share/doc/kvt/GUIDE.md"),
+          root + QStringLiteral("/usr/share/doc/kvt/copyright")})
+        EXPECT_TRUE(QFileInfo(file).isFile()) << file.toStdString();
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        const QString icon =
+            root + QStringLiteral("/usr/share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(id);
+        EXPECT_EQ(pngSize(icon), std::make_pair(size, size)) << icon.toStdString();
+    }
     const QString program = root + QStringLiteral("/usr/bin/kvt");
+
+    // What software centres and menus read is valid, without warnings.
+    QString said;
+    const QString desktopCheck =
+        run(QStringLiteral("desktop-file-validate"), {desktopEntry}, &status, QString(),
+            QProcessEnvironment::systemEnvironment(), &said);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(desktopCheck + said, QString());
+    const QString appstream =
+        run(QStringLiteral("appstreamcli"),
+            {QStringLiteral("validate"), QStringLiteral("--no-net"), metainfo}, &status);
+    EXPECT_EQ(status, 0) << appstream.toStdString();
+    EXPECT_FALSE(appstream.contains(QStringLiteral("W: ")) ||
+                 appstream.contains(QStringLiteral("E: ")))
+        << appstream.toStdString();
+    EXPECT_TRUE(appstream.contains(QStringLiteral("Validation was successful")))
+        << appstream.toStdString();
+
+    // Built with Debian's hardening. Whether fortified calls are there depends on the
+    // calls the program makes; lintian judges that.
+    const QString hardening = run(QStringLiteral("hardening-check"), {program}, &status);
+    for (const char *line : {"Position Independent Executable: yes", "Stack protected: yes",
+                             "Read-only relocations: yes", "Immediate binding: yes"})
+        EXPECT_TRUE(hardening.contains(QLatin1String(line))) << line << "\n"
+                                                             << hardening.toStdString();
 
     // The user may write anywhere under the root, so only the program's choice of
     // folders keeps it unchanged.
@@ -148,13 +204,25 @@ TEST_F(DebianPackage, PassesLintianAndKeepsEachUsersFilesInTheirHome) {
         env.remove(QLatin1String(name));
     env.insert(QStringLiteral("HOME"), home);
 
-    // --help says where the files are, and needs no display.
+    // --help says where the files are, and needs no display; nor does a wrong option.
     QStringList help = asUser(program) << QStringLiteral("--help");
     const QString helpText = run(help.takeFirst(), help, &status, QDir::rootPath(), env);
     EXPECT_EQ(status, 0);
     EXPECT_TRUE(helpText.contains(settings) &&
                 helpText.contains(home + QStringLiteral("/.local/share/KVT")))
         << helpText.toStdString();
+    QStringList bogus = asUser(program) << QStringLiteral("--bogus");
+    run(bogus.takeFirst(), bogus, &status, QDir::rootPath(), env, &said);
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(said.contains(QStringLiteral("Unknown option 'bogus'"))) << said.toStdString();
+    // Without a home the program names no folder under / and ends.
+    QProcessEnvironment homeless = env;
+    homeless.remove(QStringLiteral("HOME"));
+    homeless.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QStringList started = asUser(program);
+    run(started.takeFirst(), started, &status, QDir::rootPath(), homeless, &said);
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(said.contains(QStringLiteral("HOME is not set"))) << said.toStdString();
 
     const QString display = startXvfb(xvfb);
     ASSERT_FALSE(display.isEmpty()) << "Xvfb did not start";

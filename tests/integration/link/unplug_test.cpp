@@ -2,6 +2,7 @@
 // connected program, as when the USB adapter is unplugged.
 #include "tests/support/simpanel.h"
 
+#include "link/connection.h"
 #include "link/link.h"
 #include "panel/lamp.h"
 
@@ -38,7 +39,10 @@ TEST_F(LineOnSimulator, UnpluggedAndPluggedBackTheGeneratorIsConnectedAgain) {
         << "the port reports the lost device and is closed";
     EXPECT_FALSE(ui(*window).readyLamp->isLit());
     EXPECT_FALSE(ui(*window).upButton->isEnabled());
-    runUntil([] { return false; }, 2500); // a few tries on the missing port
+    // A few tries on the missing port open nothing, this port or another.
+    EXPECT_FALSE(
+        runUntil([this] { return window->link().isOpen(); }, 2 * Connection::RetryMs + 200));
+    EXPECT_EQ(window->state().connected, 0);
 
     config.linkPath = dir.filePath(QStringLiteral("COM2"));
     config.carrier = 3650000; // the generator comes back with another carrier

@@ -1,5 +1,6 @@
-// What the command line asks for. Help and version must be recognised in every form
-// the parser accepts, since the program answers them before it needs a display.
+// What the command line asks for. It is read before the window system is touched, so
+// QApplication's own options must pass, and help, version and errors be recognised in
+// every form the parser accepts.
 #include "link/commandline.h"
 
 #include <gtest/gtest.h>
@@ -17,11 +18,14 @@ TEST(CommandLine, EachFormGivesItsAnswer) {
         {{}, Kind::Run, {}},
         {{"--trace", "/tmp/kvt.log"}, Kind::Run, "/tmp/kvt.log"},
         {{"--trace=a", "--trace=b"}, Kind::Run, "b"}, // the last one counts
-        {{"COM5"}, Kind::Run, {}},                    // a stray word is ignored, as before
+        {{"-trace", "x"}, Kind::Run, "x"},            // one dash, as Qt's own options
+        {{"-platform", "offscreen", "-reverse", "--trace", "t"}, Kind::Run, "t"},
+        {{"COM5"}, Kind::Run, {}}, // a stray word is ignored
         {{"-h"}, Kind::Help, {}},
         {{"--help-all"}, Kind::Help, {}},
-        {{"-hv"}, Kind::Version, {}}, // compact short options; the version wins
+        {{"-version"}, Kind::Help, {}},
         {{"--trace", "x", "--help"}, Kind::Help, {}},
+        {{"-hv"}, Kind::Error, {}}, // a word after one dash is one option
         {{"--trace"}, Kind::Error, {}},
         {{"--frequency", "--help"}, Kind::Error, {}}, // wrong even when it asks for help
     };

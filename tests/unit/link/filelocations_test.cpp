@@ -42,30 +42,43 @@ TEST(FileLocations, ThePackagedProgramUsesTheUsersFolders) {
     ASSERT_TRUE(marker.open(QIODevice::WriteOnly));
     marker.close();
 
+    // An empty settings folder: the program refuses to start, as no folder is known.
     struct Case {
         const char *name;
+        QString home;
         std::map<std::string, QString> env;
         QString settings;
         QString backups;
     };
+    const QString home = QStringLiteral("/home/tech");
     const Case cases[] = {
-        {"no XDG variables", {}, "/home/tech/.config/KVT", "/home/tech/.local/share/KVT"},
+        {"no XDG variables", home, {}, "/home/tech/.config/KVT", "/home/tech/.local/share/KVT"},
         {"XDG variables set",
+         home,
          {{"XDG_CONFIG_HOME", "/srv/cfg/"}, {"XDG_DATA_HOME", "/srv/data"}},
          "/srv/cfg/KVT",
          "/srv/data/KVT"},
         {"relative XDG variables are ignored",
+         home,
          {{"XDG_CONFIG_HOME", "cfg"}, {"XDG_DATA_HOME", "./data"}},
          "/home/tech/.config/KVT",
          "/home/tech/.local/share/KVT"},
+        {"no home, both XDG folders",
+         "",
+         {{"XDG_CONFIG_HOME", "/srv/cfg"}, {"XDG_DATA_HOME", "/srv/data"}},
+         "/srv/cfg/KVT",
+         "/srv/data/KVT"},
+        {"no home, no XDG folders", "", {}, "", ""},
+        {"no home, only the XDG config folder", "", {{"XDG_CONFIG_HOME", "/srv/cfg"}}, "", ""},
+        {"relative home", "tech", {{"XDG_DATA_HOME", "/srv/data"}}, "", ""},
     };
     for (const Case &c : cases) {
-        const FileLocations files =
-            FileLocations::locate(program, QStringLiteral("/home/tech"), environment(c.env));
+        const FileLocations files = FileLocations::locate(program, c.home, environment(c.env));
         EXPECT_TRUE(files.perUser) << c.name;
         EXPECT_EQ(files.programFolder, program) << c.name;
         EXPECT_EQ(files.settingsFolder, c.settings) << c.name;
         EXPECT_EQ(files.backupFolder, c.backups) << c.name;
+        EXPECT_EQ(files.error.isEmpty(), !c.settings.isEmpty()) << c.name;
     }
 }
 

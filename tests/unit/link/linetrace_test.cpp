@@ -2,10 +2,17 @@
 // the bound on the file's size.
 #include "link/linetrace.h"
 
+#include "tests/support/wait.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -55,16 +62,72 @@ TEST(LineTrace, StampedDirectedFramesAppendedFlushedAndStoppedAtTheLimitWithALas
     EXPECT_LE(size, Limit);
     EXPECT_TRUE(fileLines(path).last().mid(24).startsWith("---- trace stopped: the file has "
                                                           "reached its limit"));
-    // The next session appends to the full file: nothing more is written.
-    LineTrace next(path, Limit, now);
+    // The next session appends to the full file: just its own last line, so the file
+    // says why this session is missing.
+    QStringList complaints;
+    LineTrace next(path, Limit, now, [&](const QString &line) { complaints << line; });
     ASSERT_TRUE(next.open(QStringLiteral("3.2.3")));
     next.sent("G\r\n");
-    EXPECT_EQ(QFileInfo(path).size(), size);
+    const QByteArrayList lines = fileLines(path);
+    EXPECT_EQ(lines.mid(lines.size() - 2, 1), lines.mid(lines.size() - 1));
+    EXPECT_EQ(QFileInfo(path).size(), size + lines.last().size() + 1);
+    EXPECT_EQ(complaints.size(), 1);
 
     QString error;
     LineTrace unwritable(dir.filePath(QStringLiteral("no/such/folder/trace.txt")));
     EXPECT_FALSE(unwritable.open(QStringLiteral("3.2.3"), &error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+// A FIFO or a pipe (`--trace /dev/stdout | less`) never holds the program up, and a
+// write that fails (the reader gone, a full device) stops the trace with one line on
+// standard error instead of ending the program or going unnoticed.
+TEST(LineTrace, NeverBlocksOnAPipeAndStopsWithOneComplaintWhenAWriteFails) {
+    std::signal(SIGPIPE, SIG_IGN); // as the program does
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QStringList complaints;
+    const auto complain = [&](const QString &line) { complaints << line; };
+
+    QString error;
+    LineTrace unread(fifo, LineTrace::DefaultLimitBytes, {}, complain);
+    EXPECT_FALSE(unread.open(QStringLiteral("3.2.3"), &error)) << "no reader: not waited for";
+    EXPECT_EQ(error, QStringLiteral("no program reads from it"));
+
+    const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    LineTrace trace(fifo, LineTrace::DefaultLimitBytes, {}, complain);
+    ASSERT_TRUE(trace.open(QStringLiteral("3.2.3")));
+    // Far more than the pipe holds, while its reader takes nothing: nothing blocks.
+    constexpr int Entries = 3000;
+    for (int i = 0; i < Entries; ++i)
+        trace.sent(QByteArray("F") + QByteArray::number(7000000 + i) + QByteArray(60, ' '));
+    EXPECT_FALSE(trace.stopped());
+    // The reader catches up: every entry arrives.
+    QByteArray got;
+    char buffer[65536];
+    runUntil(
+        [&] {
+            for (qint64 n; (n = ::read(reader, buffer, sizeof buffer)) > 0;)
+                got.append(buffer, n);
+            return got.count('\n') > Entries;
+        },
+        10000);
+    EXPECT_EQ(got.count('\n'), Entries + 1);
+    EXPECT_TRUE(complaints.isEmpty());
+
+    ::close(reader); // the reader goes away
+    trace.sent("G\r\n");
+    trace.sent("G\r\n");
+    EXPECT_TRUE(trace.stopped());
+    ASSERT_EQ(complaints.size(), 1);
+    EXPECT_TRUE(complaints[0].startsWith("KVT: the trace to " + fifo + " stopped: "))
+        << complaints[0].toStdString();
+
+    LineTrace full(QStringLiteral("/dev/full"), LineTrace::DefaultLimitBytes, {}, complain);
+    EXPECT_TRUE(full.open(QStringLiteral("3.2.3")) && full.stopped() && complaints.size() == 2)
+        << "its first line could not be written, and that is said";
 }
 
 } // namespace

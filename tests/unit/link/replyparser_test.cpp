@@ -216,7 +216,7 @@ TEST(ReplyParserTest, FramesUpdateTheRecord) {
          3},
         {"Q ends the telegraph",
          {"#Q\r\n"},
-         [](DeviceState &s) { s.telegraphBusy = -1; },
+         [](DeviceState &s) { s.telegraphBusy = true; },
          [](const DeviceState &s) { EXPECT_EQ(s.telegraphBusy, 0); },
          1},
         {"a frame ends at its CR however far, a # inside it is part of its value",
@@ -457,9 +457,13 @@ TEST(ReplyParserTest, AnUnendedIdentityLineIsTakenAsItStands) {
     EXPECT_EQ(state.firmwareVersion, QStringLiteral("2.0"));
     EXPECT_EQ(parser.feed("5\r\n#A3\r").size(), 1u) << "the rest is no identity line";
     EXPECT_EQ(state.modFreq, 3);
-    // "K" alone never became an identity line: nothing to take.
+    // "K" alone is no identity line yet: nothing to take, but it stays for its rest,
+    // however late that comes.
     EXPECT_TRUE(parser.feed("K").empty());
     EXPECT_TRUE(parser.takeIdentity().empty());
+    EXPECT_EQ(parser.keptCharacters(), 1);
+    ASSERT_EQ(parser.feed("VT20v2.06\r\n").size(), 1u);
+    EXPECT_EQ(state.firmwareVersion, QStringLiteral("2.06"));
     EXPECT_EQ(parser.keptCharacters(), 0);
 }
 

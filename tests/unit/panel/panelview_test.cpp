@@ -77,14 +77,12 @@ TEST(PanelViewTest, Render) {
          "0", "OFF", still, "SWEEP", false, true, false},
         {"sweeping with an unknown mode", [](DeviceState &s) { s.sweeping = 1, s.modMode = 7; },
          "0", "1000", still, "SWEEP", true, true, false},
-        {"sweeping other than 1 is not sweeping",
+        {"not sweeping ignores the sweep position",
          [](DeviceState &s) {
-             s.sweeping = -1;
+             s.sweeping = false;
              s.sweepFreq = 5;
          },
          "7.050.000", "1000", still, "MAN", true, false, true},
-        {"sweeping 2", [](DeviceState &s) { s.sweeping = 2; }, "7.050.000", "1000", still, "MAN",
-         true, false, true},
         {"carrier with ten digits", [](DeviceState &s) { s.carrierFreq = 1234567890; },
          "1234.567.890", "1000", still, "MAN", true, false, true},
         {"carrier 0", [](DeviceState &s) { s.carrierFreq = 0; }, "0", "1000", still, "MAN", true,

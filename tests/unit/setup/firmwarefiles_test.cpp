@@ -34,6 +34,41 @@ TEST(FirmwareFiles, BackupNameCarriesModelAndAFourCharacterVersionCode) {
             << c.model << " " << c.version;
 }
 
+// The identity line's characters reach the backup's name and avrdude's -U argument:
+// only a plain name in the backup folder is used. Its version counts as the image's
+// when major and minor agree as numbers.
+TEST(FirmwareFiles, IdentityCharactersAndVersionsAreCheckedBeforeUse) {
+    const struct {
+        const char *model;
+        const char *version;
+        bool usable;
+    } names[] = {
+        {"KVT 20", "2.05", true},  {"KVT 20", "../x", false}, {"KVT 20", "1:5", false},
+        {"KVT 2/", "2.05", false}, {"", "2.05", false},       {"KVT 20", "2 05", false},
+    };
+    for (const auto &c : names)
+        EXPECT_EQ(FirmwareFiles::isUsableBackupName(FirmwareFiles::backupName(
+                      QString::fromUtf8(c.model), QString::fromUtf8(c.version))),
+                  c.usable)
+            << c.model << " " << c.version;
+
+    const struct {
+        const char *image;
+        const char *running;
+        bool same;
+    } versions[] = {
+        {"41200206.bin", "2.06", true},   {"41200206.bin", "2.6", true},
+        {"41201025.bin", "10.25", true},  {"41200206.bin", "2.05", false},
+        {"41200206.bin", "2.06b", false}, {"41200206.bin", "", false},
+        {"41200206.bin", "206", false},
+    };
+    for (const auto &c : versions)
+        EXPECT_EQ(FirmwareFiles::runsImageVersion(QString::fromUtf8(c.image),
+                                                  QString::fromUtf8(c.running)),
+                  c.same)
+            << c.image << " " << c.running;
+}
+
 struct ImageCase {
     const char *file;
     bool writable;

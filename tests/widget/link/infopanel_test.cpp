@@ -4,6 +4,7 @@
 #include "tests/support/fakes.h"
 #include "tests/support/intelhex.h"
 
+#include "setup/firmwareupdate.h"
 #include "setup/firmwareupdatedialog.h"
 
 #include <QDialog>
@@ -168,6 +169,7 @@ TEST_F(InfoPanelTest, FirmwareUpdateFromThePanelHoldsTheProgramAndRefreshesThePa
     rig.processes.outcomes = {{0, 0, {}}, {1000, 0, readBack}, {9000, 0, {}}};
 
     bool closeRefused = false;
+    bool announced = false;
     rig.dialogs.yesNoAnswers = {true};
     rig.dialogs.modalActions.push_back([&](QDialog &dialog) {
         auto &window = static_cast<FirmwareUpdateDialog &>(dialog);
@@ -177,9 +179,17 @@ TEST_F(InfoPanelTest, FirmwareUpdateFromThePanelHoldsTheProgramAndRefreshesThePa
                           files->visualItemRect(files->item(0)).center());
         QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("writeButton")),
                           Qt::LeftButton);
-        rig.advance(10000, 100);
+        rig.advance(5000, 100);
         closeRefused = !rig.window->close() && rig.window->isVisible() && !window.close();
-        rig.advance(43000, 100);
+        // The new firmware announces itself once the update waits for it.
+        auto *progress = window.findChild<QLabel *>(QStringLiteral("progressLabel"));
+        for (int i = 0; i < 600 && window.isVisible(); ++i) {
+            rig.advance(100, 100);
+            if (progress->text() == FirmwareUpdate::waitingText() && !announced) {
+                rig.reply("KVT20v2.07\r\n");
+                announced = true;
+            }
+        }
         EXPECT_FALSE(window.isVisible()) << "the update hides the window at its end";
     });
     sent();
@@ -227,8 +237,9 @@ TEST_F(InfoPanelTest, UpdateWhosePortDoesNotOpenAgainDarkensTheReadyLamp) {
     });
     QTest::mouseDClick(label("firmwareCaption"), Qt::LeftButton);
 
+    // Nobody heard the new firmware start: the write is not told as a success.
     const QString told = rig.dialogs.asked.back().text;
-    EXPECT_TRUE(told.startsWith(QStringLiteral("New firmware successfully uploaded...")));
+    EXPECT_TRUE(told.startsWith(QStringLiteral("Error with upload !\n\n")));
     EXPECT_TRUE(told.contains(QStringLiteral("COM2 could not be opened again (the port is gone")));
     EXPECT_FALSE(rig.port.isOpen());
     EXPECT_EQ(rig.window->state().connected, 0);

@@ -185,4 +185,18 @@ TEST(LinkIdentity, ALineThatNeverEndsIsHandledWhenTheLineFallsQuiet) {
     EXPECT_EQ(identities, 1);
 }
 
+// The greeting cut after its first bytes, the rest late (a loaded system): the quiet
+// time does not throw the start away, so the generator still connects.
+TEST(LinkIdentity, AGreetingWhoseRestComesLateStillConnects) {
+    for (const char *start : {"K", "KV"}) {
+        SCOPED_TRACE(start);
+        LinkRig rig;
+        rig.receiveAt(0, start);
+        rig.receiveAt(Link::IdentityQuietMs + 200,
+                      QByteArray("KVT20v2.05\r\n").mid(qstrlen(start)));
+        EXPECT_EQ(rig.state.connected, 1);
+        EXPECT_EQ(rig.state.firmwareVersion, QStringLiteral("2.05"));
+    }
+}
+
 } // namespace

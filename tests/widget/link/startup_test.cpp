@@ -4,16 +4,25 @@
 #include "tests/support/fakes.h"
 
 #include "link/link.h"
+#include "link/terminationsignals.h"
 #include "panel/connectionfailuredialog.h"
 #include "panel/lamp.h"
 #include "presets/telegraphpanel.h"
+#include "setup/firmwarefiles.h"
+#include "setup/firmwareupdatedialog.h"
+#include "setup/language.h"
+#include "tests/support/intelhex.h"
+#include "tests/support/wait.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
+#include <QTest>
 #include <algorithm>
+#include <csignal>
 #include <gtest/gtest.h>
 
 namespace {
@@ -29,6 +38,24 @@ QByteArray readIni(PanelRig &rig) {
     if (!ini.open(QIODevice::ReadOnly))
         return {};
     return ini.readAll();
+}
+
+// An avrdude beside the program, an image in `images`, and the firmware window's
+// action that writes it.
+std::function<void(QDialog &)> provideFirmware(PanelRig &rig, const QTemporaryDir &images) {
+    QFile avrdude(rig.folder.filePath(QStringLiteral("avrdude")));
+    EXPECT_TRUE(avrdude.open(QIODevice::WriteOnly));
+    avrdude.setPermissions(avrdude.permissions() | QFileDevice::ExeOwner);
+    QFile image(images.filePath(QStringLiteral("41200207.bin")));
+    EXPECT_TRUE(image.open(QIODevice::WriteOnly));
+    image.write(intelhex::write(0, "firmware"));
+    return [folder = images.path()](QDialog &dialog) {
+        static_cast<FirmwareUpdateDialog &>(dialog).showFolder(folder);
+        auto *files = control<QListWidget>(dialog, "fileList");
+        QTest::mouseClick(files->viewport(), Qt::LeftButton, {},
+                          files->visualItemRect(files->item(0)).center());
+        QTest::mouseClick(control<QPushButton>(dialog, "writeButton"), Qt::LeftButton);
+    };
 }
 
 std::vector<Timed> runRecording(PanelRig &rig, qint64 ms) {
@@ -137,6 +164,66 @@ TEST(StartUp, SilentPortsCostFiveToSixSecondsMissingOnesNothingThenTheFailureWin
     EXPECT_FALSE(ui(*rig.window).cwButton->isEnabled()) << "CW is for the KVT 20 only";
 }
 
+// The window's own texts stay as they are in both languages; below them, in the list
+// of ports, only the Linux build tells how to see whether the adapter is there at all.
+TEST(StartUp, TheFailureWindowKeepsItsTextsAndOnlyLinuxAddsItsAdviceBelowThePortList) {
+    using Platform = ConnectionFailureDialog::Platform;
+    struct Case {
+        Platform platform;
+        QStringList problems;
+        bool anyPortFound;
+        QStringList shown; // the list's lines; a line ending in "..." is a beginning
+    };
+    const QString busy = QStringLiteral("COM2: in use by another program");
+    const QString advice = QStringLiteral("Check the generator's USB cable. \"ls -l "
+                                          "/dev/serial/by-id\" lists...");
+    const Case cases[] = {
+        {Platform::Linux, {busy}, true, {"Ports found but not usable:", busy, "", advice}},
+        {Platform::Linux, {}, false, {"No serial adapter is visible to the system.", "", advice}},
+        {Platform::Linux, {}, true, {advice}},
+        {Platform::Windows, {busy}, true, {"Ports found but not usable:", busy}},
+        {Platform::Windows, {}, false, {}},
+    };
+    for (const Case &c : cases) {
+        ConnectionFailureDialog window(nullptr, c.platform);
+        window.setPortProblems(c.problems, c.anyPortFound);
+        const QString at = QStringLiteral("%1 %2").arg(
+            c.platform == Platform::Linux ? "Linux" : "Windows", c.problems.join(u','));
+        EXPECT_EQ(control<QLabel>(window, "headingLabel")->text(),
+                  QStringLiteral("Communication error !"));
+        EXPECT_EQ(control<QLabel>(window, "adviceLabel")->text(),
+                  QStringLiteral("Here is not any COM port with KVT unit connected. Please check "
+                                 "right connection, or check Windows Control Panels console "
+                                 "(hardware management)..."));
+        const QLabel *list = control<QLabel>(window, "portProblemsLabel");
+        EXPECT_EQ(list->isVisibleTo(&window), !c.shown.isEmpty()) << at.toStdString();
+        const QStringList lines =
+            list->text().isEmpty() ? QStringList() : list->text().split(u'\n');
+        ASSERT_EQ(lines.size(), c.shown.size()) << at.toStdString() << list->text().toStdString();
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (c.shown[i].endsWith(QStringLiteral("...")))
+                EXPECT_TRUE(lines[i].startsWith(c.shown[i].chopped(3))) << lines[i].toStdString();
+            else
+                EXPECT_EQ(lines[i], c.shown[i]) << at.toStdString();
+        }
+    }
+
+    // In Czech: the window's Czech texts, and the advice in Czech too.
+    ConnectionFailureDialog window(nullptr, Platform::Linux);
+    window.setPortProblems({}, false);
+    Language czech;
+    czech.setCzechChosen(true);
+    EXPECT_EQ(control<QLabel>(window, "headingLabel")->text(),
+              QStringLiteral("Chyba komunikace !"));
+    EXPECT_EQ(control<QLabel>(window, "adviceLabel")->text(),
+              QString::fromUtf8("Zkontrolujte připojení generátoru, případně zkontrolujte "
+                                "nastavení počítače..."));
+    EXPECT_TRUE(control<QLabel>(window, "portProblemsLabel")
+                    ->text()
+                    .startsWith(QString::fromUtf8("Systém nevidí žádný sériový adaptér.\n\n"
+                                                  "Zkontrolujte kabel USB generátoru.")));
+}
+
 TEST(StartUp, ExitInTheFailureWindowEndsWithoutTouchingTheSettingsFile) {
     PanelRig rig;
     const QByteArray ini = "COM Port=60\r\n 77\r\nSP=TOLK\r\n 100\r\n 57600\r\n";
@@ -152,24 +239,50 @@ TEST(StartUp, ExitInTheFailureWindowEndsWithoutTouchingTheSettingsFile) {
         << "nothing is tried after Exit";
 }
 
-TEST(StartUp, PortScanTicksRunOnDuringTheFailureWindowSoTheFirstPortAfterRetryIsGivenUpAtOnce) {
-    PanelRig rig;
-    writeIni(rig, "COM Port=64\r\n 0\r\nSP=TOLK\r\n 100\r\n 57600\r\n");
-    rig.port.openResults[2] = 0; // silent
-    rig.port.openResults[4] = 0; // silent too
-    rig.dialogs.modalActions.push_back([&](QDialog &dialog) {
-        rig.clock.advance(7000); // the user takes 7 s to answer
-        control<QPushButton>(dialog, "retryButton")->click();
-    });
-    rig.window->start();
-    rig.clock.advance(0);
-    EXPECT_EQ(rig.port.openAttempts, (std::vector<int>{64, 2, 3, 4}))
-        << "port 2 is given up without its 5 s wait";
-    rig.clock.advance(5000);
-    EXPECT_EQ(rig.port.openAttempts.size(), 4u) << "port 4 waits normally";
-    rig.clock.advance(1000);
-    ASSERT_GT(rig.port.openAttempts.size(), 4u);
-    EXPECT_EQ(rig.port.openAttempts[4], 5);
+// A generator plugged in while the failure window is open is found by Retry, and one
+// recovered from that window by the discovery after it: the seconds the window was
+// open count for no port, so the first port opened afterwards gets its whole wait.
+TEST(StartUp, AfterTheFailureWindowTheFirstPortOpenedGetsItsFullWait) {
+    enum class Answer { RetryAfter7s, Recover };
+    const struct {
+        Answer answer;
+        int foundOn; // the port that answers after the window
+    } cases[] = {{Answer::RetryAfter7s, 2}, {Answer::Recover, 63}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.foundOn);
+        PanelRig rig;
+        writeIni(rig, "COM Port=63\r\n 0\r\nSP=TOLK\r\n 100\r\n 57600\r\n");
+        rig.port.openResults[63] = 0; // silent: only its bootloader would answer
+        QTemporaryDir images;
+        const auto writeImage = provideFirmware(rig, images);
+        rig.dialogs.modalActions.push_back([&](QDialog &dialog) {
+            rig.port.openResults[2] = 0; // the generator is plugged in meanwhile
+            if (c.answer == Answer::RetryAfter7s) {
+                rig.clock.advance(7000);
+                control<QPushButton>(dialog, "retryButton")->click();
+            } else {
+                control<QPushButton>(dialog, "recoverButton")->click();
+            }
+        });
+        // The recovery: COM63 chosen, the image confirmed and written (about 50 s).
+        rig.dialogs.itemAnswers = {QStringLiteral("COM63")};
+        rig.dialogs.yesNoAnswers = {true, true};
+        rig.processes.outcomes = {{0, 0, {}}, {9000, 0, {}}};
+        rig.dialogs.modalActions.push_back([&](QDialog &dialog) {
+            writeImage(dialog);
+            rig.advance(60000, 100);
+        });
+
+        rig.window->start();
+        rig.advance(6100, 10); // COM63 is given up; COM64 does not exist: the window
+        ASSERT_EQ(rig.port.openAttempts.back(), c.foundOn);
+        ASSERT_TRUE(rig.port.isOpen());
+        rig.advance(4900, 10);
+        EXPECT_TRUE(rig.port.isOpen()) << "still waiting for the identity line";
+        rig.reply("KVT20v2.05\r\n");
+        EXPECT_EQ(rig.window->state().connected, 1);
+        EXPECT_EQ(rig.window->state().portNumber, c.foundOn);
+    }
 }
 
 TEST(StartUp, SavedPortNumbersOutOfRangeNeitherWrapNorWalkUpThroughTheNegatives) {
@@ -271,6 +384,60 @@ TEST(Shutdown, PowerWhileNotConnectedAndClosingTheWindowLeaveTheFileAlone) {
         EXPECT_FALSE(rig.port.isOpen());
         EXPECT_EQ(readIni(rig), before);
     }
+}
+
+// SIGTERM, SIGINT and SIGHUP end the program as closing the window does: the port
+// closed, the settings file untouched. A firmware update running is let finish first.
+TEST(Shutdown, ATerminationSignalEndsAsClosingTheWindowDoesAfterAnUpdateRunning) {
+    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signalNumber);
+        PanelRig rig;
+        rig.connectOn(3);
+        const QByteArray before = readIni(rig);
+        TerminationSignals requests;
+        ASSERT_TRUE(requests.catching());
+        QObject::connect(&requests, &TerminationSignals::requested, rig.window.get(),
+                         [&] { rig.window->endOnRequest(); });
+        rig.reply("#B999\r\n");
+        ASSERT_EQ(::raise(signalNumber), 0);
+        runUntil([&] { return rig.quitCount > 0; }, 5000);
+        EXPECT_EQ(rig.quitCount, 1);
+        EXPECT_FALSE(rig.port.isOpen());
+        EXPECT_EQ(readIni(rig), before);
+    }
+
+    // During an update (started from the setup window): nothing happens until its end.
+    PanelRig rig;
+    rig.connectOn(2);
+    TerminationSignals requests;
+    ASSERT_TRUE(requests.catching());
+    QObject::connect(&requests, &TerminationSignals::requested, rig.window.get(),
+                     [&] { rig.window->endOnRequest(); });
+    QTemporaryDir images;
+    const auto writeImage = provideFirmware(rig, images);
+    const QString readBack = rig.folder.filePath(
+        FirmwareFiles::readBackName(FirmwareFiles::backupName("KVT 20", "2.05")));
+    rig.processes.outcomes = {{0, 0, {}}, {1000, 0, readBack}, {9000, 0, {}}};
+    rig.dialogs.yesNoAnswers = {true};
+    int quitsDuringUpdate = -1;
+    rig.dialogs.modalActions.push_back(
+        [&](QDialog &setup) { control<QPushButton>(setup, "upgradeButton")->click(); });
+    rig.dialogs.modalActions.push_back([&](QDialog &dialog) {
+        writeImage(dialog);
+        rig.advance(5000, 100); // the checks, then the read-back
+        ASSERT_TRUE(static_cast<FirmwareUpdateDialog &>(dialog).updateRunning());
+        ::raise(SIGTERM);
+        runUntil([] { return false; }, 50);
+        quitsDuringUpdate = rig.quitCount;
+        rig.advance(60000, 100);
+    });
+    ui(*rig.window).configButton->click();
+    rig.advance(3000, 10);
+    EXPECT_EQ(quitsDuringUpdate, 0);
+    EXPECT_EQ(rig.quitCount, 1) << "once the update has ended";
+    ASSERT_EQ(rig.processes.started.size(), 3u);
+    EXPECT_FALSE(rig.processes.started[2].killed) << "the write ran to its end";
+    EXPECT_FALSE(rig.port.isOpen());
 }
 
 TEST(Shutdown, DestroyingTheWindowWhileProceduresWaitIsSafe) {

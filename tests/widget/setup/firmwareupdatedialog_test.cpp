@@ -1,7 +1,8 @@
 // The firmware-update window: the file choice and its checks, the confirmation and the
-// model test, the checks before anything changes, the 52 s timetable with the two
-// avrdude runs played on the manual clock, how their outcomes decide the result and
-// what becomes of the backups, writing a backup back, and the re-opened port.
+// model test, the checks before anything changes, the progress texts placed by the work
+// of the two avrdude runs played on the manual clock, how their outcomes and the
+// generator's identity after the write decide the result and what becomes of the
+// backups, writing a backup back, the lock, and the port taken back.
 #include "tests/support/fakes.h"
 
 #include "link/link.h"
@@ -100,26 +101,41 @@ protected:
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->visualItemRect(items.front()).center());
     }
+    bool progressShown() { return child<QFrame>("progressPanel")->isVisible(); }
     // Clicks "Write to device", confirms and runs the checks; true once the progress
     // panel is up (t0 is then its time).
     bool start() {
         rig.dialogs.yesNoAnswers = {true};
         QTest::mouseClick(child<QPushButton>("writeButton"), Qt::LeftButton);
-        for (int waited = 0; !dialog->updateRunning() && waited < 6000; waited += 10)
+        for (int waited = 0; !progressShown() && waited < 6000; waited += 10)
             rig.clock.advance(10);
         t0 = rig.clock.nowMs();
-        return dialog->updateRunning();
+        return progressShown();
+    }
+    // Runs the update to its result in steps of `step` ms; once the window waits for
+    // the generator after the write, `identity` arrives (none: it stays silent).
+    void finish(const QByteArray &identity = "KVT20v2.07\r\n", qint64 step = 100) {
+        bool answered = identity.isEmpty();
+        for (int i = 0; dialog->updateRunning() && i < 400000 / step; ++i) {
+            rig.advance(step, step);
+            if (!answered && progress() == FirmwareUpdate::waitingText()) {
+                rig.reply(identity);
+                answered = true;
+            }
+        }
     }
     // Chooses the image, confirms and lets the update run to its end.
     void update(const char *image = "41200207.bin") {
         clickFile(image);
         start();
-        rig.advance(180000, 100);
+        finish();
     }
     QString backupPath() const { return rig.folder.filePath(QStringLiteral("41200105.bkp")); }
     QString oldPath() const { return rig.folder.filePath(QStringLiteral("oldback.bkp")); }
     // Where the read-back writes until it has ended well.
     QString partPath() const { return backupPath() + QStringLiteral(".part"); }
+    // The backup held apart after a failed write.
+    QString heldPath() const { return rig.folder.filePath(QStringLiteral("41200105-held.bkp")); }
     QStringList messages() const {
         QStringList out;
         for (const auto &a : rig.dialogs.asked)
@@ -201,71 +217,107 @@ TEST_F(FirmwareWindow, ImageForAnotherModelIsRefusedAndNothingIsTouched) {
     }
 }
 
-TEST_F(FirmwareWindow, TimetableShowsEachTextBeforeItsWaitAndStartsBothRunsOnTime) {
-    QFile previous(backupPath());
-    ASSERT_TRUE(previous.open(QIODevice::WriteOnly));
-    previous.write("previous backup");
-    previous.close();
-    rig.processes.outcomes = {Probe, {1500, 0, partPath()}, {9000, 0, {}}};
+// Every text the progress label paints, with the clock's time.
+class PaintedTexts final : public QObject {
+public:
+    PaintedTexts(QLabel *label, const ManualClock &clock) : m_label(label), m_clock(clock) {
+        label->installEventFilter(this);
+    }
+    std::vector<std::pair<qint64, QString>> shown;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override {
+        if (event->type() == QEvent::Paint &&
+            (shown.empty() || shown.back().second != m_label->text()))
+            shown.push_back({m_clock.nowMs(), m_label->text()});
+        return false;
+    }
+
+private:
+    QLabel *m_label;
+    const ManualClock &m_clock;
+};
+
+// Each step lasts as long as its avrdude run, and its texts are placed by the time the
+// bytes it moves take at the line's rate: the read-back's three across 32 KiB at 57600
+// bit/s (5688 ms), the upload texts at their percentages of the image's bytes written
+// and verified. A run that takes longer holds its last text, one that ends early skips
+// the rest, and the next step starts at once.
+TEST_F(FirmwareWindow, TextsFollowTheWorkAndEachStepStartsWhenTheLastEnds) {
+    putFile(backupPath(), "previous backup");
+    // 5760 bytes, written and verified at 57600 bit/s: 2000 ms.
+    putFile(images.filePath(QStringLiteral("41200207.bin")),
+            intelhex::write(0, QByteArray(5760, 'x')));
+    rig.processes.outcomes = {Probe, {9000, 0, partPath()}, {1500, 0, {}}};
+    std::vector<qint64> startedAt;
+    QStringList textAtStart;
+    rig.processes.onStart = [&] {
+        startedAt.push_back(rig.clock.nowMs());
+        textAtStart << progress();
+    };
+    PaintedTexts painted(child<QLabel>("progressLabel"), rig.clock);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
 
     clickFile("41200207.bin");
     rig.port.takeLines();
     ASSERT_TRUE(start());
     // The checks ran avrdude once, quickly, before anything changed.
-    ASSERT_EQ(rig.processes.started.size(), 1u);
+    ASSERT_EQ(rig.processes.started.size(), 2u);
     EXPECT_EQ(rig.processes.started[0].arguments, QStringList{"-?"});
-    rig.processes.started.clear();
-    EXPECT_TRUE(child<QFrame>("progressPanel")->isVisible());
     EXPECT_EQ(child<QFrame>("progressPanel")->geometry(), dialog->rect());
     EXPECT_FALSE(rig.port.isOpen());
     EXPECT_EQ(polling.changes, std::vector<bool>{false});
 
-    // Every change of the progress text, with its time from the progress panel's start.
-    std::vector<std::pair<qint64, QString>> shown{{0, progress()}};
-    std::vector<qint64> startedAt;
     bool closedThroughout = true;
-    while (rig.clock.nowMs() - t0 < 53000) {
+    while (progress() != FirmwareUpdate::waitingText() && rig.clock.nowMs() - t0 < 20000) {
         rig.clock.advance(1);
-        if (progress() != shown.back().second)
-            shown.push_back({rig.clock.nowMs() - t0, progress()});
-        while (startedAt.size() < rig.processes.started.size())
-            startedAt.push_back(rig.clock.nowMs() - t0);
-        if (dialog->updateRunning())
+        if (progress() != FirmwareUpdate::waitingText())
             closedThroughout = closedThroughout && !rig.port.isOpen();
     }
+    EXPECT_TRUE(closedThroughout);
+    EXPECT_TRUE(rig.port.isOpen()) << "taken back to hear the generator start";
+    rig.advance(300);
+    rig.reply("KVT20v2.07\r\n");
+    rig.advance(100);
+
+    ASSERT_EQ(startedAt.size(), 3u);
+    const qint64 r = startedAt[1];
+    EXPECT_EQ(startedAt[2] - r, 9000) << "the write starts as the read-back ends";
+    EXPECT_EQ(textAtStart.mid(1),
+              (QStringList{"Resetting connection...", "Preparing upload package..."}));
+    std::vector<std::pair<qint64, QString>> shown;
+    for (const auto &[at, text] : painted.shown)
+        if (at >= r)
+            shown.push_back({at - r, text});
     const std::vector<std::pair<qint64, QString>> expected{
         {0, "Resetting connection..."},
-        {2000, "Erasing and checking device memory..."},
-        {8000, "Set device registers..."},
-        {10000, "Saving old configuration..."},
-        {14000, "Preparing upload package..."},
-        {22000, "Uploading...0%"},
-        {27000, "Uploading...18%"},
-        {32000, "Uploading...34%"},
-        {37000, "Uploading...51%"},
-        {42000, "Uploading...67%"},
-        {47000, "Uploading...82%"},
-        {52000, "Uploading..100%"},
+        {0, "Erasing and checking device memory..."},
+        {2844, "Set device registers..."},
+        {3810, "Saving old configuration..."},
+        {9000, "Preparing upload package..."},
+        {9000, "Uploading...0%"},
+        {9360, "Uploading...18%"},
+        {9680, "Uploading...34%"},
+        {10020, "Uploading...51%"},
+        {10340, "Uploading...67%"},
+        {10500, "Uploading..100%"},
+        {10500, FirmwareUpdate::waitingText()},
     };
     EXPECT_EQ(shown, expected);
-    EXPECT_EQ(startedAt, (std::vector<qint64>{2000, 22000}));
-    EXPECT_TRUE(closedThroughout);
 
     const QString avrdude = rig.folder.filePath(QStringLiteral("avrdude"));
     const QStringList common{"-q", "-q", "-p", "atmega328p", "-c", "stk500v1", "-P", "/dev/fake2"};
-    ASSERT_EQ(rig.processes.started.size(), 2u);
-    EXPECT_EQ(rig.processes.started[0].program, avrdude);
-    EXPECT_EQ(rig.processes.started[0].arguments,
-              common + QStringList({"-b", "57600", "-D", "-U", "flash:r:" + partPath() + ":i"}));
+    ASSERT_EQ(rig.processes.started.size(), 3u);
     EXPECT_EQ(rig.processes.started[1].program, avrdude);
     EXPECT_EQ(rig.processes.started[1].arguments,
+              common + QStringList({"-b", "57600", "-D", "-U", "flash:r:" + partPath() + ":i"}));
+    EXPECT_EQ(rig.processes.started[2].program, avrdude);
+    EXPECT_EQ(rig.processes.started[2].arguments,
               common + QStringList({"-b", "57600", "-D", "-U",
                                     "flash:w:" + images.filePath("41200207.bin") + ":i"}));
 
     EXPECT_EQ(messages(), QStringList{"KVT Control Panel: " + Success});
-    QFile old(rig.folder.filePath(QStringLiteral("oldback.bkp")));
-    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
-    EXPECT_EQ(old.readAll(), QByteArray("previous backup"));
+    EXPECT_EQ(fileContent(oldPath()), QByteArray("previous backup"));
     EXPECT_TRUE(rig.port.isOpen());
     EXPECT_EQ(rig.port.openAttempts.back(), 2);
     EXPECT_EQ(polling.changes, (std::vector<bool>{false, true}));
@@ -273,128 +325,265 @@ TEST_F(FirmwareWindow, TimetableShowsEachTextBeforeItsWaitAndStartsBothRunsOnTim
     EXPECT_FALSE(dialog->updateRunning());
 }
 
-// What avrdude did decides the result and what becomes of the backups: only a
-// read-back that ended well replaces K (the earlier K becomes oldback.bkp); a stuck
-// read-back is ended for the write, a slow write is waited for up to 120 s more.
-TEST_F(FirmwareWindow, ResultNeedsTheBackupAndAWriteThatEndedWell) {
+// What avrdude did and what the generator announces after the write decide the result
+// and what becomes of the backups: only a read-back that ended well replaces K (the
+// earlier K becomes oldback.bkp), and only then is anything written; a failed write
+// holds the backup taken before it apart; a run is ended only once it outlives its
+// predicted time by 120 s.
+TEST_F(FirmwareWindow, ResultNeedsABackupAGoodWriteAndTheImagesVersionAnnounced) {
     struct Case {
         const char *name;
         Outcome readBack;
-        Outcome write;
-        const char *result;
-        qint64 readBackKilledAt; // from the progress panel's start; -1: not killed
-        qint64 writeKilledAt;
-        bool rotated;     // the new backup took K's place
-        const char *note; // more of the message, or nullptr
+        std::optional<Outcome> write; // nullopt: nothing may be written
+        QByteArray identity;          // announced after the write
+        bool success;
+        qint64 killedAfter; // ms after its start the last run was ended; -1: not
+        bool rotated;       // the new backup took K's place
+        bool held;          // K was held apart after a failed write
+        QString says;       // in a failure's message after its leading line
     };
     const QString p = partPath();
+    const QByteArray announced = "KVT20v2.07\r\n";
+    const QByteArray unchanged = "KVT20v1.05\r\n";
     const Case cases[] = {
-        {"both succeed", {1000, 0, p}, {9000, 0, {}}, "success", -1, -1, true, nullptr},
-        {"read-back just within its 20 s",
-         {19999, 0, p},
-         {1000, 0, {}},
-         "success",
-         -1,
-         -1,
-         true,
-         nullptr},
-        {"write just within its 30 s",
+        {"both succeed", {1000, 0, p}, Outcome{9000, 0, {}}, announced, true, -1, true, false, {}},
+        {"the write takes 100 s, inside its bound",
          {1000, 0, p},
-         {29999, 0, {}},
-         "success",
-         -1,
+         Outcome{100000, 0, {}},
+         announced,
+         true,
          -1,
          true,
-         nullptr},
-        {"write ends after its 30 s, inside the 120 s more",
-         {1000, 0, p},
-         {149000, 0, {}},
-         "success",
-         -1,
-         -1,
-         true,
-         nullptr},
-        {"write outlives 120 s more",
-         {1000, 0, p},
-         {-1, 0, {}},
-         "error",
-         -1,
-         172000,
-         true,
-         "may need its firmware written again"},
-        {"no generator answers the read-back",
+         false,
+         {}},
+        {"the read-back fails",
          {1000, 1, {}},
-         {1000, 1, {}},
-         "error",
-         -1,
+         std::nullopt,
+         {},
+         false,
          -1,
          false,
-         nullptr},
-        {"read-back fails after a partial file",
+         false,
+         "No backup of the firmware on the generator could be made (avrdude ended with exit "
+         "status 1), so nothing was written: the firmware on the generator is unchanged."},
+        {"the read-back fails after a partial file",
          {1000, 1, p},
-         {1000, 0, {}},
-         "error",
-         -1,
+         std::nullopt,
+         {},
+         false,
          -1,
          false,
-         nullptr},
-        {"write fails after a good read-back",
-         {1000, 0, p},
-         {9000, 1, {}},
-         "error",
+         false,
+         "exit status 1), so nothing was written"},
+        {"the read-back ends well without a file",
+         {1000, 0, {}},
+         std::nullopt,
+         {},
+         false,
          -1,
+         false,
+         false,
+         "avrdude ended without writing it), so nothing was written"},
+        {"the read-back hangs",
+         {-1, 0, p},
+         std::nullopt,
+         {},
+         false,
+         5688 + 120000,
+         false,
+         false,
+         "avrdude did not end within 125 s and was stopped), so nothing was written"},
+        {"the write fails and the old firmware runs",
+         {1000, 0, p},
+         Outcome{9000, 1, {}},
+         unchanged,
+         false,
          -1,
          true,
-         nullptr},
-        {"read-back hangs", {-1, 0, p}, {1000, 0, {}}, "error", 22000, -1, false, nullptr},
-        {"write cannot start", {1000, 0, p}, {0, 0, {}, false}, "error", -1, -1, true, nullptr},
+         true,
+         "The write failed: avrdude ended with exit status 1."},
+        {"the write outlives its bound",
+         {1000, 0, p},
+         Outcome{-1, 0, {}},
+         unchanged,
+         false,
+         2 + 120000,
+         true,
+         true,
+         "did not end within 120 s and was stopped. The generator may need its firmware "
+         "written again: write the backup " +
+             heldPath() + " back"},
+        {"another version runs after the write",
+         {1000, 0, p},
+         Outcome{9000, 0, {}},
+         "KVT20v2.06\r\n",
+         false,
+         -1,
+         true,
+         true,
+         "The generator now runs firmware version 2.06, not the version 2.7 of 41200207.bin."},
+        {"the write cannot start",
+         {1000, 0, p},
+         Outcome{0, 0, {}, false},
+         {},
+         false,
+         -1,
+         true,
+         false,
+         "could not be started for the write: nothing was written"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
+        rig.window->state().firmwareVersion = QStringLiteral("1.05");
         putFile(backupPath(), "previous");
         putFile(oldPath(), "oldest");
+        QFile::remove(heldPath());
         dialog->show();
         rig.dialogs.asked.clear();
         polling.changes.clear();
-        rig.processes.outcomes = {Probe, c.readBack, c.write};
+        rig.processes.started.clear();
+        std::vector<qint64> startedAt;
+        rig.processes.onStart = [&] { startedAt.push_back(rig.clock.nowMs()); };
+        rig.processes.outcomes = {Probe, c.readBack};
+        if (c.write)
+            rig.processes.outcomes.push_back(*c.write);
         clickFile("41200207.bin");
         ASSERT_TRUE(start());
-        rig.processes.started.erase(rig.processes.started.begin()); // the checks' run
-        rig.advance(52100, 100);
-        const QString atResult = progress();
-        rig.advance(130000, 100);
+        finish(c.identity);
 
         const QStringList shown = messages();
         ASSERT_EQ(shown.size(), 1);
-        EXPECT_TRUE(shown[0].startsWith("KVT Control Panel: " +
-                                        (c.result == std::string("success") ? Success : Failure)))
-            << shown[0].toStdString();
-        if (c.note) {
-            EXPECT_TRUE(shown[0].contains(QLatin1String(c.note))) << shown[0].toStdString();
-            EXPECT_TRUE(shown[0].contains(backupPath())) << "names the backup to write back";
+        const QString first = "KVT Control Panel: " + (c.success ? Success : Failure);
+        if (c.success) {
+            EXPECT_EQ(shown[0], first);
         } else {
-            EXPECT_EQ(shown[0].indexOf('\n'), -1) << shown[0].toStdString();
+            EXPECT_TRUE(shown[0].startsWith(first + "\n\n")) << shown[0].toStdString();
+            EXPECT_TRUE(shown[0].contains(c.says)) << shown[0].toStdString();
         }
-        const bool slowWrite = c.write.runsMs < 0 || c.write.runsMs > 30000;
-        EXPECT_EQ(atResult, slowWrite
-                                ? QStringLiteral("Uploading..100%\nWriting goes on, please wait...")
-                                : QStringLiteral("Uploading..100%"));
-        ASSERT_EQ(rig.processes.started.size(), 2u);
-        EXPECT_EQ(rig.processes.started[0].killedAt,
-                  c.readBackKilledAt < 0 ? -1 : t0 + c.readBackKilledAt);
-        EXPECT_EQ(rig.processes.started[1].killedAt,
-                  c.writeKilledAt < 0 ? -1 : t0 + c.writeKilledAt);
+        ASSERT_EQ(rig.processes.started.size(), c.write ? 3u : 2u) << "nothing written";
+        for (std::size_t i = 0; i + 1 < rig.processes.started.size(); ++i)
+            EXPECT_FALSE(rig.processes.started[i].killed);
+        EXPECT_EQ(rig.processes.started.back().killedAt,
+                  c.killedAfter < 0 ? -1 : startedAt.back() + c.killedAfter);
         EXPECT_EQ(fileContent(backupPath()),
                   c.rotated ? QByteArray(":00000001FF\n") : QByteArray("previous"));
         EXPECT_EQ(fileContent(oldPath()),
                   c.rotated ? QByteArray("previous") : QByteArray("oldest"));
+        EXPECT_EQ(fileContent(heldPath()),
+                  c.held ? QByteArray(":00000001FF\n") : QByteArray("(none)"));
         EXPECT_FALSE(QFile::exists(partPath()));
         EXPECT_TRUE(rig.port.isOpen());
         EXPECT_EQ(rig.port.openAttempts.back(), 2);
         EXPECT_EQ(polling.changes, (std::vector<bool>{false, true}));
         EXPECT_FALSE(dialog->isVisible());
-        rig.processes.started.clear();
+        EXPECT_FALSE(dialog->updateRunning());
     }
+}
+
+// A generator that stays silent after a write is shown as gone (Ready dark, controls
+// off, no poll) and the window turns at once into the recovery of its port; when the
+// recovery's write makes it announce the image's version, the panel is back.
+TEST_F(FirmwareWindow, SilentAfterTheWriteShowsNoGeneratorAndOffersTheRecoveryAtOnce) {
+    rig.processes.outcomes = {Probe, {1000, 0, partPath()}, {9000, 0, {}}};
+    clickFile("41200207.bin");
+    ASSERT_TRUE(start());
+    finish({});
+
+    QStringList shown = messages();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].startsWith("KVT Control Panel: " + Failure + "\n\n"));
+    EXPECT_TRUE(shown[0].contains("The generator does not answer after the write"))
+        << shown[0].toStdString();
+    EXPECT_TRUE(shown[0].contains(heldPath())) << "names the backup to write back";
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_FALSE(progressShown());
+    EXPECT_FALSE(dialog->updateRunning());
+    EXPECT_TRUE(child<QLabel>("noteLabel")->text().contains("COM2"));
+    EXPECT_FALSE(ui(*rig.window).readyLamp->isLit());
+    EXPECT_FALSE(ui(*rig.window).infoButton->isEnabled());
+    EXPECT_EQ(rig.window->state().connected, 0);
+    rig.port.takeLines();
+    rig.advance(10000, 100);
+    EXPECT_TRUE(rig.port.takeLines().isEmpty()) << "no poll of a silent generator";
+    EXPECT_FALSE(rig.port.isOpen()) << "the recovery keeps the port";
+
+    rig.dialogs.asked.clear();
+    rig.processes.started.clear();
+    rig.processes.outcomes = {Probe, {9000, 0, {}}};
+    rig.dialogs.yesNoAnswers = {true, true};
+    QTest::mouseClick(child<QPushButton>("writeButton"), Qt::LeftButton);
+    finish("KVT20v2.07\r\n");
+
+    ASSERT_GE(rig.dialogs.asked.size(), 2u);
+    EXPECT_TRUE(rig.dialogs.asked[1].text.endsWith("Write it to the generator on COM2 ?"));
+    EXPECT_EQ(messages(), QStringList{"KVT Control Panel: " + Success});
+    ASSERT_EQ(rig.processes.started.size(), 2u) << "the check's run and the write, no read-back";
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_TRUE(ui(*rig.window).readyLamp->isLit());
+    EXPECT_FALSE(QFile::exists(heldPath()));
+    EXPECT_TRUE(QFile::exists(rig.folder.filePath(QStringLiteral("41200105-kept.bkp"))))
+        << "the held backup stays once a write has succeeded";
+    rig.advance(3000, 100);
+    EXPECT_TRUE(rig.port.takeLines().contains("G")) << "the poll runs again";
+}
+
+// Three failed writes, each leaving changed firmware of the same version: the backup of
+// the firmware from before the first stays held, while K and oldback.bkp rotate over
+// the changed copies.
+TEST_F(FirmwareWindow, FailedWritesKeepTheBackupFromBeforeTheFirst) {
+    for (const char *flash : {"original", "changed once", "changed twice"}) {
+        SCOPED_TRACE(flash);
+        dialog->show();
+        rig.processes.outcomes = {Probe, {1000, 0, partPath(), true, flash}, {9000, 1, {}}};
+        clickFile("41200207.bin");
+        ASSERT_TRUE(start());
+        finish("KVT20v1.05\r\n");
+        EXPECT_TRUE(messages().last().contains("The write failed"));
+    }
+    EXPECT_EQ(fileContent(heldPath()), QByteArray("original"));
+    EXPECT_EQ(fileContent(backupPath()), QByteArray("changed twice"));
+    EXPECT_EQ(fileContent(oldPath()), QByteArray("changed once"));
+
+    // The window offers the held backup with its version.
+    dialog->show();
+    child<QComboBox>("fileTypeBox")->setCurrentIndex(1);
+    clickFile("41200105-held.bkp");
+    EXPECT_TRUE(writeEnabled());
+    EXPECT_EQ(child<QLabel>("selectedVersionLabel")->text(), QStringLiteral("1.5"));
+}
+
+// Locked from "Yes" to the result, the checks included: Exit, Esc and the close control
+// are refused (and so is the main window's, which asks updateRunning()); the end is
+// reported once.
+TEST_F(FirmwareWindow, LockedFromTheConfirmationToTheResult) {
+    int ended = 0;
+    QObject::connect(update_.get(), &FirmwareUpdate::updateEnded, update_.get(),
+                     [&ended] { ++ended; });
+    rig.processes.outcomes = {{3000, 0, {}}, {1000, 0, partPath()}, {9000, 0, {}}};
+    clickFile("41200207.bin");
+    rig.dialogs.yesNoAnswers = {true};
+    QTest::mouseClick(child<QPushButton>("writeButton"), Qt::LeftButton);
+    auto refused = [&] {
+        QTest::keyClick(dialog, Qt::Key_Escape);
+        return !dialog->close() && dialog->isVisible() && dialog->updateRunning() &&
+               !child<QPushButton>("exitButton")->isEnabled();
+    };
+    rig.advance(1000, 100);
+    EXPECT_FALSE(progressShown()) << "avrdude's quick run of the checks";
+    EXPECT_TRUE(refused()) << "during the checks";
+    rig.advance(5000, 100);
+    EXPECT_TRUE(progressShown());
+    EXPECT_TRUE(refused()) << "during the update";
+    EXPECT_EQ(ended, 0);
+    finish();
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(ended, 1);
+
+    // The next showing starts clean: a file must be chosen anew.
+    dialog->show();
+    EXPECT_FALSE(progressShown());
+    EXPECT_FALSE(writeEnabled());
+    EXPECT_TRUE(child<QPushButton>("exitButton")->isEnabled());
 }
 
 // Every check refuses before anything changes: no backup rotated, the port and the
@@ -430,6 +619,13 @@ TEST_F(FirmwareWindow, ChecksRefuseBeforeAnythingChanges) {
          },
          "does not end", 1},
         {"a wrong checksum", [&] { putFile(image, badSum); }, "line 2 has a wrong checksum", 1},
+        // The identity line names the backup and reaches avrdude's -U argument.
+        {"a version that climbs out of the backup folder",
+         [&] { rig.window->state().firmwareVersion = QStringLiteral("../x"); },
+         "firmware version \"../x\", which cannot name the backup", 0},
+        {"a version with a colon",
+         [&] { rig.window->state().firmwareVersion = QStringLiteral("1:5"); },
+         "firmware version \"1:5\"", 0},
         // A missing folder is made; one that cannot be (a file is in the way) is refused.
         {"backup folder not writable",
          [&] {
@@ -445,6 +641,7 @@ TEST_F(FirmwareWindow, ChecksRefuseBeforeAnythingChanges) {
         qputenv("PATH", path);
         putFile(image, intelhex::write(0, "firmware"));
         services.backupFolder = rig.folder.path();
+        rig.window->state().firmwareVersion = QStringLiteral("1.05");
         putFile(backupPath(), "previous");
         putFile(oldPath(), "oldest");
         rig.dialogs.asked.clear();
@@ -468,10 +665,12 @@ TEST_F(FirmwareWindow, ChecksRefuseBeforeAnythingChanges) {
         }
         EXPECT_EQ(fileContent(backupPath()), QByteArray("previous"));
         EXPECT_EQ(fileContent(oldPath()), QByteArray("oldest"));
+        EXPECT_TRUE(QDir(rig.folder.path()).entryList({"*.bkp*"}).size() == 2);
         EXPECT_TRUE(rig.port.isOpen());
         EXPECT_EQ(rig.port.closeCount, 0);
         EXPECT_TRUE(polling.changes.empty());
         EXPECT_TRUE(dialog->isVisible());
+        EXPECT_FALSE(dialog->updateRunning());
         EXPECT_TRUE(writeEnabled()) << "the choice stays for another try";
     }
 }
@@ -486,8 +685,9 @@ TEST_F(FirmwareWindow, BackupWrittenBackLosesItsBootSectionAndIsKept) {
     const QByteArray chosen = intelhex::write(0, flash);
     putFile(backupPath(), chosen);
     putFile(oldPath(), "oldest");
-    dialog->showFolder(rig.folder.path());
+    // Choosing the backups shows their folder, wherever the images were.
     child<QComboBox>("fileTypeBox")->setCurrentIndex(1);
+    EXPECT_EQ(dialog->folder(), QDir(rig.folder.path()).absolutePath());
     QListWidget *files = child<QListWidget>("fileList");
     ASSERT_EQ(files->count(), 2);
     EXPECT_EQ(files->item(0)->text(), QStringLiteral("41200105.bkp"));
@@ -499,7 +699,7 @@ TEST_F(FirmwareWindow, BackupWrittenBackLosesItsBootSectionAndIsKept) {
 
     rig.processes.outcomes = {Probe, {1000, 0, partPath()}, {9000, 0, {}}};
     ASSERT_TRUE(start());
-    rig.advance(22100, 100);
+    rig.advance(2000, 100);
     ASSERT_EQ(rig.processes.started.size(), 3u);
     QString written = rig.processes.started[2].arguments.last();
     ASSERT_TRUE(written.startsWith("flash:w:") && written.endsWith(":i"));
@@ -508,7 +708,7 @@ TEST_F(FirmwareWindow, BackupWrittenBackLosesItsBootSectionAndIsKept) {
     const QByteArray memory = intelhex::read(fileContent(written), flash.size());
     EXPECT_EQ(memory.left(0x7800), flash.left(0x7800));
     EXPECT_EQ(memory.mid(0x7800), QByteArray(0x800, '\xff'));
-    rig.advance(40000, 100);
+    finish("KVT20v1.05\r\n");
 
     EXPECT_EQ(messages(), QStringList{"KVT Control Panel: " + Success});
     EXPECT_EQ(fileContent(oldPath()), chosen);
@@ -543,7 +743,10 @@ TEST_F(FirmwareWindow, RecoveryConfirmsTheImageSkipsTheReadBackAndJudgesTheWrite
                   QStringLiteral("The file 41200207.bin is firmware version 2.7 for the KVT 20. "
                                  "Write it to the generator on COM5 ?"));
         EXPECT_EQ(messages(),
-                  QStringList{"KVT Control Panel: " + (exitCode == 0 ? Success : Failure)});
+                  QStringList{"KVT Control Panel: " +
+                              (exitCode == 0 ? Success
+                                             : Failure + "\n\nThe write failed: avrdude ended "
+                                                         "with exit status 1.")});
         ASSERT_EQ(rig.processes.started.size(), 2u)
             << "the check's run and the write, no read-back";
         EXPECT_EQ(rig.processes.started[1].arguments.at(7), QStringLiteral("/dev/fake5"));
@@ -569,24 +772,6 @@ TEST_F(FirmwareWindow, TheRetriesOfALostPortLeaveItToTheUploaderWhileTheUpdateRu
     EXPECT_TRUE(rig.port.isOpen()) << "taken back when the update has ended";
     rig.reply("KVT20v2.07\r\n");
     EXPECT_TRUE(ui(*rig.window).readyLamp->isLit());
-}
-
-TEST_F(FirmwareWindow, CannotBeClosedWhileTheUpdateRuns) {
-    clickFile("41200207.bin");
-    ASSERT_TRUE(start());
-    rig.advance(10000, 100);
-    EXPECT_FALSE(dialog->close());
-    QTest::keyClick(dialog, Qt::Key_Escape);
-    EXPECT_TRUE(dialog->isVisible());
-    EXPECT_TRUE(dialog->updateRunning());
-    rig.advance(45000, 100);
-    EXPECT_FALSE(dialog->isVisible());
-    EXPECT_TRUE(rig.port.isOpen());
-
-    // The next showing starts clean: a file must be chosen anew.
-    dialog->show();
-    EXPECT_FALSE(child<QFrame>("progressPanel")->isVisible());
-    EXPECT_FALSE(writeEnabled());
 }
 
 } // namespace

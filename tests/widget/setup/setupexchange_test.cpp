@@ -119,6 +119,22 @@ TEST_F(SetupExchangeTest, CommandsGoOutOnTheirTimetableWithPollingOffAndTheBusyP
     EXPECT_TRUE(rig.port.takeLines().contains(QStringLiteral("G")));
 }
 
+// Values saved while the line is lost would reach no generator: Save waits for it.
+TEST_F(SetupExchangeTest, SaveIsOfferedOnlyWhileTheGeneratorIsConnected) {
+    std::vector<bool> saveEnabled;
+    rig.dialogs.modalActions.push_back([&](QDialog &d) {
+        auto *save = child<QPushButton>(d, "saveButton");
+        saveEnabled.push_back(save->isEnabled());
+        rig.port.unplug();
+        saveEnabled.push_back(save->isEnabled());
+        rig.advance(1600, 10); // the lost port is opened again and the generator answers
+        rig.reply("KVT20v2.05\r\n");
+        saveEnabled.push_back(save->isEnabled());
+    });
+    clickConfig(rig, {}, 2100);
+    EXPECT_EQ(saveEnabled, (std::vector<bool>{true, false, true}));
+}
+
 TEST_F(SetupExchangeTest, SilentGeneratorEachQueryWaitsItsFullSecond) {
     rig.dialogs.modalActions.push_back([](QDialog &d) { click(d, "cancelButton"); });
     const auto sent = clickConfig(rig, {}, 2100);

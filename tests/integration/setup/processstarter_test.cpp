@@ -1,5 +1,6 @@
-// The real process seam: what the firmware update relies on to judge and to end
-// avrdude runs.
+// The real process seam: what the firmware update relies on to judge, to await and to
+// end avrdude runs.
+#include "setup/processstarter.h"
 #include "tests/support/simpanel.h"
 #include "widgets/services.h"
 
@@ -22,23 +23,36 @@ TEST(QtProcessStarter, ReportsExitStatusKillAndProgramsThatCannotStart) {
         const char *script;
         std::optional<int> exitCode;
     };
+    // Every end is reported once, by finished(), with running() already false.
+    auto watch = [](StartedProcess &process, int &ends) {
+        QObject::connect(&process, &StartedProcess::finished, &process, [&process, &ends] {
+            EXPECT_FALSE(process.running());
+            ++ends;
+        });
+    };
     for (const Case &c : {Case{"exit 0", 0}, Case{"exit 1", 1}, Case{"kill -9 $$", std::nullopt}}) {
         auto process = starter.start(QStringLiteral("/bin/sh"),
                                      {QStringLiteral("-c"), QLatin1String(c.script)});
         ASSERT_NE(process, nullptr) << c.script;
-        ASSERT_TRUE(runUntil([&] { return !process->running(); }, 10000)) << c.script;
+        int ends = 0;
+        watch(*process, ends);
+        ASSERT_TRUE(runUntil([&] { return ends > 0; }, 10000)) << c.script;
         EXPECT_EQ(process->exitCode(), c.exitCode) << c.script;
+        EXPECT_EQ(ends, 1) << c.script;
     }
 
     // A run that would not end by itself is ended at once and counts as no exit status;
     // arguments pass as they are, blanks included, without a shell.
     auto hanging = starter.start(QStringLiteral("/bin/sleep"), {QStringLiteral("100")});
     ASSERT_NE(hanging, nullptr);
+    int ends = 0;
+    watch(*hanging, ends);
     EXPECT_TRUE(hanging->running());
     EXPECT_EQ(hanging->exitCode(), std::nullopt);
     hanging->kill();
     EXPECT_FALSE(hanging->running());
     EXPECT_EQ(hanging->exitCode(), std::nullopt);
+    EXPECT_EQ(ends, 1);
 
     const QString marker = dir.filePath(QStringLiteral("a b; c"));
     auto touch = starter.start(QStringLiteral("/usr/bin/touch"), {marker});
