@@ -1,9 +1,10 @@
 // What the generator says after the port opens, as far as it names the backup of its
 // firmware: the parser takes the identity line (handed over as it stands when nothing
 // more arrives), and the firmware update builds the backup's name from the model and
-// version in it, its path in the backup folder and avrdude's read-back arguments.
+// version in it, refuses the update when that name is unusable, and otherwise builds the
+// path in the backup folder and avrdude's read-back arguments.
 //
-// Promises: the name stays in the backup folder (no separator, not "." or ".."), and
+// Promises: a name taken stays in the backup folder (no separator, not "." or ".."), and
 // no character of it changes avrdude's arguments: ":" would split the -U operand
 // (memory:operation:file:format), and NUL would end the argument.
 
@@ -24,8 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         return 0;
 
     const QString name = FirmwareFiles::backupName(state.modelName, state.firmwareVersion);
-    if (name.isEmpty())
-        return 0; // an unusable identity: no backup, no update
+    if (!FirmwareFiles::isUsableBackupName(name))
+        return 0; // the update is refused, naming the unusable version
     for (QChar c : name)
         FUZZ_CHECK(c != u'/' && c != u'\\' && c != u':' && c != u'\0');
     FUZZ_CHECK(name != QLatin1String(".") && name != QLatin1String(".."));
