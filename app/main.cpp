@@ -7,6 +7,7 @@
 #include "link/terminationsignals.h"
 #include "link/timesource.h"
 #include "panel/mainwindow.h"
+#include "remote/remoteserver.h"
 #include "setup/processstarter.h"
 #include "widgets/qtdialogs.h"
 #include "widgets/services.h"
@@ -81,6 +82,20 @@ int main(int argc, char *argv[]) {
     if (request.kind == CommandLine::Request::Kind::Help)
         answerHelp(argc, argv);
     const QString traceFile = request.traceFile;
+    quint16 remotePort = 0; // 0: no remote control
+    const QString remoteAddress = request.remoteAddress.value_or(QString());
+    if (request.remotePort) {
+        bool ok = false;
+        const uint number = request.remotePort->toUInt(&ok);
+        if (!ok || number == 0 || number > 65535) {
+            std::fprintf(stderr, "KVT: --remote needs a port number from 1 to 65535, not %s\n",
+                         qUtf8Printable(*request.remotePort));
+            return 1;
+        }
+        remotePort = static_cast<quint16>(number);
+    } else if (request.remoteAddress) {
+        std::fprintf(stderr, "KVT: --remote-address is used only with --remote PORT\n");
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KVT Control Panel"));
@@ -138,9 +153,25 @@ int main(int argc, char *argv[]) {
     TerminationSignals stopRequests;
     QObject::connect(&stopRequests, &TerminationSignals::requested, &window,
                      [&window] { window.endOnRequest(); });
+
+    // Remote control, only when asked for. Declared after the window, so it goes first.
+    std::unique_ptr<RemoteServer> remote;
+    if (remotePort != 0) {
+        remote = std::make_unique<RemoteServer>(window.generator());
+        QString error;
+        if (remote->listen(remotePort, remoteAddress, &error)) {
+            remote->setTrace(trace.get());
+            QObject::connect(remote.get(), &RemoteServer::clientCountChanged, &window,
+                             &MainWindow::showRemoteClients);
+        } else {
+            std::fprintf(stderr, "KVT: remote control is off: %s\n", qUtf8Printable(error));
+            remote.reset();
+        }
+    }
     // The load step waits on the event loop, so it starts once the loop runs.
     QTimer::singleShot(0, &window, [&window] { window.start(); });
     const int result = app.exec();
+    remote.reset();
     window.link().setTrace(nullptr);
     return result;
 }

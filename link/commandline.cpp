@@ -3,6 +3,8 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 
+#include <utility>
+
 namespace CommandLine {
 namespace {
 
@@ -31,6 +33,17 @@ void addOptions(QCommandLineParser &parser) {
         QStringLiteral("Append every line sent to the generator and every frame received, "
                        "with a time stamp, to <file> (for a problem report; at most 50 MB)."),
         QStringLiteral("file")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("remote"),
+        QStringLiteral("Let scripts drive the generator in SCPI over TCP on <port> (5025 is "
+                       "usual), on this computer only (127.0.0.1 and ::1)."),
+        QStringLiteral("port")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("remote-address"),
+        QStringLiteral("With --remote, listen on <address> too, which makes the generator "
+                       "reachable from other machines. There is no password: anyone who "
+                       "reaches that address drives the generator."),
+        QStringLiteral("address")));
     for (const char *name : QtOptionsWithValue) {
         QCommandLineOption option(QLatin1String(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -55,6 +68,11 @@ Request read(const QStringList &arguments) {
         request.kind = Request::Kind::Help;
     } else {
         request.traceFile = parser.value(traceName());
+        for (auto [name, value] : {std::pair{QStringLiteral("remote"), &request.remotePort},
+                                   {QStringLiteral("remote-address"), &request.remoteAddress}}) {
+            if (parser.isSet(name))
+                *value = parser.value(name);
+        }
     }
     return request;
 }

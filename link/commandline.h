@@ -2,10 +2,12 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class QCommandLineParser;
 
-// The program's command line: --help, --version and --trace FILE, besides the options
+// The program's command line: --help, --version, --trace FILE, --remote PORT and
+// --remote-address ADDRESS, besides the options
 // QApplication takes for itself. It is read before the window system is touched, so
 // that a wrong option is reported, and the help answered, in a terminal without a
 // display as well.
@@ -19,6 +21,9 @@ struct Request {
     };
     Kind kind = Kind::Run;
     QString traceFile; // Run: the file to trace the line into; empty for no trace
+    // Run: the values of --remote and --remote-address as written, when given.
+    std::optional<QString> remotePort;
+    std::optional<QString> remoteAddress;
     QString error;
 };
 

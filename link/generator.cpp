@@ -172,6 +172,27 @@ Generator::readPreset(int n, std::function<bool(const QString &)> answers) {
     co_return std::nullopt;
 }
 
+QCoro::Task<std::optional<Frame>> Generator::askParams(const QString &letters, int ms) {
+    const QString queries[] = {Commands::pollCarrier(), Commands::pollModulation(),
+                               Commands::pollState(), Commands::pollStep()};
+    const QString answeredBy[] = {QStringLiteral("FW"), QStringLiteral("A"), QStringLiteral("M"),
+                                  QStringLiteral("S")};
+    // The question is asked with the query that the wanted frame answers; it runs on
+    // (a QCoro task starts at once) while the other queries go out.
+    std::optional<QCoro::Task<std::optional<Frame>>> question;
+    for (int i = 0; i < 4; ++i) {
+        if (!question && !letters.isEmpty() && answeredBy[i].contains(letters.front()))
+            question.emplace(m_link.ask(queries[i], letters, ms));
+        else
+            m_link.sendCommand(queries[i]);
+        if (i < 3)
+            co_await m_link.delay(100);
+    }
+    if (!question)
+        co_return std::nullopt;
+    co_return co_await std::move(*question);
+}
+
 void Generator::keyMorse(int elementMs, const QString &text) {
     m_link.sendCommand(Commands::keyMorse(elementMs, text));
     m_state.telegraphBusy = true;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <qcoro/qcorotask.h>
 
+struct Frame;
 class Link;
 class Polling;
 struct DeviceState;
@@ -77,6 +78,13 @@ public:
     // answer). The record is also left in the device record (presetRecord).
     QCoro::Task<std::optional<QString>> readPreset(int n,
                                                    std::function<bool(const QString &)> answers);
+
+    // The generator's values asked afresh: the poll's four queries (G, I, J, H) 100 ms
+    // apart, without the poll's first wait. Returns the first frame with one of
+    // `letters` ("FW" for the carrier, "A", "M", "S") read after the query it answers,
+    // within `ms` of that query; nullopt when none came. The parser has stored it in
+    // the device record by then.
+    QCoro::Task<std::optional<Frame>> askParams(const QString &letters, int ms);
 
     // Keys `text` once with Morse elements of `elementMs`; busy until the generator
     // reports the end (its Q reply).

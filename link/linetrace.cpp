@@ -146,6 +146,11 @@ void LineTrace::note(const QString &text) {
     writeLine(QStringLiteral("---- ") + escaped(text.toUtf8()));
 }
 
+void LineTrace::remote(int client, bool incoming, const QByteArray &line) {
+    writeLine(QStringLiteral("REMOTE %1 %2 ").arg(client).arg(QLatin1Char(incoming ? '>' : '<')) +
+              escaped(line));
+}
+
 void LineTrace::entry(const char *direction, const QByteArray &bytes) {
     writeLine(QLatin1String(direction) + QLatin1Char(' ') + escaped(bytes));
 }

@@ -55,6 +55,10 @@ public:
     void flushReceived();
     // What happened to the port itself ("opened /dev/ttyUSB0", "lost"), marked "----".
     void note(const QString &text);
+    // A line of remote client `client`: as it arrived (`incoming`) or the answer sent
+    // back, marked "REMOTE <client> >" or "REMOTE <client> <", apart from the serial
+    // lines.
+    void remote(int client, bool incoming, const QByteArray &line);
 
     bool stopped() const { return m_stopped; }
 

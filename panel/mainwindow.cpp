@@ -296,6 +296,14 @@ void MainWindow::buildPanel() {
 
     m_noticeLabel = label(QString(), "noticeLabel", this, QRect(100, 190, 670, 20));
 
+    // Shown while remote clients are connected, beside the model and the lamps; the
+    // same text in every language, as on other instruments.
+    m_remoteLabel = label(QStringLiteral("REM"), "remoteLabel", this, QRect(715, 30, 50, 22));
+    QFont remoteFont = sans;
+    remoteFont.setBold(true);
+    m_remoteLabel->setFont(remoteFont);
+    m_remoteLabel->hide();
+
     // The direct-entry row below the compact panel.
     m_directEntryFrame = named(new QFrame(this), "directEntryFrame");
     m_directEntryFrame->setGeometry(10, collapsedHeight() + 6, PanelWidth - 20, 60);
@@ -410,6 +418,10 @@ void MainWindow::displayAll() {
     m_sweepLamp->setLit(view->sweepLamp);
     m_upButton->setEnabled(view->upDownEnabled && !m_lineLost);
     m_downButton->setEnabled(view->upDownEnabled && !m_lineLost);
+}
+
+void MainWindow::showRemoteClients(int count) {
+    m_remoteLabel->setVisible(count > 0);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {

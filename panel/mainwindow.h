@@ -60,6 +60,8 @@ public:
 
     // Renders DeviceState on the panel.
     void displayAll();
+    // "REM" is shown while at least one remote client is connected.
+    void showRemoteClients(int count);
 
     // The system asks the program to end (SIGTERM, SIGINT, SIGHUP): it ends as closing
     // the window does (port closed, settings not written), but a firmware update
@@ -127,6 +129,7 @@ private:
     QLabel *m_sweepLampLabel;        // "Sweep"
     Lamp *m_readyLamp;               // lit once the generator has identified itself
     QLabel *m_readyLampLabel;        // "Ready"
+    QLabel *m_remoteLabel;           // "REM" while remote clients are connected
     QPushButton *m_powerButton;      // save settings (when connected) and end
     QPushButton *m_saveButton;       // MS: save the present settings into a preset
     QPushButton *m_recallButton;     // MR: recall a preset

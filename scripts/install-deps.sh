@@ -11,12 +11,13 @@ set -euo pipefail
 if [ "${1:-}" = "--runtime" ]; then
   # What the two programs link (ldd, dpkg -S): QCoro is header-only in use, the X11
   # platform plugin ships in libqt6gui6. avrdude is started for firmware updates.
-  pkgs=(libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 avrdude)
+  pkgs=(libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6network6 avrdude)
 else
   pkgs=(cmake ninja-build g++ clang-format
         qt6-base-dev qt6-serialport-dev qt6-l10n-tools qt6-tools-dev qcoro-qt6-dev libgl-dev
         libgtest-dev libgmock-dev libbenchmark-dev
         avrdude socat xvfb xauth xdotool imagemagick
+        python3-pyvisa python3-pyvisa-py
         dpkg-dev file lintian appstream desktop-file-utils devscripts librsvg2-bin)
 fi
 missing=()

@@ -1,0 +1,21 @@
+# Drives the KVT program's remote control as a technician's script would, printing
+# every answer on a line of its own: visa_client.py PORT
+import sys
+
+import pyvisa
+
+kvt = pyvisa.ResourceManager("@py").open_resource(f"TCPIP::127.0.0.1::{sys.argv[1]}::SOCKET")
+kvt.read_termination = kvt.write_termination = "\n"
+kvt.timeout = 10000
+print(kvt.query("*IDN?"))
+kvt.write("FREQ 7.05 MHZ")
+kvt.write("AM:INT:FREQ 1234;:AM:MODE BEEP")
+print(kvt.query("FREQ?;AM:INT:FREQ?;:AM:MODE?"))
+kvt.write("*SAV 3")
+kvt.write("sour:freq 5000000")
+kvt.write("*RCL 3")
+print(kvt.query("FREQ?"))
+print(kvt.query("MEM:PRES? 3"))
+kvt.write("FREQ 99 MHZ;BOGUS")
+kvt.write("MORS \"CQ\";MORS \"DE\"")
+print(kvt.query("SYST:ERR?;ERR?;ERR?;ERR?;*OPC?"))
