@@ -1,4 +1,5 @@
 // The KVT control program: builds the real services and shows the front panel.
+#include "link/commandline.h"
 #include "link/filelocations.h"
 #include "link/linetrace.h"
 #include "link/link.h"
@@ -31,62 +32,9 @@ FileLocations locateFiles() {
                                  [](const char *name) { return qEnvironmentVariable(name); });
 }
 
-// The options QApplication takes off the command line for itself (Qt's documented ones,
-// with a value or without). The command line is checked before the window system is
-// touched, so these must pass that check; they are not shown in the help.
-constexpr const char *QtOptionsWithValue[] = {
-    "platform",    "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry",
-    "qwindowicon", "qwindowtitle",       "session",       "display", "geometry",
-    "style",       "stylesheet",         "qmljsdebugger", "dialogs", "fontengine"};
-constexpr const char *QtSwitches[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
-
-struct CommandLine {
-    QCommandLineParser parser;
-    QCommandLineOption trace{
-        QStringLiteral("trace"),
-        QStringLiteral("Append every line sent to the generator and every frame received, "
-                       "with a time stamp, to <file> (for a problem report; at most 50 MB)."),
-        QStringLiteral("file")};
-    QCommandLineOption remote{
-        QStringLiteral("remote"),
-        QStringLiteral("Let scripts drive the generator in SCPI over TCP on <port> (5025 is "
-                       "usual), on this computer only (127.0.0.1 and ::1)."),
-        QStringLiteral("port")};
-    QCommandLineOption remoteAddress{
-        QStringLiteral("remote-address"),
-        QStringLiteral("With --remote, listen on <address> too, which makes the generator "
-                       "reachable from other machines. There is no password: anyone who "
-                       "reaches that address drives the generator."),
-        QStringLiteral("address")};
-    QCommandLineOption help = parser.addHelpOption();
-    QCommandLineOption version = parser.addVersionOption();
-
-    CommandLine() {
-        // Qt's options are written with one dash (-platform xcb); so may ours be.
-        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-        parser.addOption(trace);
-        parser.addOption(remote);
-        parser.addOption(remoteAddress);
-        for (const char *name : QtOptionsWithValue) {
-            QCommandLineOption option(QLatin1String(name), QString(), QStringLiteral("value"));
-            option.setFlags(QCommandLineOption::HiddenFromHelp);
-            parser.addOption(option);
-        }
-        for (const char *name : QtSwitches) {
-            QCommandLineOption option{QLatin1String(name)};
-            option.setFlags(QCommandLineOption::HiddenFromHelp);
-            parser.addOption(option);
-        }
-    }
-    bool asksForHelp() const {
-        return parser.isSet(help) || parser.isSet(version) ||
-               parser.isSet(QStringLiteral("help-all"));
-    }
-};
-
 // --help and --version, answered without a display (in a terminal, over ssh). The help
 // names the folders where the program keeps its files. Ends the program.
-[[noreturn]] void answerHelp(CommandLine &commandLine, int argc, char *argv[]) {
+[[noreturn]] void answerHelp(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kvt"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KVT_PROGRAM_VERSION));
@@ -97,11 +45,13 @@ struct CommandLine {
                                       .arg(QDir::toNativeSeparators(files.settingsFolder),
                                            QDir::toNativeSeparators(files.backupFolder))
                                 : files.error;
-    commandLine.parser.setApplicationDescription(
+    QCommandLineParser parser;
+    CommandLine::addOptions(parser);
+    parser.setApplicationDescription(
         QStringLiteral("KVT Control Panel: drives a KVT bench RF signal generator over its "
                        "USB serial adapter.\n\n") +
         folders);
-    commandLine.parser.process(app); // prints the answer and ends the program
+    parser.process(app); // prints the answer and ends the program
     std::exit(0);
 }
 
@@ -123,27 +73,27 @@ int main(int argc, char *argv[]) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    CommandLine commandLine;
-    if (!commandLine.parser.parse(arguments)) {
+    const CommandLine::Request request = CommandLine::read(arguments);
+    if (request.kind == CommandLine::Request::Kind::Error) {
         std::fprintf(stderr, "%s: %s\n", qUtf8Printable(QFileInfo(arguments.value(0)).fileName()),
-                     qUtf8Printable(commandLine.parser.errorText()));
+                     qUtf8Printable(request.error));
         return 1;
     }
-    if (commandLine.asksForHelp())
-        answerHelp(commandLine, argc, argv);
-    const QString traceFile = commandLine.parser.value(commandLine.trace);
+    if (request.kind == CommandLine::Request::Kind::Help)
+        answerHelp(argc, argv);
+    const QString traceFile = request.traceFile;
     quint16 remotePort = 0; // 0: no remote control
-    const QString remoteAddress = commandLine.parser.value(commandLine.remoteAddress);
-    if (commandLine.parser.isSet(commandLine.remote)) {
+    const QString remoteAddress = request.remoteAddress.value_or(QString());
+    if (request.remotePort) {
         bool ok = false;
-        const uint number = commandLine.parser.value(commandLine.remote).toUInt(&ok);
+        const uint number = request.remotePort->toUInt(&ok);
         if (!ok || number == 0 || number > 65535) {
             std::fprintf(stderr, "KVT: --remote needs a port number from 1 to 65535, not %s\n",
-                         qUtf8Printable(commandLine.parser.value(commandLine.remote)));
+                         qUtf8Printable(*request.remotePort));
             return 1;
         }
         remotePort = static_cast<quint16>(number);
-    } else if (commandLine.parser.isSet(commandLine.remoteAddress)) {
+    } else if (request.remoteAddress) {
         std::fprintf(stderr, "KVT: --remote-address is used only with --remote PORT\n");
     }
 

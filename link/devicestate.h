@@ -8,7 +8,8 @@
 // Generator (what the panel's buttons and a remote client do to the generator, with its
 // change signal), the procedure runner, start-up with discovery, loss and reconnection
 // (Connection, which shows its windows through ConnectionWindows), the poll (Poller),
-// the settings file and the line trace. It includes nothing from the other folders.
+// the settings file, the line trace and the reading of the command line. It includes
+// nothing from the other folders.
 // remote/, widgets/, panel/, presets/ and setup/ build on it; MainWindow owns the one
 // DeviceState.
 #pragma once

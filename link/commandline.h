@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class QCommandLineParser;
+
+// The program's command line: --help, --version, --trace FILE, --remote PORT and
+// --remote-address ADDRESS, besides the options
+// QApplication takes for itself. It is read before the window system is touched, so
+// that a wrong option is reported, and the help answered, in a terminal without a
+// display as well.
+namespace CommandLine {
+
+struct Request {
+    enum class Kind {
+        Run,   // start the window
+        Help,  // print the help or the version (QCommandLineParser::process does)
+        Error, // an unknown option or a missing value: `error` says which
+    };
+    Kind kind = Kind::Run;
+    QString traceFile; // Run: the file to trace the line into; empty for no trace
+    // Run: the values of --remote and --remote-address as written, when given.
+    std::optional<QString> remotePort;
+    std::optional<QString> remoteAddress;
+    QString error;
+};
+
+// The program's options on `parser`, and QApplication's own ones hidden from the help.
+// Every option may be written with one dash, as Qt's are (-platform xcb).
+void addOptions(QCommandLineParser &parser);
+
+// What `arguments` (the program's name first) ask for.
+Request read(const QStringList &arguments);
+
+} // namespace CommandLine
