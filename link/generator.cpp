@@ -43,13 +43,17 @@ void Generator::tuneCarrier(double hz) {
     Q_EMIT changed();
 }
 
-QCoro::Task<> Generator::tuneCarrierAsTyped(const QString &text) {
+QCoro::Task<> Generator::sendManualAndReadBack(QString command) {
     m_state.activePreset = 0;
-    m_link.sendCommand(Commands::setCarrierAsTyped(text));
+    m_link.sendCommand(command);
     // Both waits throw WaitCancelled out of here when the program is going away.
     co_await m_link.delay(100);
     co_await m_polling.readParams();
     Q_EMIT changed();
+}
+
+QCoro::Task<> Generator::tuneCarrierAsTyped(const QString &text) {
+    return sendManualAndReadBack(Commands::setCarrierAsTyped(text));
 }
 
 void Generator::setTone(int hz) {
@@ -59,11 +63,7 @@ void Generator::setTone(int hz) {
 }
 
 QCoro::Task<> Generator::setToneAsTyped(const QString &text) {
-    m_state.activePreset = 0;
-    m_link.sendCommand(Commands::setModulationAsTyped(text));
-    co_await m_link.delay(100);
-    co_await m_polling.readParams();
-    Q_EMIT changed();
+    return sendManualAndReadBack(Commands::setModulationAsTyped(text));
 }
 
 void Generator::setModulationKind(int kind) {

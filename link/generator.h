@@ -105,6 +105,10 @@ Q_SIGNALS:
     void sweepStateChanged(bool sweeping);
 
 private:
+    // A dialog's answer: the panel becomes manual, the command goes out, then 100 ms and
+    // the poll read what the generator made of it.
+    QCoro::Task<> sendManualAndReadBack(QString command); // by value: a coroutine keeps it
+
     DeviceState &m_state;
     Link &m_link;
     Polling &m_polling;
