@@ -82,9 +82,14 @@ TEST(RemoteControl, AVisaScriptTunesSavesRecallsAndReadsBack) {
     // What reached the generator, in order, and nothing of what was refused.
     const QStringList lines = received(log);
     QStringList setting;
-    for (const QString &line : lines)
-        if (!QStringList{"G", "I", "J", "H", "B", "T"}.contains(line))
+    for (const QString &line : lines) {
+        // The preset query is asked again each 50 ms until its record comes: a loaded
+        // machine may send it twice.
+        const bool askedAgain =
+            line.startsWith(u'K') && !setting.isEmpty() && setting.last() == line;
+        if (!QStringList{"G", "I", "J", "H", "B", "T"}.contains(line) && !askedAgain)
             setting << line;
+    }
     EXPECT_EQ(setting,
               (QStringList{"F7050000", "A1234", "M2", "S3", "F5000000", "R3", "K3", "Q81 CQ"}))
         << lines.join(u',').toStdString();
