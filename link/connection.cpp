@@ -147,8 +147,9 @@ QCoro::Task<bool> Connection::discoverPort() {
         const int error = noNextPort ? int{SerialPort::InvalidPort} : link.openPort();
         noNextPort = false;
         if (error != 0) {
-            // 8002 and 8015 mean no usable port here; a busy port or one we may not open
-            // is skipped the same way, but remembered so the failure window can say why.
+            // 8002: no such port. Any other error (8015, a busy port, one we may not open)
+            // is a port that exists: skipped the same way, but remembered so the failure
+            // window can say why.
             using Problem = ConnectionWindows::PortProblem;
             if (error != SerialPort::InvalidPort) {
                 m_pass.foundPorts << state.portNumber;
