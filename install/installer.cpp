@@ -72,6 +72,26 @@ QString placementFailure(const InstallerLayout &layout, const InstallOutcome &ou
 
 } // namespace
 
+bool windowSystemAvailable(const std::function<QString(const char *)> &environment) {
+    const bool x11 = !environment("DISPLAY").isEmpty();
+    const bool wayland = !environment("WAYLAND_DISPLAY").isEmpty();
+    const QString platforms = environment("QT_QPA_PLATFORM").trimmed();
+    if (platforms.isEmpty())
+        return x11 || wayland;
+    static const QStringList withoutDisplay = {
+        QStringLiteral("offscreen"), QStringLiteral("minimal"),      QStringLiteral("minimalegl"),
+        QStringLiteral("vnc"),       QStringLiteral("linuxfb"),      QStringLiteral("eglfs"),
+        QStringLiteral("directfb"),  QStringLiteral("vkkhrdisplay"), QStringLiteral("bsdfb")};
+    // "wayland;xcb" is tried in that order; a name may carry options ("xcb:foo=1").
+    for (const QString &entry : platforms.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QString name = entry.section(QLatin1Char(':'), 0, 0).trimmed();
+        if (withoutDisplay.contains(name) || (name == QLatin1String("xcb") && x11) ||
+            (name.startsWith(QLatin1String("wayland")) && wayland))
+            return true;
+    }
+    return false;
+}
+
 int exitStatus(const InstallerLayout &layout, const InstallOutcome &outcome) {
     if (layout.reportPlacement && !outcome.placed)
         return 1;

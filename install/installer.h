@@ -12,6 +12,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace Installer {
 
@@ -93,6 +94,13 @@ struct InstallOutcome {
     QStringList arguments;
     bool started = false;
 };
+
+// Whether a window can be made: QApplication aborts the program when its window system
+// cannot be reached, so this is judged from the environment (`environment` reads one
+// variable) before any window exists. A platform named in QT_QPA_PLATFORM that needs no
+// display server (offscreen, minimal, ...) counts as one; xcb needs DISPLAY and Wayland
+// WAYLAND_DISPLAY; without QT_QPA_PLATFORM either of the two will do.
+bool windowSystemAvailable(const std::function<QString(const char *)> &environment);
 
 // Title of the error message box: the run time names it after the program.
 inline const QString ErrorTitle = QStringLiteral("install");

@@ -78,8 +78,8 @@ FileResult LocalFiles::copyFile(const QString &from, const QString &to) {
     return FileResult::Ok;
 }
 
-bool DesktopHost::startDetached(const QString &program, const QStringList &arguments,
-                                QString *reason) {
+bool TerminalHost::startDetached(const QString &program, const QStringList &arguments,
+                                 QString *reason) {
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
@@ -90,21 +90,26 @@ bool DesktopHost::startDetached(const QString &program, const QStringList &argum
     return false;
 }
 
+void TerminalHost::showError(const QString &title, const QString &text) {
+    // The message box's lines on one line of the terminal.
+    printError(title + QStringLiteral(": ") + text.simplified());
+}
+
 void DesktopHost::showError(const QString &title, const QString &text) {
     QMessageBox::critical(nullptr, title, text);
 }
 
-void DesktopHost::printOut(const QString &line) {
+void TerminalHost::printOut(const QString &line) {
     std::fprintf(stdout, "%s\n", line.toLocal8Bit().constData());
     std::fflush(stdout);
 }
 
-void DesktopHost::printError(const QString &line) {
+void TerminalHost::printError(const QString &line) {
     std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
     std::fflush(stderr);
 }
 
-void DesktopHost::endProgram() {
+void TerminalHost::endProgram() {
     QCoreApplication::exit(0);
 }
 

@@ -23,9 +23,9 @@ private:
     QString m_lastError;
 };
 
-// Starts programs detached, shows errors in a message box, ends through the
-// application's event loop.
-class DesktopHost : public InstallerHost {
+// Starts programs detached and reports on the terminal: used where no window can be
+// shown (no display: over ssh, on a console), so an error goes to standard error.
+class TerminalHost : public InstallerHost {
 public:
     bool startDetached(const QString &program, const QStringList &arguments,
                        QString *reason) override;
@@ -33,6 +33,12 @@ public:
     void printOut(const QString &line) override;
     void printError(const QString &line) override;
     void endProgram() override;
+};
+
+// As TerminalHost, but shows errors in a message box.
+class DesktopHost : public TerminalHost {
+public:
+    void showError(const QString &title, const QString &text) override;
 };
 
 } // namespace Installer

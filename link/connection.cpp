@@ -131,33 +131,38 @@ QCoro::Task<bool> Connection::discoverPort() {
     DeviceState &state = m_context.state;
     Link &link = m_context.link;
     m_scanTicks = 0;
-    m_portProblems.clear();
-    m_foundPorts.clear();
     // A saved number below the first port (0 or negative, from an edited file) starts
     // at the first port instead of walking up through numbers no port has.
     if (state.portNumber < FirstPort)
         state.portNumber = FirstPort;
+    m_pass = {};
+    m_pass.firstPort = state.portNumber;
+    m_pass.fromSavedPort = true;
     bool noNextPort = false;
     for (;;) {
+        m_pass.lastPort = state.portNumber;
         m_windows.showSearching(state.portNumber);
         // A silent port at the largest number has no next one to try: that counts as a
         // port that does not exist, which brings the failure window.
         const int error = noNextPort ? int{SerialPort::InvalidPort} : link.openPort();
         noNextPort = false;
         if (error != 0) {
-            // 8002 and 8015 mean no usable port here; a busy port or one we may not open
-            // is skipped the same way, but remembered so the failure window can say why.
+            // 8002: no such port. Any other error (8015, a busy port, one we may not open)
+            // is a port that exists: skipped the same way, but remembered so the failure
+            // window can say why.
             using Problem = ConnectionWindows::PortProblem;
-            if (error != SerialPort::InvalidPort)
-                m_foundPorts << state.portNumber;
-            if (error == SerialPort::PortBusy)
-                m_portProblems << Problem{state.portNumber, Problem::Kind::Busy, {}};
-            else if (error == SerialPort::PermissionDenied)
-                m_portProblems << Problem{state.portNumber, Problem::Kind::PermissionDenied, {}};
+            if (error != SerialPort::InvalidPort) {
+                m_pass.foundPorts << state.portNumber;
+                const Problem::Kind kind = error == SerialPort::PortBusy ? Problem::Kind::Busy
+                                           : error == SerialPort::PermissionDenied
+                                               ? Problem::Kind::PermissionDenied
+                                               : Problem::Kind::CannotOpen;
+                m_pass.portProblems << Problem{state.portNumber, kind, {}, error};
+            }
             if (!nextPort(state.portNumber) || state.portNumber > LastPort) {
                 const QPointer<Connection> self(this);
-                const ConnectionWindows::FailureAnswer answer =
-                    m_windows.askAfterFailure(m_portProblems, m_foundPorts);
+                m_pass.retryPort = FirstRetryPort;
+                const ConnectionWindows::FailureAnswer answer = m_windows.askAfterFailure(m_pass);
                 if (!self || m_ending)
                     co_return false; // the program ended while the window was open
                 if (answer.choice == ConnectionWindows::FailureChoice::Exit) {
@@ -167,8 +172,8 @@ QCoro::Task<bool> Connection::discoverPort() {
                 // After a recovery the generator is looked for where it was written.
                 state.portNumber =
                     static_cast<int16_t>(answer.fromPort > 0 ? answer.fromPort : FirstRetryPort);
-                m_portProblems.clear();
-                m_foundPorts.clear();
+                m_pass = {};
+                m_pass.firstPort = state.portNumber;
                 // The seconds counted while the window was open (a recovery takes about
                 // a minute) belong to no port: the first port that opens gets its
                 // full wait, or a generator plugged in meanwhile would be given up.
@@ -185,10 +190,10 @@ QCoro::Task<bool> Connection::discoverPort() {
             m_windows.hideSearching();
             co_return true;
         }
-        m_foundPorts << state.portNumber;
-        m_portProblems << ConnectionWindows::PortProblem{
+        m_pass.foundPorts << state.portNumber;
+        m_pass.portProblems << ConnectionWindows::PortProblem{
             state.portNumber, ConnectionWindows::PortProblem::Kind::Silent,
-            link.port().systemName()};
+            link.port().systemName(), 0};
         noNextPort = !nextPort(state.portNumber);
         link.closePort();
         m_scanTicks = 0;

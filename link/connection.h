@@ -79,8 +79,7 @@ private:
     std::unique_ptr<WaitSet> m_retryWaits; // the pause between tries of a lost port
     std::unique_ptr<Ticker> m_scanTimer;   // free-running second counter of discovery
     int m_scanTicks = 0;
-    QList<ConnectionWindows::PortProblem> m_portProblems; // ports that exist, unusable
-    QList<int> m_foundPorts;                              // ports that exist, in the order tried
+    ConnectionWindows::SearchReport m_pass; // what the present pass of discovery tried
     bool m_ending = false;
     bool m_found = false;        // discovery has found the generator once
     bool m_reconnecting = false; // the lost port is being tried again

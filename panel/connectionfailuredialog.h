@@ -8,8 +8,9 @@ class QPushButton;
 
 // The connection-failure window: shown when no port up to 64 answered. Retry starts
 // discovery again at port 2, Exit ends the program, "Recover firmware..." writes the
-// firmware of a generator that no longer announces itself. Below its fixed texts it lists the
-// ports that exist but could not be used, and why, so the user knows what to fix.
+// firmware of a generator that no longer announces itself. Below its fixed texts it says
+// which ports were tried, lists those that exist but could not be used, and why, and where
+// Retry starts, so the user knows what to fix.
 class ConnectionFailureDialog final : public QDialog {
     Q_OBJECT
 public:
@@ -27,8 +28,17 @@ public:
 
     explicit ConnectionFailureDialog(QWidget *parent = nullptr, Platform platform = NativePlatform);
 
+    // Which port numbers the search tried before the window was shown, and where Retry
+    // starts the next search.
+    struct SearchedPorts {
+        int firstPort = 0; // 0: not known, nothing is said about the search
+        int lastPort = 0;
+        bool fromSavedPort = false; // the search started at the port saved in KVT.INI
+        int retryPort = 2;
+    };
+    void setSearchedPorts(const SearchedPorts &searched);
     // The ports that exist but could not be used, and why; `anyPortFound` is false when
-    // no port exists at all.
+    // none of the ports tried exists.
     void setPortProblems(const QStringList &problems, bool anyPortFound = true);
     // The user's answer when the window was last shown: true for Retry; Exit and the
     // window's close control end the program.
@@ -63,4 +73,5 @@ private:
     Platform m_platform;
     QStringList m_portProblems;
     bool m_anyPortFound = true;
+    SearchedPorts m_searched;
 };

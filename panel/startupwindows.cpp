@@ -1,5 +1,6 @@
 #include "panel/startupwindows.h"
 
+#include "link/serialport.h"
 #include "panel/connectionfailuredialog.h"
 #include "widgets/panelcontext.h"
 #include "widgets/services.h"
@@ -43,6 +44,10 @@ QString StartupWindows::describe(const PortProblem &problem, bool packaged) {
         return name + QStringLiteral(": in use by another program");
     case PortProblem::Kind::PermissionDenied:
         return name + QStringLiteral(": ") + permissionDenied(packaged);
+    case PortProblem::Kind::CannotOpen:
+        if (problem.error == SerialPort::CannotConfigure)
+            return name + QStringLiteral(": cannot be set to 115200,n,8,1");
+        return name + QStringLiteral(": cannot be opened (error %1)").arg(problem.error);
     case PortProblem::Kind::Silent:
         break;
     }
@@ -69,22 +74,22 @@ void StartupWindows::hideSearching() {
         m_searchWindow->hide();
 }
 
-ConnectionWindows::FailureAnswer
-StartupWindows::askAfterFailure(const QList<PortProblem> &portProblems,
-                                const QList<int> &foundPorts) {
+ConnectionWindows::FailureAnswer StartupWindows::askAfterFailure(const SearchReport &report) {
     if (!m_failureDialog) {
         m_failureDialog = new ConnectionFailureDialog(m_context.window);
         connect(m_failureDialog, &ConnectionFailureDialog::recoverRequested, this,
                 &StartupWindows::recover);
     }
     hideSearching();
-    m_foundPorts = foundPorts;
+    m_foundPorts = report.foundPorts;
     m_recoveredPort = 0;
     QStringList lines;
-    for (const PortProblem &problem : portProblems)
+    for (const PortProblem &problem : report.portProblems)
         lines << describe(problem, m_context.services.packaged);
-    m_failureDialog->setPortProblems(lines, !foundPorts.isEmpty());
-    m_failureDialog->setRecoveryPossible(!foundPorts.isEmpty() && m_controls.recoverFirmware);
+    m_failureDialog->setSearchedPorts(
+        {report.firstPort, report.lastPort, report.fromSavedPort, report.retryPort});
+    m_failureDialog->setPortProblems(lines, !m_foundPorts.isEmpty());
+    m_failureDialog->setRecoveryPossible(!m_foundPorts.isEmpty() && m_controls.recoverFirmware);
     const QPointer<StartupWindows> self(this);
     m_context.services.dialogs->showModal(*m_failureDialog);
     // The window's close control counts as Exit, and so does a window that went away

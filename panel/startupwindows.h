@@ -27,8 +27,7 @@ public:
 
     void showSearching(int portNumber) override;
     void hideSearching() override;
-    FailureAnswer askAfterFailure(const QList<PortProblem> &portProblems,
-                                  const QList<int> &foundPorts) override;
+    FailureAnswer askAfterFailure(const SearchReport &report) override;
 
     // The failure window's line for one unusable port; `packaged`: the program was
     // installed by the Debian package (its permission advice differs).

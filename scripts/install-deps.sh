@@ -9,9 +9,8 @@
 # Does nothing when they are all present already.
 set -euo pipefail
 if [ "${1:-}" = "--runtime" ]; then
-  # What the two programs link (ldd, dpkg -S): QCoro is header-only in use, the X11
-  # platform plugin ships in libqt6gui6. avrdude is started for firmware updates.
-  pkgs=(libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6network6 avrdude)
+  # Their one list, which GUIDE.md shows and the Debian package's dependencies match.
+  mapfile -t pkgs < <(grep -v '^[[:space:]]*\(#\|$\)' "$(dirname "$0")/../packaging/runtime-packages")
 else
   pkgs=(cmake ninja-build g++ clang-format
         qt6-base-dev qt6-serialport-dev qt6-l10n-tools qt6-tools-dev qcoro-qt6-dev libgl-dev

@@ -87,7 +87,15 @@ int main(int argc, char **argv) {
         {QStringLiteral("late-ms"),
          QStringLiteral("With --fault late: extra latency (default 500)."), QStringLiteral("ms")},
     });
-    parser.process(app);
+    // A command line that cannot be read is a usage error (exit 2), like a missing
+    // --link or a bad value below; QCommandLineParser::process would exit 1.
+    if (!parser.parse(QCoreApplication::arguments())) {
+        std::fprintf(stderr, "kvt-sim: %s kvt-sim --help lists the options.\n",
+                     qUtf8Printable(parser.errorText()));
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")))
+        parser.process(app); // prints the help and ends with 0
 
     if (!parser.isSet(QStringLiteral("link"))) {
         std::fprintf(stderr, "kvt-sim: --link PATH is required\n");

@@ -155,6 +155,30 @@
         <translation>Nalezené porty, které nelze použít:</translation>
     </message>
     <message>
+        <source>Port tried: COM%1.</source>
+        <translation>Zkoušený port: COM%1.</translation>
+    </message>
+    <message>
+        <source>Ports tried: COM%1 to COM%2, upward from the port saved in KVT.INI.</source>
+        <translation>Zkoušené porty: COM%1 až COM%2, vzestupně od portu uloženého v KVT.INI.</translation>
+    </message>
+    <message>
+        <source>Ports tried: COM%1 to COM%2.</source>
+        <translation>Zkoušené porty: COM%1 až COM%2.</translation>
+    </message>
+    <message>
+        <source>Ports below COM%1 were not tried.</source>
+        <translation>Porty pod COM%1 nebyly zkoušeny.</translation>
+    </message>
+    <message>
+        <source>None of the ports tried exists.</source>
+        <translation>Žádný ze zkoušených portů neexistuje.</translation>
+    </message>
+    <message>
+        <source>Retry starts again from COM%1.</source>
+        <translation>Opakovat začne znovu od COM%1.</translation>
+    </message>
+    <message>
         <source>No serial adapter is visible to the system.</source>
         <translation>Systém nevidí žádný sériový adaptér.</translation>
     </message>

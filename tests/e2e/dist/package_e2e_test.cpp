@@ -131,6 +131,25 @@ TEST_F(DebianPackage, PassesLintianAndKeepsEachUsersFilesInTheirHome) {
                 fields.contains(QStringLiteral("libqt6widgets6")))
         << fields.toStdString();
 
+    // What the package depends on and recommends is the one list of runtime packages
+    // that GUIDE.md shows and install-deps.sh --runtime installs, besides the C and C++
+    // run time every system has.
+    QStringList needed;
+    for (const QString &field : fields.split(u'\n', Qt::SkipEmptyParts)) {
+        if (!field.startsWith(QStringLiteral("Depends: ")) &&
+            !field.startsWith(QStringLiteral("Recommends: ")))
+            continue;
+        for (const QString &entry : field.section(u' ', 1).split(u','))
+            needed << entry.trimmed().section(u' ', 0, 0);
+    }
+    for (const char *base : {"libc6", "libgcc-s1", "libstdc++6"})
+        needed.removeAll(QLatin1String(base));
+    needed.sort();
+    QStringList listed = QStringLiteral(KVT_RUNTIME_PACKAGES).split(u' ');
+    listed.sort();
+    EXPECT_EQ(needed, listed) << "packaging/runtime-packages differs from the package's "
+                                 "dependencies";
+
     QString lintianErrors;
     const QString lintian =
         run(QStringLiteral("lintian"),

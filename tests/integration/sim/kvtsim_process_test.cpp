@@ -78,6 +78,9 @@ TEST(KvtSimProgram, RefusesABadCommandLine) {
          QStringLiteral("soon")},
         {QStringLiteral("--link"), QStringLiteral("/tmp/x"), QStringLiteral("--bootloader-ms"),
          QStringLiteral("-1")},
+        {QStringLiteral("--link"), QStringLiteral("/tmp/x"), QStringLiteral("--bogus")},
+        {QStringLiteral("--version")},
+        {QStringLiteral("--link")},
     };
     for (const QStringList &arguments : cases) {
         QProcess process;

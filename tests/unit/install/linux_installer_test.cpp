@@ -6,10 +6,12 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <map>
 
 using Installer::FileResult;
 using InstallerTest::RecordingHost;
@@ -236,6 +238,46 @@ TEST(DesktopHost, StartsDetachedOrSaysWhyNot) {
     EXPECT_FALSE(host.startDetached(QStringLiteral("/nonexistent/kvt-udevadm"),
                                     {QStringLiteral("trigger")}, &reason));
     EXPECT_FALSE(reason.isEmpty());
+}
+
+} // namespace
+
+namespace {
+
+// Without a display the installer does its work with no window and says on the terminal
+// what happened, instead of aborting in QApplication. The program is run from a folder
+// without the rule, so it fails (status 1, with the reason) before touching any system
+// folder, root or not.
+TEST(LinuxInstall, WithoutADisplayReportsOnTheTerminalInsteadOfAborting) {
+    const auto env = [](std::map<std::string, QString> vars) {
+        return [vars](const char *name) {
+            const auto it = vars.find(name);
+            return it == vars.end() ? QString() : it->second;
+        };
+    };
+    EXPECT_FALSE(Installer::windowSystemAvailable(env({})));
+    EXPECT_FALSE(Installer::windowSystemAvailable(env({{"QT_QPA_PLATFORM", "xcb"}})));
+    EXPECT_FALSE(Installer::windowSystemAvailable(env({{"QT_QPA_PLATFORM", "wayland;xcb"}})));
+    EXPECT_TRUE(Installer::windowSystemAvailable(env({{"DISPLAY", ":0"}})));
+    EXPECT_TRUE(Installer::windowSystemAvailable(env({{"WAYLAND_DISPLAY", "wayland-0"}})));
+    EXPECT_TRUE(Installer::windowSystemAvailable(env({{"QT_QPA_PLATFORM", "offscreen"}})));
+    EXPECT_TRUE(Installer::windowSystemAvailable(
+        env({{"QT_QPA_PLATFORM", "wayland;xcb:x=1"}, {"DISPLAY", ":1"}})));
+
+    QTemporaryDir folder;
+    const QString program = folder.filePath(QStringLiteral("install"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KVT_INSTALL_PROGRAM), program));
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(name));
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(folder.path());
+    process.start(program, {});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_TRUE(process.readAllStandardError().contains("60-kvt-serial.rules was not found"));
 }
 
 } // namespace

@@ -159,17 +159,24 @@ TEST(StartUp, SilentPortsCostFiveToSixSecondsMissingOnesNothingThenTheFailureWin
     EXPECT_TRUE(problemsShown.filter(QStringLiteral("COM5: no answer")).size() == 1);
     EXPECT_TRUE(problemsShown.filter(QStringLiteral("COM7: in use")).size() == 1);
     EXPECT_TRUE(problemsShown.filter(QStringLiteral("COM9: permission denied")).size() == 1);
+    EXPECT_EQ(problemsShown.value(0), QStringLiteral("Ports tried: COM5 to COM64, upward from the "
+                                                     "port saved in KVT.INI."));
+    EXPECT_TRUE(problemsShown.contains(QStringLiteral("Ports below COM5 were not tried.")));
+    EXPECT_TRUE(problemsShown.contains(QStringLiteral("Retry starts again from COM2.")));
     rig.reply("KVT10v1.0\r\n");
     EXPECT_EQ(rig.window->state().connected, 1);
     EXPECT_FALSE(ui(*rig.window).cwButton->isEnabled()) << "CW is for the KVT 20 only";
 }
 
-// The window's own texts stay as they are in both languages; below them, in the list
-// of ports, only the Linux build tells how to see whether the adapter is there at all.
+// The window's own texts stay as they are in both languages; below them the list says
+// which ports were tried and where Retry starts, and only the Linux build tells how to
+// see whether the adapter is there at all. A search that began above COM2 says that the
+// ports below were not tried, never that no adapter is visible.
 TEST(StartUp, TheFailureWindowKeepsItsTextsAndOnlyLinuxAddsItsAdviceBelowThePortList) {
     using Platform = ConnectionFailureDialog::Platform;
     struct Case {
         Platform platform;
+        int firstPort; // from the saved port; 0: the search is not told
         QStringList problems;
         bool anyPortFound;
         QStringList shown; // the list's lines; a line ending in "..." is a beginning
@@ -177,15 +184,34 @@ TEST(StartUp, TheFailureWindowKeepsItsTextsAndOnlyLinuxAddsItsAdviceBelowThePort
     const QString busy = QStringLiteral("COM2: in use by another program");
     const QString advice = QStringLiteral("Check the generator's USB cable. \"ls -l "
                                           "/dev/serial/by-id\" lists...");
+    const QString tried = QStringLiteral("Ports tried: COM2 to COM64.");
+    const QString retry = QStringLiteral("Retry starts again from COM2.");
     const Case cases[] = {
-        {Platform::Linux, {busy}, true, {"Ports found but not usable:", busy, "", advice}},
-        {Platform::Linux, {}, false, {"No serial adapter is visible to the system.", "", advice}},
-        {Platform::Linux, {}, true, {advice}},
-        {Platform::Windows, {busy}, true, {"Ports found but not usable:", busy}},
-        {Platform::Windows, {}, false, {}},
+        {Platform::Linux,
+         2,
+         {busy},
+         true,
+         {tried, "Ports found but not usable:", busy, retry, "", advice}},
+        {Platform::Linux,
+         2,
+         {},
+         false,
+         {tried, "No serial adapter is visible to the system.", retry, "", advice}},
+        {Platform::Linux,
+         5,
+         {},
+         false,
+         {"Ports tried: COM5 to COM64, upward from the port saved in KVT.INI.",
+          "Ports below COM5 were not tried.", "None of the ports tried exists.", retry, "",
+          advice}},
+        {Platform::Linux, 0, {}, true, {advice}},
+        {Platform::Windows, 2, {busy}, true, {tried, "Ports found but not usable:", busy, retry}},
+        {Platform::Windows, 0, {}, false, {}},
     };
     for (const Case &c : cases) {
         ConnectionFailureDialog window(nullptr, c.platform);
+        if (c.firstPort)
+            window.setSearchedPorts({c.firstPort, 64, true, 2});
         window.setPortProblems(c.problems, c.anyPortFound);
         const QString at = QStringLiteral("%1 %2").arg(
             c.platform == Platform::Linux ? "Linux" : "Windows", c.problems.join(u','));
