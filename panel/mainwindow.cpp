@@ -1,9 +1,9 @@
 #include "panel/mainwindow.h"
 
-#include "link/connection.h"
-#include "link/generator.h"
+#include "instrument/connection.h"
+#include "instrument/instrument.h"
+#include "link/devicestate.h"
 #include "link/link.h"
-#include "link/poller.h"
 #include "link/procedure.h"
 #include "link/replyparser.h"
 #include "panel/infopanel.h"
@@ -48,24 +48,25 @@ int MainWindow::expandedHeight() {
     return px(3660);
 }
 
-MainWindow::MainWindow(const Services &services, QWidget *parent)
-    : QWidget(parent), m_services(services), m_language(std::make_unique<Language>()) {
+MainWindow::MainWindow(Instrument &instrument, const Services &services, QWidget *parent)
+    : QWidget(parent), m_instrument(instrument), m_services(services),
+      m_language(std::make_unique<Language>()) {
     setObjectName(QStringLiteral("MainWindow"));
-    m_link = std::make_unique<Link>(m_state, *m_services.port, *m_services.time);
 
     buildPanel();
     retranslate();
     createSubsystems();
 
-    connect(m_link.get(), &Link::replyHandled, this, &MainWindow::applyReply);
+    connect(&m_instrument.link(), &Link::replyHandled, this, &MainWindow::applyReply);
     // Whoever changed the device record (a reply, a button, a remote client), the panel
     // shows it at once.
-    connect(m_generator.get(), &Generator::changed, this, &MainWindow::displayAll);
-    connect(m_generator.get(), &Generator::sweepStateChanged, this, [this](bool sweeping) {
+    connect(&m_instrument, &Instrument::changed, this, &MainWindow::displayAll);
+    connect(&m_instrument, &Instrument::sweepStateChanged, this, [this](bool sweeping) {
         m_sweepButton->setText(sweeping ? QStringLiteral("Pause") : QStringLiteral("Sweep"));
     });
+    connect(&m_instrument, &Instrument::failed, this, &MainWindow::reportFailure);
     // The adapter was unplugged: Connection tries the port again; the panel waits.
-    connect(m_link.get(), &Link::portLost, this, &MainWindow::showLineLost);
+    connect(&m_instrument.link(), &Link::portLost, this, &MainWindow::showLineLost);
 }
 
 MainWindow::~MainWindow() {
@@ -73,7 +74,8 @@ MainWindow::~MainWindow() {
     // without touching the window: their waits end with WaitCancelled. The members then
     // go in reverse order, subsystems first, while the window is still whole.
     m_tearingDown = true;
-    m_link->waits().cancelAll();
+    m_instrument.link().waits().cancelAll();
+    m_instrument.setConnectionWindows(nullptr);
 }
 
 void MainWindow::createSubsystems() {
@@ -81,24 +83,20 @@ void MainWindow::createSubsystems() {
         if (self)
             self->reportFailure(what);
     };
-    m_poller = std::make_unique<Poller>(*m_link, *m_services.time, report);
-    m_generator = std::make_unique<Generator>(m_state, *m_link, *m_poller);
+    Connection &connection = m_instrument.connection();
     m_context = std::make_unique<PanelContext>(PanelContext{
-        m_state, *m_link, *m_generator, m_services, *m_poller, this,
-        [this] { m_generator->notifyChanged(); },
-        [this] { return m_tearingDown || (m_connection && m_connection->ending()); }, report});
+        m_instrument.state(), m_instrument, m_instrument.link(), m_services, m_instrument.polling(),
+        this, [this] { displayAll(); },
+        [this] { return m_tearingDown || m_instrument.connection().ending(); }, report});
     const PanelContext &context = *m_context;
 
     m_startupWindows = std::make_unique<StartupWindows>(
         context,
-        StartupWindows::Controls{[this] { m_connection->endProgram(); },
+        StartupWindows::Controls{[this] { m_instrument.connection().endProgram(); },
                                  [this](int port) { return m_firmwareUpdate->recover(port); }},
         this);
-    m_connection = std::make_unique<Connection>(
-        Connection::Context{m_state, *m_link, *m_poller, *m_services.time,
-                            m_services.settingsFolder, m_services.quit, report},
-        *m_startupWindows, this);
-    m_power = std::make_unique<Power>(context, *m_connection, m_powerButton, this);
+    m_instrument.setConnectionWindows(m_startupWindows.get());
+    m_power = std::make_unique<Power>(context, connection, m_powerButton, this);
 
     m_tuning = std::make_unique<Tuning>(
         context,
@@ -332,22 +330,18 @@ QCoro::Task<> MainWindow::load() {
     // that ends this procedure without touching the window.
     m_noticeLabel->setText(QStringLiteral("© 2009-%1 KVT Instruments · www.kvt-instruments.example")
                                .arg(m_services.today().year()));
-    m_state.telegraphSpeed = static_cast<int16_t>(m_telegraphPanel->speed());
+    m_instrument.setMorseSpeed(m_telegraphPanel->speed());
     setFixedHeight(collapsedHeight());
 
-    const bool read = m_connection->readSettings(
-        [this](int speed) { return m_telegraphPanel->acceptsSpeed(speed); });
-    if (read)
-        m_telegraphPanel->setSpeed(m_state.telegraphSpeed);
+    if (m_instrument.readSettings())
+        m_telegraphPanel->setSpeed(m_instrument.state().telegraphSpeed);
 
     m_carrierReadout->setText(QStringLiteral("."));
     m_carrierEntry->clear();
     m_modulationEntry->clear();
-    m_state.tuneStep = 10000;
-    m_state.outputOn = 1;
-    m_state.connected = false;
+    m_tuning->setStep(10000);
 
-    const bool connected = co_await m_connection->connectGenerator();
+    const bool connected = co_await m_instrument.connection().connectGenerator();
     if (!connected)
         co_return;
     show();
@@ -363,10 +357,8 @@ void MainWindow::showLineLost() {
     // comes back), without a message.
     m_infoPanel->hide();
     m_telegraphPanel->stopKeying();
-    if (m_state.sweeping) {
-        m_state.sweeping = false;
-        m_sweepButton->setText(QStringLiteral("Sweep"));
-    }
+    // The Instrument has ended the sweep (only a sweep shows Pause).
+    m_sweepButton->setText(QStringLiteral("Sweep"));
     displayAll();
 }
 
@@ -389,7 +381,7 @@ void MainWindow::applyReply(const ReplyEffects &effects) {
             setGeneratorControlsEnabled(true);
             displayAll();
         }
-        m_modelLabel->setText(m_state.modelName);
+        m_modelLabel->setText(m_instrument.state().modelName);
         if (effects.enableKvt20Buttons) {
             m_cwButton->setEnabled(true);
             m_configButton->setEnabled(true);
@@ -399,13 +391,14 @@ void MainWindow::applyReply(const ReplyEffects &effects) {
         m_readyLamp->setLit(true);
         return;
     }
-    // The frame is on the panel already: Generator::changed redrew it.
+    // The frame is on the panel already: Instrument::changed redrew it.
     if (!effects.sweepCaption.isEmpty())
         m_sweepButton->setText(effects.sweepCaption);
 }
 
 void MainWindow::displayAll() {
-    const std::optional<PanelView> view = renderPanel(m_state);
+    const std::optional<PanelView> view =
+        renderPanel(m_instrument.state(), PanelViewState{m_tuning->step()});
     if (!view)
         return;
     m_carrierReadout->setText(view->carrier);
@@ -431,9 +424,9 @@ void MainWindow::closeEvent(QCloseEvent *event) {
         return;
     }
     // Closing the window ends the program without saving the settings.
-    m_connection->shutDown();
+    m_instrument.connection().shutDown();
     QWidget::closeEvent(event);
-    m_connection->endProgram();
+    m_instrument.connection().endProgram();
 }
 
 void MainWindow::endOnRequest() {

@@ -1,11 +1,13 @@
 // Control panel: what the main window MainWindow shows and the handlers of its buttons.
 //
 // panel/ holds the pure renderer behind displayAll (this header, Qt Core only), the
-// main window MainWindow and the tuning, modulation/output and sweep handlers. It uses
-// link/ (DeviceState, Link, number rules) and opens presets/ and setup/ windows.
+// main window MainWindow and the tuning, modulation/output and sweep handlers. It reads
+// link/ (DeviceState, number rules), drives the generator through instrument/ and opens
+// presets/ and setup/ windows.
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <optional>
 
 struct DeviceState;
@@ -22,9 +24,14 @@ struct PanelView {
     bool upDownEnabled = true;      // upButton and downButton
 };
 
+// What the panel keeps of its own beside the record.
+struct PanelViewState {
+    int32_t tuneStep = 10000; // Hz, the step of Up and Down (Tuning's)
+};
+
 // The step line text without its "Step : " prefix: "1MHz", "10kHz", "100Hz".
 QString stepText(qint32 tuneStep);
 
 // Renders the state; nullopt while a radiotelegraph text is being keyed, when the
 // panel must stay exactly as it is.
-std::optional<PanelView> renderPanel(const DeviceState &state);
+std::optional<PanelView> renderPanel(const DeviceState &state, const PanelViewState &own = {});

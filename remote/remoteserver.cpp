@@ -1,12 +1,12 @@
 #include "remote/remoteserver.h"
 
+#include "instrument/instrument.h"
 #include "link/devicestate.h"
-#include "link/generator.h"
 #include "link/linetrace.h"
 #include "link/link.h"
 #include "link/numbers.h"
+#include "link/presetrecord.h"
 #include "link/procedure.h"
-#include "presets/presetrecord.h"
 
 #include <QHostAddress>
 #include <QTcpServer>
@@ -25,6 +25,24 @@ QByteArray plain(double value) {
 }
 
 // Whether a command needs the generator (it sends to it or asks it).
+// The error a refused procedure leaves in the client's queue; 0 when it was done.
+int errorFor(Instrument::Outcome outcome) {
+    switch (outcome) {
+    case Instrument::Outcome::Done:
+        return 0;
+    case Instrument::Outcome::NoGenerator:
+        return ScpiParser::HardwareMissing;
+    case Instrument::Outcome::OutOfRange:
+        return ScpiParser::DataOutOfRange;
+    case Instrument::Outcome::UnknownRange: // a model whose range is not known
+    case Instrument::Outcome::NotThisModel:
+    case Instrument::Outcome::Busy:
+    case Instrument::Outcome::NoSweep:
+        return ScpiParser::SettingsConflict;
+    }
+    return ScpiParser::SettingsConflict;
+}
+
 bool needsGenerator(const ScpiCommand &command) {
     switch (command.header) {
     case Header::SavePreset:
@@ -57,8 +75,8 @@ int eventBit(int error) {
 
 } // namespace
 
-RemoteServer::RemoteServer(Generator &generator, QObject *parent)
-    : QObject(parent), m_generator(generator) {}
+RemoteServer::RemoteServer(Instrument &instrument, QObject *parent)
+    : QObject(parent), m_generator(instrument) {}
 
 RemoteServer::~RemoteServer() {
     // A command still waiting on the generator stops without touching the server.
@@ -274,9 +292,9 @@ QCoro::Task<> RemoteServer::runJobs(std::shared_ptr<bool> alive) {
 }
 
 QCoro::Task<std::optional<QByteArray>>
-RemoteServer::askFresh(int id, const QString &letters, std::function<QByteArray(QChar)> value,
+RemoteServer::askFresh(int id, Instrument::Reading what, std::function<QByteArray(QChar)> value,
                        std::shared_ptr<bool> alive) {
-    const std::optional<Frame> frame = co_await m_generator.askParams(letters, AnswerMs);
+    const std::optional<Frame> frame = co_await m_generator.askParams(what, AnswerMs);
     if (!*alive)
         co_return std::nullopt;
     if (!frame) {
@@ -289,7 +307,7 @@ RemoteServer::askFresh(int id, const QString &letters, std::function<QByteArray(
 
 QCoro::Task<std::optional<QByteArray>> RemoteServer::execute(int id, const ScpiCommand &command,
                                                              std::shared_ptr<bool> alive) {
-    DeviceState &state = m_generator.state();
+    const DeviceState &state = m_generator.state();
     const bool connected = m_generator.connected();
     if (needsGenerator(command) && !connected) {
         addError(id, ScpiParser::HardwareMissing);
@@ -335,8 +353,7 @@ QCoro::Task<std::optional<QByteArray>> RemoteServer::execute(int id, const ScpiC
         break;
     case Header::PresetQuery: {
         const int number = static_cast<int>(n);
-        const std::optional<QString> record = co_await m_generator.readPreset(
-            number, [number](const QString &text) { return Presets::answers(number, text); });
+        const std::optional<QString> record = co_await m_generator.readPreset(number);
         if (!*alive)
             co_return std::nullopt;
         if (!record) {
@@ -356,31 +373,24 @@ QCoro::Task<std::optional<QByteArray>> RemoteServer::execute(int id, const ScpiC
     case Header::Carrier:
         if (command.query)
             co_return co_await askFresh(
-                id, QStringLiteral("FW"),
+                id, Instrument::Reading::Carrier,
                 [&state](QChar letter) {
                     return plain(letter == u'W' ? state.sweepFreq : state.carrierFreq);
                 },
                 alive);
-        if (const std::optional<double> limit = Generator::carrierLimit(state.wideRange); !limit)
-            addError(id, ScpiParser::SettingsConflict); // a model whose range is not known
-        else if (!(n < *limit))
-            addError(id, ScpiParser::DataOutOfRange);
-        else
-            m_generator.tuneCarrier(n);
+        addError(id, errorFor(m_generator.tuneCarrier(n)));
         break;
     case Header::Tone:
         if (command.query)
             co_return co_await askFresh(
-                id, QStringLiteral("A"), [&state](QChar) { return plain(state.modFreq); }, alive);
-        if (!(n < Generator::ModulationLimit))
-            addError(id, ScpiParser::DataOutOfRange);
-        else
-            m_generator.setTone(static_cast<int>(n));
+                id, Instrument::Reading::Modulation,
+                [&state](QChar) { return plain(state.modFreq); }, alive);
+        addError(id, errorFor(m_generator.setTone(n)));
         break;
     case Header::ModulationKind:
         if (command.query)
             co_return co_await askFresh(
-                id, QStringLiteral("M"),
+                id, Instrument::Reading::ModulationKind,
                 [&state](QChar) {
                     const char *kinds[] = {"OFF", "STIL", "BEEP", "TRIL"};
                     return state.modMode >= 0 && state.modMode <= 3
@@ -393,7 +403,7 @@ QCoro::Task<std::optional<QByteArray>> RemoteServer::execute(int id, const ScpiC
     case Header::Output:
         if (command.query)
             co_return co_await askFresh(
-                id, QStringLiteral("S"),
+                id, Instrument::Reading::Output,
                 [&state](QChar) { return QByteArray(state.outputOn > 0 ? "1" : "0"); }, alive);
         m_generator.setOutput(n != 0);
         break;
@@ -419,19 +429,12 @@ QCoro::Task<std::optional<QByteArray>> RemoteServer::execute(int id, const ScpiC
         }
         break;
     case Header::SweepPause:
-        if (state.sweeping == 0)
-            addError(id, ScpiParser::SettingsConflict); // no sweep to pause
-        else
-            m_generator.pauseSweep();
+        addError(id, errorFor(m_generator.pauseSweep()));
         break;
     case Header::SweepPosition:
         co_return plain(state.sweepFreq);
     case Header::Morse:
-        if (state.modelName != QLatin1String("KVT 20") || m_generator.keying())
-            addError(id, ScpiParser::SettingsConflict);
-        else
-            m_generator.keyMorse(Presets::elementLength(state.telegraphSpeed),
-                                 command.text.toUpper());
+        addError(id, errorFor(m_generator.keyMorse(command.text.toUpper())));
         break;
     case Header::MorseBusy:
         co_return QByteArray(m_generator.keying() ? "1" : "0");

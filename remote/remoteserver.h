@@ -1,5 +1,7 @@
 #pragma once
 
+#include "instrument/instrument.h"
+
 #include "remote/linesplitter.h"
 #include "remote/scpiparser.h"
 
@@ -15,14 +17,13 @@
 #include <optional>
 #include <qcoro/qcorotask.h>
 
-class Generator;
 class LineTrace;
 class QTcpServer;
 class QTcpSocket;
 
 // Remote control over TCP: SCPI command lines from up to MaxClients scripts, carried
 // out one command line at a time in the order they arrived (whichever client sent
-// them) through the Generator's procedures, the same ones the panel's buttons call.
+// them) through the Instrument's procedures, the same ones the panel's buttons call.
 // Setting commands send their line and nothing more; queries of the generator's
 // values ask it afresh. Each client has its own error queue and event status.
 //
@@ -41,7 +42,7 @@ public:
     // How long a query waits for the generator's reply that carries its value.
     static constexpr int AnswerMs = 1000;
 
-    explicit RemoteServer(Generator &generator, QObject *parent = nullptr);
+    explicit RemoteServer(Instrument &instrument, QObject *parent = nullptr);
     ~RemoteServer() override;
     Q_DISABLE_COPY(RemoteServer)
 
@@ -87,12 +88,12 @@ private:
     QCoro::Task<std::optional<QByteArray>> execute(int id, const ScpiCommand &command,
                                                    std::shared_ptr<bool> alive);
     // A query of the generator's value that the frame with `letters` carries.
-    QCoro::Task<std::optional<QByteArray>> askFresh(int id, const QString &letters,
+    QCoro::Task<std::optional<QByteArray>> askFresh(int id, Instrument::Reading what,
                                                     std::function<QByteArray(QChar)> value,
                                                     std::shared_ptr<bool> alive);
     Client *client(int id);
 
-    Generator &m_generator;
+    Instrument &m_generator;
     QList<QTcpServer *> m_listeners;
     std::map<int, Client> m_clients;
     int m_nextId = 1;

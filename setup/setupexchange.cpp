@@ -1,9 +1,9 @@
 #include "setup/setupexchange.h"
 
-#include "link/commands.h"
+#include "instrument/instrument.h"
+#include "instrument/polling.h"
 #include "link/devicestate.h"
 #include "link/link.h"
-#include "link/polling.h"
 #include "setup/setupdialog.h"
 #include "setup/setuprules.h"
 #include "widgets/panelcontext.h"
@@ -30,7 +30,7 @@ SetupExchange::~SetupExchange() = default;
 
 SetupDialog &SetupExchange::dialog() {
     if (!m_dialog)
-        m_dialog = new SetupDialog(m_context.state, m_language, m_context.window);
+        m_dialog = new SetupDialog(m_language, m_context.window);
     return *m_dialog;
 }
 
@@ -53,24 +53,32 @@ QCoro::Task<> SetupExchange::run() {
 
     // Each wait ends as soon as its own reply has been handled, which fills the
     // fields; without a reply the fields keep what they held.
-    co_await m_context.link.ask(Commands::displayOperatorQuery(), QStringLiteral("Y"), 1000);
-    co_await m_context.link.ask(Commands::coarseStepQuery(), QStringLiteral("V"), 1000);
+    const Instrument::SetupAnswers answers = co_await m_context.instrument.readSetup();
+    const DeviceState &state = m_context.state;
+    SetupRules::Values values = m_kept.value_or(
+        SetupRules::Values{state.displayOperatorMode, state.displayOperator, state.coarseStep});
+    if (answers.displayOperator) {
+        values.mode = state.displayOperatorMode;
+        values.displayOperator = state.displayOperator;
+    }
+    if (answers.coarseStep)
+        values.coarseStep = state.coarseStep;
 
     const QPointer<SetupExchange> self(this);
     SetupDialog &window = dialog();
+    window.setValues(values);
     const QPointer<SetupDialog> alive(&window);
     updateSaveAllowed();
     m_context.services.dialogs->showModal(window);
     if (!self || !alive)
         co_return; // the program ended while the setup window was open
 
-    if (SetupRules::sendsSettings(m_context.state.displayOperatorMode,
-                                  m_context.state.displayOperator, m_context.state.coarseStep)) {
-        m_context.link.sendCommand(Commands::setDisplayOperator(m_context.state.displayOperatorMode,
-                                                                m_context.state.displayOperator));
-        co_await m_context.link.delay(1000);
-        m_context.link.sendCommand(Commands::setCoarseStep(m_context.state.coarseStep));
-    }
+    // Cancel returns nothing; the window then shows -1 until the generator answers.
+    m_kept = window.result().value_or(SetupRules::Values{-1, -1, -1});
+    if (const std::optional<SetupRules::Values> saved = window.result();
+        saved && SetupRules::sendsSettings(saved->mode, saved->displayOperator, saved->coarseStep))
+        co_await m_context.instrument.sendSetup(saved->mode, saved->displayOperator,
+                                                saved->coarseStep);
 
     m_context.window->unsetCursor();
     m_context.polling.setPollingEnabled(true);

@@ -6,7 +6,7 @@
 
 #include "fuzzcheck.h"
 
-#include "link/commandline.h"
+#include "app/commandline.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     QStringList arguments = {QStringLiteral("KVT")};

@@ -42,13 +42,13 @@ TEST_F(RadiotelegraphTest, SendUpperCasesTheTextAndKeysAtTheSliderSpeed) {
     for (const Case &c : cases) {
         frame().speedSlider->setValue(c.speed);
         EXPECT_EQ(frame().speedValueLabel->text(), QString::number(c.speed));
-        EXPECT_EQ(rig.window->state().telegraphSpeed, c.speed);
+        EXPECT_EQ(rig.record().telegraphSpeed, c.speed);
         frame().textEntry->setText(QStringLiteral("cq cq de test"));
-        rig.window->state().telegraphBusy = 0;
+        rig.record().telegraphBusy = 0;
         frame().sendButton->click();
         EXPECT_EQ(rig.port.takeWritten(), QByteArray(c.line) + "\r\n");
         EXPECT_EQ(frame().textEntry->text(), QStringLiteral("CQ CQ DE TEST"));
-        EXPECT_TRUE(rig.window->state().telegraphBusy);
+        EXPECT_TRUE(rig.record().telegraphBusy);
     }
 }
 
@@ -121,7 +121,7 @@ TEST_F(RadiotelegraphTest, RepeatSendsOnTheFirstTickAfterEachQReplyAndNeverWhile
 TEST_F(RadiotelegraphTest, CloseUnticksRepeatRestoresTheDisplayAndSwitchesTheOutputOn) {
     gen.run(1000); // a tick with nothing busy: Close is enabled
     frame().repeatBox->setChecked(true);
-    rig.window->state().carrierFreq = 7050000;
+    rig.record().carrierFreq = 7050000;
     ASSERT_TRUE(frame().closeButton->isEnabled());
     frame().closeButton->click();
     EXPECT_FALSE(frame().repeatBox->isChecked());
