@@ -86,9 +86,17 @@ void runOnce(std::function<void()> &action) {
 }
 } // namespace
 
+void ScriptedDialogs::closeOpen() {
+    ++closedOpen;
+    m_closing = true;
+}
+
 bool ScriptedDialogs::askYesNo(QWidget *, const QString &title, const QString &text) {
     asked.push_back({QStringLiteral("yesno"), title, text});
+    m_closing = false;
     runOnce(whileAsking);
+    if (std::exchange(m_closing, false))
+        return false;
     if (yesNoAnswers.empty())
         return false;
     const bool answer = yesNoAnswers.front();

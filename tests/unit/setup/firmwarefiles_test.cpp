@@ -57,10 +57,21 @@ TEST(FirmwareFiles, IdentityCharactersAndVersionsAreCheckedBeforeUse) {
         const char *running;
         bool same;
     } versions[] = {
-        {"41200206.bin", "2.06", true},   {"41200206.bin", "2.6", true},
-        {"41201025.bin", "10.25", true},  {"41200206.bin", "2.05", false},
-        {"41200206.bin", "2.06b", false}, {"41200206.bin", "", false},
-        {"41200206.bin", "206", false},
+        {"41200206.bin", "2.06", true},
+        {"41200206.bin", "2.6", true},
+        {"41201025.bin", "10.25", true},
+        {"41200206.bin", "2.05", false},
+        {"41200206.bin", "2.16", false},
+        {"41200206.bin", "", false},
+        // The backup-name rule's code counts as well: a backup written back is judged by
+        // the name it was given, so "2.06b" and "206" go with 41200206 (code 0206).
+        {"41200206.bin", "2.06b", true},
+        {"41200206.bin", "206", true},
+        {"41110013.bkp", "1.3", true},
+        {"41200025.bkp", "2.5", true},
+        {"41200102.bkp", "10.25", true},
+        {"41200207.bin", "2.7", true},
+        {"41200102.bkp", "1.03", false},
     };
     for (const auto &c : versions)
         EXPECT_EQ(FirmwareFiles::runsImageVersion(QString::fromUtf8(c.image),

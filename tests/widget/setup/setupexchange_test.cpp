@@ -135,6 +135,50 @@ TEST_F(SetupExchangeTest, SaveIsOfferedOnlyWhileTheGeneratorIsConnected) {
     EXPECT_EQ(saveEnabled, (std::vector<bool>{true, false, true}));
 }
 
+// A line that comes back while the window is open is queried as after any loss, but the
+// poll stays off until the window has closed.
+TEST_F(SetupExchangeTest, ALineBackWhileTheWindowIsOpenLeavesThePollOff) {
+    QStringList whileOpen;
+    rig.dialogs.modalActions.push_back([&](QDialog &d) {
+        rig.port.unplug();
+        rig.advance(1600, 10);
+        rig.reply("KVT20v2.05\r\n");
+        rig.advance(3000, 10); // the reconnection's queries
+        rig.port.takeLines();
+        rig.advance(12000, 10);
+        whileOpen = rig.port.takeLines();
+        click(d, "cancelButton");
+    });
+    clickConfig(rig, {}, 2100);
+    EXPECT_EQ(whileOpen, QStringList{});
+    rig.advance(6000, 10);
+    EXPECT_TRUE(rig.port.takeLines().contains(QStringLiteral("G"))) << "polling after the window";
+}
+
+// A line lost between "Z" and "X": "X" goes nowhere, and the user is told what went out.
+TEST_F(SetupExchangeTest, ALineLostBetweenZAndXIsToldWithWhatWasSent) {
+    rig.dialogs.modalActions.push_back([](QDialog &d) {
+        click(d, "subButton");
+        type(d, "operatorEntry", "1000");
+        type(d, "coarseStepEntry", "100");
+        click(d, "saveButton");
+    });
+    rig.port.openResults[2] = SerialPort::InvalidPort;
+    configButton(rig)->click();
+    rig.advance(2500, 10); // Y and V unanswered, then Z
+    EXPECT_EQ(rig.port.takeLines(), QStringList({"Y", "V", "Z2 1000"}));
+    rig.port.unplug();
+    rig.advance(1000, 10);
+    EXPECT_TRUE(rig.port.takeLines().isEmpty());
+    ASSERT_EQ(rig.dialogs.asked.size(), 2u);
+    EXPECT_EQ(rig.dialogs.asked[1].title, QStringLiteral("KVT Control Panel"));
+    EXPECT_EQ(rig.dialogs.asked[1].text,
+              QStringLiteral("The setup was not sent completely: the line to the generator was "
+                             "lost after the display operator was sent (Z2 1000), before the "
+                             "coarse tuning step of 100 Hz (X100). Open Config again once the "
+                             "generator is back."));
+}
+
 TEST_F(SetupExchangeTest, SilentGeneratorEachQueryWaitsItsFullSecond) {
     rig.dialogs.modalActions.push_back([](QDialog &d) { click(d, "cancelButton"); });
     const auto sent = clickConfig(rig, {}, 2100);
@@ -279,6 +323,7 @@ public:
         m_on = on;
     }
     bool pollingEnabled() const override { return m_on; }
+    void setPollingHeld(bool) override {}
     QCoro::Task<> readParams() override { co_return; }
     std::vector<bool> calls;
 
