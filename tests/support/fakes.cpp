@@ -87,17 +87,14 @@ void runOnce(std::function<void()> &action) {
 } // namespace
 
 void ScriptedDialogs::closeOpen() {
-    ++closedOpen;
-    m_closing = true;
+    closing = ++closedOpen > 0;
 }
 
 bool ScriptedDialogs::askYesNo(QWidget *, const QString &title, const QString &text) {
     asked.push_back({QStringLiteral("yesno"), title, text});
-    m_closing = false;
+    closing = false;
     runOnce(whileAsking);
-    if (std::exchange(m_closing, false))
-        return false;
-    if (yesNoAnswers.empty())
+    if (closing || yesNoAnswers.empty())
         return false;
     const bool answer = yesNoAnswers.front();
     yesNoAnswers.pop_front();

