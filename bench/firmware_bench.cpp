@@ -68,6 +68,7 @@ class QuietPolling final : public Polling {
 public:
     void setPollingEnabled(bool on) override { m_on = on; }
     bool pollingEnabled() const override { return m_on; }
+    void setPollingHeld(bool) override {}
     QCoro::Task<> readParams() override { co_return; }
 
 private:

@@ -439,9 +439,13 @@ void MainWindow::closeEvent(QCloseEvent *event) {
 void MainWindow::endOnRequest() {
     if (m_firmwareUpdate && m_firmwareUpdate->updateRunning()) {
         if (!std::exchange(m_endRequested, true))
-            connect(m_firmwareUpdate.get(), &FirmwareUpdate::updateEnded, this, &MainWindow::close);
+            connect(m_firmwareUpdate.get(), &FirmwareUpdate::updateEnded, this,
+                    &MainWindow::endOnRequest, Qt::SingleShotConnection);
         return;
     }
+    // Nobody is left to answer: a question open now answers No (the firmware update's
+    // "Write" then changes nothing), a message open now is closed.
+    m_services.dialogs->closeOpen();
     close();
 }
 

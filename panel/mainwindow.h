@@ -65,7 +65,8 @@ public:
 
     // The system asks the program to end (SIGTERM, SIGINT, SIGHUP): it ends as closing
     // the window does (port closed, settings not written), but a firmware update
-    // running is let finish first, so avrdude is never stopped mid-write.
+    // running is let finish first, so avrdude is never stopped mid-write. Questions and
+    // messages open when it ends are closed (a question answers No).
     void endOnRequest();
 
     // Window heights of the compact panel and with the direct-entry row shown.

@@ -192,6 +192,14 @@ QCoro::Task<bool> FirmwareUpdate::waitForEnd(StartedProcess &process, int ms) {
     co_return !process.running();
 }
 
+QCoro::Task<> FirmwareUpdate::pause(int ms) {
+    TimeSource &time = *m_context.services.time;
+    // The waits also end when a process of the update ends; this one lasts its time.
+    const qint64 until = time.nowMs() + ms;
+    while (time.nowMs() < until)
+        co_await m_waits->wait(static_cast<int>(until - time.nowMs()));
+}
+
 QCoro::Task<FirmwareUpdate::Run>
 FirmwareUpdate::runAvrdude(const Plan &plan, const QStringList &arguments, qint64 predictedMs,
                            const std::vector<std::pair<int, int>> &shares) {
@@ -391,10 +399,27 @@ QCoro::Task<> FirmwareUpdate::run() {
     // not go on behind a window that was closed.
     m_busy = true;
     window.setLocked(true);
-    auto idle = [this, &window] {
+    // The work (from the answered questions to the result) has ended, or never began:
+    // the program may end from here on, and a request to end that waited for the work
+    // is served before any result is shown.
+    bool ended = false;
+    auto endWork = [this, &ended] {
+        m_working = false;
+        if (!std::exchange(ended, true))
+            Q_EMIT updateEnded();
+    };
+    auto idle = [this, &window, endWork] {
+        endWork();
         m_busy = false;
         window.setLocked(false);
-        Q_EMIT updateEnded();
+    };
+    // A message after the work; false when the program is ending (asked to end before
+    // it or while it was open), and nothing more is to be done.
+    auto tell = [this, &window, &services, endWork](const QString &title, const QString &text) {
+        endWork();
+        if (!m_context.ending())
+            services.dialogs->message(&window, title, text);
+        return !m_context.ending();
     };
 
     if (!services.dialogs->askYesNo(
@@ -428,26 +453,32 @@ QCoro::Task<> FirmwareUpdate::run() {
         co_return;
     }
 
+    // Only now is the update under way: until the questions are answered, a request to
+    // end the program answers them No and ends it at once.
+    m_working = true;
     const QPointer<FirmwareUpdateDialog> alive(&window);
     const std::optional<QString> refusal = co_await check(plan);
     if (!alive)
         co_return;
     if (refusal) {
-        services.dialogs->message(&window, ErrorTitle, *refusal);
+        tell(ErrorTitle, *refusal);
         idle();
         co_return;
     }
 
     if (plan.recovery) {
         // The port is found by its number the way the control link finds it (the
-        // retries of a lost line may hold it open).
+        // retries of a lost line may hold it open). From this take-back to the
+        // hand-over below nothing may wait: while the control link has the port open,
+        // its reader would take what the bootloader says after the open's reset, and
+        // the retries of a lost line would count the port as theirs. The reset pause
+        // comes after the hand-over, with the port closed.
         const int error = link.takeBackPort(plan.portNumber);
         if (error != SerialPort::NoError) {
             if (!plan.copy.isEmpty())
                 QFile::remove(plan.copy);
-            services.dialogs->message(
-                &window, ErrorTitle,
-                tr("COM%1 cannot be opened: %2.").arg(plan.portNumber).arg(portError(error)));
+            tell(ErrorTitle,
+                 tr("COM%1 cannot be opened: %2.").arg(plan.portNumber).arg(portError(error)));
             idle();
             co_return;
         }
@@ -462,6 +493,9 @@ QCoro::Task<> FirmwareUpdate::run() {
     // avrdude has the device until the port is taken back; nothing else (the retries
     // after a lost line) opens it meanwhile.
     link.handOverPort();
+    // The bootloader starts from the reset that the modem lines give as avrdude opens
+    // the port; opened again at once after the close, an adapter may give no edge.
+    co_await pause(ResetPauseMs);
 
     QString text;
     if (!plan.recovery) {
@@ -517,7 +551,10 @@ QCoro::Task<> FirmwareUpdate::run() {
         }
     }
 
-    services.dialogs->message(&window, ProgramTitle, text);
+    if (!tell(ProgramTitle, text)) {
+        idle();
+        co_return;
+    }
     if (plan.recoverAfter) {
         // The window stays and recovers the generator on its port, at once.
         window.hideProgress();

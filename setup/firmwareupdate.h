@@ -42,19 +42,20 @@ public:
 
     // The window, created (hidden) on first use.
     FirmwareUpdateDialog &dialog();
-    // True from the click on "Write to device" (its confirmation) to the result; the
-    // window and the main window refuse to close meanwhile.
-    bool updateRunning() const { return m_busy; }
+    // True while the update works: from its answered questions (the checks, the runs of
+    // avrdude, the port taken back) to its result. The main window refuses to close
+    // meanwhile, and a request to end the program waits for updateEnded(). The window
+    // itself stays locked from the click on "Write to device" to the result closed.
+    bool updateRunning() const { return m_working; }
 
     // Shows the window modally to recover the generator on port `portNumber`; returns
     // whether a write ended well, after the window has closed. The control link stays
     // closed: the caller starts discovery again.
     bool recover(int portNumber);
 
-    // The progress texts in the order they are shown: "Resetting connection..." while
-    // the port is handed over, three across the read-back, "Preparing upload
-    // package..." between the runs, six across the write and "Uploading..100%" at its
-    // end.
+    // The progress texts in the order they are shown: "Resetting connection..." from
+    // the hand-over of the port to the first run of avrdude, three across the read-back, "Preparing
+    // upload package..." between the runs, six across the write and "Uploading..100%" at its end.
     static const QStringList &progressTexts();
     // Where a text stands in its run: the percentage of the run's predicted time after
     // which it is shown (read-back, then write).
@@ -63,6 +64,10 @@ public:
     // How long a run of avrdude is waited for past its predicted time before it is
     // killed.
     static constexpr int OvertimeMs = 120000;
+    // Between the hand-over of the port and the first run of avrdude, with "Resetting
+    // connection..." shown: the port stays closed this long, so that avrdude's open
+    // resets the generator into its bootloader.
+    static constexpr int ResetPauseMs = 2000;
     // How long the check's quick run of avrdude may take.
     static constexpr int ProbeMs = 5000;
     // After the port is opened again the bootloader listens this long before the
@@ -74,7 +79,8 @@ public:
     static QString waitingText();
 
 Q_SIGNALS:
-    // An update or recovery has ended (the result told, the window unlocked).
+    // The work of an update or recovery has ended (its result is known, its message not
+    // yet shown), or a click on "Write to device" ended without any; once per click.
     void updateEnded();
 
 private:
@@ -91,6 +97,8 @@ private:
     QCoro::Task<Run> runAvrdude(const Plan &plan, const QStringList &arguments, qint64 predictedMs,
                                 const std::vector<std::pair<int, int>> &shares);
     QCoro::Task<bool> waitForEnd(StartedProcess &process, int ms);
+    // Waits `ms` on the update's clock, whatever wakes the update's waits meanwhile.
+    QCoro::Task<> pause(int ms);
     // Waits up to `ms` for the generator's identity line on the port taken back.
     QCoro::Task<bool> awaitIdentity(int ms);
     // Wakes the update's waits on the next turn of the event loop (never inside the
@@ -113,4 +121,5 @@ private:
                                        // did not answer after: it is judged the same way
     bool m_recovered = false;          // the last recovery's write ended well
     bool m_busy = false;               // from the click on "Write to device" to the end
+    bool m_working = false;            // from the answered questions to the result
 };

@@ -34,6 +34,20 @@ SetupDialog &SetupExchange::dialog() {
     return *m_dialog;
 }
 
+QString SetupExchange::incompleteSetupText(const QString &operatorSent,
+                                           const QString &coarseStep) const {
+    if (operatorSent.isEmpty())
+        return tr("The setup was not sent: the line to the generator was lost. The generator "
+                  "keeps its display operator and coarse tuning step. Open Config again once "
+                  "the generator is back.");
+    return tr("The setup was not sent completely: the line to the generator was lost after "
+              "the display operator was sent (%1), before the coarse tuning step of %2 Hz "
+              "(%3). Open Config again once the generator is back.")
+        .arg(operatorSent)
+        .arg(m_context.state.coarseStep)
+        .arg(coarseStep);
+}
+
 void SetupExchange::firmwareWindowClosed() {
     if (m_running)
         m_context.polling.setPollingEnabled(false);
@@ -47,8 +61,10 @@ QCoro::Task<> SetupExchange::run() {
         co_return;
     m_running = true;
     // A wait throws WaitCancelled when the program is going away; nothing below it
-    // then touches the window or this object.
+    // then touches the window or this object. Held, the poll stays off even when a lost
+    // line comes back meanwhile.
     m_context.polling.setPollingEnabled(false);
+    m_context.polling.setPollingHeld(true);
     m_context.window->setCursor(Qt::WaitCursor);
 
     // Each wait ends as soon as its own reply has been handled, which fills the
@@ -61,18 +77,32 @@ QCoro::Task<> SetupExchange::run() {
     const QPointer<SetupDialog> alive(&window);
     updateSaveAllowed();
     m_context.services.dialogs->showModal(window);
-    if (!self || !alive)
+    if (!self || !alive || m_context.ending())
         co_return; // the program ended while the setup window was open
 
     if (SetupRules::sendsSettings(m_context.state.displayOperatorMode,
                                   m_context.state.displayOperator, m_context.state.coarseStep)) {
-        m_context.link.sendCommand(Commands::setDisplayOperator(m_context.state.displayOperatorMode,
-                                                                m_context.state.displayOperator));
+        const QString displayOperator = Commands::setDisplayOperator(
+            m_context.state.displayOperatorMode, m_context.state.displayOperator);
+        const QString coarseStep = Commands::setCoarseStep(m_context.state.coarseStep);
+        const quint64 opening = m_context.link.opens();
+        const bool operatorSent =
+            m_context.link.generatorConnected() && m_context.link.sendCommand(displayOperator);
         co_await m_context.link.delay(1000);
-        m_context.link.sendCommand(Commands::setCoarseStep(m_context.state.coarseStep));
+        // The coarse step goes only to the generator that took the display operator:
+        // a line lost meanwhile (even one open again) would lose it or give it to a
+        // generator that restarted. The user is told what went out.
+        if (operatorSent && m_context.link.generatorConnected() &&
+            m_context.link.opens() == opening)
+            m_context.link.sendCommand(coarseStep);
+        else if (!m_context.ending())
+            m_context.services.dialogs->message(
+                m_context.window, QStringLiteral("KVT Control Panel"),
+                incompleteSetupText(operatorSent ? displayOperator : QString(), coarseStep));
     }
 
     m_context.window->unsetCursor();
     m_context.polling.setPollingEnabled(true);
+    m_context.polling.setPollingHeld(false);
     m_running = false;
 }

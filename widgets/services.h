@@ -29,6 +29,10 @@ public:
     // cancelled.
     virtual std::optional<QString> chooseItem(QWidget *parent, const QString &title,
                                               const QString &prompt, const QStringList &items) = 0;
+    // Closes the questions and messages open now as their close control would: a Yes/No
+    // question answers No, a text or item question is cancelled. The program's own
+    // windows shown with showModal stay.
+    virtual void closeOpen() = 0;
 };
 
 // Everything the main window takes from the outside world, so that tests can run it

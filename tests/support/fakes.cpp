@@ -86,10 +86,15 @@ void runOnce(std::function<void()> &action) {
 }
 } // namespace
 
+void ScriptedDialogs::closeOpen() {
+    closing = ++closedOpen > 0;
+}
+
 bool ScriptedDialogs::askYesNo(QWidget *, const QString &title, const QString &text) {
     asked.push_back({QStringLiteral("yesno"), title, text});
+    closing = false;
     runOnce(whileAsking);
-    if (yesNoAnswers.empty())
+    if (closing || yesNoAnswers.empty())
         return false;
     const bool answer = yesNoAnswers.front();
     yesNoAnswers.pop_front();

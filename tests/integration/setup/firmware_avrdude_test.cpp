@@ -85,6 +85,7 @@ class QuietPolling final : public Polling {
 public:
     void setPollingEnabled(bool on) override { changes.push_back(on); }
     bool pollingEnabled() const override { return changes.empty() || changes.back(); }
+    void setPollingHeld(bool) override {}
     QCoro::Task<> readParams() override { co_return; }
     std::vector<bool> changes;
 };
