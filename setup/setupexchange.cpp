@@ -2,6 +2,7 @@
 
 #include "link/commands.h"
 #include "link/devicestate.h"
+#include "link/generator.h"
 #include "link/link.h"
 #include "link/polling.h"
 #include "setup/setupdialog.h"
@@ -10,6 +11,7 @@
 #include "widgets/services.h"
 
 #include <QWidget>
+#include <optional>
 
 SetupExchange::SetupExchange(const PanelContext &context, Language &language, QObject *parent)
     : QObject(parent), m_context(context), m_language(language) {
@@ -53,8 +55,11 @@ QCoro::Task<> SetupExchange::run() {
 
     // Each wait ends as soon as its own reply has been handled, which fills the
     // fields; without a reply the fields keep what they held.
+    // Remote commands wait while these exchanges run, so that no other reply ends them.
+    std::optional<Generator::LineHold> hold(std::in_place, m_context.generator);
     co_await m_context.link.ask(Commands::displayOperatorQuery(), QStringLiteral("Y"), 1000);
     co_await m_context.link.ask(Commands::coarseStepQuery(), QStringLiteral("V"), 1000);
+    hold.reset(); // not while the window merely stands open
 
     const QPointer<SetupExchange> self(this);
     SetupDialog &window = dialog();
@@ -70,6 +75,7 @@ QCoro::Task<> SetupExchange::run() {
                                                                 m_context.state.displayOperator));
         co_await m_context.link.delay(1000);
         m_context.link.sendCommand(Commands::setCoarseStep(m_context.state.coarseStep));
+        hold.reset();
     }
 
     m_context.window->unsetCursor();
