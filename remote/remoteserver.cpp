@@ -406,17 +406,6 @@ RemoteServer::askFresh(int id, Generator::Query query, std::function<QByteArray(
     co_return value(frame->letter);
 }
 
-QCoro::Task<std::optional<bool>> RemoteServer::askSweeping(int id, std::shared_ptr<bool> alive) {
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        const std::optional<Frame> frame = co_await askFor(id, Generator::Query::Carrier, alive);
-        if (!frame)
-            co_return std::nullopt;
-        if (frame->letter != u'W')
-            co_return false;
-    }
-    co_return true;
-}
-
 QCoro::Task<> RemoteServer::switchOutput(int id, bool on, std::shared_ptr<bool> alive) {
     // The generator says whether it sweeps: "0" ends a sweep, whatever its output.
     const std::optional<Frame> sweep = co_await askFor(id, Generator::Query::Carrier, alive);
@@ -455,8 +444,12 @@ QCoro::Task<> RemoteServer::setSweep(int id, bool on, std::shared_ptr<bool> aliv
     } else {
         m_generator.endSweepAsStop();
     }
-    const std::optional<bool> sweeping = co_await askSweeping(id, alive);
-    if (sweeping && *sweeping != on)
+    // Its answer. A report of the position already on its way when "0" went out is not
+    // taken for it: a W is asked about once more.
+    std::optional<Frame> after = co_await askFor(id, Generator::Query::Carrier, alive);
+    if (after && !on && after->letter == u'W')
+        after = co_await askFor(id, Generator::Query::Carrier, alive);
+    if (after && (after->letter == u'W') != on)
         addError(id, ScpiParser::HardwareError); // the generator did not do it
 }
 

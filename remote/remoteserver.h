@@ -72,6 +72,8 @@ public:
 
     // The clients connected now (not those gone whose lines still run).
     int clientCount() const;
+    // No line waits or runs.
+    bool idle() const { return !m_running && m_jobs.empty(); }
 
     // Every line a client sends and every answer is recorded in `trace` (none: no
     // trace). The trace must outlive the server or be removed first.
@@ -115,10 +117,6 @@ private:
     QCoro::Task<std::optional<QByteArray>> askFresh(int id, Generator::Query query,
                                                     std::function<QByteArray(QChar)> value,
                                                     std::shared_ptr<bool> alive);
-    // Whether the generator sweeps (G: W) after a command that may have ended or started
-    // a sweep. A position report already on its way is not taken for the answer: a W is
-    // asked about once more.
-    QCoro::Task<std::optional<bool>> askSweeping(int id, std::shared_ptr<bool> alive);
     QCoro::Task<> switchOutput(int id, bool on, std::shared_ptr<bool> alive);
     QCoro::Task<> setSweep(int id, bool on, std::shared_ptr<bool> alive);
     // A sweep value kept here, or 9.91E37 with -230 when none has been set.
