@@ -71,6 +71,7 @@ QCoro::Task<> SetupExchange::run() {
 
     if (SetupRules::sendsSettings(m_context.state.displayOperatorMode,
                                   m_context.state.displayOperator, m_context.state.coarseStep)) {
+        hold.emplace(m_context.generator); // from "Z" to "X"
         m_context.link.sendCommand(Commands::setDisplayOperator(m_context.state.displayOperatorMode,
                                                                 m_context.state.displayOperator));
         co_await m_context.link.delay(1000);
