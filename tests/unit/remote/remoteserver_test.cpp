@@ -22,7 +22,7 @@ struct Given {
     bool sweeping = false, on = true;
     bool ignoresOneWhileSweeping = false, ignoresOutput = false; // "0" and "1"
     int16_t recordOutput = 1;
-    bool recordSweeping = false;
+    bool recordSweeping = false, frameOpen = false; // the radiotelegraph frame
 };
 
 struct Rig {
@@ -127,6 +127,7 @@ const Row Rows[] = {
     {{.sweeping = true}, "SWE OFF", {"G", "0", "G"}},
     {{.ignoresOutput = true}, "OUTP OFF", {"G", "H", "0", "H"}, {}, "-240"},
     {{.sweeping = true, .ignoresOutput = true}, "SWE OFF", {"G", "0", "G", "G"}, {}, "-240"},
+    {{.frameOpen = true}, "OUTP ON", {}, {}, "-221"},
     // A query alone asks only its own letter.
     {{}, "FREQ?;AM:INT:FREQ?;:AM:MODE?;:OUTP?", {"G", "I", "J", "H"}, "7050000;1000;STIL;1"},
     // Sweep values checked; the position of a sweep just started is its start.
@@ -156,6 +157,7 @@ TEST(RemoteServerTable, LinesToTheGeneratorAnswersAndErrors) {
         rig.state.outputOn = row.given.recordOutput;
         rig.state.sweeping = row.given.recordSweeping;
         rig.state.sweepFreq = 9000000; // the last sweep's
+        rig.device.setTelegraphFrameOpen(row.given.frameOpen);
         rig.client.write(row.lines + (row.closes ? "" : "\n"));
         if (row.closes) {
             rig.client.disconnectFromHost();
