@@ -179,6 +179,18 @@ TEST(RemoteServerTable, LinesToTheGeneratorAnswersAndErrors) {
     }
 }
 
+TEST(RemoteServerTable, AGoneClientsLinesStillUnreadInItsSocketRunToo) {
+    Rig rig;
+    QByteArray lines; // far more than is read while 32 lines wait
+    for (int i = 1; i <= 300; ++i)
+        lines += "AM:INT:FREQ " + QByteArray::number(i) + (i < 300 ? "\n" : "");
+    rig.client.write(lines);
+    rig.client.disconnectFromHost();
+    rig.settle([&] { return rig.server.clientCount() == 0; });
+    ASSERT_EQ(rig.heard.size(), 300);
+    EXPECT_EQ(rig.heard.last(), u"A300");
+}
+
 TEST(RemoteServerTable, ClientSocketsDropAVanishedPeerWithinThreeMinutes) {
     Rig rig;
     const auto fd = static_cast<int>(rig.server.findChild<QTcpSocket *>()->socketDescriptor());
