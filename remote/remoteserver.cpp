@@ -388,7 +388,15 @@ QCoro::Task<> RemoteServer::runJobs(std::shared_ptr<bool> alive) {
 
 QCoro::Task<std::optional<Frame>> RemoteServer::askFor(int id, Generator::Query query,
                                                        std::shared_ptr<bool> alive) {
+    // A command of several steps (OUTP, SWE) waits at each of them, and before what it
+    // sends after an answer, while another exchange holds the line.
+    co_await m_generator.lineFree();
+    if (!*alive)
+        co_return std::nullopt;
     const std::optional<Frame> frame = co_await m_generator.ask(query, AnswerMs);
+    if (!*alive)
+        co_return std::nullopt;
+    co_await m_generator.lineFree();
     if (!*alive)
         co_return std::nullopt;
     if (!frame)
