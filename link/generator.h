@@ -104,7 +104,6 @@ public:
     private:
         QPointer<Generator> m_generator;
     };
-    bool lineHeld() const { return m_lineHolds > 0; }
     // Returns once no LineHold lives (at once when none does). Throws WaitCancelled when
     // the program is going away.
     QCoro::Task<> lineFree();
