@@ -15,7 +15,7 @@ constexpr int PresetQueryWaitMs = 50;
 } // namespace
 
 Generator::Generator(DeviceState &state, Link &link, Polling &polling, QObject *parent)
-    : QObject(parent), m_state(state), m_link(link), m_polling(polling) {
+    : QObject(parent), m_state(state), m_link(link), m_polling(polling), m_lineWaits(link.time()) {
     // Every reply frame the parser has stored is a change of the record. (The identity
     // line is not: the panel keeps its first texts until the first frame.)
     connect(&m_link, &Link::replyHandled, this, [this](const ReplyEffects &effects) {
@@ -107,22 +107,19 @@ void Generator::pressStop() {
         Q_EMIT sweepStateChanged(false);
 }
 
-bool Generator::outputIsOn() const {
-    return m_state.outputOn > 0;
+void Generator::endSweepAsStop() {
+    m_state.sweeping = false;
+    m_state.outputOn = 2;
+    m_link.sendCommand(Commands::outputOff());
+    Q_EMIT changed();
+    Q_EMIT sweepStateChanged(false);
 }
 
-void Generator::setOutput(bool on) {
-    if (on) {
-        if (m_state.sweeping || !outputIsOn())
-            pressStop(); // ends a sweep (the output stays on), or switches it on
-        if (!outputIsOn())
-            pressStop(); // a negative value reported by the generator is passed by
-        return;
-    }
-    if (m_state.sweeping)
-        pressStop(); // the sweep ends, the output counts as on
-    if (outputIsOn())
-        pressStop();
+void Generator::switchOutputAsStop(bool on) {
+    m_state.outputOn = on ? 1 : 0;
+    m_link.sendCommand(on ? Commands::outputOn() : Commands::outputOff());
+    Q_EMIT changed();
+    Q_EMIT sweepStateChanged(false); // STOP always shows "Sweep"
 }
 
 void Generator::startSweep(const QString &upper, const QString &step, const QString &interval) {
@@ -135,11 +132,6 @@ void Generator::startSweep(const QString &upper, const QString &step, const QStr
 void Generator::pauseSweep() {
     // The generator's replies tell what happened.
     m_link.sendCommand(Commands::pauseSweep());
-}
-
-void Generator::endSweep() {
-    if (m_state.sweeping)
-        pressStop();
 }
 
 void Generator::savePreset(int n) {
@@ -172,25 +164,34 @@ Generator::readPreset(int n, std::function<bool(const QString &)> answers) {
     co_return std::nullopt;
 }
 
-QCoro::Task<std::optional<Frame>> Generator::askParams(const QString &letters, int ms) {
-    const QString queries[] = {Commands::pollCarrier(), Commands::pollModulation(),
-                               Commands::pollState(), Commands::pollStep()};
-    const QString answeredBy[] = {QStringLiteral("FW"), QStringLiteral("A"), QStringLiteral("M"),
-                                  QStringLiteral("S")};
-    // The question is asked with the query that the wanted frame answers; it runs on
-    // (a QCoro task starts at once) while the other queries go out.
-    std::optional<QCoro::Task<std::optional<Frame>>> question;
-    for (int i = 0; i < 4; ++i) {
-        if (!question && !letters.isEmpty() && answeredBy[i].contains(letters.front()))
-            question.emplace(m_link.ask(queries[i], letters, ms));
-        else
-            m_link.sendCommand(queries[i]);
-        if (i < 3)
-            co_await m_link.delay(100);
+QCoro::Task<std::optional<Frame>> Generator::ask(Query query, int ms) {
+    switch (query) {
+    case Query::Carrier:
+        return m_link.ask(Commands::pollCarrier(), QStringLiteral("FW"), ms);
+    case Query::Tone:
+        return m_link.ask(Commands::pollModulation(), QStringLiteral("A"), ms);
+    case Query::ModulationKind:
+        return m_link.ask(Commands::pollState(), QStringLiteral("M"), ms);
+    case Query::Output:
+        break;
     }
-    if (!question)
-        co_return std::nullopt;
-    co_return co_await std::move(*question);
+    return m_link.ask(Commands::pollStep(), QStringLiteral("S"), ms);
+}
+
+Generator::LineHold::LineHold(Generator &generator) : m_generator(&generator) {
+    ++generator.m_lineHolds;
+}
+
+Generator::LineHold::~LineHold() {
+    if (m_generator && --m_generator->m_lineHolds == 0)
+        m_generator->m_lineWaits.wakeAll();
+}
+
+QCoro::Task<> Generator::lineFree() {
+    while (m_lineHolds > 0) {
+        // Only the release wakes it; the program going away throws out of it.
+        co_await m_lineWaits.wait(-1);
+    }
 }
 
 void Generator::keyMorse(int elementMs, const QString &text) {

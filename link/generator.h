@@ -1,6 +1,9 @@
 #pragma once
 
+#include "link/waits.h"
+
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -55,18 +58,22 @@ public:
     // The STOP button: output off -> on -> off; during a sweep the first press only
     // ends the sweep and the output counts as on.
     void pressStop();
-    // Output on or off by STOP presses: off during a sweep is two presses (the sweep
-    // ends, then the output goes off); nothing is sent when it already is as asked.
-    void setOutput(bool on);
-    bool outputIsOn() const;
+
+    // What the remote's output and sweep commands send once the generator's answers have
+    // told them what it does; the record is left as a STOP press that sends the same
+    // would leave it. "0" during a sweep: the sweep ends, the output counts as on (2).
+    void endSweepAsStop();
+    // "1" (OutputOn 1) or "0" (OutputOn 0) while no sweep runs.
+    void switchOutputAsStop(bool on);
+    // Whether the radiotelegraph frame is open: its "0" and "1" are the frame's own,
+    // and the remote leaves the output alone meanwhile.
+    void setTelegraphFrameOpen(bool open) { m_telegraphFrameOpen = open; }
+    bool telegraphFrameOpen() const { return m_telegraphFrameOpen; }
 
     // Starts a sweep from the present carrier, the three values as typed.
     void startSweep(const QString &upper, const QString &step, const QString &interval);
     // Pauses (or resumes) the running sweep.
     void pauseSweep();
-    // Ends a running sweep and leaves the output on, as STOP does during a sweep.
-    void endSweep();
-
     // Saves the present settings into preset `n` (1-12); the panel shows P n.
     void savePreset(int n);
     // Recalls preset `n`, then 100 ms and the poll read its values back; the panel
@@ -79,12 +86,27 @@ public:
     QCoro::Task<std::optional<QString>> readPreset(int n,
                                                    std::function<bool(const QString &)> answers);
 
-    // The generator's values asked afresh: the poll's four queries (G, I, J, H) 100 ms
-    // apart, without the poll's first wait. Returns the first frame with one of
-    // `letters` ("FW" for the carrier, "A", "M", "S") read after the query it answers,
-    // within `ms` of that query; nullopt when none came. The parser has stored it in
-    // the device record by then.
-    QCoro::Task<std::optional<Frame>> askParams(const QString &letters, int ms);
+    // One of the poll's queries asked alone, and the frame that answers it: "G" (F, or W
+    // while sweeping), "I" (A), "J" (M), "H" (S). nullopt when none came within `ms`.
+    // The parser has stored it in the device record by then.
+    enum class Query { Carrier, Tone, ModulationKind, Output };
+    QCoro::Task<std::optional<Frame>> ask(Query query, int ms);
+
+    // The line reserved for one exchange that must not be interleaved (the Setup
+    // window's questions and its write-back): commands of the remote wait meanwhile.
+    // Held while a LineHold lives.
+    class LineHold {
+    public:
+        explicit LineHold(Generator &generator);
+        ~LineHold();
+        Q_DISABLE_COPY_MOVE(LineHold)
+
+    private:
+        QPointer<Generator> m_generator;
+    };
+    // Returns once no LineHold lives (at once when none does). Throws WaitCancelled when
+    // the program is going away.
+    QCoro::Task<> lineFree();
 
     // Keys `text` once with Morse elements of `elementMs`; busy until the generator
     // reports the end (its Q reply).
@@ -112,4 +134,7 @@ private:
     DeviceState &m_state;
     Link &m_link;
     Polling &m_polling;
+    bool m_telegraphFrameOpen = false;
+    int m_lineHolds = 0;
+    WaitSet m_lineWaits; // the waits for the line's release
 };

@@ -96,6 +96,7 @@ public:
     QCoro::Task<std::optional<Frame>> ask(const QString &command, const QString &letters, int ms,
                                           std::function<bool(const Frame &)> accepts = {});
     WaitSet &waits() { return m_waits; }
+    TimeSource &time() { return m_time; }
 
     // Every line sent and every frame received is also given to `trace` (none: no
     // trace). The trace must outlive the link or be removed first.

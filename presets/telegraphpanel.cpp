@@ -88,6 +88,7 @@ TelegraphPanel::TelegraphPanel(const PanelContext &context, Controls controls)
     connect(m_closeButton, &QPushButton::clicked, this, [this] {
         m_repeatBox->setChecked(false);
         hide();
+        m_context.generator.setTelegraphFrameOpen(false);
         m_context.link.sendCommand(Commands::outputOn());
         Q_EMIT closed();
     });
@@ -109,6 +110,7 @@ void TelegraphPanel::setSpeed(int speed) {
 }
 
 void TelegraphPanel::open() {
+    m_context.generator.setTelegraphFrameOpen(true);
     m_context.link.sendCommand(Commands::outputOff()); // output off while the frame is open
     setGeometry(m_controls.place);
     show();
@@ -120,6 +122,7 @@ void TelegraphPanel::stopKeying() {
     m_repeatBox->setChecked(false);
     m_context.generator.forgetKeying();
     m_closeButton->setEnabled(true);
+    m_context.generator.setTelegraphFrameOpen(false);
     if (isVisible()) {
         hide();
         Q_EMIT closed();

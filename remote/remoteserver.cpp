@@ -6,12 +6,19 @@
 #include "link/link.h"
 #include "link/numbers.h"
 #include "link/procedure.h"
+#include "link/windows1250.h"
 #include "presets/presetrecord.h"
 
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <cmath>
+
+#ifdef Q_OS_UNIX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
 
 namespace {
 
@@ -22,6 +29,31 @@ const QByteArray NotANumber = QByteArrayLiteral("9.91E37");
 
 QByteArray plain(double value) {
     return Numbers::plain(value).toLatin1();
+}
+
+// Whether the frame answering "H" says the output is on.
+bool saysOn(const Frame &frame) {
+    return Numbers::leadingValue(frame.text) != 0;
+}
+
+// Keep-alive with the server's times on a client's socket, so that a peer that went
+// away without a word is noticed.
+void keepAlive(QTcpSocket *socket) {
+    socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+#if defined(Q_OS_UNIX) && defined(TCP_KEEPIDLE) && defined(TCP_KEEPINTVL) && defined(TCP_KEEPCNT)
+    const auto fd = static_cast<int>(socket->socketDescriptor());
+    const int idle = RemoteServer::KeepAliveIdleS;
+    const int interval = RemoteServer::KeepAliveIntervalS;
+    const int count = RemoteServer::KeepAliveCount;
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
+#ifdef TCP_USER_TIMEOUT
+    // Answers the peer never acknowledges do not keep it either.
+    const unsigned int unacknowledgedMs = (idle + interval * count) * 1000;
+    setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &unacknowledgedMs, sizeof unacknowledgedMs);
+#endif
+#endif
 }
 
 // Whether a command needs the generator (it sends to it or asks it).
@@ -58,7 +90,13 @@ int eventBit(int error) {
 } // namespace
 
 RemoteServer::RemoteServer(Generator &generator, QObject *parent)
-    : QObject(parent), m_generator(generator) {}
+    : QObject(parent), m_generator(generator) {
+    // The generator's first report of a sweep's position.
+    connect(&generator.link(), &Link::replyHandled, this, [this](const ReplyEffects &effects) {
+        if (effects.kind == ReplyEffects::Kind::Frame && effects.letter == u'W')
+            m_sweepStart.reset();
+    });
+}
 
 RemoteServer::~RemoteServer() {
     // A command still waiting on the generator stops without touching the server.
@@ -72,25 +110,7 @@ RemoteServer::~RemoteServer() {
 }
 
 bool RemoteServer::listen(quint16 port, const QString &extraAddress, QString *error) {
-    QList<QHostAddress> addresses{QHostAddress(QHostAddress::LocalHost),
-                                  QHostAddress(QHostAddress::LocalHostIPv6)};
-    if (!extraAddress.isEmpty()) {
-        QHostAddress extra;
-        if (!extra.setAddress(extraAddress)) {
-            if (error)
-                *error = QStringLiteral("%1 is not an IP address").arg(extraAddress);
-            return false;
-        }
-        // An address that takes in every interface of a kind takes in its loopback.
-        if (extra == QHostAddress(QHostAddress::AnyIPv4))
-            addresses.removeAll(QHostAddress(QHostAddress::LocalHost));
-        if (extra == QHostAddress(QHostAddress::AnyIPv6) ||
-            extra == QHostAddress(QHostAddress::Any))
-            addresses.removeAll(QHostAddress(QHostAddress::LocalHostIPv6));
-        if (!addresses.contains(extra))
-            addresses.append(extra);
-    }
-    for (const QHostAddress &address : addresses) {
+    const auto listenOn = [this, &port](const QHostAddress &address, QString *reason) {
         auto *server = new QTcpServer(this);
         // The fifth client is taken and closed at once, not left waiting in the backlog.
         server->setMaxPendingConnections(MaxClients + 1);
@@ -98,23 +118,54 @@ bool RemoteServer::listen(quint16 port, const QString &extraAddress, QString *er
         if (server->listen(address, port)) {
             port = server->serverPort(); // the others on the same port when 0 was asked
             m_listeners.append(server);
-            continue;
+            return true;
         }
         // A machine without IPv6 has no ::1 to listen on; 127.0.0.1 is enough there.
         const bool noIpv6 = address == QHostAddress(QHostAddress::LocalHostIPv6) &&
                             server->serverError() != QAbstractSocket::AddressInUseError;
-        if (!noIpv6 && error)
-            *error = QStringLiteral("cannot listen on %1 port %2: %3")
-                         .arg(address.toString())
-                         .arg(port)
-                         .arg(server->errorString());
+        if (!noIpv6 && reason)
+            *reason = QStringLiteral("cannot listen on %1 port %2: %3")
+                          .arg(address.toString())
+                          .arg(port)
+                          .arg(server->errorString());
         delete server;
-        if (noIpv6)
-            continue;
-        qDeleteAll(m_listeners);
-        m_listeners.clear();
-        return false;
+        return noIpv6;
+    };
+
+    // The extra address first: an address that takes in every interface of a kind
+    // takes in its loopback, which is then not listened on separately. One that
+    // cannot be used leaves remote control on the loopback addresses.
+    QList<QHostAddress> addresses{QHostAddress(QHostAddress::LocalHost),
+                                  QHostAddress(QHostAddress::LocalHostIPv6)};
+    QString extraFailed;
+    if (!extraAddress.isEmpty()) {
+        QHostAddress extra;
+        if (!extra.setAddress(extraAddress)) {
+            extraFailed = QStringLiteral("%1 is not an IP address").arg(extraAddress);
+        } else if (addresses.contains(extra)) {
+            // listened on below
+        } else if (!listenOn(extra, &extraFailed)) {
+            // extraFailed says why
+        } else {
+            if (extra == QHostAddress(QHostAddress::AnyIPv4) ||
+                extra == QHostAddress(QHostAddress::Any))
+                addresses.removeAll(QHostAddress(QHostAddress::LocalHost));
+            if (extra == QHostAddress(QHostAddress::AnyIPv6) ||
+                extra == QHostAddress(QHostAddress::Any))
+                addresses.removeAll(QHostAddress(QHostAddress::LocalHostIPv6));
+        }
     }
+    for (const QHostAddress &address : addresses) {
+        if (!listenOn(address, error)) {
+            qDeleteAll(m_listeners);
+            m_listeners.clear();
+            return false;
+        }
+    }
+    if (error)
+        *error = extraFailed.isEmpty()
+                     ? QString()
+                     : extraFailed + QStringLiteral("; listening on 127.0.0.1 and ::1 only");
     return true;
 }
 
@@ -127,10 +178,17 @@ RemoteServer::Client *RemoteServer::client(int id) {
     return it == m_clients.end() ? nullptr : &it->second;
 }
 
+int RemoteServer::clientCount() const {
+    return static_cast<int>(std::count_if(m_clients.begin(), m_clients.end(),
+                                          [](const auto &c) { return !c.second.gone; }));
+}
+
 void RemoteServer::accept() {
     for (QTcpServer *server : std::as_const(m_listeners)) {
         while (QTcpSocket *socket = server->nextPendingConnection()) {
-            if (clientCount() >= MaxClients) {
+            // A client gone with lines still to run keeps its place: what waits in the
+            // program stays bounded however often scripts connect and leave.
+            if (static_cast<int>(m_clients.size()) >= MaxClients) {
                 socket->abort();
                 socket->deleteLater();
                 continue;
@@ -144,10 +202,11 @@ void RemoteServer::accept() {
             // counted, rather than in a large system buffer.
             socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption,
                                     static_cast<int>(MaxUnreadBytes));
+            keepAlive(socket);
             m_clients[id].socket = socket;
             connect(socket, &QTcpSocket::readyRead, this, [this, id] { readInput(id); });
-            connect(socket, &QTcpSocket::disconnected, this, [this, id] { drop(id); });
-            connect(socket, &QTcpSocket::errorOccurred, this, [this, id] { drop(id); });
+            connect(socket, &QTcpSocket::disconnected, this, [this, id] { clientGone(id); });
+            connect(socket, &QTcpSocket::errorOccurred, this, [this, id] { clientGone(id); });
             if (m_trace)
                 m_trace->note(QStringLiteral("remote client %1 connected from %2")
                                   .arg(id)
@@ -162,6 +221,7 @@ void RemoteServer::drop(int id) {
     if (!c)
         return;
     QPointer<QTcpSocket> socket = c->socket;
+    const bool wasGone = c->gone;
     m_clients.erase(id);
     // Its lines still waiting go with it.
     std::erase_if(m_jobs, [id](const Job &job) { return job.client == id; });
@@ -170,9 +230,36 @@ void RemoteServer::drop(int id) {
         socket->abort();
         socket->deleteLater();
     }
+    if (wasGone)
+        return;
     if (m_trace)
         m_trace->note(QStringLiteral("remote client %1 gone").arg(id));
     Q_EMIT clientCountChanged(clientCount());
+}
+
+void RemoteServer::clientGone(int id) {
+    Client *c = client(id);
+    if (!c || c->gone)
+        return;
+    // What it sent is still read from the socket (Qt keeps what it has received), and
+    // runs; its answers are dropped.
+    c->gone = true;
+    if (c->socket)
+        c->socket->disconnect(this);
+    if (m_trace)
+        m_trace->note(QStringLiteral("remote client %1 gone").arg(id));
+    Q_EMIT clientCountChanged(clientCount());
+    readInput(id);
+}
+
+void RemoteServer::forgetIfDone(int id) {
+    Client *c = client(id);
+    if (!c || !c->gone || c->queuedLines > 0 || m_runningClient == id || c->splitter.holdsLine() ||
+        (c->socket && c->socket->bytesAvailable() > 0))
+        return;
+    if (c->socket)
+        c->socket->deleteLater();
+    m_clients.erase(id);
 }
 
 void RemoteServer::readInput(int id) {
@@ -191,12 +278,24 @@ void RemoteServer::readInput(int id) {
             ++c->queuedLines;
         }
     }
+    // A client gone: its last line, without its LF, runs as if the LF had come.
+    if (c->gone && c->queuedLines < MaxQueuedLines && c->socket->bytesAvailable() == 0) {
+        for (const LineSplitter::Line &line : c->splitter.finish()) {
+            if (m_trace)
+                m_trace->remote(id, true, line.text);
+            m_jobs.push_back(Job{id, line.text, line.overrun});
+            ++c->queuedLines;
+        }
+    }
+    const bool gone = c->gone;
     startRunning();
+    if (gone)
+        forgetIfDone(id);
 }
 
 void RemoteServer::answer(int id, const QByteArray &text) {
     Client *c = client(id);
-    if (!c || !c->socket)
+    if (!c || !c->socket || c->gone)
         return;
     if (m_trace)
         m_trace->remote(id, false, text);
@@ -246,14 +345,28 @@ QCoro::Task<> RemoteServer::runJobs(std::shared_ptr<bool> alive) {
         if (Client *c = client(job.client)) {
             --c->queuedLines;
             // More of its input may be read now.
-            if (c->socket && c->socket->bytesAvailable() > 0)
+            if (c->socket && (c->gone || c->socket->bytesAvailable() > 0))
                 QMetaObject::invokeMethod(
                     this, [this, id = job.client] { readInput(id); }, Qt::QueuedConnection);
         }
         if (job.overrun) {
             addError(job.client, ScpiParser::InputBufferOverrun);
+            forgetIfDone(job.client);
             continue;
         }
+        // A client gone is forgotten once its last line has run, not while it runs.
+        struct RunningClient {
+            std::shared_ptr<bool> alive;
+            RemoteServer *server;
+            int id;
+            ~RunningClient() {
+                if (!*alive)
+                    return;
+                server->m_runningClient = 0;
+                server->forgetIfDone(id);
+            }
+        } runningClient{alive, this, job.client};
+        m_runningClient = job.client;
         QList<QByteArray> answers;
         for (const ScpiCommand &command : ScpiParser::parse(job.line)) {
             if (!client(job.client))
@@ -273,23 +386,111 @@ QCoro::Task<> RemoteServer::runJobs(std::shared_ptr<bool> alive) {
     }
 }
 
-QCoro::Task<std::optional<QByteArray>>
-RemoteServer::askFresh(int id, const QString &letters, std::function<QByteArray(QChar)> value,
-                       std::shared_ptr<bool> alive) {
-    const std::optional<Frame> frame = co_await m_generator.askParams(letters, AnswerMs);
+QCoro::Task<std::optional<Frame>> RemoteServer::askFor(int id, Generator::Query query,
+                                                       std::shared_ptr<bool> alive) {
+    // A command of several steps (OUTP, SWE) waits at each of them, and before what it
+    // sends after an answer, while another exchange holds the line.
+    co_await m_generator.lineFree();
     if (!*alive)
         co_return std::nullopt;
-    if (!frame) {
+    const std::optional<Frame> frame = co_await m_generator.ask(query, AnswerMs);
+    if (!*alive)
+        co_return std::nullopt;
+    co_await m_generator.lineFree();
+    if (!*alive)
+        co_return std::nullopt;
+    if (!frame)
         addError(id,
                  m_generator.connected() ? ScpiParser::HardwareError : ScpiParser::HardwareMissing);
+    co_return frame;
+}
+
+QCoro::Task<std::optional<QByteArray>>
+RemoteServer::askFresh(int id, Generator::Query query, std::function<QByteArray(QChar)> value,
+                       std::shared_ptr<bool> alive) {
+    const std::optional<Frame> frame = co_await askFor(id, query, alive);
+    if (!frame)
         co_return std::nullopt;
-    }
     co_return value(frame->letter);
+}
+
+QCoro::Task<> RemoteServer::switchOutput(int id, bool on, std::shared_ptr<bool> alive) {
+    // The generator says whether it sweeps: "0" ends a sweep, whatever its output.
+    const std::optional<Frame> sweep = co_await askFor(id, Generator::Query::Carrier, alive);
+    if (!sweep)
+        co_return;
+    if (sweep->letter == u'W')
+        m_generator.endSweepAsStop();
+    // Then its output, switched only when it is not as asked.
+    const std::optional<Frame> output = co_await askFor(id, Generator::Query::Output, alive);
+    if (!output || saysOn(*output) == on)
+        co_return;
+    m_generator.switchOutputAsStop(on);
+    const std::optional<Frame> after = co_await askFor(id, Generator::Query::Output, alive);
+    if (after && saysOn(*after) != on)
+        addError(id, ScpiParser::HardwareError); // the generator did not do it
+}
+
+QCoro::Task<> RemoteServer::setSweep(int id, bool on, std::shared_ptr<bool> alive) {
+    if (on && (!m_sweepStop || !m_sweepStep || !m_sweepTime)) {
+        addError(id, ScpiParser::SettingsConflict);
+        co_return;
+    }
+    const std::optional<Frame> now = co_await askFor(id, Generator::Query::Carrier, alive);
+    if (!now || (now->letter == u'W') == on)
+        co_return; // no answer, or already as asked
+    if (on) {
+        // The sweep runs from the carrier up.
+        const double carrier = Numbers::leadingValue(now->text);
+        if (!(*m_sweepStop > carrier)) {
+            addError(id, ScpiParser::SettingsConflict);
+            co_return;
+        }
+        m_sweepStart = carrier;
+        m_generator.startSweep(Numbers::plain(*m_sweepStop), Numbers::plain(*m_sweepStep),
+                               Numbers::plain(*m_sweepTime));
+    } else {
+        m_generator.endSweepAsStop();
+    }
+    // Its answer. A report of the position already on its way when "0" went out is not
+    // taken for it: a W is asked about once more.
+    std::optional<Frame> after = co_await askFor(id, Generator::Query::Carrier, alive);
+    if (after && !on && after->letter == u'W')
+        after = co_await askFor(id, Generator::Query::Carrier, alive);
+    if (after && (after->letter == u'W') != on)
+        addError(id, ScpiParser::HardwareError); // the generator did not do it
+}
+
+std::optional<QByteArray> RemoteServer::keptValue(int id, const std::optional<double> &value) {
+    if (!value) {
+        addError(id, ScpiParser::DataStale);
+        return std::nullopt;
+    }
+    return plain(*value);
+}
+
+int RemoteServer::morseError(const QString &text) {
+    if (text.isEmpty())
+        return ScpiParser::MissingParameter;
+    // Only what the generator's code page carries: anything else would go out as "?".
+    for (QChar c : text) {
+        if (c != u'?' && (c.isSurrogate() || Windows1250::encode(QStringView(&c, 1)) == "?"))
+            return ScpiParser::StringDataError;
+    }
+    if (text.size() > MaxMorseText)
+        return ScpiParser::TooMuchData;
+    return 0;
 }
 
 QCoro::Task<std::optional<QByteArray>> RemoteServer::execute(int id, const ScpiCommand &command,
                                                              std::shared_ptr<bool> alive) {
     DeviceState &state = m_generator.state();
+    if (needsGenerator(command)) {
+        // Another exchange has the line to itself (the Setup window's); this waits.
+        co_await m_generator.lineFree();
+        if (!*alive)
+            co_return std::nullopt;
+    }
     const bool connected = m_generator.connected();
     if (needsGenerator(command) && !connected) {
         addError(id, ScpiParser::HardwareMissing);
@@ -356,22 +557,32 @@ QCoro::Task<std::optional<QByteArray>> RemoteServer::execute(int id, const ScpiC
     case Header::Carrier:
         if (command.query)
             co_return co_await askFresh(
-                id, QStringLiteral("FW"),
+                id, Generator::Query::Carrier,
                 [&state](QChar letter) {
                     return plain(letter == u'W' ? state.sweepFreq : state.carrierFreq);
                 },
                 alive);
-        if (const std::optional<double> limit = Generator::carrierLimit(state.wideRange); !limit)
+        if (const std::optional<double> limit = Generator::carrierLimit(state.wideRange); !limit) {
             addError(id, ScpiParser::SettingsConflict); // a model whose range is not known
-        else if (!(n < *limit))
+        } else if (!(n < *limit)) {
             addError(id, ScpiParser::DataOutOfRange);
-        else
+        } else {
             m_generator.tuneCarrier(n);
+            // The generator's answer tells the panel at once whether a sweep has ended;
+            // a script is not kept waiting for the next poll, nor told of a late answer.
+            for (int attempt = 0; attempt < 2; ++attempt) {
+                const std::optional<Frame> frame =
+                    co_await m_generator.ask(Generator::Query::Carrier, AnswerMs);
+                if (!*alive || !frame || frame->letter != u'W')
+                    break;
+            }
+        }
         break;
     case Header::Tone:
         if (command.query)
             co_return co_await askFresh(
-                id, QStringLiteral("A"), [&state](QChar) { return plain(state.modFreq); }, alive);
+                id, Generator::Query::Tone, [&state](QChar) { return plain(state.modFreq); },
+                alive);
         if (!(n < Generator::ModulationLimit))
             addError(id, ScpiParser::DataOutOfRange);
         else
@@ -380,7 +591,7 @@ QCoro::Task<std::optional<QByteArray>> RemoteServer::execute(int id, const ScpiC
     case Header::ModulationKind:
         if (command.query)
             co_return co_await askFresh(
-                id, QStringLiteral("M"),
+                id, Generator::Query::ModulationKind,
                 [&state](QChar) {
                     const char *kinds[] = {"OFF", "STIL", "BEEP", "TRIL"};
                     return state.modMode >= 0 && state.modMode <= 3
@@ -393,30 +604,38 @@ QCoro::Task<std::optional<QByteArray>> RemoteServer::execute(int id, const ScpiC
     case Header::Output:
         if (command.query)
             co_return co_await askFresh(
-                id, QStringLiteral("S"),
+                id, Generator::Query::Output,
                 [&state](QChar) { return QByteArray(state.outputOn > 0 ? "1" : "0"); }, alive);
-        m_generator.setOutput(n != 0);
+        // The radiotelegraph frame switches the output itself while it is open.
+        if (m_generator.telegraphFrameOpen())
+            addError(id, ScpiParser::SettingsConflict);
+        else
+            co_await switchOutput(id, n != 0, alive);
         break;
     case Header::SweepStop:
-        m_sweepStop = n;
+        if (command.query)
+            co_return keptValue(id, m_sweepStop);
+        if (const std::optional<double> limit = Generator::carrierLimit(state.wideRange); !limit)
+            addError(id, ScpiParser::SettingsConflict);
+        else if (!(n < *limit))
+            addError(id, ScpiParser::DataOutOfRange);
+        else
+            m_sweepStop = n;
         break;
     case Header::SweepStep:
+        if (command.query)
+            co_return keptValue(id, m_sweepStep);
         m_sweepStep = n;
         break;
     case Header::SweepTime:
+        if (command.query)
+            co_return keptValue(id, m_sweepTime);
         m_sweepTime = n;
         break;
     case Header::Sweep:
         if (command.query)
             co_return QByteArray(state.sweeping != 0 ? "1" : "0");
-        if (n == 0) {
-            m_generator.endSweep();
-        } else if (!m_sweepStop || !m_sweepStep || !m_sweepTime) {
-            addError(id, ScpiParser::SettingsConflict);
-        } else if (state.sweeping == 0) {
-            m_generator.startSweep(Numbers::plain(*m_sweepStop), Numbers::plain(*m_sweepStep),
-                                   Numbers::plain(*m_sweepTime));
-        }
+        co_await setSweep(id, n != 0, alive);
         break;
     case Header::SweepPause:
         if (state.sweeping == 0)
@@ -425,14 +644,18 @@ QCoro::Task<std::optional<QByteArray>> RemoteServer::execute(int id, const ScpiC
             m_generator.pauseSweep();
         break;
     case Header::SweepPosition:
-        co_return plain(state.sweepFreq);
-    case Header::Morse:
-        if (state.modelName != QLatin1String("KVT 20") || m_generator.keying())
+        // Until the generator reports a sweep started here, it stands at its start.
+        co_return plain(m_sweepStart ? *m_sweepStart : static_cast<double>(state.sweepFreq));
+    case Header::Morse: {
+        const QString text = command.text.toUpper();
+        if (const int error = morseError(text))
+            addError(id, error);
+        else if (state.modelName != QLatin1String("KVT 20") || m_generator.keying())
             addError(id, ScpiParser::SettingsConflict);
         else
-            m_generator.keyMorse(Presets::elementLength(state.telegraphSpeed),
-                                 command.text.toUpper());
+            m_generator.keyMorse(Presets::elementLength(state.telegraphSpeed), text);
         break;
+    }
     case Header::MorseBusy:
         co_return QByteArray(m_generator.keying() ? "1" : "0");
     case Header::SystemError:

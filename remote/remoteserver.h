@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/generator.h"
+#include "link/link.h"
 #include "remote/linesplitter.h"
 #include "remote/scpiparser.h"
 
@@ -15,7 +17,6 @@
 #include <optional>
 #include <qcoro/qcorotask.h>
 
-class Generator;
 class LineTrace;
 class QTcpServer;
 class QTcpSocket;
@@ -23,10 +24,16 @@ class QTcpSocket;
 // Remote control over TCP: SCPI command lines from up to MaxClients scripts, carried
 // out one command line at a time in the order they arrived (whichever client sent
 // them) through the Generator's procedures, the same ones the panel's buttons call.
-// Setting commands send their line and nothing more; queries of the generator's
-// values ask it afresh. Each client has its own error queue and event status.
+// Setting commands send their line; queries of the generator's values ask it afresh,
+// each with its own question. The output and sweep commands decide what to send from
+// the generator's own answers (is it sweeping, is its output on), not from the kept
+// record, and check its answer afterwards. Commands that use the line wait while
+// another exchange holds it (Generator::LineHold). Each client has its own error queue
+// and event status. The lines of a client that disconnects are still carried out, in
+// order; only their answers go nowhere.
 //
-// Bounded whatever a client does: a fifth client is closed at once, an input line over
+// Bounded whatever a client does: a fifth client is closed at once (a client that
+// has gone keeps its place until its lines have run), an input line over
 // LineSplitter::MaxLine bytes is discarded (-363, the connection stays), a client with
 // more than MaxUnreadBytes of answers waiting is closed, and a client's input is not
 // read further while MaxQueuedLines of its lines wait to be carried out (the socket's
@@ -40,6 +47,14 @@ public:
     static constexpr int ErrorQueueLength = 20;
     // How long a query waits for the generator's reply that carries its value.
     static constexpr int AnswerMs = 1000;
+    // The longest Morse text a script may send (the generator's line stays short).
+    static constexpr int MaxMorseText = 200;
+    // TCP keep-alive on every client's socket: a client whose machine went away without
+    // closing the connection is dropped after about KeepAliveIdleS + KeepAliveCount *
+    // KeepAliveIntervalS seconds of silence (two minutes), not the system's two hours.
+    static constexpr int KeepAliveIdleS = 60;
+    static constexpr int KeepAliveIntervalS = 10;
+    static constexpr int KeepAliveCount = 6;
 
     explicit RemoteServer(Generator &generator, QObject *parent = nullptr);
     ~RemoteServer() override;
@@ -47,12 +62,18 @@ public:
 
     // Listens on `port` of 127.0.0.1 and ::1 (the loopback addresses only), and also
     // on `extraAddress` when it is not empty. False, with the reason in `error`, when
-    // one of them cannot be listened on; nothing listens then.
+    // the loopback addresses cannot be listened on; nothing listens then. An extra
+    // address that cannot be used (not an address, not this machine's, taken) leaves
+    // the loopback addresses listening: true, with the address and the reason in
+    // `error`.
     bool listen(quint16 port, const QString &extraAddress, QString *error);
     // The port listened on (useful when 0 asked for any free one).
     quint16 port() const;
 
-    int clientCount() const { return static_cast<int>(m_clients.size()); }
+    // The clients connected now (not those gone whose lines still run).
+    int clientCount() const;
+    // No line waits or runs.
+    bool idle() const { return !m_running && m_jobs.empty(); }
 
     // Every line a client sends and every answer is recorded in `trace` (none: no
     // trace). The trace must outlive the server or be removed first.
@@ -69,6 +90,7 @@ private:
         std::deque<int> errors; // SYSTem:ERRor? takes the oldest
         int eventStatus = 0;    // *ESR? bits
         int queuedLines = 0;    // lines of this client waiting in m_jobs
+        bool gone = false;      // disconnected: its lines run, its answers are dropped
     };
     struct Job {
         int client;
@@ -79,6 +101,8 @@ private:
     void accept();
     void readInput(int id);
     void drop(int id);
+    void clientGone(int id);
+    void forgetIfDone(int id);
     void answer(int id, const QByteArray &text);
     void addError(int id, int error);
     void startRunning();
@@ -86,20 +110,33 @@ private:
     // Carries out one command; the answer of a query (nullopt: a setting command).
     QCoro::Task<std::optional<QByteArray>> execute(int id, const ScpiCommand &command,
                                                    std::shared_ptr<bool> alive);
-    // A query of the generator's value that the frame with `letters` carries.
-    QCoro::Task<std::optional<QByteArray>> askFresh(int id, const QString &letters,
+    // One question to the generator; no answer queues -240 (-241 without a generator).
+    QCoro::Task<std::optional<Frame>> askFor(int id, Generator::Query query,
+                                             std::shared_ptr<bool> alive);
+    // A query of the generator's value, answered from the frame that answers `query`.
+    QCoro::Task<std::optional<QByteArray>> askFresh(int id, Generator::Query query,
                                                     std::function<QByteArray(QChar)> value,
                                                     std::shared_ptr<bool> alive);
+    QCoro::Task<> switchOutput(int id, bool on, std::shared_ptr<bool> alive);
+    QCoro::Task<> setSweep(int id, bool on, std::shared_ptr<bool> alive);
+    // A sweep value kept here, or 9.91E37 with -230 when none has been set.
+    std::optional<QByteArray> keptValue(int id, const std::optional<double> &value);
+    // The checks of a Morse text from a script; 0 when it may be keyed.
+    static int morseError(const QString &text);
     Client *client(int id);
 
     Generator &m_generator;
     QList<QTcpServer *> m_listeners;
     std::map<int, Client> m_clients;
     int m_nextId = 1;
+    int m_runningClient = 0; // whose line runs now (0: none)
     std::deque<Job> m_jobs;
     bool m_running = false;
     LineTrace *m_trace = nullptr;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     // The sweep's values, kept until the program ends.
     std::optional<double> m_sweepStop, m_sweepStep, m_sweepTime;
+    // The carrier a sweep started here began from, until the generator's first report
+    // of its position: SWEep:POSition? answers it meanwhile.
+    std::optional<double> m_sweepStart;
 };

@@ -68,6 +68,8 @@ public:
         StringDataError = -150,
         SettingsConflict = -221,
         DataOutOfRange = -222,
+        TooMuchData = -223,
+        DataStale = -230,
         HardwareError = -240,
         HardwareMissing = -241,
         QueueOverflow = -350,

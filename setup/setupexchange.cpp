@@ -2,6 +2,7 @@
 
 #include "link/commands.h"
 #include "link/devicestate.h"
+#include "link/generator.h"
 #include "link/link.h"
 #include "link/polling.h"
 #include "setup/setupdialog.h"
@@ -10,6 +11,7 @@
 #include "widgets/services.h"
 
 #include <QWidget>
+#include <optional>
 
 SetupExchange::SetupExchange(const PanelContext &context, Language &language, QObject *parent)
     : QObject(parent), m_context(context), m_language(language) {
@@ -69,8 +71,11 @@ QCoro::Task<> SetupExchange::run() {
 
     // Each wait ends as soon as its own reply has been handled, which fills the
     // fields; without a reply the fields keep what they held.
+    // Remote commands wait while these exchanges run, so that no other reply ends them.
+    std::optional<Generator::LineHold> hold(std::in_place, m_context.generator);
     co_await m_context.link.ask(Commands::displayOperatorQuery(), QStringLiteral("Y"), 1000);
     co_await m_context.link.ask(Commands::coarseStepQuery(), QStringLiteral("V"), 1000);
+    hold.reset(); // not while the window merely stands open
 
     const QPointer<SetupExchange> self(this);
     SetupDialog &window = dialog();
@@ -86,16 +91,19 @@ QCoro::Task<> SetupExchange::run() {
             m_context.state.displayOperatorMode, m_context.state.displayOperator);
         const QString coarseStep = Commands::setCoarseStep(m_context.state.coarseStep);
         const quint64 opening = m_context.link.opens();
+        hold.emplace(m_context.generator); // from "Z" to "X"
         const bool operatorSent =
             m_context.link.generatorConnected() && m_context.link.sendCommand(displayOperator);
         co_await m_context.link.delay(1000);
         // The coarse step goes only to the generator that took the display operator:
         // a line lost meanwhile (even one open again) would lose it or give it to a
         // generator that restarted. The user is told what went out.
-        if (operatorSent && m_context.link.generatorConnected() &&
-            m_context.link.opens() == opening)
+        const bool sameLine = operatorSent && m_context.link.generatorConnected() &&
+                              m_context.link.opens() == opening;
+        if (sameLine)
             m_context.link.sendCommand(coarseStep);
-        else if (!m_context.ending())
+        hold.reset();
+        if (!sameLine && !m_context.ending())
             m_context.services.dialogs->message(
                 m_context.window, QStringLiteral("KVT Control Panel"),
                 incompleteSetupText(operatorSent ? displayOperator : QString(), coarseStep));
