@@ -195,16 +195,4 @@ TEST(FirmwareProcedure, GoingAwayDuringTheWriteGivesThePortBack) {
     EXPECT_TRUE(rig.port.isOpen());
 }
 
-TEST(FirmwareProcedure, ProgressTextsOfTheStages) {
-    EXPECT_EQ(FirmwareUpdate::progressText(Stage::Checking, 0), QString());
-    EXPECT_EQ(FirmwareUpdate::progressText(Stage::ResettingConnection, 0),
-              QStringLiteral("Resetting connection..."));
-    EXPECT_EQ(FirmwareUpdate::progressText(Stage::ReadingBack, 60),
-              QStringLiteral("Set device registers..."));
-    EXPECT_EQ(FirmwareUpdate::progressText(Stage::Writing, 82), QStringLiteral("Uploading...82%"));
-    EXPECT_EQ(FirmwareUpdate::progressText(Stage::Writing, 100), QStringLiteral("Uploading..100%"));
-    EXPECT_EQ(FirmwareUpdate::progressText(Stage::AwaitingGenerator, 0),
-              FirmwareUpdate::waitingText());
-}
-
 } // namespace
