@@ -19,7 +19,6 @@
 #include "sim/simulator.h"
 #include "tests/support/intelhex.h"
 #include "tests/support/simpanel.h"
-#include "widgets/panelcontext.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -117,11 +116,10 @@ int main(int argc, char **argv) {
     services.backupFolder = rig.dir.path();
     services.today = [] { return QDate(2026, 12, 7); };
     QuietPolling polling;
-    const PanelContext context{
-        window.state(), window.link(),        window.generator(),    services, polling, nullptr,
-        [] {},          [] { return false; }, [](const QString &) {}};
-    FirmwareUpdate update(context, {});
-    FirmwareUpdateDialog &dialog = update.dialog();
+    FirmwareUpdate update(
+        FirmwareUpdate::Context{window.state(), window.link(), polling, services});
+    FirmwareUpdateDialog dialog(update, window.state(), rig.dialogs, [] { return false; });
+    dialog.setBackupFolder(services.backupFolder);
 
     // The identity line after the write, on the same clock as the runs' ends.
     qint64 identityAt = -1;

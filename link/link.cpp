@@ -8,6 +8,8 @@
 
 #include <QStringEncoder>
 
+#include <utility>
+
 Link::Link(DeviceState &state, SerialPort &port, TimeSource &time, QObject *parent)
     : QObject(parent), m_state(state), m_port(port), m_time(time), m_parser(state), m_waits(time) {
     connect(&m_port, &SerialPort::readyRead, this, &Link::onReadyRead);
@@ -67,6 +69,55 @@ int Link::takeBackPort(int portNumber) {
     closePort();
     m_state.portNumber = static_cast<int16_t>(portNumber);
     return openPort();
+}
+
+PortLoan Link::lendPort() {
+    QString device = m_port.systemName();
+    handOverPort();
+    return PortLoan(*this, m_state.portNumber, std::move(device));
+}
+
+PortLoan Link::lendPort(int portNumber, int &error) {
+    error = takeBackPort(portNumber);
+    if (error != 0)
+        return {};
+    QString device = m_port.systemName();
+    handOverPort();
+    return PortLoan(*this, portNumber, std::move(device));
+}
+
+PortLoan::PortLoan(Link &link, int portNumber, QString device)
+    : m_link(&link), m_portNumber(portNumber), m_device(std::move(device)), m_active(true) {}
+
+PortLoan::PortLoan(PortLoan &&other) noexcept
+    : m_link(std::move(other.m_link)), m_portNumber(other.m_portNumber),
+      m_device(std::move(other.m_device)), m_active(std::exchange(other.m_active, false)) {}
+
+PortLoan &PortLoan::operator=(PortLoan &&other) noexcept {
+    if (this != &other) {
+        if (m_active)
+            giveBack();
+        m_link = std::move(other.m_link);
+        m_portNumber = other.m_portNumber;
+        m_device = std::move(other.m_device);
+        m_active = std::exchange(other.m_active, false);
+    }
+    return *this;
+}
+
+PortLoan::~PortLoan() {
+    if (m_active)
+        giveBack();
+}
+
+int PortLoan::giveBack() {
+    if (!std::exchange(m_active, false) || !m_link)
+        return 0;
+    return m_link->takeBackPort(m_portNumber);
+}
+
+void PortLoan::keepClosed() {
+    m_active = false;
 }
 
 void Link::portGone() {

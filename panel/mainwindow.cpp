@@ -92,7 +92,7 @@ void MainWindow::createSubsystems() {
     m_startupWindows = std::make_unique<StartupWindows>(
         context,
         StartupWindows::Controls{[this] { m_connection->endProgram(); },
-                                 [this](int port) { return m_firmwareUpdate->recover(port); }},
+                                 [this](int port) { return firmwareDialog().recover(port); }},
         this);
     m_connection = std::make_unique<Connection>(
         Connection::Context{m_state, *m_link, *m_poller, *m_services.time,
@@ -144,7 +144,8 @@ void MainWindow::createSubsystems() {
                                      [this] { return &firmwareDialog(); }});
 
     m_setupExchange = std::make_unique<SetupExchange>(context, *m_language, this);
-    m_firmwareUpdate = std::make_unique<FirmwareUpdate>(context, FirmwareUpdate::Controls{}, this);
+    m_firmwareUpdate = std::make_unique<FirmwareUpdate>(
+        FirmwareUpdate::Context{m_state, *m_link, *m_poller, m_services}, this);
     connect(m_configButton, &QPushButton::clicked, this,
             [this] { startProcedure(*m_context, m_setupExchange->run()); });
     connect(&setupDialog(), &SetupDialog::upgradeRequested, this, [this] {
@@ -154,7 +155,12 @@ void MainWindow::createSubsystems() {
 }
 
 FirmwareUpdateDialog &MainWindow::firmwareDialog() {
-    return m_firmwareUpdate->dialog();
+    if (!m_firmwareDialog) {
+        m_firmwareDialog = std::make_unique<FirmwareUpdateDialog>(
+            *m_firmwareUpdate, m_state, *m_services.dialogs, m_context->ending, this);
+        m_firmwareDialog->setBackupFolder(m_services.backupFolder);
+    }
+    return *m_firmwareDialog;
 }
 
 void MainWindow::reportFailure(const QString &what) {

@@ -164,6 +164,7 @@ private:
     std::unique_ptr<SweepControl> m_sweep;
     std::unique_ptr<PresetControl> m_presets;
     std::unique_ptr<InfoPanel> m_infoPanel;
-    std::unique_ptr<SetupExchange> m_setupExchange;   // Config
-    std::unique_ptr<FirmwareUpdate> m_firmwareUpdate; // its window created on first use
+    std::unique_ptr<SetupExchange> m_setupExchange; // Config
+    std::unique_ptr<FirmwareUpdate> m_firmwareUpdate;
+    std::unique_ptr<FirmwareUpdateDialog> m_firmwareDialog; // created on first use
 };

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QDate>
+#include "link/programservices.h"
+
 #include <QString>
 #include <QStringList>
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -36,19 +36,8 @@ public:
 };
 
 // Everything the main window takes from the outside world, so that tests can run it
-// against a fake port, a manual clock and scripted dialogs.
-class ProcessStarter;
-class SerialPort;
-class TimeSource;
-struct Services {
-    SerialPort *port = nullptr;
-    TimeSource *time = nullptr;
+// against a fake port, a manual clock and scripted dialogs: the program's services and
+// the dialogs that ask the user.
+struct Services : ProgramServices {
     Dialogs *dialogs = nullptr;
-    ProcessStarter *processes = nullptr;
-    QString programFolder;        // the program's own folder: avrdude is looked for there
-    QString settingsFolder;       // where KVT.INI and the COM<N> links live
-    QString backupFolder;         // where the firmware backups go
-    bool packaged = false;        // installed by the Debian package (not an unpacked folder)
-    std::function<QDate()> today; // today's date
-    std::function<void()> quit;   // ends the program at once
 };

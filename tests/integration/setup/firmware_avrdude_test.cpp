@@ -17,7 +17,6 @@
 #include "tests/support/intelhex.h"
 #include "tests/support/manualclock.h"
 #include "tests/support/simpanel.h"
-#include "widgets/panelcontext.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -132,11 +131,10 @@ TEST_P(FirmwareWithAvrdude, BackupHoldsTheFlashAndTheWrittenVersionShowsInTheInf
     services.settingsFolder = dir.path();
     services.backupFolder = dir.path();
     services.today = [] { return QDate(2026, 12, 7); };
-    const PanelContext context{
-        window->state(), window->link(),       window->generator(),   services, polling, nullptr,
-        [] {},           [] { return false; }, [](const QString &) {}};
-    FirmwareUpdate update(context, {});
-    FirmwareUpdateDialog &updateDialog = update.dialog();
+    FirmwareUpdate update(
+        FirmwareUpdate::Context{window->state(), window->link(), polling, services});
+    FirmwareUpdateDialog updateDialog(update, window->state(), dialogs, [] { return false; });
+    updateDialog.setBackupFolder(services.backupFolder);
     updateDialog.showFolder(images.path());
     updateDialog.show();
     auto *files = updateDialog.findChild<QListWidget *>(QStringLiteral("fileList"));

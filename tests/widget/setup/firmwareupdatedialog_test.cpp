@@ -11,7 +11,6 @@
 #include "setup/firmwareupdatedialog.h"
 #include "tests/support/intelhex.h"
 #include "tests/support/panelui.h"
-#include "widgets/panelcontext.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -78,11 +77,12 @@ protected:
         services.backupFolder = rig.folder.path();
         services.today = [] { return QDate(2026, 12, 7); };
         services.quit = [] {};
-        context = std::make_unique<PanelContext>(
-            PanelContext{rig.window->state(), rig.window->link(), rig.window->generator(), services,
-                         polling, nullptr, [] {}, [] { return false; }, [](const QString &) {}});
-        update_ = std::make_unique<FirmwareUpdate>(*context, FirmwareUpdate::Controls{});
-        dialog = &update_->dialog();
+        update_ = std::make_unique<FirmwareUpdate>(
+            FirmwareUpdate::Context{rig.window->state(), rig.window->link(), polling, services});
+        window_ = std::make_unique<FirmwareUpdateDialog>(*update_, rig.window->state(), rig.dialogs,
+                                                         [] { return false; });
+        dialog = window_.get();
+        dialog->setBackupFolder(services.backupFolder);
         dialog->showFolder(images.path());
         dialog->show();
         rig.dialogs.asked.clear();
@@ -149,8 +149,8 @@ protected:
     QTemporaryDir images;
     FakePolling polling;
     Services services;
-    std::unique_ptr<PanelContext> context;
     std::unique_ptr<FirmwareUpdate> update_;
+    std::unique_ptr<FirmwareUpdateDialog> window_;
     FirmwareUpdateDialog *dialog = nullptr;
     qint64 t0 = 0;
 };
@@ -756,7 +756,7 @@ TEST_F(FirmwareWindow, RecoveryConfirmsTheImageSkipsTheReadBackAndJudgesTheWrite
             for (int ms = 0; ms < 60000; ++ms, rig.advance(1))
                 seenOpen = seenOpen || rig.port.isOpen();
         });
-        EXPECT_EQ(update_->recover(5), exitCode == 0);
+        EXPECT_EQ(dialog->recover(5), exitCode == 0);
         EXPECT_FALSE(seenOpen);
         EXPECT_EQ(rig.port.openAttempts.back(), 5) << "taken back before the hand-over";
         ASSERT_EQ(startedAt.size(), 2u);
