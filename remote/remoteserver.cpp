@@ -513,6 +513,8 @@ QCoro::Task<RemoteServer::Reply> RemoteServer::executeOrFail(Call call) {
         std::rethrow_exception(error); // the program is ending: nothing is answered
     if (error)
         reply = Reply{std::nullopt, reasonOf(error)};
+    if (!reply.failure.isEmpty())
+        qCritical("KVT: a remote command failed: %s", qUtf8Printable(reply.failure));
     co_return reply;
 }
 
