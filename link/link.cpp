@@ -150,13 +150,14 @@ bool Link::sendCommand(const QString &text) {
     return true;
 }
 
-QCoro::Task<> Link::answerWait(QChar letter, int ms, std::function<bool()> answered) {
+QCoro::Task<bool> Link::awaitIdentity(WaitSet &waits, int ms, std::function<bool()> givenUp) {
+    const quint64 before = m_identities;
     const qint64 until = m_time.nowMs() + ms;
-    for (qint64 left = ms; left > 0; left = until - m_time.nowMs()) {
-        co_await m_waits.waitFor(letter, static_cast<int>(left));
-        if (answered())
-            co_return;
+    while (m_identities == before && (ms < 0 || m_time.nowMs() < until) &&
+           !(givenUp && givenUp())) {
+        co_await waits.wait(ms < 0 ? -1 : static_cast<int>(until - m_time.nowMs()));
     }
+    co_return m_identities != before;
 }
 
 QCoro::Task<std::optional<Frame>> Link::ask(const QString &command, const QString &letters, int ms,
@@ -229,6 +230,8 @@ void Link::readNow() {
 void Link::handle(const std::vector<ReplyEffects> &effects, quint64 running) {
     QString letters;
     for (const ReplyEffects &effect : effects) {
+        if (effect.kind == ReplyEffects::Kind::Identity)
+            ++m_identities;
         if (effect.kind == ReplyEffects::Kind::Frame && !effect.letter.isNull()) {
             letters.append(effect.letter);
             answerQuestions(Frame{effect.letter, effect.text});

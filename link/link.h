@@ -76,18 +76,12 @@ public:
     // its own, `co_await m_link->delay(100);`, never inside an if or while condition
     // (see link/waits.h); it throws WaitCancelled when the window is going away.
     [[nodiscard]] WaitSet::WaitOp delay(int ms) { return m_waits.wait(ms); }
-    // A wait for the reply to a query: ends when a frame with this letter (for
-    // example 'K', 'B', 'T', 'Y', 'V') has been handled or when `ms` have passed;
-    // other replies do not end it. Written as a statement of its own, like delay().
-    [[nodiscard]] WaitSet::WaitOp replyWait(QChar letter, int ms) {
-        return m_waits.waitFor(letter, ms);
-    }
-    // A wait for the answer to one query: it ends when a reply with this letter has
-    // been handled after which `answered()` holds, or when `ms` have passed. A reply
-    // with the letter after which it does not hold (a late second answer to an earlier
-    // query, which `answered` may clear away) does not end it: the rest of the time is
-    // waited for this query's own answer. Other replies do not end it either.
-    QCoro::Task<> answerWait(QChar letter, int ms, std::function<bool()> answered);
+    // Waits on `waits` (the caller's, which it wakes when a reply is handled and ends
+    // with WaitCancelled when it goes away) until the generator's identity line has been
+    // handled after the call (true), or `ms` have passed, or `givenUp` (when given) holds
+    // at a wake (false). A negative `ms` sets no time: the caller gives up. Discovery and
+    // the firmware update wait for the generator's greeting with it.
+    QCoro::Task<bool> awaitIdentity(WaitSet &waits, int ms, std::function<bool()> givenUp = {});
 
     // One question to the generator: sends `command` and waits for the first reply
     // frame read after it whose letter is one of `letters` ("F" and "W" both answer
@@ -148,6 +142,7 @@ private:
     LineTrace *m_trace = nullptr;
     bool m_handedOver = false;
     quint64 m_opens = 0;
+    quint64 m_identities = 0; // identity lines handled so far
 
     // The questions waiting for their answer (ask), each taking the first frame read
     // after its command that it accepts.

@@ -12,7 +12,9 @@
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <algorithm>
 #include <cmath>
+#include <exception>
 
 #ifdef Q_OS_UNIX
 #include <netinet/in.h>
@@ -56,26 +58,6 @@ void keepAlive(QTcpSocket *socket) {
 #endif
 }
 
-// Whether a command needs the generator (it sends to it or asks it).
-bool needsGenerator(const ScpiCommand &command) {
-    switch (command.header) {
-    case Header::SavePreset:
-    case Header::RecallPreset:
-    case Header::PresetQuery:
-    case Header::Carrier:
-    case Header::Tone:
-    case Header::ModulationKind:
-    case Header::Output:
-    case Header::SweepPause:
-    case Header::Morse:
-        return true;
-    case Header::Sweep:
-        return !command.query;
-    default:
-        return false;
-    }
-}
-
 // The standard event status bit of an error: command, execution or device error.
 int eventBit(int error) {
     if (error <= -100 && error > -200)
@@ -85,6 +67,39 @@ int eventBit(int error) {
     if (error <= -300 && error > -400)
         return 1 << 3;
     return 0;
+}
+
+// The reason of a failed command as it stands in a quoted SCPI string: on one line,
+// its quotes doubled, not overlong.
+QByteArray quotedReason(const QString &reason) {
+    QString text = reason.simplified().left(200);
+    for (QChar &c : text)
+        if (c.category() == QChar::Other_Control)
+            c = u' ';
+    return text.toLatin1().replace('"', "\"\"");
+}
+
+// Whether a command failed only because the program is ending. A plain function: the
+// typed catch stays out of the coroutine, where GCC 12 loses the exception.
+bool cancelled(const std::exception_ptr &error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const WaitCancelled &) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+// Why a command failed.
+QString reasonOf(const std::exception_ptr &error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception &e) {
+        return QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        return QStringLiteral("unknown exception");
+    }
 }
 
 } // namespace
@@ -307,16 +322,16 @@ void RemoteServer::answer(int id, const QByteArray &text) {
         drop(id);
 }
 
-void RemoteServer::addError(int id, int error) {
+void RemoteServer::addError(int id, int error, const QString &reason) {
     Client *c = client(id);
     if (!c || error == 0)
         return;
     c->eventStatus |= eventBit(error);
     if (static_cast<int>(c->errors.size()) < ErrorQueueLength) {
-        c->errors.push_back(error);
+        c->errors.push_back(Error{error, reason});
     } else {
         // A full queue keeps its oldest errors; the last place says it overflowed.
-        c->errors.back() = ScpiParser::QueueOverflow;
+        c->errors.back() = Error{ScpiParser::QueueOverflow, {}};
         c->eventStatus |= eventBit(ScpiParser::QueueOverflow);
     }
 }
@@ -375,11 +390,15 @@ QCoro::Task<> RemoteServer::runJobs(std::shared_ptr<bool> alive) {
                 addError(job.client, command.error);
                 break;
             }
-            const std::optional<QByteArray> result = co_await execute(job.client, command, alive);
+            // Named, not a temporary in the co_await: GCC 12 would destroy it twice.
+            const Call call{job.client, command, alive};
+            const Reply reply = co_await executeOrFail(call);
             if (!*alive)
                 co_return;
+            if (!reply.failure.isEmpty())
+                addError(job.client, ScpiParser::DeviceSpecificError, reply.failure);
             if (command.query)
-                answers.append(result.value_or(NotANumber));
+                answers.append(reply.answer.value_or(NotANumber));
         }
         if (!answers.isEmpty())
             answer(job.client, answers.join(';'));
@@ -482,193 +501,305 @@ int RemoteServer::morseError(const QString &text) {
     return 0;
 }
 
-QCoro::Task<std::optional<QByteArray>> RemoteServer::execute(int id, const ScpiCommand &command,
-                                                             std::shared_ptr<bool> alive) {
-    DeviceState &state = m_generator.state();
-    if (needsGenerator(command)) {
+QCoro::Task<RemoteServer::Reply> RemoteServer::executeOrFail(Call call) {
+    std::exception_ptr error;
+    Reply reply;
+    try {
+        reply = co_await execute(call);
+    } catch (...) {
+        error = std::current_exception();
+    }
+    if (error && cancelled(error))
+        std::rethrow_exception(error); // the program is ending: nothing is answered
+    if (error)
+        reply = Reply{std::nullopt, reasonOf(error)};
+    if (!reply.failure.isEmpty())
+        qCritical("KVT: a remote command failed: %s", qUtf8Printable(reply.failure));
+    co_return reply;
+}
+
+QCoro::Task<RemoteServer::Reply> RemoteServer::execute(Call call) {
+    const ScpiCommand &command = call.command;
+    const auto &all = commands();
+    const auto entry = std::find_if(all.begin(), all.end(),
+                                    [&](const Command &c) { return c.header == command.header; });
+    static const Form none;
+    const Form &form = entry == all.end() ? none : command.query ? entry->query : entry->set;
+    if (!form.handler)
+        co_return Reply{}; // the parser lets through only what is registered
+    const DeviceState &state = m_generator.state();
+    if (form.needs & NeedsGenerator) {
         // Another exchange has the line to itself (the Setup window's); this waits.
         co_await m_generator.lineFree();
-        if (!*alive)
-            co_return std::nullopt;
-    }
-    const bool connected = m_generator.connected();
-    if (needsGenerator(command) && !connected) {
-        addError(id, ScpiParser::HardwareMissing);
-        co_return std::nullopt;
-    }
-    const double n = command.number;
-    switch (command.header) {
-    case Header::None:
-        break;
-    case Header::Identify: {
-        if (!connected)
-            co_return QByteArrayLiteral("KVT,,,");
-        co_return QByteArrayLiteral("KVT,") + state.modelName.toLatin1() + ',' +
-            QByteArray::number(state.deviceId) + ',' + state.firmwareVersion.toLatin1();
-    }
-    case Header::ClearStatus:
-        if (Client *c = client(id)) {
-            c->errors.clear();
-            c->eventStatus = 0;
+        if (!*call.alive)
+            co_return Reply{};
+        if (!m_generator.connected()) {
+            addError(call.id, ScpiParser::HardwareMissing);
+            co_return Reply{};
         }
-        break;
-    case Header::EventStatus:
-        if (Client *c = client(id)) {
-            const int status = c->eventStatus;
-            c->eventStatus = 0;
-            co_return QByteArray::number(status);
-        }
-        break;
-    case Header::StatusByte:
-        if (Client *c = client(id))
-            co_return QByteArray::number(c->errors.empty() ? 0 : 1 << 2);
-        break;
-    case Header::OperationComplete:
+    }
+    int error = form.check ? form.check(command) : 0;
+    if (error == 0 && (form.needs & NeedsRange) && !Generator::carrierLimit(state.wideRange))
+        error = ScpiParser::SettingsConflict; // a model whose range is not known
+    if (error == 0 && (form.needs & NeedsMorse) && state.modelName != QLatin1String("KVT 20"))
+        error = ScpiParser::SettingsConflict;
+    if (error != 0) {
+        addError(call.id, error);
+        co_return Reply{};
+    }
+    QCoro::Task<Reply> handled = form.handler(*this, std::move(call));
+    const Reply reply = co_await std::move(handled);
+    co_return reply;
+}
+
+const std::vector<RemoteServer::Command> &RemoteServer::commands() {
+    using R = Reply;
+    static const std::vector<Command> table = {
+        {Header::Identify, {}, {[](RemoteServer &s, Call) -> QCoro::Task<R> {
+             const DeviceState &state = s.m_generator.state();
+             if (!s.m_generator.connected())
+                 co_return R{QByteArrayLiteral("KVT,,,")};
+             co_return R{QByteArrayLiteral("KVT,") + state.modelName.toLatin1() + ',' +
+                         QByteArray::number(state.deviceId) + ',' +
+                         state.firmwareVersion.toLatin1()};
+         }}},
+        {Header::ClearStatus,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+             if (Client *c = s.client(call.id)) {
+                 c->errors.clear();
+                 c->eventStatus = 0;
+             }
+             co_return R{};
+         }},
+         {}},
+        {Header::EventStatus, {}, {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+             Client *c = s.client(call.id);
+             if (!c)
+                 co_return R{};
+             const int status = c->eventStatus;
+             c->eventStatus = 0;
+             co_return R{QByteArray::number(status)};
+         }}},
+        {Header::StatusByte, {}, {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+             Client *c = s.client(call.id);
+             if (!c)
+                 co_return R{};
+             co_return R{QByteArray::number(c->errors.empty() ? 0 : 1 << 2)};
+         }}},
         // Commands are carried out one at a time: all before this one are done.
-        co_return QByteArrayLiteral("1");
-    case Header::Wait:
-        break;
-    case Header::SavePreset:
-        m_generator.savePreset(static_cast<int>(n));
-        break;
-    case Header::RecallPreset:
-        co_await m_generator.recallPreset(static_cast<int>(n));
-        break;
-    case Header::PresetQuery: {
-        const int number = static_cast<int>(n);
-        const std::optional<QString> record = co_await m_generator.readPreset(
-            number, [number](const QString &text) { return Presets::answers(number, text); });
-        if (!*alive)
-            co_return std::nullopt;
-        if (!record) {
-            addError(id, ScpiParser::HardwareError);
-            co_return std::nullopt;
-        }
-        // Seven numbers whatever the record holds: the number asked for, then each
-        // field's leading number (0 for a field that is missing or not a number).
-        const QStringList fields = Presets::cutRecord(*record).fields;
-        QByteArray text = QByteArray::number(number);
-        for (int i = 1; i < Presets::RecordFields; ++i) {
-            const double value = i < fields.size() ? Numbers::leadingValue(fields[i]) : 0;
-            text += ',' + plain(std::isfinite(value) ? value : 0);
-        }
-        co_return text;
-    }
-    case Header::Carrier:
-        if (command.query)
-            co_return co_await askFresh(
-                id, Generator::Query::Carrier,
-                [&state](QChar letter) {
-                    return plain(letter == u'W' ? state.sweepFreq : state.carrierFreq);
-                },
-                alive);
-        if (const std::optional<double> limit = Generator::carrierLimit(state.wideRange); !limit) {
-            addError(id, ScpiParser::SettingsConflict); // a model whose range is not known
-        } else if (!(n < *limit)) {
-            addError(id, ScpiParser::DataOutOfRange);
-        } else {
-            m_generator.tuneCarrier(n);
-            // The generator's answer tells the panel at once whether a sweep has ended;
-            // a script is not kept waiting for the next poll, nor told of a late answer.
-            for (int attempt = 0; attempt < 2; ++attempt) {
-                const std::optional<Frame> frame =
-                    co_await m_generator.ask(Generator::Query::Carrier, AnswerMs);
-                if (!*alive || !frame || frame->letter != u'W')
-                    break;
-            }
-        }
-        break;
-    case Header::Tone:
-        if (command.query)
-            co_return co_await askFresh(
-                id, Generator::Query::Tone, [&state](QChar) { return plain(state.modFreq); },
-                alive);
-        if (!(n < Generator::ModulationLimit))
-            addError(id, ScpiParser::DataOutOfRange);
-        else
-            m_generator.setTone(static_cast<int>(n));
-        break;
-    case Header::ModulationKind:
-        if (command.query)
-            co_return co_await askFresh(
-                id, Generator::Query::ModulationKind,
-                [&state](QChar) {
-                    const char *kinds[] = {"OFF", "STIL", "BEEP", "TRIL"};
-                    return state.modMode >= 0 && state.modMode <= 3
-                               ? QByteArray(kinds[state.modMode])
-                               : plain(state.modMode); // a kind this program does not know
-                },
-                alive);
-        m_generator.setModulationKind(static_cast<int>(n));
-        break;
-    case Header::Output:
-        if (command.query)
-            co_return co_await askFresh(
-                id, Generator::Query::Output,
-                [&state](QChar) { return QByteArray(state.outputOn > 0 ? "1" : "0"); }, alive);
-        // The radiotelegraph frame switches the output itself while it is open.
-        if (m_generator.telegraphFrameOpen())
-            addError(id, ScpiParser::SettingsConflict);
-        else
-            co_await switchOutput(id, n != 0, alive);
-        break;
-    case Header::SweepStop:
-        if (command.query)
-            co_return keptValue(id, m_sweepStop);
-        if (const std::optional<double> limit = Generator::carrierLimit(state.wideRange); !limit)
-            addError(id, ScpiParser::SettingsConflict);
-        else if (!(n < *limit))
-            addError(id, ScpiParser::DataOutOfRange);
-        else
-            m_sweepStop = n;
-        break;
-    case Header::SweepStep:
-        if (command.query)
-            co_return keptValue(id, m_sweepStep);
-        m_sweepStep = n;
-        break;
-    case Header::SweepTime:
-        if (command.query)
-            co_return keptValue(id, m_sweepTime);
-        m_sweepTime = n;
-        break;
-    case Header::Sweep:
-        if (command.query)
-            co_return QByteArray(state.sweeping != 0 ? "1" : "0");
-        co_await setSweep(id, n != 0, alive);
-        break;
-    case Header::SweepPause:
-        if (state.sweeping == 0)
-            addError(id, ScpiParser::SettingsConflict); // no sweep to pause
-        else
-            m_generator.pauseSweep();
-        break;
-    case Header::SweepPosition:
+        {Header::OperationComplete, {}, {[](RemoteServer &, Call) -> QCoro::Task<R> {
+             co_return R{QByteArrayLiteral("1")};
+         }}},
+        {Header::Wait, {[](RemoteServer &, Call) -> QCoro::Task<R> { co_return R{}; }}, {}},
+        {Header::SavePreset,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              s.m_generator.savePreset(static_cast<int>(call.command.number));
+              co_return R{};
+          },
+          NeedsGenerator},
+         {}},
+        {Header::RecallPreset,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              co_await s.m_generator.recallPreset(static_cast<int>(call.command.number));
+              co_return R{};
+          },
+          NeedsGenerator},
+         {}},
+        {Header::PresetQuery,
+         {},
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              const int number = static_cast<int>(call.command.number);
+              const std::optional<QString> record = co_await s.m_generator.readPreset(
+                  number, [number](const QString &text) { return Presets::answers(number, text); });
+              if (!*call.alive)
+                  co_return R{};
+              if (!record) {
+                  s.addError(call.id, ScpiParser::HardwareError);
+                  co_return R{};
+              }
+              // Seven numbers whatever the record holds: the number asked for, then each
+              // field's leading number (0 for a field that is missing or not a number).
+              const QStringList fields = Presets::cutRecord(*record).fields;
+              QByteArray text = QByteArray::number(number);
+              for (int i = 1; i < Presets::RecordFields; ++i) {
+                  const double value = i < fields.size() ? Numbers::leadingValue(fields[i]) : 0;
+                  text += ',' + plain(std::isfinite(value) ? value : 0);
+              }
+              co_return R{text};
+          },
+          NeedsGenerator}},
+        {Header::Carrier,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              const double n = call.command.number;
+              if (!(n < *Generator::carrierLimit(s.m_generator.state().wideRange))) {
+                  s.addError(call.id, ScpiParser::DataOutOfRange);
+                  co_return R{};
+              }
+              s.m_generator.tuneCarrier(n);
+              // The generator's answer tells the panel at once whether a sweep has ended;
+              // a script is not kept waiting for the next poll, nor told of a late answer.
+              for (int attempt = 0; attempt < 2; ++attempt) {
+                  const std::optional<Frame> frame =
+                      co_await s.m_generator.ask(Generator::Query::Carrier, AnswerMs);
+                  if (!*call.alive || !frame || frame->letter != u'W')
+                      break;
+              }
+              co_return R{};
+          },
+          NeedsGenerator | NeedsRange},
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              const DeviceState &state = s.m_generator.state();
+              const std::optional<QByteArray> answer = co_await s.askFresh(
+                  call.id, Generator::Query::Carrier,
+                  [&state](QChar letter) {
+                      return plain(letter == u'W' ? state.sweepFreq : state.carrierFreq);
+                  },
+                  call.alive);
+              co_return R{answer};
+          },
+          NeedsGenerator}},
+        {Header::Tone,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              const double n = call.command.number;
+              if (!(n < Generator::ModulationLimit))
+                  s.addError(call.id, ScpiParser::DataOutOfRange);
+              else
+                  s.m_generator.setTone(static_cast<int>(n));
+              co_return R{};
+          },
+          NeedsGenerator},
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              const DeviceState &state = s.m_generator.state();
+              const std::optional<QByteArray> answer = co_await s.askFresh(
+                  call.id, Generator::Query::Tone, [&state](QChar) { return plain(state.modFreq); },
+                  call.alive);
+              co_return R{answer};
+          },
+          NeedsGenerator}},
+        {Header::ModulationKind,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              s.m_generator.setModulationKind(static_cast<int>(call.command.number));
+              co_return R{};
+          },
+          NeedsGenerator},
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              const DeviceState &state = s.m_generator.state();
+              const std::optional<QByteArray> answer = co_await s.askFresh(
+                  call.id, Generator::Query::ModulationKind,
+                  [&state](QChar) {
+                      const char *kinds[] = {"OFF", "STIL", "BEEP", "TRIL"};
+                      return state.modMode >= 0 && state.modMode <= 3
+                                 ? QByteArray(kinds[state.modMode])
+                                 : plain(state.modMode); // a kind this program does not know
+                  },
+                  call.alive);
+              co_return R{answer};
+          },
+          NeedsGenerator}},
+        {Header::Output,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              // The radiotelegraph frame switches the output itself while it is open.
+              if (s.m_generator.telegraphFrameOpen())
+                  s.addError(call.id, ScpiParser::SettingsConflict);
+              else
+                  co_await s.switchOutput(call.id, call.command.number != 0, call.alive);
+              co_return R{};
+          },
+          NeedsGenerator},
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              const DeviceState &state = s.m_generator.state();
+              const std::optional<QByteArray> answer = co_await s.askFresh(
+                  call.id, Generator::Query::Output,
+                  [&state](QChar) { return QByteArray(state.outputOn > 0 ? "1" : "0"); },
+                  call.alive);
+              co_return R{answer};
+          },
+          NeedsGenerator}},
+        {Header::SweepStop,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              const double n = call.command.number;
+              if (!(n < *Generator::carrierLimit(s.m_generator.state().wideRange)))
+                  s.addError(call.id, ScpiParser::DataOutOfRange);
+              else
+                  s.m_sweepStop = n;
+              co_return R{};
+          },
+          NeedsRange},
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+             co_return R{s.keptValue(call.id, s.m_sweepStop)};
+         }}},
+        {Header::SweepStep,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+             s.m_sweepStep = call.command.number;
+             co_return R{};
+         }},
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+             co_return R{s.keptValue(call.id, s.m_sweepStep)};
+         }}},
+        {Header::SweepTime,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+             s.m_sweepTime = call.command.number;
+             co_return R{};
+         }},
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+             co_return R{s.keptValue(call.id, s.m_sweepTime)};
+         }}},
+        {Header::Sweep,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              co_await s.setSweep(call.id, call.command.number != 0, call.alive);
+              co_return R{};
+          },
+          NeedsGenerator},
+         {[](RemoteServer &s, Call) -> QCoro::Task<R> {
+             co_return R{QByteArray(s.m_generator.state().sweeping != 0 ? "1" : "0")};
+         }}},
+        {Header::SweepPause,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              if (s.m_generator.state().sweeping == 0)
+                  s.addError(call.id, ScpiParser::SettingsConflict); // no sweep to pause
+              else
+                  s.m_generator.pauseSweep();
+              co_return R{};
+          },
+          NeedsGenerator},
+         {}},
         // Until the generator reports a sweep started here, it stands at its start.
-        co_return plain(m_sweepStart ? *m_sweepStart : static_cast<double>(state.sweepFreq));
-    case Header::Morse: {
-        const QString text = command.text.toUpper();
-        if (const int error = morseError(text))
-            addError(id, error);
-        else if (state.modelName != QLatin1String("KVT 20") || m_generator.keying())
-            addError(id, ScpiParser::SettingsConflict);
-        else
-            m_generator.keyMorse(Presets::elementLength(state.telegraphSpeed), text);
-        break;
-    }
-    case Header::MorseBusy:
-        co_return QByteArray(m_generator.keying() ? "1" : "0");
-    case Header::SystemError:
-        if (Client *c = client(id)) {
-            const int error = c->errors.empty() ? 0 : c->errors.front();
-            if (!c->errors.empty())
-                c->errors.pop_front();
-            co_return QByteArray::number(error) + ",\"" + ScpiParser::errorText(error).toLatin1() +
-                '"';
-        }
-        break;
-    case Header::SystemConnected:
-        co_return QByteArray(connected ? "1" : "0");
-    }
-    co_return std::nullopt;
+        {Header::SweepPosition, {}, {[](RemoteServer &s, Call) -> QCoro::Task<R> {
+             co_return R{plain(s.m_sweepStart
+                                   ? *s.m_sweepStart
+                                   : static_cast<double>(s.m_generator.state().sweepFreq))};
+         }}},
+        {Header::Morse,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              if (s.m_generator.keying())
+                  s.addError(call.id, ScpiParser::SettingsConflict);
+              else
+                  s.m_generator.keyMorse(
+                      Presets::elementLength(s.m_generator.state().telegraphSpeed),
+                      call.command.text.toUpper());
+              co_return R{};
+          },
+          NeedsGenerator | NeedsMorse,
+          [](const ScpiCommand &command) { return morseError(command.text.toUpper()); }},
+         {}},
+        {Header::MorseBusy, {}, {[](RemoteServer &s, Call) -> QCoro::Task<R> {
+             co_return R{QByteArray(s.m_generator.keying() ? "1" : "0")};
+         }}},
+        {Header::SystemError, {}, {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+             Client *c = s.client(call.id);
+             if (!c)
+                 co_return R{};
+             const Error error = c->errors.empty() ? Error{0, {}} : c->errors.front();
+             if (!c->errors.empty())
+                 c->errors.pop_front();
+             QByteArray text = ScpiParser::errorText(error.number).toLatin1();
+             if (!error.reason.isEmpty())
+                 text += ';' + quotedReason(error.reason);
+             co_return R{QByteArray::number(error.number) + ",\"" + text + '"'};
+         }}},
+        {Header::SystemConnected, {}, {[](RemoteServer &s, Call) -> QCoro::Task<R> {
+             co_return R{QByteArray(s.m_generator.connected() ? "1" : "0")};
+         }}},
+    };
+    return table;
 }

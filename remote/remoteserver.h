@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <qcoro/qcorotask.h>
+#include <vector>
 
 class LineTrace;
 class QTcpServer;
@@ -31,6 +32,13 @@ class QTcpSocket;
 // another exchange holds it (Generator::LineHold). Each client has its own error queue
 // and event status. The lines of a client that disconnects are still carried out, in
 // order; only their answers go nowhere.
+//
+// Every command is registered once (commands(), in remoteserver.cpp): its header, the
+// handler of its setting form and of its query form, and what each form needs (a
+// generator connected, the model's range known, a model that keys Morse), which is
+// checked before the handler runs. A command that fails for a reason of the program's
+// own (its handler throws, or returns a failure) queues -300 with the reason, and a
+// query answers 9.91E37: the client always gets its answer.
 //
 // Bounded whatever a client does: a fifth client is closed at once (a client that
 // has gone keeps its place until its lines have run), an input line over
@@ -84,13 +92,17 @@ Q_SIGNALS:
     void clientCountChanged(int count);
 
 private:
+    struct Error {
+        int number;
+        QString reason; // said after the standard text (-300)
+    };
     struct Client {
         QPointer<QTcpSocket> socket;
         LineSplitter splitter;
-        std::deque<int> errors; // SYSTem:ERRor? takes the oldest
-        int eventStatus = 0;    // *ESR? bits
-        int queuedLines = 0;    // lines of this client waiting in m_jobs
-        bool gone = false;      // disconnected: its lines run, its answers are dropped
+        std::deque<Error> errors; // SYSTem:ERRor? takes the oldest
+        int eventStatus = 0;      // *ESR? bits
+        int queuedLines = 0;      // lines of this client waiting in m_jobs
+        bool gone = false;        // disconnected: its lines run, its answers are dropped
     };
     struct Job {
         int client;
@@ -104,12 +116,47 @@ private:
     void clientGone(int id);
     void forgetIfDone(int id);
     void answer(int id, const QByteArray &text);
-    void addError(int id, int error);
+    void addError(int id, int error, const QString &reason = {});
     void startRunning();
     QCoro::Task<> runJobs(std::shared_ptr<bool> alive);
-    // Carries out one command; the answer of a query (nullopt: a setting command).
-    QCoro::Task<std::optional<QByteArray>> execute(int id, const ScpiCommand &command,
-                                                   std::shared_ptr<bool> alive);
+
+    // One command being carried out for a client.
+    struct Call {
+        int id;
+        ScpiCommand command;
+        std::shared_ptr<bool> alive; // false: the server is gone, touch nothing
+    };
+    // What a handler ends with: the answer of a query (none: a setting command, or a
+    // query whose error the handler has queued), or the reason it failed (-300).
+    struct Reply {
+        std::optional<QByteArray> answer;
+        QString failure = {};
+    };
+    // What a form of a command needs before its handler runs.
+    enum Need {
+        NeedsGenerator = 1, // connected (-241), after the line is free
+        NeedsRange = 2,     // the model's carrier range known (-221)
+        NeedsMorse = 4,     // a model that keys Morse (-221)
+    };
+    // Kept in the table for the program's life: a handler coroutine refers to it.
+    using Handler = std::function<QCoro::Task<Reply>(RemoteServer &server, Call call)>;
+    struct Form {
+        Handler handler;
+        int needs = 0;
+        // A check of the parameter, after the generator and before the model: the
+        // error to queue, or 0.
+        int (*check)(const ScpiCommand &command) = nullptr;
+    };
+    struct Command {
+        ScpiCommand::Header header;
+        Form set, query;
+    };
+    static const std::vector<Command> &commands();
+    // Checks what the command needs and runs its handler.
+    QCoro::Task<Reply> execute(Call call);
+    // execute(), with a failure of the program's own turned into a Reply; only the
+    // program's ending (WaitCancelled) goes through.
+    QCoro::Task<Reply> executeOrFail(Call call);
     // One question to the generator; no answer queues -240 (-241 without a generator).
     QCoro::Task<std::optional<Frame>> askFor(int id, Generator::Query query,
                                              std::shared_ptr<bool> alive);

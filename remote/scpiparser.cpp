@@ -422,6 +422,8 @@ QString ScpiParser::errorText(int error) {
         return QStringLiteral("Hardware error");
     case HardwareMissing:
         return QStringLiteral("Hardware missing");
+    case DeviceSpecificError:
+        return QStringLiteral("Device-specific error");
     case QueueOverflow:
         return QStringLiteral("Queue overflow");
     case InputBufferOverrun:

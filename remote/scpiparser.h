@@ -72,6 +72,7 @@ public:
         DataStale = -230,
         HardwareError = -240,
         HardwareMissing = -241,
+        DeviceSpecificError = -300,
         QueueOverflow = -350,
         InputBufferOverrun = -363,
     };

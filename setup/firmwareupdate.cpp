@@ -233,22 +233,13 @@ FirmwareUpdate::runAvrdude(const Plan &plan, const QStringList &arguments, qint6
 }
 
 QCoro::Task<bool> FirmwareUpdate::awaitIdentity(int ms) {
-    TimeSource &time = *m_context.services.time;
-    auto identified = std::make_shared<bool>(false);
     const QMetaObject::Connection heard =
-        connect(&m_context.link, &Link::replyHandled, this,
-                [this, identified](const ReplyEffects &effects) {
-                    if (effects.kind != ReplyEffects::Kind::Identity)
-                        return;
-                    *identified = true;
-                    wakeSoon();
-                });
+        connect(&m_context.link, &Link::replyHandled, this, [this](const ReplyEffects &effects) {
+            if (effects.kind == ReplyEffects::Kind::Identity)
+                wakeSoon();
+        });
     const auto forget = qScopeGuard([heard] { QObject::disconnect(heard); });
-    const qint64 until = time.nowMs() + ms;
-    while (!*identified && time.nowMs() < until) {
-        co_await m_waits->wait(static_cast<int>(until - time.nowMs()));
-    }
-    co_return *identified;
+    co_return co_await m_context.link.awaitIdentity(*m_waits, ms);
 }
 
 QCoro::Task<std::optional<QString>> FirmwareUpdate::check(Plan &plan) {

@@ -29,6 +29,8 @@ void FakeSerialPort::close() {
 }
 
 void FakeSerialPort::write(const QByteArray &bytes) {
+    if (onWrite)
+        onWrite(bytes);
     if (m_open)
         m_written += bytes;
 }

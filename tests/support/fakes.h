@@ -50,6 +50,7 @@ public:
     std::vector<int> openAttempts;  // every port number open() was called with
     int openPort = 0;
     int closeCount = 0;
+    std::function<void(const QByteArray &)> onWrite; // sees every write first (may throw)
 
 private:
     bool m_open = false;

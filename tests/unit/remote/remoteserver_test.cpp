@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <stdexcept>
 #include <sys/socket.h>
 
 namespace {
@@ -159,6 +160,16 @@ TEST(RemoteServerTable, LinesToTheGeneratorAnswersAndErrors) {
             errors.append(e.left(e.indexOf(',')));
         EXPECT_EQ(errors.join(' '), row.errors);
     }
+}
+
+TEST(RemoteServerTable, ACommandThatFailsIsAnsweredAndTheLineGoesOn) {
+    Rig rig;
+    rig.port.onWrite = [](const QByteArray &bytes) {
+        if (bytes.startsWith('G'))
+            throw std::runtime_error("the \"port\" failed");
+    };
+    EXPECT_EQ(rig.ask("FREQ?;:SYST:CONN?"), "9.91E37;1");
+    EXPECT_EQ(rig.ask("SYST:ERR?;*ESR?"), R"(-300,"Device-specific error;the ""port"" failed";8)");
 }
 
 TEST(RemoteServerTable, AGoneClientsLinesRunInOrderThoseUnreadInItsSocketToo) {
