@@ -163,6 +163,9 @@ int main(int argc, char *argv[]) {
         remote = std::make_unique<RemoteServer>(instrument);
         QString error;
         if (remote->listen(remotePort, remoteAddress, &error)) {
+            // An extra address that could not be used: the loopback ones still listen.
+            if (!error.isEmpty())
+                std::fprintf(stderr, "KVT: remote control: %s\n", qUtf8Printable(error));
             remote->setTrace(trace.get());
             QObject::connect(remote.get(), &RemoteServer::clientCountChanged, &window,
                              &MainWindow::showRemoteClients);

@@ -19,7 +19,6 @@
 #include "sim/simulator.h"
 #include "tests/support/intelhex.h"
 #include "tests/support/simpanel.h"
-#include "widgets/panelcontext.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -68,6 +67,7 @@ class QuietPolling final : public Polling {
 public:
     void setPollingEnabled(bool on) override { m_on = on; }
     bool pollingEnabled() const override { return m_on; }
+    void setPollingHeld(bool) override {}
     QCoro::Task<> readParams() override { co_return; }
 
 private:
@@ -116,22 +116,14 @@ int main(int argc, char **argv) {
     services.backupFolder = rig.dir.path();
     services.today = [] { return QDate(2026, 12, 7); };
     QuietPolling polling;
-    Instrument &instrument = *rig.instrument;
-    const PanelContext context{instrument.state(),
-                               instrument,
-                               instrument.link(),
-                               services,
-                               polling,
-                               nullptr,
-                               [] {},
-                               [] { return false; },
-                               [](const QString &) {}};
-    FirmwareUpdate update(context, {});
-    FirmwareUpdateDialog &dialog = update.dialog();
+    FirmwareUpdate update(FirmwareUpdate::Context{rig.instrument->state(), rig.instrument->link(),
+                                                  polling, services});
+    FirmwareUpdateDialog dialog(update, rig.instrument->state(), rig.dialogs, [] { return false; });
+    dialog.setBackupFolder(services.backupFolder);
 
     // The identity line after the write, on the same clock as the runs' ends.
     qint64 identityAt = -1;
-    QObject::connect(&instrument.link(), &Link::replyHandled, &window,
+    QObject::connect(&rig.instrument->link(), &Link::replyHandled, &window,
                      [&](const ReplyEffects &effects) {
                          if (effects.kind == ReplyEffects::Kind::Identity)
                              identityAt = starter.clock.elapsed();

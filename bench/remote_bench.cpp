@@ -1,7 +1,8 @@
 // Remote control's own cost, against the in-process simulator over a pseudo-terminal:
 //  1. a burst of FREQ commands from one client: the time from the client's write to
 //     each command's serial write, and the gap between consecutive serial writes
-//     (what the program adds per command), median and worst;
+//     (what the program adds per command, with the G question after each that shows
+//     at once whether a sweep ended), median and worst;
 //  2. FREQ? round trips (the program asks the generator afresh), median and worst,
 //     at the simulator's default reply latency;
 //  3. the process's CPU time over a quiet spell, without a client and with one idle
@@ -174,7 +175,7 @@ int main(int argc, char **argv) {
             return 1;
         }
     }
-    std::printf("FREQ? round trip (G I J H asked afresh, simulator latency %d ms): median %.2f ms, "
+    std::printf("FREQ? round trip (G asked afresh, simulator latency %d ms): median %.2f ms, "
                 "worst %.2f ms\n",
                 config.latencyMs, at(rtt, 0.5) / 1000.0,
                 *std::max_element(rtt.begin(), rtt.end()) / 1000.0);

@@ -78,11 +78,11 @@ QCoro::Task<> Connection::queryAndPoll() {
 }
 
 QCoro::Task<bool> Connection::awaitIdentity() {
-    DeviceState &state = m_context.state;
-    while (!state.connected && m_scanTicks <= PortWaitTicks) {
-        co_await m_scanWaits->wait(-1);
-    }
-    co_return state.connected;
+    // The scan's ticks and the identity line wake the scan's waits; the port's time is
+    // counted in ticks.
+    co_await m_context.link.awaitIdentity(*m_scanWaits, -1,
+                                          [this] { return m_scanTicks > PortWaitTicks; });
+    co_return m_context.state.connected;
 }
 
 void Connection::onPortLost() {

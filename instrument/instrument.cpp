@@ -8,6 +8,7 @@
 #include "link/numbers.h"
 #include "link/presetrecord.h"
 #include "link/replyparser.h"
+#include "link/waits.h"
 
 #include <QDir>
 #include <algorithm>
@@ -54,7 +55,8 @@ std::optional<double> answerValue(const QString &text) {
 Instrument::Instrument(SerialPort &port, TimeSource &time, QString settingsFolder,
                        std::function<void()> quit, QObject *parent)
     : QObject(parent), m_settingsFolder(std::move(settingsFolder)),
-      m_link(std::make_unique<Link>(m_state, port, time)) {
+      m_link(std::make_unique<Link>(m_state, port, time)),
+      m_lineWaits(std::make_unique<WaitSet>(time)) {
     auto report = [this](const QString &what) { Q_EMIT failed(what); };
     m_poller = std::make_unique<Poller>(*m_link, time, report);
     m_connection = std::make_unique<Connection>(
@@ -71,6 +73,7 @@ Instrument::Instrument(SerialPort &port, TimeSource &time, QString settingsFolde
 Instrument::~Instrument() {
     // Whatever still waits on the line ends (WaitCancelled) before its parts go.
     m_link->waits().cancelAll();
+    m_lineWaits->cancelAll();
     m_connection.reset();
     m_poller.reset();
 }
@@ -101,20 +104,28 @@ bool Instrument::writeSettings(QString *error) const {
 
 void Instrument::onPortLost() {
     // No reply will end what ran against the generator: a sweep and Morse keying are
-    // over (the generator restarts when it comes back).
+    // over (the generator restarts when it comes back), and the panel puts the
+    // radiotelegraph frame away.
     m_state.sweeping = false;
     m_state.telegraphBusy = false;
+    m_telegraphFrameOpen = false;
     Q_EMIT changed();
 }
 
-Instrument::Outcome Instrument::tuneCarrier(double hz) {
-    if (!connected())
-        return Outcome::NoGenerator;
+Instrument::Outcome Instrument::checkCarrier(double hz) const {
     const std::optional<double> limit = carrierLimit(m_state.wideRange);
     if (!limit)
         return Outcome::UnknownRange;
     if (!(hz > 0 && hz < *limit))
         return Outcome::OutOfRange;
+    return Outcome::Done;
+}
+
+Instrument::Outcome Instrument::tuneCarrier(double hz) {
+    if (!connected())
+        return Outcome::NoGenerator;
+    if (const Outcome judged = checkCarrier(hz); judged != Outcome::Done)
+        return judged;
     return sendCarrier(hz);
 }
 
@@ -239,22 +250,19 @@ void Instrument::pressStop() {
         Q_EMIT sweepStateChanged(false);
 }
 
-bool Instrument::outputIsOn() const {
-    return m_state.outputOn > 0;
+void Instrument::endSweepAsStop() {
+    m_state.sweeping = false;
+    m_state.outputOn = 2;
+    m_link->sendCommand(Commands::outputOff());
+    Q_EMIT changed();
+    Q_EMIT sweepStateChanged(false);
 }
 
-void Instrument::setOutput(bool on) {
-    if (on) {
-        if (m_state.sweeping || !outputIsOn())
-            pressStop(); // ends a sweep (the output stays on), or switches it on
-        if (!outputIsOn())
-            pressStop(); // a negative value reported by the generator is passed by
-        return;
-    }
-    if (m_state.sweeping)
-        pressStop(); // the sweep ends, the output counts as on
-    if (outputIsOn())
-        pressStop();
+void Instrument::switchOutputAsStop(bool on) {
+    m_state.outputOn = on ? 1 : 0;
+    m_link->sendCommand(on ? Commands::outputOn() : Commands::outputOff());
+    Q_EMIT changed();
+    Q_EMIT sweepStateChanged(false); // STOP always shows "Sweep"
 }
 
 void Instrument::startSweep(const QString &upper, const QString &step, const QString &interval) {
@@ -272,11 +280,6 @@ Instrument::Outcome Instrument::pauseSweep() {
     // The generator's replies tell what happened.
     m_link->sendCommand(Commands::pauseSweep());
     return Outcome::Done;
-}
-
-void Instrument::endSweep() {
-    if (m_state.sweeping)
-        pressStop();
 }
 
 void Instrument::savePreset(int n) {
@@ -307,23 +310,28 @@ QCoro::Task<std::optional<QString>> Instrument::readPreset(int n) {
     co_return std::nullopt;
 }
 
-QCoro::Task<std::optional<Frame>> Instrument::askParams(Reading what, int ms) {
+QCoro::Task<std::optional<Frame>> Instrument::ask(Query query, int ms) {
     const Commands::Question questions[] = {
         Commands::carrierQuestion(), Commands::modulationQuestion(),
         Commands::modulationKindQuestion(), Commands::outputQuestion()};
-    const int asked = static_cast<int>(what);
-    // The question is asked with the query that the wanted frame answers; it runs on
-    // (a QCoro task starts at once) while the other queries go out.
-    std::optional<QCoro::Task<std::optional<Frame>>> question;
-    for (int i = 0; i < 4; ++i) {
-        if (i == asked)
-            question.emplace(m_link->ask(questions[i].command, questions[i].answeredBy, ms));
-        else
-            m_link->sendCommand(questions[i].command);
-        if (i < 3)
-            co_await m_link->delay(100);
+    const Commands::Question &question = questions[static_cast<int>(query)];
+    return m_link->ask(question.command, question.answeredBy, ms);
+}
+
+Instrument::LineHold::LineHold(Instrument &instrument) : m_instrument(&instrument) {
+    ++instrument.m_lineHolds;
+}
+
+Instrument::LineHold::~LineHold() {
+    if (m_instrument && --m_instrument->m_lineHolds == 0)
+        m_instrument->m_lineWaits->wakeAll();
+}
+
+QCoro::Task<> Instrument::lineFree() {
+    while (m_lineHolds > 0) {
+        // Only the release wakes it; the program going away throws out of it.
+        co_await m_lineWaits->wait(-1);
     }
-    co_return co_await std::move(*question);
 }
 
 QCoro::Task<> Instrument::readIdentity() {
@@ -337,7 +345,9 @@ void Instrument::stampProductionDate(const QDate &date) {
 }
 
 QCoro::Task<Instrument::SetupAnswers> Instrument::readSetup() {
-    // Each wait ends as soon as its own reply has been handled.
+    // Each wait ends as soon as its own reply has been handled. Remote commands wait
+    // meanwhile, so that no other reply ends them.
+    const LineHold hold(*this);
     SetupAnswers answers;
     const Commands::Question display = Commands::displayOperatorQuestion();
     answers.displayOperator =
@@ -348,10 +358,17 @@ QCoro::Task<Instrument::SetupAnswers> Instrument::readSetup() {
     co_return answers;
 }
 
-QCoro::Task<> Instrument::sendSetup(int mode, int32_t displayOperator, int32_t coarseStep) {
-    m_link->sendCommand(Commands::setDisplayOperator(mode, displayOperator));
+QCoro::Task<Instrument::SetupSent> Instrument::sendSetup(int mode, int32_t displayOperator,
+                                                         int32_t coarseStep) {
+    SetupSent sent;
+    const quint64 opening = m_link->opens();
+    const LineHold hold(*this);
+    sent.displayOperator = m_link->generatorConnected() &&
+                           m_link->sendCommand(Commands::setDisplayOperator(mode, displayOperator));
     co_await m_link->delay(1000);
-    m_link->sendCommand(Commands::setCoarseStep(coarseStep));
+    if (sent.displayOperator && m_link->generatorConnected() && m_link->opens() == opening)
+        sent.coarseStep = m_link->sendCommand(Commands::setCoarseStep(coarseStep));
+    co_return sent;
 }
 
 bool Instrument::acceptsMorseSpeed(int speed) {

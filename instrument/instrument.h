@@ -11,6 +11,7 @@
 #include "link/devicestate.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -27,6 +28,7 @@ class Poller;
 class Polling;
 class SerialPort;
 class TimeSource;
+class WaitSet;
 
 // What the panel's buttons and a remote client do to the generator, as procedures on
 // the one device record. Only the reply parser and these procedures write the record;
@@ -48,9 +50,6 @@ public:
         Busy,         // the generator is still doing the last one (Morse keying, a sweep)
         NoSweep,      // no sweep to pause
     };
-
-    // The record's fields read afresh from the generator (askParams).
-    enum class Reading { Carrier, Modulation, ModulationKind, Output };
 
     Instrument(SerialPort &port, TimeSource &time, QString settingsFolder,
                std::function<void()> quit, QObject *parent = nullptr);
@@ -75,6 +74,9 @@ public:
     bool writeSettings(QString *error) const;
     QString settingsPath() const;
 
+    // Whether the model takes `hz` as its carrier (0 < hz < 40 MHz, or 70 MHz for the wide
+    // range): Done, OutOfRange or UnknownRange. The remote's sweep top is judged by it.
+    Outcome checkCarrier(double hz) const;
     // Tunes the carrier to `hz` (plain decimal on the line) and marks the panel manual
     // (MAN): 0 < hz < the model's limit (40 MHz, or 70 MHz for the wide range).
     Outcome tuneCarrier(double hz);
@@ -101,17 +103,18 @@ public:
     // The STOP button: output off -> on -> off; during a sweep the first press only
     // ends the sweep and the output counts as on.
     void pressStop();
-    // Output on or off by STOP presses: off during a sweep is two presses (the sweep
-    // ends, then the output goes off); nothing is sent when it already is as asked.
-    void setOutput(bool on);
-    bool outputIsOn() const;
+
+    // What the remote's output and sweep commands send once the generator's answers have
+    // told them what it does; the record is left as a STOP press that sends the same
+    // would leave it. "0" during a sweep: the sweep ends, the output counts as on (2).
+    void endSweepAsStop();
+    // "1" (OutputOn 1) or "0" (OutputOn 0) while no sweep runs.
+    void switchOutputAsStop(bool on);
 
     // Starts a sweep from the present carrier, the three values as typed.
     void startSweep(const QString &upper, const QString &step, const QString &interval);
     // Pauses (or resumes) the running sweep; refused without one.
     Outcome pauseSweep();
-    // Ends a running sweep and leaves the output on, as STOP does during a sweep.
-    void endSweep();
 
     // Saves the present settings into preset `n` (1-12); the panel shows P n.
     void savePreset(int n);
@@ -123,26 +126,50 @@ public:
     // preset (a late answer to an earlier query) does not answer it.
     QCoro::Task<std::optional<QString>> readPreset(int n);
 
-    // The generator's values asked afresh: the poll's four queries (G, I, J, H) 100 ms
-    // apart, without the poll's first wait. Returns the first frame that answers the
-    // question for `what`, read after that question within `ms`; nullopt when none
-    // came. The parser has stored it in the record by then.
-    QCoro::Task<std::optional<Frame>> askParams(Reading what, int ms);
+    // One of the poll's questions asked alone, and the frame that answers it: "G" (F, or
+    // W while sweeping), "I" (A), "J" (M), "H" (S). nullopt when none came within `ms`.
+    // The parser has stored it in the device record by then.
+    enum class Query { Carrier, Tone, ModulationKind, Output };
+    QCoro::Task<std::optional<Frame>> ask(Query query, int ms);
+
+    // The line reserved for one exchange that must not be interleaved (the Setup
+    // window's questions and its write-back): commands of the remote wait meanwhile.
+    // Held while a LineHold lives.
+    class LineHold {
+    public:
+        explicit LineHold(Instrument &instrument);
+        ~LineHold();
+        Q_DISABLE_COPY_MOVE(LineHold)
+
+    private:
+        QPointer<Instrument> m_instrument;
+    };
+    // Returns once no LineHold lives (at once when none does). Throws WaitCancelled when
+    // the program is going away.
+    QCoro::Task<> lineFree();
 
     // The identity number and the production date asked anew, each answer waited for
     // up to 100 ms; a generator that does not answer leaves the values known before.
     QCoro::Task<> readIdentity();
     // The factory's stamp: `date` becomes the generator's production date.
     void stampProductionDate(const QDate &date);
-    // The display operator and the coarse step asked anew (1 s each). Each is true when
-    // its answer came.
+    // The display operator and the coarse step asked anew (1 s each), the line held
+    // meanwhile so that no remote command's reply ends them. Each is true when its
+    // answer came.
     struct SetupAnswers {
         bool displayOperator = false;
         bool coarseStep = false;
     };
     QCoro::Task<SetupAnswers> readSetup();
-    // Sets the display operator, then 1 s later the coarse step.
-    QCoro::Task<> sendSetup(int mode, int32_t displayOperator, int32_t coarseStep);
+    // Sets the display operator, then 1 s later the coarse step, the line held from
+    // "Z" to "X". The coarse step goes only to the generator that took the display
+    // operator: a line lost meanwhile (even one open again) would lose it or give it to
+    // a generator that restarted. Tells what went out.
+    struct SetupSent {
+        bool displayOperator = false;
+        bool coarseStep = false;
+    };
+    QCoro::Task<SetupSent> sendSetup(int mode, int32_t displayOperator, int32_t coarseStep);
 
     // The Morse speed (1-300) that KVT.INI keeps and the remote's MORS keys with.
     static bool acceptsMorseSpeed(int speed);
@@ -186,4 +213,6 @@ private:
     std::unique_ptr<Poller> m_poller;
     std::unique_ptr<Connection> m_connection;
     bool m_telegraphFrameOpen = false;
+    int m_lineHolds = 0;
+    std::unique_ptr<WaitSet> m_lineWaits; // the waits for the line's release
 };

@@ -16,7 +16,13 @@ Poller::Poller(Link &link, TimeSource &time, std::function<void(const QString &)
 Poller::~Poller() = default;
 
 void Poller::setPollingEnabled(bool on) {
-    m_timer->setEnabled(on);
+    m_wanted = on;
+    m_timer->setEnabled(m_wanted && !m_held);
+}
+
+void Poller::setPollingHeld(bool held) {
+    m_held = held;
+    m_timer->setEnabled(m_wanted && !m_held);
 }
 
 bool Poller::pollingEnabled() const {

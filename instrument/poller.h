@@ -21,6 +21,7 @@ public:
 
     void setPollingEnabled(bool on) override;
     bool pollingEnabled() const override;
+    void setPollingHeld(bool held) override;
     QCoro::Task<> readParams() override;
 
 private:
@@ -29,5 +30,7 @@ private:
     Link &m_link;
     std::function<void(const QString &)> m_reportFailure;
     std::unique_ptr<Ticker> m_timer;
-    int m_ticks = 0; // ticks since the last poll
+    int m_ticks = 0;       // ticks since the last poll
+    bool m_wanted = false; // as last switched with setPollingEnabled
+    bool m_held = false;
 };

@@ -13,6 +13,10 @@ public:
     // firmware update, which need the line to themselves).
     virtual void setPollingEnabled(bool on) = 0;
     virtual bool pollingEnabled() const = 0;
+    // While held, the poll stays off whoever switches it on: the setup exchange holds
+    // it from its first step to its last, while a line that comes back or a firmware
+    // update that ends would switch it on. Released, it is as it was last switched.
+    virtual void setPollingHeld(bool held) = 0;
     // The poll itself: a 1 s wait, then "G", "I", "J", "H" 100 ms apart. Like every
     // wait it throws WaitCancelled when the program is going away.
     virtual QCoro::Task<> readParams() = 0;

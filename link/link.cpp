@@ -8,6 +8,8 @@
 
 #include <QStringEncoder>
 
+#include <utility>
+
 Link::Link(DeviceState &state, SerialPort &port, TimeSource &time, QObject *parent)
     : QObject(parent), m_state(state), m_port(port), m_time(time), m_parser(state), m_waits(time) {
     connect(&m_port, &SerialPort::readyRead, this, &Link::onReadyRead);
@@ -69,6 +71,55 @@ int Link::takeBackPort(int portNumber) {
     return openPort();
 }
 
+PortLoan Link::lendPort() {
+    QString device = m_port.systemName();
+    handOverPort();
+    return PortLoan(*this, m_state.portNumber, std::move(device));
+}
+
+PortLoan Link::lendPort(int portNumber, int &error) {
+    error = takeBackPort(portNumber);
+    if (error != 0)
+        return {};
+    QString device = m_port.systemName();
+    handOverPort();
+    return PortLoan(*this, portNumber, std::move(device));
+}
+
+PortLoan::PortLoan(Link &link, int portNumber, QString device)
+    : m_link(&link), m_portNumber(portNumber), m_device(std::move(device)), m_active(true) {}
+
+PortLoan::PortLoan(PortLoan &&other) noexcept
+    : m_link(std::move(other.m_link)), m_portNumber(other.m_portNumber),
+      m_device(std::move(other.m_device)), m_active(std::exchange(other.m_active, false)) {}
+
+PortLoan &PortLoan::operator=(PortLoan &&other) noexcept {
+    if (this != &other) {
+        if (m_active)
+            giveBack();
+        m_link = std::move(other.m_link);
+        m_portNumber = other.m_portNumber;
+        m_device = std::move(other.m_device);
+        m_active = std::exchange(other.m_active, false);
+    }
+    return *this;
+}
+
+PortLoan::~PortLoan() {
+    if (m_active)
+        giveBack();
+}
+
+int PortLoan::giveBack() {
+    if (!std::exchange(m_active, false) || !m_link)
+        return 0;
+    return m_link->takeBackPort(m_portNumber);
+}
+
+void PortLoan::keepClosed() {
+    m_active = false;
+}
+
 void Link::portGone() {
     cancelTimers();
     m_parser.reset();
@@ -99,13 +150,14 @@ bool Link::sendCommand(const QString &text) {
     return true;
 }
 
-QCoro::Task<> Link::answerWait(QChar letter, int ms, std::function<bool()> answered) {
+QCoro::Task<bool> Link::awaitIdentity(WaitSet &waits, int ms, std::function<bool()> givenUp) {
+    const quint64 before = m_identities;
     const qint64 until = m_time.nowMs() + ms;
-    for (qint64 left = ms; left > 0; left = until - m_time.nowMs()) {
-        co_await m_waits.waitFor(letter, static_cast<int>(left));
-        if (answered())
-            co_return;
+    while (m_identities == before && (ms < 0 || m_time.nowMs() < until) &&
+           !(givenUp && givenUp())) {
+        co_await waits.wait(ms < 0 ? -1 : static_cast<int>(until - m_time.nowMs()));
     }
+    co_return m_identities != before;
 }
 
 QCoro::Task<std::optional<Frame>> Link::ask(const QString &command, const QString &letters, int ms,
@@ -178,6 +230,8 @@ void Link::readNow() {
 void Link::handle(const std::vector<ReplyEffects> &effects, quint64 running) {
     QString letters;
     for (const ReplyEffects &effect : effects) {
+        if (effect.kind == ReplyEffects::Kind::Identity)
+            ++m_identities;
         if (effect.kind == ReplyEffects::Kind::Frame && !effect.letter.isNull()) {
             letters.append(effect.letter);
             answerQuestions(Frame{effect.letter, effect.text});

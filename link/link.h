@@ -4,6 +4,7 @@
 #include "link/waits.h"
 
 #include <QObject>
+#include <QPointer>
 #include <functional>
 #include <list>
 #include <memory>
@@ -18,6 +19,7 @@ struct Frame {
     QChar letter;
     QString text;
 };
+class PortLoan;
 class SerialPort;
 class TimeSource;
 
@@ -36,26 +38,27 @@ public:
     // Opens again the device that was open last (SerialPort::reopen); 0 or the error.
     int reopenPort();
     void closePort();
-    // Closes the port for an outside program (the firmware uploader) that uses the
-    // device until takeBackPort() (or openPort()) takes it back; nothing else opens it
-    // meanwhile.
-    void handOverPort();
-    // Takes the port back from the outside program: opens COM<portNumber>, which
-    // becomes the record's port, with the fixed line settings. 0 or the port's error
-    // number, as openPort(); after an error the port is no longer handed over, so the
-    // retries of a lost line may open it (see portGone()).
-    int takeBackPort(int portNumber);
+    // Lends the open port, COM<the record's port>, to an outside program (the firmware
+    // uploader): it is closed here, and nothing else opens it (the retries after a lost
+    // line leave it alone) until the loan ends.
+    PortLoan lendPort();
+    // Takes COM<portNumber> back (it becomes the record's port) and lends it at once,
+    // with nothing waiting between: while the control link has the port open, its reader
+    // would take what the bootloader says after the open's reset. `error` gets 0 or the
+    // open's error number; after an error there is no loan (PortLoan::active() false)
+    // and the port is no longer kept from the retries.
+    PortLoan lendPort(int portNumber, int &error);
     bool handedOver() const { return m_handedOver; }
     // How many times the port has been opened: tells whoever opened it whether it is
-    // still their opening (the firmware update may have handed it over and taken it
-    // back meanwhile).
+    // still their opening (the firmware update may have borrowed it and given it back
+    // meanwhile).
     quint64 opens() const { return m_opens; }
     bool isOpen() const;
     // A generator has identified itself on the open port and its line has not been
     // lost since.
     bool generatorConnected() const;
     // The port is gone (closed already, could not be opened again after it was
-    // handed over, or the generator did not come back on it): stops reading and
+    // lent, or the generator did not come back on it): stops reading and
     // reports portLost, as when the device goes away.
     void portGone();
 
@@ -73,18 +76,12 @@ public:
     // its own, `co_await m_link->delay(100);`, never inside an if or while condition
     // (see link/waits.h); it throws WaitCancelled when the window is going away.
     [[nodiscard]] WaitSet::WaitOp delay(int ms) { return m_waits.wait(ms); }
-    // A wait for the reply to a query: ends when a frame with this letter (for
-    // example 'K', 'B', 'T', 'Y', 'V') has been handled or when `ms` have passed;
-    // other replies do not end it. Written as a statement of its own, like delay().
-    [[nodiscard]] WaitSet::WaitOp replyWait(QChar letter, int ms) {
-        return m_waits.waitFor(letter, ms);
-    }
-    // A wait for the answer to one query: it ends when a reply with this letter has
-    // been handled after which `answered()` holds, or when `ms` have passed. A reply
-    // with the letter after which it does not hold (a late second answer to an earlier
-    // query, which `answered` may clear away) does not end it: the rest of the time is
-    // waited for this query's own answer. Other replies do not end it either.
-    QCoro::Task<> answerWait(QChar letter, int ms, std::function<bool()> answered);
+    // Waits on `waits` (the caller's, which it wakes when a reply is handled and ends
+    // with WaitCancelled when it goes away) until the generator's identity line has been
+    // handled after the call (true), or `ms` have passed, or `givenUp` (when given) holds
+    // at a wake (false). A negative `ms` sets no time: the caller gives up. Discovery and
+    // the firmware update wait for the generator's greeting with it.
+    QCoro::Task<bool> awaitIdentity(WaitSet &waits, int ms, std::function<bool()> givenUp = {});
 
     // One question to the generator: sends `command` and waits for the first reply
     // frame read after it whose letter is one of `letters` ("F" and "W" both answer
@@ -96,6 +93,7 @@ public:
     QCoro::Task<std::optional<Frame>> ask(const QString &command, const QString &letters, int ms,
                                           std::function<bool(const Frame &)> accepts = {});
     WaitSet &waits() { return m_waits; }
+    TimeSource &time() { return m_time; }
 
     // Every line sent and every frame received is also given to `trace` (none: no
     // trace). The trace must outlive the link or be removed first.
@@ -122,6 +120,11 @@ Q_SIGNALS:
     void portLost();
 
 private:
+    friend class PortLoan;
+    void handOverPort();
+    // Opens COM<portNumber> as the record's port; 0 or the port's error number, as
+    // openPort().
+    int takeBackPort(int portNumber);
     void onReadyRead();
     void readNow();
     void handle(const std::vector<ReplyEffects> &effects, quint64 running);
@@ -139,6 +142,7 @@ private:
     LineTrace *m_trace = nullptr;
     bool m_handedOver = false;
     quint64 m_opens = 0;
+    quint64 m_identities = 0; // identity lines handled so far
 
     // The questions waiting for their answer (ask), each taking the first frame read
     // after its command that it accepts.
@@ -150,6 +154,40 @@ private:
     };
     std::list<std::shared_ptr<Question>> m_questions;
     quint64 m_reads = 0; // reads handled so far
+};
+
+// The port lent to an outside program by Link::lendPort. The loan ends with
+// giveBack(), which opens the port again as the control link's, or keepClosed(), which
+// leaves it closed for discovery to open; a loan that goes away while it lasts gives the
+// port back, however its holder ended (an exception, a wait cancelled).
+class PortLoan {
+public:
+    PortLoan() = default;
+    PortLoan(PortLoan &&other) noexcept;
+    PortLoan &operator=(PortLoan &&other) noexcept;
+    PortLoan(const PortLoan &) = delete;
+    PortLoan &operator=(const PortLoan &) = delete;
+    ~PortLoan();
+
+    bool active() const { return m_active; }
+    int portNumber() const { return m_portNumber; }
+    // The port's system name (as /dev/ttyUSB0 or COM3) for the outside program.
+    QString device() const { return m_device; }
+    // Opens COM<portNumber> again as the control link's port: 0 or the port's error
+    // number (then the port is no longer kept from the retries of a lost line, see
+    // Link::portGone()). The loan has ended either way.
+    int giveBack();
+    // Ends the loan with the port left closed: discovery opens it again.
+    void keepClosed();
+
+private:
+    friend class Link;
+    PortLoan(Link &link, int portNumber, QString device);
+
+    QPointer<Link> m_link;
+    int m_portNumber = 0;
+    QString m_device;
+    bool m_active = false;
 };
 
 // Text to the single bytes that go on the line: on Windows the system's ANSI code

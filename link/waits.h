@@ -65,12 +65,9 @@ public:
     // A wait of `ms` milliseconds that any handled reply ends; a negative time waits
     // only for a wake.
     [[nodiscard]] WaitOp wait(int ms) { return WaitOp{this, ms, {}}; }
-    // A wait for one particular reply: it ends when a reply with this frame letter has
-    // been handled or when `ms` have passed. Other replies do not end it.
-    [[nodiscard]] WaitOp waitFor(QChar letter, int ms) {
-        return WaitOp{this, ms, letter.isNull() ? QString() : QString(letter)};
-    }
-    // The same for a reply with any of these frame letters (a null-free, non-empty set).
+    // A wait for one particular reply: it ends when a reply with any of these frame
+    // letters (a null-free, non-empty set) has been handled or when `ms` have passed.
+    // Other replies do not end it.
     [[nodiscard]] WaitOp waitForAny(const QString &letters, int ms) {
         return WaitOp{this, ms, letters};
     }

@@ -93,7 +93,7 @@ void MainWindow::createSubsystems() {
     m_startupWindows = std::make_unique<StartupWindows>(
         context,
         StartupWindows::Controls{[this] { m_instrument.connection().endProgram(); },
-                                 [this](int port) { return m_firmwareUpdate->recover(port); }},
+                                 [this](int port) { return firmwareDialog().recover(port); }},
         this);
     m_instrument.setConnectionWindows(m_startupWindows.get());
     m_power = std::make_unique<Power>(context, connection, m_powerButton, this);
@@ -106,6 +106,7 @@ void MainWindow::createSubsystems() {
             [this] { return height() != collapsedHeight(); },
             [this](bool shown) { setFixedHeight(shown ? expandedHeight() : collapsedHeight()); }},
         this);
+    connect(m_tuning.get(), &Tuning::stepChanged, this, &MainWindow::displayAll);
 
     m_telegraphPanel = std::make_unique<TelegraphPanel>(
         context, TelegraphPanel::Controls{m_displayWindow->geometry()});
@@ -142,7 +143,10 @@ void MainWindow::createSubsystems() {
                                      [this] { return &firmwareDialog(); }});
 
     m_setupExchange = std::make_unique<SetupExchange>(context, *m_language, this);
-    m_firmwareUpdate = std::make_unique<FirmwareUpdate>(context, FirmwareUpdate::Controls{}, this);
+    m_firmwareUpdate = std::make_unique<FirmwareUpdate>(
+        FirmwareUpdate::Context{m_instrument.state(), m_instrument.link(), m_instrument.polling(),
+                                m_services},
+        this);
     connect(m_configButton, &QPushButton::clicked, this,
             [this] { startProcedure(*m_context, m_setupExchange->run()); });
     connect(&setupDialog(), &SetupDialog::upgradeRequested, this, [this] {
@@ -152,7 +156,12 @@ void MainWindow::createSubsystems() {
 }
 
 FirmwareUpdateDialog &MainWindow::firmwareDialog() {
-    return m_firmwareUpdate->dialog();
+    if (!m_firmwareDialog) {
+        m_firmwareDialog = std::make_unique<FirmwareUpdateDialog>(
+            *m_firmwareUpdate, m_instrument.state(), *m_services.dialogs, m_context->ending, this);
+        m_firmwareDialog->setBackupFolder(m_services.backupFolder);
+    }
+    return *m_firmwareDialog;
 }
 
 void MainWindow::reportFailure(const QString &what) {
@@ -432,9 +441,13 @@ void MainWindow::closeEvent(QCloseEvent *event) {
 void MainWindow::endOnRequest() {
     if (m_firmwareUpdate && m_firmwareUpdate->updateRunning()) {
         if (!std::exchange(m_endRequested, true))
-            connect(m_firmwareUpdate.get(), &FirmwareUpdate::updateEnded, this, &MainWindow::close);
+            connect(m_firmwareUpdate.get(), &FirmwareUpdate::updateEnded, this,
+                    &MainWindow::endOnRequest, Qt::SingleShotConnection);
         return;
     }
+    // Nobody is left to answer: a question open now answers No (the firmware update's
+    // "Write" then changes nothing), a message open now is closed.
+    m_services.dialogs->closeOpen();
     close();
 }
 

@@ -61,7 +61,8 @@ public:
 
     // The system asks the program to end (SIGTERM, SIGINT, SIGHUP): it ends as closing
     // the window does (port closed, settings not written), but a firmware update
-    // running is let finish first, so avrdude is never stopped mid-write.
+    // running is let finish first, so avrdude is never stopped mid-write. Questions and
+    // messages open when it ends are closed (a question answers No).
     void endOnRequest();
 
     // Window heights of the compact panel and with the direct-entry row shown.
@@ -155,6 +156,7 @@ private:
     std::unique_ptr<SweepControl> m_sweep;
     std::unique_ptr<PresetControl> m_presets;
     std::unique_ptr<InfoPanel> m_infoPanel;
-    std::unique_ptr<SetupExchange> m_setupExchange;   // Config
-    std::unique_ptr<FirmwareUpdate> m_firmwareUpdate; // its window created on first use
+    std::unique_ptr<SetupExchange> m_setupExchange; // Config
+    std::unique_ptr<FirmwareUpdate> m_firmwareUpdate;
+    std::unique_ptr<FirmwareUpdateDialog> m_firmwareDialog; // created on first use
 };

@@ -112,7 +112,7 @@ void Tuning::nextStep() {
     const bool fits = product >= std::numeric_limits<int32_t>::min() &&
                       product <= std::numeric_limits<int32_t>::max();
     setStep((product == 10000000 || !fits) ? 1 : static_cast<int32_t>(product));
-    m_context.displayAll();
+    Q_EMIT stepChanged();
 }
 
 void Tuning::toggleDirectEntry() {

@@ -38,6 +38,10 @@ public:
     int32_t step() const { return m_step; }
     void setStep(int32_t hz);
 
+Q_SIGNALS:
+    // Step chose the next step: the step line shows it.
+    void stepChanged();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

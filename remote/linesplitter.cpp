@@ -29,3 +29,12 @@ QList<LineSplitter::Line> LineSplitter::feed(QByteArrayView bytes) {
     }
     return lines;
 }
+
+QList<LineSplitter::Line> LineSplitter::finish() {
+    QList<Line> lines;
+    if (!m_discarding && !m_pending.isEmpty())
+        lines = feed("\n");
+    m_pending.clear();
+    m_discarding = false;
+    return lines;
+}

@@ -17,6 +17,11 @@ public:
 
     // The lines completed by these bytes, in order.
     QList<Line> feed(QByteArrayView bytes);
+    // The stream has ended: a last line without its LF, as if the LF had come (none
+    // when nothing is pending or the pending line is being discarded).
+    QList<Line> finish();
+    // Bytes of a line without its LF are kept.
+    bool holdsLine() const { return !m_pending.isEmpty() && !m_discarding; }
 
 private:
     QByteArray m_pending;

@@ -7,11 +7,20 @@
 #include "link/numbers.h"
 #include "link/presetrecord.h"
 #include "link/procedure.h"
+#include "link/windows1250.h"
 
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <algorithm>
 #include <cmath>
+#include <exception>
+
+#ifdef Q_OS_UNIX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
 
 namespace {
 
@@ -24,7 +33,6 @@ QByteArray plain(double value) {
     return Numbers::plain(value).toLatin1();
 }
 
-// Whether a command needs the generator (it sends to it or asks it).
 // The error a refused procedure leaves in the client's queue; 0 when it was done.
 int errorFor(Instrument::Outcome outcome) {
     switch (outcome) {
@@ -43,23 +51,29 @@ int errorFor(Instrument::Outcome outcome) {
     return ScpiParser::SettingsConflict;
 }
 
-bool needsGenerator(const ScpiCommand &command) {
-    switch (command.header) {
-    case Header::SavePreset:
-    case Header::RecallPreset:
-    case Header::PresetQuery:
-    case Header::Carrier:
-    case Header::Tone:
-    case Header::ModulationKind:
-    case Header::Output:
-    case Header::SweepPause:
-    case Header::Morse:
-        return true;
-    case Header::Sweep:
-        return !command.query;
-    default:
-        return false;
-    }
+// Whether the frame answering "H" says the output is on.
+bool saysOn(const Frame &frame) {
+    return Numbers::leadingValue(frame.text) != 0;
+}
+
+// Keep-alive with the server's times on a client's socket, so that a peer that went
+// away without a word is noticed.
+void keepAlive(QTcpSocket *socket) {
+    socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+#if defined(Q_OS_UNIX) && defined(TCP_KEEPIDLE) && defined(TCP_KEEPINTVL) && defined(TCP_KEEPCNT)
+    const auto fd = static_cast<int>(socket->socketDescriptor());
+    const int idle = RemoteServer::KeepAliveIdleS;
+    const int interval = RemoteServer::KeepAliveIntervalS;
+    const int count = RemoteServer::KeepAliveCount;
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
+#ifdef TCP_USER_TIMEOUT
+    // Answers the peer never acknowledges do not keep it either.
+    const unsigned int unacknowledgedMs = (idle + interval * count) * 1000;
+    setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &unacknowledgedMs, sizeof unacknowledgedMs);
+#endif
+#endif
 }
 
 // The standard event status bit of an error: command, execution or device error.
@@ -73,10 +87,49 @@ int eventBit(int error) {
     return 0;
 }
 
+// The reason of a failed command as it stands in a quoted SCPI string: on one line,
+// its quotes doubled, not overlong.
+QByteArray quotedReason(const QString &reason) {
+    QString text = reason.simplified().left(200);
+    for (QChar &c : text)
+        if (c.category() == QChar::Other_Control)
+            c = u' ';
+    return text.toLatin1().replace('"', "\"\"");
+}
+
+// Whether a command failed only because the program is ending. A plain function: the
+// typed catch stays out of the coroutine, where GCC 12 loses the exception.
+bool cancelled(const std::exception_ptr &error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const WaitCancelled &) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+// Why a command failed.
+QString reasonOf(const std::exception_ptr &error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception &e) {
+        return QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        return QStringLiteral("unknown exception");
+    }
+}
+
 } // namespace
 
 RemoteServer::RemoteServer(Instrument &instrument, QObject *parent)
-    : QObject(parent), m_generator(instrument) {}
+    : QObject(parent), m_generator(instrument) {
+    // The generator's first report of a sweep's position.
+    connect(&instrument.link(), &Link::replyHandled, this, [this](const ReplyEffects &effects) {
+        if (effects.kind == ReplyEffects::Kind::Frame && effects.letter == u'W')
+            m_sweepStart.reset();
+    });
+}
 
 RemoteServer::~RemoteServer() {
     // A command still waiting on the generator stops without touching the server.
@@ -90,25 +143,7 @@ RemoteServer::~RemoteServer() {
 }
 
 bool RemoteServer::listen(quint16 port, const QString &extraAddress, QString *error) {
-    QList<QHostAddress> addresses{QHostAddress(QHostAddress::LocalHost),
-                                  QHostAddress(QHostAddress::LocalHostIPv6)};
-    if (!extraAddress.isEmpty()) {
-        QHostAddress extra;
-        if (!extra.setAddress(extraAddress)) {
-            if (error)
-                *error = QStringLiteral("%1 is not an IP address").arg(extraAddress);
-            return false;
-        }
-        // An address that takes in every interface of a kind takes in its loopback.
-        if (extra == QHostAddress(QHostAddress::AnyIPv4))
-            addresses.removeAll(QHostAddress(QHostAddress::LocalHost));
-        if (extra == QHostAddress(QHostAddress::AnyIPv6) ||
-            extra == QHostAddress(QHostAddress::Any))
-            addresses.removeAll(QHostAddress(QHostAddress::LocalHostIPv6));
-        if (!addresses.contains(extra))
-            addresses.append(extra);
-    }
-    for (const QHostAddress &address : addresses) {
+    const auto listenOn = [this, &port](const QHostAddress &address, QString *reason) {
         auto *server = new QTcpServer(this);
         // The fifth client is taken and closed at once, not left waiting in the backlog.
         server->setMaxPendingConnections(MaxClients + 1);
@@ -116,23 +151,54 @@ bool RemoteServer::listen(quint16 port, const QString &extraAddress, QString *er
         if (server->listen(address, port)) {
             port = server->serverPort(); // the others on the same port when 0 was asked
             m_listeners.append(server);
-            continue;
+            return true;
         }
         // A machine without IPv6 has no ::1 to listen on; 127.0.0.1 is enough there.
         const bool noIpv6 = address == QHostAddress(QHostAddress::LocalHostIPv6) &&
                             server->serverError() != QAbstractSocket::AddressInUseError;
-        if (!noIpv6 && error)
-            *error = QStringLiteral("cannot listen on %1 port %2: %3")
-                         .arg(address.toString())
-                         .arg(port)
-                         .arg(server->errorString());
+        if (!noIpv6 && reason)
+            *reason = QStringLiteral("cannot listen on %1 port %2: %3")
+                          .arg(address.toString())
+                          .arg(port)
+                          .arg(server->errorString());
         delete server;
-        if (noIpv6)
-            continue;
-        qDeleteAll(m_listeners);
-        m_listeners.clear();
-        return false;
+        return noIpv6;
+    };
+
+    // The extra address first: an address that takes in every interface of a kind
+    // takes in its loopback, which is then not listened on separately. One that
+    // cannot be used leaves remote control on the loopback addresses.
+    QList<QHostAddress> addresses{QHostAddress(QHostAddress::LocalHost),
+                                  QHostAddress(QHostAddress::LocalHostIPv6)};
+    QString extraFailed;
+    if (!extraAddress.isEmpty()) {
+        QHostAddress extra;
+        if (!extra.setAddress(extraAddress)) {
+            extraFailed = QStringLiteral("%1 is not an IP address").arg(extraAddress);
+        } else if (addresses.contains(extra)) {
+            // listened on below
+        } else if (!listenOn(extra, &extraFailed)) {
+            // extraFailed says why
+        } else {
+            if (extra == QHostAddress(QHostAddress::AnyIPv4) ||
+                extra == QHostAddress(QHostAddress::Any))
+                addresses.removeAll(QHostAddress(QHostAddress::LocalHost));
+            if (extra == QHostAddress(QHostAddress::AnyIPv6) ||
+                extra == QHostAddress(QHostAddress::Any))
+                addresses.removeAll(QHostAddress(QHostAddress::LocalHostIPv6));
+        }
     }
+    for (const QHostAddress &address : addresses) {
+        if (!listenOn(address, error)) {
+            qDeleteAll(m_listeners);
+            m_listeners.clear();
+            return false;
+        }
+    }
+    if (error)
+        *error = extraFailed.isEmpty()
+                     ? QString()
+                     : extraFailed + QStringLiteral("; listening on 127.0.0.1 and ::1 only");
     return true;
 }
 
@@ -145,10 +211,17 @@ RemoteServer::Client *RemoteServer::client(int id) {
     return it == m_clients.end() ? nullptr : &it->second;
 }
 
+int RemoteServer::clientCount() const {
+    return static_cast<int>(std::count_if(m_clients.begin(), m_clients.end(),
+                                          [](const auto &c) { return !c.second.gone; }));
+}
+
 void RemoteServer::accept() {
     for (QTcpServer *server : std::as_const(m_listeners)) {
         while (QTcpSocket *socket = server->nextPendingConnection()) {
-            if (clientCount() >= MaxClients) {
+            // A client gone with lines still to run keeps its place: what waits in the
+            // program stays bounded however often scripts connect and leave.
+            if (static_cast<int>(m_clients.size()) >= MaxClients) {
                 socket->abort();
                 socket->deleteLater();
                 continue;
@@ -162,10 +235,11 @@ void RemoteServer::accept() {
             // counted, rather than in a large system buffer.
             socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption,
                                     static_cast<int>(MaxUnreadBytes));
+            keepAlive(socket);
             m_clients[id].socket = socket;
             connect(socket, &QTcpSocket::readyRead, this, [this, id] { readInput(id); });
-            connect(socket, &QTcpSocket::disconnected, this, [this, id] { drop(id); });
-            connect(socket, &QTcpSocket::errorOccurred, this, [this, id] { drop(id); });
+            connect(socket, &QTcpSocket::disconnected, this, [this, id] { clientGone(id); });
+            connect(socket, &QTcpSocket::errorOccurred, this, [this, id] { clientGone(id); });
             if (m_trace)
                 m_trace->note(QStringLiteral("remote client %1 connected from %2")
                                   .arg(id)
@@ -180,6 +254,7 @@ void RemoteServer::drop(int id) {
     if (!c)
         return;
     QPointer<QTcpSocket> socket = c->socket;
+    const bool wasGone = c->gone;
     m_clients.erase(id);
     // Its lines still waiting go with it.
     std::erase_if(m_jobs, [id](const Job &job) { return job.client == id; });
@@ -188,9 +263,36 @@ void RemoteServer::drop(int id) {
         socket->abort();
         socket->deleteLater();
     }
+    if (wasGone)
+        return;
     if (m_trace)
         m_trace->note(QStringLiteral("remote client %1 gone").arg(id));
     Q_EMIT clientCountChanged(clientCount());
+}
+
+void RemoteServer::clientGone(int id) {
+    Client *c = client(id);
+    if (!c || c->gone)
+        return;
+    // What it sent is still read from the socket (Qt keeps what it has received), and
+    // runs; its answers are dropped.
+    c->gone = true;
+    if (c->socket)
+        c->socket->disconnect(this);
+    if (m_trace)
+        m_trace->note(QStringLiteral("remote client %1 gone").arg(id));
+    Q_EMIT clientCountChanged(clientCount());
+    readInput(id);
+}
+
+void RemoteServer::forgetIfDone(int id) {
+    Client *c = client(id);
+    if (!c || !c->gone || c->queuedLines > 0 || m_runningClient == id || c->splitter.holdsLine() ||
+        (c->socket && c->socket->bytesAvailable() > 0))
+        return;
+    if (c->socket)
+        c->socket->deleteLater();
+    m_clients.erase(id);
 }
 
 void RemoteServer::readInput(int id) {
@@ -209,12 +311,24 @@ void RemoteServer::readInput(int id) {
             ++c->queuedLines;
         }
     }
+    // A client gone: its last line, without its LF, runs as if the LF had come.
+    if (c->gone && c->queuedLines < MaxQueuedLines && c->socket->bytesAvailable() == 0) {
+        for (const LineSplitter::Line &line : c->splitter.finish()) {
+            if (m_trace)
+                m_trace->remote(id, true, line.text);
+            m_jobs.push_back(Job{id, line.text, line.overrun});
+            ++c->queuedLines;
+        }
+    }
+    const bool gone = c->gone;
     startRunning();
+    if (gone)
+        forgetIfDone(id);
 }
 
 void RemoteServer::answer(int id, const QByteArray &text) {
     Client *c = client(id);
-    if (!c || !c->socket)
+    if (!c || !c->socket || c->gone)
         return;
     if (m_trace)
         m_trace->remote(id, false, text);
@@ -226,16 +340,16 @@ void RemoteServer::answer(int id, const QByteArray &text) {
         drop(id);
 }
 
-void RemoteServer::addError(int id, int error) {
+void RemoteServer::addError(int id, int error, const QString &reason) {
     Client *c = client(id);
     if (!c || error == 0)
         return;
     c->eventStatus |= eventBit(error);
     if (static_cast<int>(c->errors.size()) < ErrorQueueLength) {
-        c->errors.push_back(error);
+        c->errors.push_back(Error{error, reason});
     } else {
         // A full queue keeps its oldest errors; the last place says it overflowed.
-        c->errors.back() = ScpiParser::QueueOverflow;
+        c->errors.back() = Error{ScpiParser::QueueOverflow, {}};
         c->eventStatus |= eventBit(ScpiParser::QueueOverflow);
     }
 }
@@ -264,14 +378,28 @@ QCoro::Task<> RemoteServer::runJobs(std::shared_ptr<bool> alive) {
         if (Client *c = client(job.client)) {
             --c->queuedLines;
             // More of its input may be read now.
-            if (c->socket && c->socket->bytesAvailable() > 0)
+            if (c->socket && (c->gone || c->socket->bytesAvailable() > 0))
                 QMetaObject::invokeMethod(
                     this, [this, id = job.client] { readInput(id); }, Qt::QueuedConnection);
         }
         if (job.overrun) {
             addError(job.client, ScpiParser::InputBufferOverrun);
+            forgetIfDone(job.client);
             continue;
         }
+        // A client gone is forgotten once its last line has run, not while it runs.
+        struct RunningClient {
+            std::shared_ptr<bool> alive;
+            RemoteServer *server;
+            int id;
+            ~RunningClient() {
+                if (!*alive)
+                    return;
+                server->m_runningClient = 0;
+                server->forgetIfDone(id);
+            }
+        } runningClient{alive, this, job.client};
+        m_runningClient = job.client;
         QList<QByteArray> answers;
         for (const ScpiCommand &command : ScpiParser::parse(job.line)) {
             if (!client(job.client))
@@ -280,175 +408,397 @@ QCoro::Task<> RemoteServer::runJobs(std::shared_ptr<bool> alive) {
                 addError(job.client, command.error);
                 break;
             }
-            const std::optional<QByteArray> result = co_await execute(job.client, command, alive);
+            // Named, not a temporary in the co_await: GCC 12 would destroy it twice.
+            const Call call{job.client, command, alive};
+            const Reply reply = co_await executeOrFail(call);
             if (!*alive)
                 co_return;
+            if (!reply.failure.isEmpty())
+                addError(job.client, ScpiParser::DeviceSpecificError, reply.failure);
             if (command.query)
-                answers.append(result.value_or(NotANumber));
+                answers.append(reply.answer.value_or(NotANumber));
         }
         if (!answers.isEmpty())
             answer(job.client, answers.join(';'));
     }
 }
 
-QCoro::Task<std::optional<QByteArray>>
-RemoteServer::askFresh(int id, Instrument::Reading what, std::function<QByteArray(QChar)> value,
-                       std::shared_ptr<bool> alive) {
-    const std::optional<Frame> frame = co_await m_generator.askParams(what, AnswerMs);
+QCoro::Task<std::optional<Frame>> RemoteServer::askFor(int id, Instrument::Query query,
+                                                       std::shared_ptr<bool> alive) {
+    // A command of several steps (OUTP, SWE) waits at each of them, and before what it
+    // sends after an answer, while another exchange holds the line.
+    co_await m_generator.lineFree();
     if (!*alive)
         co_return std::nullopt;
-    if (!frame) {
+    const std::optional<Frame> frame = co_await m_generator.ask(query, AnswerMs);
+    if (!*alive)
+        co_return std::nullopt;
+    co_await m_generator.lineFree();
+    if (!*alive)
+        co_return std::nullopt;
+    if (!frame)
         addError(id,
                  m_generator.connected() ? ScpiParser::HardwareError : ScpiParser::HardwareMissing);
+    co_return frame;
+}
+
+QCoro::Task<std::optional<QByteArray>>
+RemoteServer::askFresh(int id, Instrument::Query query, std::function<QByteArray(QChar)> value,
+                       std::shared_ptr<bool> alive) {
+    const std::optional<Frame> frame = co_await askFor(id, query, alive);
+    if (!frame)
         co_return std::nullopt;
-    }
     co_return value(frame->letter);
 }
 
-QCoro::Task<std::optional<QByteArray>> RemoteServer::execute(int id, const ScpiCommand &command,
-                                                             std::shared_ptr<bool> alive) {
-    const DeviceState &state = m_generator.state();
-    const bool connected = m_generator.connected();
-    if (needsGenerator(command) && !connected) {
-        addError(id, ScpiParser::HardwareMissing);
-        co_return std::nullopt;
+QCoro::Task<> RemoteServer::switchOutput(int id, bool on, std::shared_ptr<bool> alive) {
+    // The generator says whether it sweeps: "0" ends a sweep, whatever its output.
+    const std::optional<Frame> sweep = co_await askFor(id, Instrument::Query::Carrier, alive);
+    if (!sweep)
+        co_return;
+    if (sweep->letter == u'W')
+        m_generator.endSweepAsStop();
+    // Then its output, switched only when it is not as asked.
+    const std::optional<Frame> output = co_await askFor(id, Instrument::Query::Output, alive);
+    if (!output || saysOn(*output) == on)
+        co_return;
+    m_generator.switchOutputAsStop(on);
+    const std::optional<Frame> after = co_await askFor(id, Instrument::Query::Output, alive);
+    if (after && saysOn(*after) != on)
+        addError(id, ScpiParser::HardwareError); // the generator did not do it
+}
+
+QCoro::Task<> RemoteServer::setSweep(int id, bool on, std::shared_ptr<bool> alive) {
+    if (on && (!m_sweepStop || !m_sweepStep || !m_sweepTime)) {
+        addError(id, ScpiParser::SettingsConflict);
+        co_return;
     }
-    const double n = command.number;
-    switch (command.header) {
-    case Header::None:
-        break;
-    case Header::Identify: {
-        if (!connected)
-            co_return QByteArrayLiteral("KVT,,,");
-        co_return QByteArrayLiteral("KVT,") + state.modelName.toLatin1() + ',' +
-            QByteArray::number(state.deviceId) + ',' + state.firmwareVersion.toLatin1();
-    }
-    case Header::ClearStatus:
-        if (Client *c = client(id)) {
-            c->errors.clear();
-            c->eventStatus = 0;
-        }
-        break;
-    case Header::EventStatus:
-        if (Client *c = client(id)) {
-            const int status = c->eventStatus;
-            c->eventStatus = 0;
-            co_return QByteArray::number(status);
-        }
-        break;
-    case Header::StatusByte:
-        if (Client *c = client(id))
-            co_return QByteArray::number(c->errors.empty() ? 0 : 1 << 2);
-        break;
-    case Header::OperationComplete:
-        // Commands are carried out one at a time: all before this one are done.
-        co_return QByteArrayLiteral("1");
-    case Header::Wait:
-        break;
-    case Header::SavePreset:
-        m_generator.savePreset(static_cast<int>(n));
-        break;
-    case Header::RecallPreset:
-        co_await m_generator.recallPreset(static_cast<int>(n));
-        break;
-    case Header::PresetQuery: {
-        const int number = static_cast<int>(n);
-        const std::optional<QString> record = co_await m_generator.readPreset(number);
-        if (!*alive)
-            co_return std::nullopt;
-        if (!record) {
-            addError(id, ScpiParser::HardwareError);
-            co_return std::nullopt;
-        }
-        // Seven numbers whatever the record holds: the number asked for, then each
-        // field's leading number (0 for a field that is missing or not a number).
-        const QStringList fields = Presets::cutRecord(*record).fields;
-        QByteArray text = QByteArray::number(number);
-        for (int i = 1; i < Presets::RecordFields; ++i) {
-            const double value = i < fields.size() ? Numbers::leadingValue(fields[i]) : 0;
-            text += ',' + plain(std::isfinite(value) ? value : 0);
-        }
-        co_return text;
-    }
-    case Header::Carrier:
-        if (command.query)
-            co_return co_await askFresh(
-                id, Instrument::Reading::Carrier,
-                [&state](QChar letter) {
-                    return plain(letter == u'W' ? state.sweepFreq : state.carrierFreq);
-                },
-                alive);
-        addError(id, errorFor(m_generator.tuneCarrier(n)));
-        break;
-    case Header::Tone:
-        if (command.query)
-            co_return co_await askFresh(
-                id, Instrument::Reading::Modulation,
-                [&state](QChar) { return plain(state.modFreq); }, alive);
-        addError(id, errorFor(m_generator.setTone(n)));
-        break;
-    case Header::ModulationKind:
-        if (command.query)
-            co_return co_await askFresh(
-                id, Instrument::Reading::ModulationKind,
-                [&state](QChar) {
-                    const char *kinds[] = {"OFF", "STIL", "BEEP", "TRIL"};
-                    return state.modMode >= 0 && state.modMode <= 3
-                               ? QByteArray(kinds[state.modMode])
-                               : plain(state.modMode); // a kind this program does not know
-                },
-                alive);
-        m_generator.setModulationKind(static_cast<int>(n));
-        break;
-    case Header::Output:
-        if (command.query)
-            co_return co_await askFresh(
-                id, Instrument::Reading::Output,
-                [&state](QChar) { return QByteArray(state.outputOn > 0 ? "1" : "0"); }, alive);
-        m_generator.setOutput(n != 0);
-        break;
-    case Header::SweepStop:
-        m_sweepStop = n;
-        break;
-    case Header::SweepStep:
-        m_sweepStep = n;
-        break;
-    case Header::SweepTime:
-        m_sweepTime = n;
-        break;
-    case Header::Sweep:
-        if (command.query)
-            co_return QByteArray(state.sweeping != 0 ? "1" : "0");
-        if (n == 0) {
-            m_generator.endSweep();
-        } else if (!m_sweepStop || !m_sweepStep || !m_sweepTime) {
+    const std::optional<Frame> now = co_await askFor(id, Instrument::Query::Carrier, alive);
+    if (!now || (now->letter == u'W') == on)
+        co_return; // no answer, or already as asked
+    if (on) {
+        // The sweep runs from the carrier up.
+        const double carrier = Numbers::leadingValue(now->text);
+        if (!(*m_sweepStop > carrier)) {
             addError(id, ScpiParser::SettingsConflict);
-        } else if (state.sweeping == 0) {
-            m_generator.startSweep(Numbers::plain(*m_sweepStop), Numbers::plain(*m_sweepStep),
-                                   Numbers::plain(*m_sweepTime));
+            co_return;
         }
-        break;
-    case Header::SweepPause:
-        addError(id, errorFor(m_generator.pauseSweep()));
-        break;
-    case Header::SweepPosition:
-        co_return plain(state.sweepFreq);
-    case Header::Morse:
-        addError(id, errorFor(m_generator.keyMorse(command.text.toUpper())));
-        break;
-    case Header::MorseBusy:
-        co_return QByteArray(m_generator.keying() ? "1" : "0");
-    case Header::SystemError:
-        if (Client *c = client(id)) {
-            const int error = c->errors.empty() ? 0 : c->errors.front();
-            if (!c->errors.empty())
-                c->errors.pop_front();
-            co_return QByteArray::number(error) + ",\"" + ScpiParser::errorText(error).toLatin1() +
-                '"';
-        }
-        break;
-    case Header::SystemConnected:
-        co_return QByteArray(connected ? "1" : "0");
+        m_sweepStart = carrier;
+        m_generator.startSweep(Numbers::plain(*m_sweepStop), Numbers::plain(*m_sweepStep),
+                               Numbers::plain(*m_sweepTime));
+    } else {
+        m_generator.endSweepAsStop();
     }
-    co_return std::nullopt;
+    // Its answer. A report of the position already on its way when "0" went out is not
+    // taken for it: a W is asked about once more.
+    std::optional<Frame> after = co_await askFor(id, Instrument::Query::Carrier, alive);
+    if (after && !on && after->letter == u'W')
+        after = co_await askFor(id, Instrument::Query::Carrier, alive);
+    if (after && (after->letter == u'W') != on)
+        addError(id, ScpiParser::HardwareError); // the generator did not do it
+}
+
+std::optional<QByteArray> RemoteServer::keptValue(int id, const std::optional<double> &value) {
+    if (!value) {
+        addError(id, ScpiParser::DataStale);
+        return std::nullopt;
+    }
+    return plain(*value);
+}
+
+int RemoteServer::morseError(const QString &text) {
+    if (text.isEmpty())
+        return ScpiParser::MissingParameter;
+    // Only what the generator's code page carries: anything else would go out as "?".
+    for (QChar c : text) {
+        if (c != u'?' && (c.isSurrogate() || Windows1250::encode(QStringView(&c, 1)) == "?"))
+            return ScpiParser::StringDataError;
+    }
+    if (text.size() > MaxMorseText)
+        return ScpiParser::TooMuchData;
+    return 0;
+}
+
+QCoro::Task<RemoteServer::Reply> RemoteServer::executeOrFail(Call call) {
+    std::exception_ptr error;
+    Reply reply;
+    try {
+        reply = co_await execute(call);
+    } catch (...) {
+        error = std::current_exception();
+    }
+    if (error && cancelled(error))
+        std::rethrow_exception(error); // the program is ending: nothing is answered
+    if (error)
+        reply = Reply{std::nullopt, reasonOf(error)};
+    if (!reply.failure.isEmpty())
+        qCritical("KVT: a remote command failed: %s", qUtf8Printable(reply.failure));
+    co_return reply;
+}
+
+QCoro::Task<RemoteServer::Reply> RemoteServer::execute(Call call) {
+    const ScpiCommand &command = call.command;
+    const auto &all = commands();
+    const auto entry = std::find_if(all.begin(), all.end(),
+                                    [&](const Command &c) { return c.header == command.header; });
+    static const Form none;
+    const Form &form = entry == all.end() ? none : command.query ? entry->query : entry->set;
+    if (!form.handler)
+        co_return Reply{}; // the parser lets through only what is registered
+    if (form.needs & NeedsGenerator) {
+        // Another exchange has the line to itself (the Setup window's); this waits.
+        co_await m_generator.lineFree();
+        if (!*call.alive)
+            co_return Reply{};
+        if (!m_generator.connected()) {
+            addError(call.id, ScpiParser::HardwareMissing);
+            co_return Reply{};
+        }
+    }
+    const int error = form.check ? form.check(command) : 0;
+    if (error != 0) {
+        addError(call.id, error);
+        co_return Reply{};
+    }
+    QCoro::Task<Reply> handled = form.handler(*this, std::move(call));
+    const Reply reply = co_await std::move(handled);
+    co_return reply;
+}
+
+const std::vector<RemoteServer::Command> &RemoteServer::commands() {
+    using R = Reply;
+    static const std::vector<Command> table = {
+        {Header::Identify, {}, {[](RemoteServer &s, Call) -> QCoro::Task<R> {
+             const DeviceState &state = s.m_generator.state();
+             if (!s.m_generator.connected())
+                 co_return R{QByteArrayLiteral("KVT,,,")};
+             co_return R{QByteArrayLiteral("KVT,") + state.modelName.toLatin1() + ',' +
+                         QByteArray::number(state.deviceId) + ',' +
+                         state.firmwareVersion.toLatin1()};
+         }}},
+        {Header::ClearStatus,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+             if (Client *c = s.client(call.id)) {
+                 c->errors.clear();
+                 c->eventStatus = 0;
+             }
+             co_return R{};
+         }},
+         {}},
+        {Header::EventStatus, {}, {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+             Client *c = s.client(call.id);
+             if (!c)
+                 co_return R{};
+             const int status = c->eventStatus;
+             c->eventStatus = 0;
+             co_return R{QByteArray::number(status)};
+         }}},
+        {Header::StatusByte, {}, {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+             Client *c = s.client(call.id);
+             if (!c)
+                 co_return R{};
+             co_return R{QByteArray::number(c->errors.empty() ? 0 : 1 << 2)};
+         }}},
+        // Commands are carried out one at a time: all before this one are done.
+        {Header::OperationComplete, {}, {[](RemoteServer &, Call) -> QCoro::Task<R> {
+             co_return R{QByteArrayLiteral("1")};
+         }}},
+        {Header::Wait, {[](RemoteServer &, Call) -> QCoro::Task<R> { co_return R{}; }}, {}},
+        {Header::SavePreset,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              s.m_generator.savePreset(static_cast<int>(call.command.number));
+              co_return R{};
+          },
+          NeedsGenerator},
+         {}},
+        {Header::RecallPreset,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              co_await s.m_generator.recallPreset(static_cast<int>(call.command.number));
+              co_return R{};
+          },
+          NeedsGenerator},
+         {}},
+        {Header::PresetQuery,
+         {},
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              const int number = static_cast<int>(call.command.number);
+              const std::optional<QString> record = co_await s.m_generator.readPreset(number);
+              if (!*call.alive)
+                  co_return R{};
+              if (!record) {
+                  s.addError(call.id, ScpiParser::HardwareError);
+                  co_return R{};
+              }
+              // Seven numbers whatever the record holds: the number asked for, then each
+              // field's leading number (0 for a field that is missing or not a number).
+              const QStringList fields = Presets::cutRecord(*record).fields;
+              QByteArray text = QByteArray::number(number);
+              for (int i = 1; i < Presets::RecordFields; ++i) {
+                  const double value = i < fields.size() ? Numbers::leadingValue(fields[i]) : 0;
+                  text += ',' + plain(std::isfinite(value) ? value : 0);
+              }
+              co_return R{text};
+          },
+          NeedsGenerator}},
+        {Header::Carrier,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              const int refused = errorFor(s.m_generator.tuneCarrier(call.command.number));
+              if (refused != 0) {
+                  s.addError(call.id, refused);
+                  co_return R{};
+              }
+              // The generator's answer tells the panel at once whether a sweep has ended;
+              // a script is not kept waiting for the next poll, nor told of a late answer.
+              for (int attempt = 0; attempt < 2; ++attempt) {
+                  const std::optional<Frame> frame =
+                      co_await s.m_generator.ask(Instrument::Query::Carrier, AnswerMs);
+                  if (!*call.alive || !frame || frame->letter != u'W')
+                      break;
+              }
+              co_return R{};
+          },
+          NeedsGenerator},
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              const DeviceState &state = s.m_generator.state();
+              const std::optional<QByteArray> answer = co_await s.askFresh(
+                  call.id, Instrument::Query::Carrier,
+                  [&state](QChar letter) {
+                      return plain(letter == u'W' ? state.sweepFreq : state.carrierFreq);
+                  },
+                  call.alive);
+              co_return R{answer};
+          },
+          NeedsGenerator}},
+        {Header::Tone,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              s.addError(call.id, errorFor(s.m_generator.setTone(call.command.number)));
+              co_return R{};
+          },
+          NeedsGenerator},
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              const DeviceState &state = s.m_generator.state();
+              const std::optional<QByteArray> answer = co_await s.askFresh(
+                  call.id, Instrument::Query::Tone,
+                  [&state](QChar) { return plain(state.modFreq); }, call.alive);
+              co_return R{answer};
+          },
+          NeedsGenerator}},
+        {Header::ModulationKind,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              s.m_generator.setModulationKind(static_cast<int>(call.command.number));
+              co_return R{};
+          },
+          NeedsGenerator},
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              const DeviceState &state = s.m_generator.state();
+              const std::optional<QByteArray> answer = co_await s.askFresh(
+                  call.id, Instrument::Query::ModulationKind,
+                  [&state](QChar) {
+                      const char *kinds[] = {"OFF", "STIL", "BEEP", "TRIL"};
+                      return state.modMode >= 0 && state.modMode <= 3
+                                 ? QByteArray(kinds[state.modMode])
+                                 : plain(state.modMode); // a kind this program does not know
+                  },
+                  call.alive);
+              co_return R{answer};
+          },
+          NeedsGenerator}},
+        {Header::Output,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              // The radiotelegraph frame switches the output itself while it is open.
+              if (s.m_generator.telegraphFrameOpen())
+                  s.addError(call.id, ScpiParser::SettingsConflict);
+              else
+                  co_await s.switchOutput(call.id, call.command.number != 0, call.alive);
+              co_return R{};
+          },
+          NeedsGenerator},
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              const DeviceState &state = s.m_generator.state();
+              const std::optional<QByteArray> answer = co_await s.askFresh(
+                  call.id, Instrument::Query::Output,
+                  [&state](QChar) { return QByteArray(state.outputOn > 0 ? "1" : "0"); },
+                  call.alive);
+              co_return R{answer};
+          },
+          NeedsGenerator}},
+        {Header::SweepStop,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+             // The sweep's top is kept here until SWE ON; the model's range judges it now.
+             const double n = call.command.number;
+             if (const int refused = errorFor(s.m_generator.checkCarrier(n)); refused != 0)
+                 s.addError(call.id, refused);
+             else
+                 s.m_sweepStop = n;
+             co_return R{};
+         }},
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+             co_return R{s.keptValue(call.id, s.m_sweepStop)};
+         }}},
+        {Header::SweepStep,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+             s.m_sweepStep = call.command.number;
+             co_return R{};
+         }},
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+             co_return R{s.keptValue(call.id, s.m_sweepStep)};
+         }}},
+        {Header::SweepTime,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+             s.m_sweepTime = call.command.number;
+             co_return R{};
+         }},
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+             co_return R{s.keptValue(call.id, s.m_sweepTime)};
+         }}},
+        {Header::Sweep,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              co_await s.setSweep(call.id, call.command.number != 0, call.alive);
+              co_return R{};
+          },
+          NeedsGenerator},
+         {[](RemoteServer &s, Call) -> QCoro::Task<R> {
+             co_return R{QByteArray(s.m_generator.state().sweeping != 0 ? "1" : "0")};
+         }}},
+        {Header::SweepPause,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              s.addError(call.id, errorFor(s.m_generator.pauseSweep()));
+              co_return R{};
+          },
+          NeedsGenerator},
+         {}},
+        // Until the generator reports a sweep started here, it stands at its start.
+        {Header::SweepPosition, {}, {[](RemoteServer &s, Call) -> QCoro::Task<R> {
+             co_return R{plain(s.m_sweepStart
+                                   ? *s.m_sweepStart
+                                   : static_cast<double>(s.m_generator.state().sweepFreq))};
+         }}},
+        {Header::Morse,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              s.addError(call.id, errorFor(s.m_generator.keyMorse(call.command.text.toUpper())));
+              co_return R{};
+          },
+          NeedsGenerator,
+          [](const ScpiCommand &command) { return morseError(command.text.toUpper()); }},
+         {}},
+        {Header::MorseBusy, {}, {[](RemoteServer &s, Call) -> QCoro::Task<R> {
+             co_return R{QByteArray(s.m_generator.keying() ? "1" : "0")};
+         }}},
+        {Header::SystemError, {}, {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+             Client *c = s.client(call.id);
+             if (!c)
+                 co_return R{};
+             const Error error = c->errors.empty() ? Error{0, {}} : c->errors.front();
+             if (!c->errors.empty())
+                 c->errors.pop_front();
+             QByteArray text = ScpiParser::errorText(error.number).toLatin1();
+             if (!error.reason.isEmpty())
+                 text += ';' + quotedReason(error.reason);
+             co_return R{QByteArray::number(error.number) + ",\"" + text + '"'};
+         }}},
+        {Header::SystemConnected, {}, {[](RemoteServer &s, Call) -> QCoro::Task<R> {
+             co_return R{QByteArray(s.m_generator.connected() ? "1" : "0")};
+         }}},
+    };
+    return table;
 }

@@ -242,6 +242,10 @@ int take(const Parameter &p, Takes takes, ScpiCommand &command) {
         double value = 0;
         if (const int error = numberIn(p, takes, value))
             return error;
+        // The generator sweeps for at least a second: a shorter time is refused rather
+        // than rounded up to one.
+        if (takes == Takes::Time && value < 1)
+            return ScpiParser::DataOutOfRange;
         // Whole hertz; the sweep time in whole seconds, as the generator takes it.
         value = std::round(value);
         if (!(value > 0))
@@ -410,10 +414,16 @@ QString ScpiParser::errorText(int error) {
         return QStringLiteral("Settings conflict");
     case DataOutOfRange:
         return QStringLiteral("Data out of range");
+    case TooMuchData:
+        return QStringLiteral("Too much data");
+    case DataStale:
+        return QStringLiteral("Data corrupt or stale");
     case HardwareError:
         return QStringLiteral("Hardware error");
     case HardwareMissing:
         return QStringLiteral("Hardware missing");
+    case DeviceSpecificError:
+        return QStringLiteral("Device-specific error");
     case QueueOverflow:
         return QStringLiteral("Queue overflow");
     case InputBufferOverrun:

@@ -68,8 +68,11 @@ public:
         StringDataError = -150,
         SettingsConflict = -221,
         DataOutOfRange = -222,
+        TooMuchData = -223,
+        DataStale = -230,
         HardwareError = -240,
         HardwareMissing = -241,
+        DeviceSpecificError = -300,
         QueueOverflow = -350,
         InputBufferOverrun = -363,
     };

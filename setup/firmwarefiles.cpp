@@ -75,6 +75,13 @@ std::optional<std::pair<int, int>> versionNumbers(const QString &version) {
 }
 
 bool runsImageVersion(const QString &imageName, const QString &firmwareVersion) {
+    // A backup's name carries the version code of the firmware it was read from, which
+    // is not always major and minor as two digits each ("1.3" -> 0013, "10.25" -> 0102):
+    // the code itself is compared first, so that writing a backup back is judged by the
+    // name it was given.
+    const QString code = imageName.mid(4, 4);
+    if (code.size() == 4 && versionCode(firmwareVersion) == code)
+        return true;
     const auto running = versionNumbers(firmwareVersion);
     return running && running == versionNumbers(shownVersion(imageName));
 }

@@ -40,8 +40,9 @@ bool isUsableBackupName(const QString &backupName);
 // The major and minor number of a version text, "2.06" -> {2, 6}; nullopt when it is
 // not two runs of digits joined by one ".".
 std::optional<std::pair<int, int>> versionNumbers(const QString &version);
-// Whether the generator's version text names the version of the image's name ("2.06"
-// for 41200206.bin, shown as 2.6).
+// Whether the generator's version text names the version of the image's name: its
+// version code (as a backup's name is made) equals characters 5-8 ("1.3" for
+// 41110013.bkp), or major and minor agree as numbers ("2.7" for 41200207.bin).
 bool runsImageVersion(const QString &imageName, const QString &firmwareVersion);
 
 // Whether a file name is that of a backup (a read-back of the whole flash), which is

@@ -3,15 +3,12 @@
 #include "instrument/polling.h"
 #include "link/devicestate.h"
 #include "link/link.h"
-#include "link/procedure.h"
+#include "link/programservices.h"
 #include "link/serialport.h"
 #include "link/timesource.h"
 #include "link/waits.h"
 #include "setup/firmwarefiles.h"
-#include "setup/firmwareupdatedialog.h"
 #include "setup/processstarter.h"
-#include "widgets/panelcontext.h"
-#include "widgets/services.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,9 +25,9 @@ const QString Success = QStringLiteral("New firmware successfully uploaded...");
 const QString Failure = QStringLiteral("Error with upload !");
 
 // Indices into progressTexts() shown apart from the runs' shares.
-constexpr int ResettingText = 0; // while the port is handed over
+constexpr int ResettingText = 0; // while the port is lent
 constexpr int PreparingText = 4; // between the read-back and the write
-constexpr int UploadedText = 11; // the write has ended well
+constexpr int UploadedText = 11; // the write has ended well (Writing at 100 %)
 
 // The read-back always runs at this rate.
 constexpr int ReadBackBaud = 57600;
@@ -55,7 +52,7 @@ struct FirmwareUpdate::Plan {
     QString device;       // the port's system name, for avrdude
 
     bool backupKept = false;   // this run's read-back became K
-    bool recoverAfter = false; // the generator did not answer: the window recovers it
+    bool recoverAfter = false; // the generator did not answer: its recovery follows
 };
 
 // How one avrdude run ended.
@@ -102,73 +99,67 @@ QString FirmwareUpdate::waitingText() {
     return tr("Waiting for the generator to start...");
 }
 
-FirmwareUpdate::FirmwareUpdate(const PanelContext &context, Controls controls, QObject *parent)
-    : QObject(parent), m_context(context), m_controls(std::move(controls)),
+QString FirmwareUpdate::progressText(Stage stage, int share) {
+    auto at = [share](const std::vector<std::pair<int, int>> &shares) {
+        int text = shares.front().second;
+        for (const auto &[from, index] : shares)
+            if (share >= from)
+                text = index;
+        return progressTexts().at(text);
+    };
+    switch (stage) {
+    case Stage::Checking:
+        break;
+    case Stage::ResettingConnection:
+        return progressTexts().at(ResettingText);
+    case Stage::ReadingBack:
+        return at(readBackShares());
+    case Stage::Preparing:
+        return progressTexts().at(PreparingText);
+    case Stage::Writing:
+        return share >= 100 ? progressTexts().at(UploadedText) : at(writeShares());
+    case Stage::AwaitingGenerator:
+        return waitingText();
+    }
+    return {};
+}
+
+QString FirmwareUpdate::recoveryNote(int portNumber, bool afterWrite) {
+    if (afterWrite)
+        return tr("Recovery of the generator on COM%1: it does not answer after the "
+                  "write. Choose the image (or a backup) to write again; no backup is "
+                  "made.")
+            .arg(portNumber);
+    return tr("Recovery of the generator on COM%1: it does not answer, so its present "
+              "firmware cannot be kept as a backup. Choose the image to write.")
+        .arg(portNumber);
+}
+
+FirmwareUpdate::FirmwareUpdate(Context context, QObject *parent)
+    : QObject(parent), m_context(context),
       m_waits(std::make_unique<WaitSet>(*context.services.time)) {
     setObjectName(QStringLiteral("firmwareUpdate"));
 }
 
 FirmwareUpdate::~FirmwareUpdate() {
-    // An update still waiting ends here, ending its avrdude with it.
+    // An update still waiting ends here, ending its avrdude with it and giving its port
+    // back; a port kept for a recovery stays as it is, as the program is going away.
     m_waits->cancelAll();
     if (m_wakeTimer != 0)
         m_context.services.time->cancel(m_wakeTimer);
-    if (m_dialog)
-        disconnect(m_dialog, nullptr, this, nullptr);
-    delete m_dialog;
+    m_heldPort.keepClosed();
 }
 
-FirmwareUpdateDialog &FirmwareUpdate::dialog() {
-    if (!m_dialog) {
-        m_dialog = new FirmwareUpdateDialog(m_context.state, m_context.window);
-        m_dialog->setBackupFolder(m_context.services.backupFolder);
-        connect(m_dialog, &FirmwareUpdateDialog::writeRequested, this,
-                &FirmwareUpdate::writeRequested);
-        connect(m_dialog, &FirmwareUpdateDialog::hidden, this, &FirmwareUpdate::windowHidden);
-    }
-    return *m_dialog;
-}
-
-void FirmwareUpdate::windowHidden() {
-    // A recovery lasts as long as the window that offers it. The one offered after a
-    // silent write kept the port; closed without a write, it gives the port back to the
-    // line, which connects again as soon as the generator answers there.
-    const std::optional<int> port = std::exchange(m_recoveryPort, std::nullopt);
-    if (port && m_recoveryVerified && !m_busy && !m_context.ending()) {
-        if (m_context.link.takeBackPort(*port) != SerialPort::NoError)
-            m_context.link.portGone();
-    }
-    m_recoveryVerified = false;
-    if (m_dialog)
-        m_dialog->setNote({});
-}
-
-bool FirmwareUpdate::recover(int portNumber) {
-    FirmwareUpdateDialog &window = dialog();
-    const QPointer<FirmwareUpdate> self(this);
-    m_recoveryPort = portNumber;
-    m_recoveryVerified = false;
-    m_recovered = false;
-    window.setNote(tr("Recovery of the generator on COM%1: it does not answer, so its present "
-                      "firmware cannot be kept as a backup. Choose the image to write.")
-                       .arg(portNumber));
-    m_context.services.dialogs->showModal(window);
-    if (!self)
-        return false; // the program ended meanwhile
-    windowHidden();
-    return m_recovered;
-}
-
-void FirmwareUpdate::writeRequested() {
-    if (m_busy)
+void FirmwareUpdate::endRecovery(bool giveBack) {
+    if (!m_heldPort.active())
         return;
-    const QPointer<FirmwareUpdate> self(this);
-    runProcedure(run(), [self](const QString &what) {
-        if (self && self->m_dialog)
-            self->m_context.services.dialogs->message(
-                self->m_dialog, ProgramTitle,
-                QStringLiteral("The firmware update failed: ") + what);
-    });
+    if (!giveBack) {
+        m_heldPort.keepClosed();
+        return;
+    }
+    // The line connects again as soon as the generator answers there.
+    if (m_heldPort.giveBack() != SerialPort::NoError)
+        m_context.link.portGone();
 }
 
 void FirmwareUpdate::wakeSoon() {
@@ -192,9 +183,17 @@ QCoro::Task<bool> FirmwareUpdate::waitForEnd(StartedProcess &process, int ms) {
     co_return !process.running();
 }
 
+QCoro::Task<> FirmwareUpdate::pause(int ms) {
+    TimeSource &time = *m_context.services.time;
+    // The waits also end when a process of the update ends; this one lasts its time.
+    const qint64 until = time.nowMs() + ms;
+    while (time.nowMs() < until)
+        co_await m_waits->wait(static_cast<int>(until - time.nowMs()));
+}
+
 QCoro::Task<FirmwareUpdate::Run>
 FirmwareUpdate::runAvrdude(const Plan &plan, const QStringList &arguments, qint64 predictedMs,
-                           const std::vector<std::pair<int, int>> &shares) {
+                           Stage stage, const std::vector<std::pair<int, int>> &shares) {
     TimeSource &time = *m_context.services.time;
     Run run;
     run.boundMs = predictedMs + OvertimeMs;
@@ -214,8 +213,7 @@ FirmwareUpdate::runAvrdude(const Plan &plan, const QStringList &arguments, qint6
         // Each text once its share of the predicted time has passed; a run that ends
         // early skips the rest, one that takes longer holds its last text.
         while (next < shares.size() && now >= shownFrom(next)) {
-            if (m_dialog)
-                m_dialog->setProgress(progressTexts().at(shares[next].second));
+            Q_EMIT progress(stage, shares[next].first);
             ++next;
         }
         if (!process->running())
@@ -235,26 +233,17 @@ FirmwareUpdate::runAvrdude(const Plan &plan, const QStringList &arguments, qint6
 }
 
 QCoro::Task<bool> FirmwareUpdate::awaitIdentity(int ms) {
-    TimeSource &time = *m_context.services.time;
-    auto identified = std::make_shared<bool>(false);
     const QMetaObject::Connection heard =
-        connect(&m_context.link, &Link::replyHandled, this,
-                [this, identified](const ReplyEffects &effects) {
-                    if (effects.kind != ReplyEffects::Kind::Identity)
-                        return;
-                    *identified = true;
-                    wakeSoon();
-                });
+        connect(&m_context.link, &Link::replyHandled, this, [this](const ReplyEffects &effects) {
+            if (effects.kind == ReplyEffects::Kind::Identity)
+                wakeSoon();
+        });
     const auto forget = qScopeGuard([heard] { QObject::disconnect(heard); });
-    const qint64 until = time.nowMs() + ms;
-    while (!*identified && time.nowMs() < until) {
-        co_await m_waits->wait(static_cast<int>(until - time.nowMs()));
-    }
-    co_return *identified;
+    co_return co_await m_context.link.awaitIdentity(*m_waits, ms);
 }
 
 QCoro::Task<std::optional<QString>> FirmwareUpdate::check(Plan &plan) {
-    const Services &services = m_context.services;
+    const ProgramServices &services = m_context.services;
     const DeviceState &state = m_context.state;
 
     if (!plan.recovery) {
@@ -380,34 +369,51 @@ QString FirmwareUpdate::runFailure(const Run &run) {
     return tr("avrdude ended with exit status %1").arg(*run.exitCode);
 }
 
-QCoro::Task<> FirmwareUpdate::run() {
+QCoro::Task<> FirmwareUpdate::run(Request request, Asker &asker) {
     if (m_busy)
         co_return;
-    FirmwareUpdateDialog &window = dialog();
-    Link &link = m_context.link;
-    const Services &services = m_context.services;
-    const QString fileName = window.selectedFile();
-    // Locked from here to the result: the checks run avrdude too, and the update must
-    // not go on behind a window that was closed.
     m_busy = true;
-    window.setLocked(true);
-    auto idle = [this, &window] {
-        m_busy = false;
-        window.setLocked(false);
-        Q_EMIT updateEnded();
-    };
+    // However the update ends short of its result (the program going away, a fault of
+    // the program's own), it is no longer busy.
+    struct Idle {
+        FirmwareUpdate &update;
+        bool armed = true;
+        ~Idle() {
+            if (armed)
+                update.m_busy = update.m_working = false;
+        }
+    } idle{*this};
+    const Result result = co_await update(request, asker);
+    idle.armed = false;
+    // The work (from the answered questions to the result) has ended, or never began:
+    // the program may end from here on, and a request to end that waited for the work
+    // is served before any result is shown.
+    m_working = false;
+    Q_EMIT updateEnded();
+    m_busy = false;
+    Q_EMIT finished(result);
+}
 
-    if (!services.dialogs->askYesNo(
-            &window, QStringLiteral("Write"),
-            QStringLiteral("Write new firmware binary file to Your device. Are You sure ?"))) {
-        idle();
-        co_return;
-    }
+QCoro::Task<FirmwareUpdate::Result> FirmwareUpdate::update(const Request &request, Asker &asker) {
+    Link &link = m_context.link;
+    const ProgramServices &services = m_context.services;
+    const QString fileName = QFileInfo(request.image).fileName();
+    auto told = [](const QString &text) {
+        return Result{text == Success ? Outcome::Succeeded : Outcome::Failed, ProgramTitle, text};
+    };
+    auto refused = [](const QString &text) { return Result{Outcome::Refused, ErrorTitle, text}; };
+
+    if (!asker.confirm(
+            QStringLiteral("Write"),
+            QStringLiteral("Write new firmware binary file to Your device. Are You sure ?")))
+        co_return Result{};
     Plan plan;
-    plan.recovery = m_recoveryPort.has_value();
-    plan.verify = !plan.recovery || m_recoveryVerified;
-    plan.portNumber = plan.recovery ? *m_recoveryPort : m_context.state.portNumber;
-    plan.image = QDir(window.folder()).filePath(fileName);
+    plan.recovery = request.recoveryPort.has_value();
+    // A recovery of the port kept after a silent write is judged like an update.
+    plan.verify =
+        !plan.recovery || (m_heldPort.active() && m_heldPort.portNumber() == *request.recoveryPort);
+    plan.portNumber = plan.recovery ? *request.recoveryPort : m_context.state.portNumber;
+    plan.image = request.image;
     if (plan.recovery) {
         // No identity to compare with: the user confirms what the name says.
         const QString question =
@@ -415,62 +421,63 @@ QCoro::Task<> FirmwareUpdate::run() {
                "on COM%4 ?")
                 .arg(fileName, FirmwareFiles::shownVersion(fileName), fileName.mid(2, 2))
                 .arg(plan.portNumber);
-        if (!services.dialogs->askYesNo(&window, QStringLiteral("Write"), question)) {
-            idle();
-            co_return;
-        }
+        if (!asker.confirm(QStringLiteral("Write"), question))
+            co_return Result{};
     } else if (!FirmwareFiles::madeForModel(fileName, m_context.state.modelName)) {
-        services.dialogs->message(
-            &window, ErrorTitle,
-            QStringLiteral("This binary file is build for another version of KVT !"));
-        window.hide();
-        idle();
-        co_return;
+        co_return Result{Outcome::WrongModel, ErrorTitle,
+                         QStringLiteral("This binary file is build for another version of KVT !")};
     }
 
-    const QPointer<FirmwareUpdateDialog> alive(&window);
+    // Only now is the update under way: until the questions are answered, a request to
+    // end the program answers them No and ends it at once.
+    m_working = true;
+    Q_EMIT progress(Stage::Checking, 0);
     const std::optional<QString> refusal = co_await check(plan);
-    if (!alive)
-        co_return;
-    if (refusal) {
-        services.dialogs->message(&window, ErrorTitle, *refusal);
-        idle();
-        co_return;
-    }
+    if (refusal)
+        co_return refused(*refusal);
 
+    // avrdude has the device until the loan ends; nothing else (the retries after a
+    // lost line) opens it meanwhile.
+    PortLoan loan;
     if (plan.recovery) {
         // The port is found by its number the way the control link finds it (the
-        // retries of a lost line may hold it open).
-        const int error = link.takeBackPort(plan.portNumber);
-        if (error != SerialPort::NoError) {
+        // retries of a lost line may hold it open). lendPort takes it back and lends it
+        // in one go: nothing may wait between the two, since while the control link has
+        // the port open its reader would take what the bootloader says after the open's
+        // reset, and the retries of a lost line would count the port as theirs. The
+        // reset pause comes after the loan, with the port closed.
+        int error = SerialPort::NoError;
+        loan = link.lendPort(plan.portNumber, error);
+        if (!loan.active()) {
             if (!plan.copy.isEmpty())
                 QFile::remove(plan.copy);
-            services.dialogs->message(
-                &window, ErrorTitle,
+            co_return refused(
                 tr("COM%1 cannot be opened: %2.").arg(plan.portNumber).arg(portError(error)));
-            idle();
-            co_return;
         }
+        // The port kept after a silent write is this loan's now.
+        m_heldPort.keepClosed();
     }
 
-    window.showProgress();
-    window.setProgress(progressTexts().at(ResettingText));
-    // avrdude opens the device the control link has open, by its system name.
-    plan.device = link.port().systemName();
-    if (!plan.recovery)
+    Q_EMIT progress(Stage::ResettingConnection, 0);
+    if (!plan.recovery) {
         m_context.polling.setPollingEnabled(false);
-    // avrdude has the device until the port is taken back; nothing else (the retries
-    // after a lost line) opens it meanwhile.
-    link.handOverPort();
+        loan = link.lendPort();
+    }
+    // avrdude opens the device the control link had open, by its system name.
+    plan.device = loan.device();
+    // The bootloader starts from the reset that the modem lines give as avrdude opens
+    // the port; opened again at once after the close, an adapter may give no edge.
+    co_await pause(ResetPauseMs);
 
     QString text;
     if (!plan.recovery) {
         plan.readBack =
             QDir(services.backupFolder).filePath(FirmwareFiles::readBackName(plan.backupName));
         QFile::remove(plan.readBack); // a leftover of an earlier, interrupted run
-        const Run readBack = co_await runAvrdude(
-            plan, FirmwareFiles::readBackArguments(plan.device, plan.readBack),
-            FirmwareFiles::transferMs(FirmwareFiles::FlashBytes, ReadBackBaud), readBackShares());
+        const Run readBack =
+            co_await runAvrdude(plan, FirmwareFiles::readBackArguments(plan.device, plan.readBack),
+                                FirmwareFiles::transferMs(FirmwareFiles::FlashBytes, ReadBackBaud),
+                                Stage::ReadingBack, readBackShares());
         // Only a read-back that ended well replaces a backup; any other leaves the
         // earlier ones as they were.
         QString noBackup;
@@ -493,48 +500,35 @@ QCoro::Task<> FirmwareUpdate::run() {
                           tr("No backup of the firmware on the generator could be made (%1), so "
                              "nothing was written: the firmware on the generator is unchanged.")
                               .arg(noBackup));
-            text = joined(text, takeBackPort(plan.portNumber));
+            text = joined(text, giveBack(loan));
         }
     }
     if (plan.recovery || plan.backupKept) {
-        window.setProgress(progressTexts().at(PreparingText));
+        Q_EMIT progress(Stage::Preparing, 0);
         const int baud = m_context.state.bootloaderBaud;
         const Run write = co_await runAvrdude(
             plan, FirmwareFiles::writeArguments(plan.device, baud, plan.toWrite),
-            FirmwareFiles::transferMs(plan.dataBytes * 2, baud), writeShares());
+            FirmwareFiles::transferMs(plan.dataBytes * 2, baud), Stage::Writing, writeShares());
         if (!plan.copy.isEmpty())
             QFile::remove(plan.copy);
         if (write.ok())
-            window.setProgress(progressTexts().at(UploadedText));
+            Q_EMIT progress(Stage::Writing, 100);
         if (plan.verify) {
-            text = co_await verdict(plan, write);
+            text = co_await verdict(plan, loan, write);
         } else {
-            // A recovery from the connection window: discovery looks for the generator
-            // next.
+            // A recovery from the connection window: the port stays closed, and
+            // discovery looks for the generator next.
+            loan.keepClosed();
             text = write.ok() ? Success
                               : joined(Failure, tr("The write failed: %1.").arg(runFailure(write)));
-            m_recovered = write.ok();
         }
     }
-
-    services.dialogs->message(&window, ProgramTitle, text);
-    if (plan.recoverAfter) {
-        // The window stays and recovers the generator on its port, at once.
-        window.hideProgress();
-        m_recoveryPort = plan.portNumber;
-        m_recoveryVerified = true;
-        window.setNote(tr("Recovery of the generator on COM%1: it does not answer after the "
-                          "write. Choose the image (or a backup) to write again; no backup is "
-                          "made.")
-                           .arg(plan.portNumber));
-        idle();
-        co_return;
-    }
-    window.hide();
-    idle();
+    if (plan.recoverAfter)
+        co_return Result{Outcome::GeneratorSilent, ProgramTitle, text, plan.portNumber};
+    co_return told(text);
 }
 
-QCoro::Task<QString> FirmwareUpdate::verdict(Plan &plan, const Run &write) {
+QCoro::Task<QString> FirmwareUpdate::verdict(Plan &plan, PortLoan &loan, const Run &write) {
     Link &link = m_context.link;
     const DeviceState &state = m_context.state;
     const QString folder = m_context.services.backupFolder;
@@ -544,7 +538,7 @@ QCoro::Task<QString> FirmwareUpdate::verdict(Plan &plan, const Run &write) {
         co_return joined(joined(Failure, tr("%1 for the write: nothing was written, the firmware "
                                             "on the generator is unchanged.")
                                              .arg(runFailure(write))),
-                         takeBackPort(plan.portNumber));
+                         giveBack(loan));
     }
 
     // A failed write keeps the backup taken before it apart from the later ones.
@@ -573,7 +567,7 @@ QCoro::Task<QString> FirmwareUpdate::verdict(Plan &plan, const Run &write) {
                                          : tr("The write failed: %1.").arg(runFailure(write)));
     }
 
-    const int error = link.takeBackPort(plan.portNumber);
+    const int error = loan.giveBack();
     if (error != SerialPort::NoError) {
         // As after an unplug: the panel shows no generator and the port is tried again.
         link.portGone();
@@ -586,14 +580,13 @@ QCoro::Task<QString> FirmwareUpdate::verdict(Plan &plan, const Run &write) {
                                    .arg(plan.portNumber)
                                    .arg(portError(error)));
     }
-    if (m_dialog)
-        m_dialog->setProgress(waitingText());
+    Q_EMIT progress(Stage::AwaitingGenerator, 0);
     const bool identified = co_await awaitIdentity(IdentityAfterWriteMs);
     if (!identified) {
         // The panel shows no generator (the line is reported lost: lamp dark, controls
-        // and poll off) and the window turns to its recovery, which keeps the port
-        // (the retries of the lost line wait until the window closes).
-        link.handOverPort();
+        // and poll off) and the recovery follows, keeping the port (the retries of the
+        // lost line wait until it ends).
+        m_heldPort = link.lendPort();
         link.portGone();
         if (write.ok())
             holdBackup();
@@ -635,8 +628,9 @@ QString FirmwareUpdate::portError(int error) {
     }
 }
 
-QString FirmwareUpdate::takeBackPort(int portNumber) {
-    const int error = m_context.link.takeBackPort(portNumber);
+QString FirmwareUpdate::giveBack(PortLoan &loan) {
+    const int portNumber = loan.portNumber();
+    const int error = loan.giveBack();
     if (error == SerialPort::NoError) {
         m_context.polling.setPollingEnabled(true);
         return {};

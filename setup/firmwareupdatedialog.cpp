@@ -1,7 +1,9 @@
 #include "setup/firmwareupdatedialog.h"
 
 #include "link/devicestate.h"
+#include "link/procedure.h"
 #include "setup/firmwarefiles.h"
+#include "widgets/services.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -13,10 +15,12 @@
 #include <QHideEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 namespace {
+const QString ProgramTitle = QStringLiteral("KVT Control Panel");
 // The progress panel's caption until an update writes its own texts there.
 const char *const WritingCaption =
     QT_TRANSLATE_NOOP("FirmwareUpdateDialog", "Writing new firmware...");
@@ -25,8 +29,11 @@ const char *const ImagesItem = QT_TRANSLATE_NOOP("FirmwareUpdateDialog", "Firmwa
 const char *const BackupsItem = QT_TRANSLATE_NOOP("FirmwareUpdateDialog", "Backups (*.bkp)");
 } // namespace
 
-FirmwareUpdateDialog::FirmwareUpdateDialog(const DeviceState &state, QWidget *parent)
-    : QDialog(parent), m_state(state) {
+FirmwareUpdateDialog::FirmwareUpdateDialog(FirmwareUpdate &update, const DeviceState &state,
+                                           Dialogs &dialogs, std::function<bool()> ending,
+                                           QWidget *parent)
+    : QDialog(parent), m_update(update), m_state(state), m_dialogs(dialogs),
+      m_ending(std::move(ending)) {
     setObjectName(QStringLiteral("FirmwareUpdateDialog"));
     setWindowTitle(QStringLiteral("Firmware update"));
     setModal(true);
@@ -140,11 +147,96 @@ FirmwareUpdateDialog::FirmwareUpdateDialog(const DeviceState &state, QWidget *pa
             Q_EMIT writeRequested();
     });
     connect(m_exitButton, &QPushButton::clicked, this, &QWidget::hide);
+    connect(this, &FirmwareUpdateDialog::writeRequested, this, &FirmwareUpdateDialog::startUpdate);
+    connect(&m_update, &FirmwareUpdate::progress, this, &FirmwareUpdateDialog::showStage);
+    connect(&m_update, &FirmwareUpdate::finished, this, &FirmwareUpdateDialog::showResult);
 
     showFolder(QDir::currentPath());
 }
 
 FirmwareUpdateDialog::~FirmwareUpdateDialog() = default;
+
+bool FirmwareUpdateDialog::confirm(const QString &title, const QString &question) {
+    return m_dialogs.askYesNo(this, title, question);
+}
+
+void FirmwareUpdateDialog::startUpdate() {
+    if (m_update.busy())
+        return;
+    // Locked from here to the result: the checks run avrdude too, and the update must
+    // not go on behind a window that was closed.
+    setLocked(true);
+    const QPointer<FirmwareUpdateDialog> self(this);
+    runProcedure(m_update.run({QDir(m_folder).filePath(m_selectedFile), m_recoveryPort}, *this),
+                 [self](const QString &what) {
+                     if (!self)
+                         return;
+                     self->m_dialogs.message(self, ProgramTitle,
+                                             QStringLiteral("The firmware update failed: ") + what);
+                     self->setLocked(false);
+                 });
+}
+
+void FirmwareUpdateDialog::showStage(FirmwareUpdate::Stage stage, int share) {
+    if (stage == FirmwareUpdate::Stage::Checking)
+        return;
+    if (stage == FirmwareUpdate::Stage::ResettingConnection)
+        showProgress();
+    setProgress(FirmwareUpdate::progressText(stage, share));
+}
+
+void FirmwareUpdateDialog::showResult(const FirmwareUpdate::Result &result) {
+    using Outcome = FirmwareUpdate::Outcome;
+    switch (result.outcome) {
+    case Outcome::Declined:
+        break;
+    case Outcome::WrongModel:
+        m_dialogs.message(this, result.title, result.text);
+        hide();
+        break;
+    default:
+        // Nothing is shown once the program is ending (asked to end before the result or
+        // while its message was open): nothing more is to be done.
+        if (!m_ending())
+            m_dialogs.message(this, result.title, result.text);
+        if (m_ending() || result.outcome == Outcome::Refused)
+            break;
+        if (m_recoveryPort)
+            m_recovered = result.outcome == Outcome::Succeeded;
+        if (result.outcome == Outcome::GeneratorSilent) {
+            // The window stays and recovers the generator on its port, at once.
+            hideProgress();
+            m_recoveryPort = result.portNumber;
+            setNote(FirmwareUpdate::recoveryNote(result.portNumber, true));
+            break;
+        }
+        hide();
+        break;
+    }
+    setLocked(false);
+}
+
+bool FirmwareUpdateDialog::recover(int portNumber) {
+    const QPointer<FirmwareUpdateDialog> self(this);
+    m_recoveryPort = portNumber;
+    m_recovered = false;
+    setNote(FirmwareUpdate::recoveryNote(portNumber, false));
+    m_dialogs.showModal(*this);
+    if (!self)
+        return false; // the program ended meanwhile
+    windowHidden();
+    return m_recovered;
+}
+
+void FirmwareUpdateDialog::windowHidden() {
+    // A recovery lasts as long as the window that offers it. The one offered after a
+    // silent write kept the port; closed without a write, it gives the port back to the
+    // line, which connects again as soon as the generator answers there.
+    m_recoveryPort.reset();
+    if (!m_update.busy())
+        m_update.endRecovery(!m_ending());
+    setNote({});
+}
 
 void FirmwareUpdateDialog::showFolder(const QString &folder) {
     const QDir dir(folder);
@@ -203,8 +295,10 @@ void FirmwareUpdateDialog::showEvent(QShowEvent *event) {
 
 void FirmwareUpdateDialog::hideEvent(QHideEvent *event) {
     QDialog::hideEvent(event);
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
+        windowHidden();
         Q_EMIT hidden();
+    }
 }
 
 void FirmwareUpdateDialog::closeEvent(QCloseEvent *event) {

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "setup/firmwareupdate.h"
+
 #include <QDialog>
+#include <functional>
+#include <optional>
 
 class QComboBox;
 class QFrame;
@@ -9,21 +13,29 @@ class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
+class Dialogs;
 struct DeviceState;
 
 // The firmware-update window: the user picks an image file (41MMJJNN.bin) or a backup
 // (41MMJJNN.bkp) and asks for it to be written; during the update a progress panel
-// covers the window. It only shows and asks: FirmwareUpdate runs the update when the
-// window asks for it (writeRequested) and drives the progress panel.
+// covers the window. It only shows and asks: FirmwareUpdate runs the update, the window
+// answers its questions with the user, shows its progress and tells its result.
 //
 // Shown modally (Dialogs::showModal) from the information panel, the setup window and
 // the connection window's recovery; it hides itself when done and keeps its file
 // choice between uses.
-class FirmwareUpdateDialog final : public QDialog {
+class FirmwareUpdateDialog final : public QDialog, private FirmwareUpdate::Asker {
     Q_OBJECT
 public:
-    explicit FirmwareUpdateDialog(const DeviceState &state, QWidget *parent = nullptr);
+    // `ending` is true once the program is ending: no result is shown then.
+    FirmwareUpdateDialog(FirmwareUpdate &update, const DeviceState &state, Dialogs &dialogs,
+                         std::function<bool()> ending, QWidget *parent = nullptr);
     ~FirmwareUpdateDialog() override;
+
+    // Shows the window modally to recover the generator on port `portNumber`; returns
+    // whether a write ended well, after the window has closed. The control link stays
+    // closed: the caller starts discovery again.
+    bool recover(int portNumber);
 
     // True while locked (setLocked): the window and the program refuse to close.
     bool updateRunning() const { return m_locked; }
@@ -70,16 +82,26 @@ public Q_SLOTS:
     void reject() override;
 
 private:
+    bool confirm(const QString &title, const QString &question) override;
+    void startUpdate();
+    void showStage(FirmwareUpdate::Stage stage, int share);
+    void showResult(const FirmwareUpdate::Result &result);
+    void windowHidden();
     void fileClicked(QListWidgetItem *item);
     void folderChosen(QListWidgetItem *item);
     void listFiles();
     void retranslate();
 
+    FirmwareUpdate &m_update;
     const DeviceState &m_state;
-    QString m_folder;       // the folder the file list shows
-    QString m_selectedFile; // name of the file last clicked
-    QString m_backupFolder; // shown for "Backups (*.bkp)"
-    bool m_locked = false;  // from the confirmation to the result
+    Dialogs &m_dialogs;
+    std::function<bool()> m_ending;
+    std::optional<int> m_recoveryPort; // set while the window recovers that port
+    bool m_recovered = false;          // the last recovery's write ended well
+    QString m_folder;                  // the folder the file list shows
+    QString m_selectedFile;            // name of the file last clicked
+    QString m_backupFolder;            // shown for "Backups (*.bkp)"
+    bool m_locked = false;             // from the confirmation to the result
 
     QLabel *m_currentVersionCaption;  // "Current version : "
     QLabel *m_currentVersionLabel;    // the generator's firmware version

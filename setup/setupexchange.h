@@ -45,6 +45,10 @@ private:
     // Save is offered while a generator is connected; the line may go and come back
     // while the window is open.
     void updateSaveAllowed();
+    // What the user is told when the line is lost before the setup went out whole:
+    // `operatorSent` is the display operator's command when it went out, else empty;
+    // `coarseStep` the command that did not.
+    QString incompleteSetupText(const QString &operatorSent, const QString &coarseStep) const;
 
     const PanelContext &m_context;
     Language &m_language;

@@ -415,4 +415,15 @@
         <translation>přístup odepřen: jednou spusťte instalátor vedle programu (sudo ./install), pak adaptér odpojte a znovu připojte.</translation>
     </message>
 </context>
+<context>
+    <name>SetupExchange</name>
+    <message>
+        <source>The setup was not sent: the line to the generator was lost. The generator keeps its display operator and coarse tuning step. Open Config again once the generator is back.</source>
+        <translation>Nastavení nebylo odesláno: spojení s generátorem se přerušilo. Generátor si ponechává svůj údaj na displeji i skok při hrubém ladění. Až bude generátor opět připojen, otevřete znovu Config.</translation>
+    </message>
+    <message>
+        <source>The setup was not sent completely: the line to the generator was lost after the display operator was sent (%1), before the coarse tuning step of %2 Hz (%3). Open Config again once the generator is back.</source>
+        <translation>Nastavení nebylo odesláno celé: spojení s generátorem se přerušilo po odeslání údaje na displeji (%1), před skokem při hrubém ladění %2 Hz (%3). Až bude generátor opět připojen, otevřete znovu Config.</translation>
+    </message>
+</context>
 </TS>

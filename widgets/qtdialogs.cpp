@@ -6,6 +6,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QScopeGuard>
 
 std::optional<QString> QtDialogs::getText(QWidget *parent, const QString &title,
                                           const QString &prompt) {
@@ -17,7 +18,7 @@ std::optional<QString> QtDialogs::getText(QWidget *parent, const QString &title,
     dialog.setInputMode(QInputDialog::TextInput);
     if (auto *box = dialog.findChild<QLineEdit *>())
         guardEntry(box);
-    if (dialog.exec() != QDialog::Accepted)
+    if (execOpen(dialog) != QDialog::Accepted)
         return std::nullopt;
     return dialog.textValue();
 }
@@ -25,12 +26,12 @@ std::optional<QString> QtDialogs::getText(QWidget *parent, const QString &title,
 bool QtDialogs::askYesNo(QWidget *parent, const QString &title, const QString &text) {
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(QMessageBox::Yes);
-    return box.exec() == QMessageBox::Yes;
+    return execOpen(box) == QMessageBox::Yes;
 }
 
 void QtDialogs::message(QWidget *parent, const QString &title, const QString &text) {
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
-    box.exec();
+    execOpen(box);
 }
 
 void QtDialogs::showModal(QDialog &dialog) {
@@ -39,9 +40,26 @@ void QtDialogs::showModal(QDialog &dialog) {
 
 std::optional<QString> QtDialogs::chooseItem(QWidget *parent, const QString &title,
                                              const QString &prompt, const QStringList &items) {
-    bool ok = false;
-    const QString item = QInputDialog::getItem(parent, title, prompt, items, 0, false, &ok);
-    if (!ok || item.isEmpty())
+    // QInputDialog::getItem, run so that closeOpen() reaches it.
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(prompt);
+    dialog.setComboBoxItems(items);
+    dialog.setComboBoxEditable(false);
+    if (execOpen(dialog) != QDialog::Accepted || dialog.textValue().isEmpty())
         return std::nullopt;
-    return item;
+    return dialog.textValue();
+}
+
+int QtDialogs::execOpen(QDialog &dialog) {
+    m_open.append(&dialog);
+    const auto forget = qScopeGuard([this] { m_open.removeLast(); });
+    return dialog.exec();
+}
+
+void QtDialogs::closeOpen() {
+    // Rejected is no button's answer: a Yes/No question reads it as No.
+    for (qsizetype i = m_open.size() - 1; i >= 0; --i)
+        if (m_open[i])
+            m_open[i]->reject();
 }

@@ -2,6 +2,10 @@
 
 #include "widgets/services.h"
 
+#include <QDialog>
+#include <QList>
+#include <QPointer>
+
 // widgets/: widget pieces every window folder uses (the real dialogs behind
 // Services::dialogs, EntryGuard). Uses widgets/services.h only; panel/, presets/, setup/
 // and app/ use it.
@@ -17,4 +21,11 @@ public:
     void showModal(QDialog &dialog) override;
     std::optional<QString> chooseItem(QWidget *parent, const QString &title, const QString &prompt,
                                       const QStringList &items) override;
+    void closeOpen() override;
+
+private:
+    // Runs `dialog` modally, known to closeOpen() meanwhile; its result.
+    int execOpen(QDialog &dialog);
+
+    QList<QPointer<QDialog>> m_open; // the questions and messages open, innermost last
 };

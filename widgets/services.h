@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QDate>
+#include "link/programservices.h"
+
 #include <QString>
 #include <QStringList>
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -29,22 +29,15 @@ public:
     // cancelled.
     virtual std::optional<QString> chooseItem(QWidget *parent, const QString &title,
                                               const QString &prompt, const QStringList &items) = 0;
+    // Closes the questions and messages open now as their close control would: a Yes/No
+    // question answers No, a text or item question is cancelled. The program's own
+    // windows shown with showModal stay.
+    virtual void closeOpen() = 0;
 };
 
 // Everything the main window takes from the outside world, so that tests can run it
-// against a fake port, a manual clock and scripted dialogs.
-class ProcessStarter;
-class SerialPort;
-class TimeSource;
-struct Services {
-    SerialPort *port = nullptr;
-    TimeSource *time = nullptr;
+// against a fake port, a manual clock and scripted dialogs: the program's services and
+// the dialogs that ask the user.
+struct Services : ProgramServices {
     Dialogs *dialogs = nullptr;
-    ProcessStarter *processes = nullptr;
-    QString programFolder;        // the program's own folder: avrdude is looked for there
-    QString settingsFolder;       // where KVT.INI and the COM<N> links live
-    QString backupFolder;         // where the firmware backups go
-    bool packaged = false;        // installed by the Debian package (not an unpacked folder)
-    std::function<QDate()> today; // today's date
-    std::function<void()> quit;   // ends the program at once
 };

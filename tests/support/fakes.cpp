@@ -31,6 +31,8 @@ void FakeSerialPort::close() {
 }
 
 void FakeSerialPort::write(const QByteArray &bytes) {
+    if (onWrite)
+        onWrite(bytes);
     if (m_open)
         m_written += bytes;
 }
@@ -88,10 +90,15 @@ void runOnce(std::function<void()> &action) {
 }
 } // namespace
 
+void ScriptedDialogs::closeOpen() {
+    closing = ++closedOpen > 0;
+}
+
 bool ScriptedDialogs::askYesNo(QWidget *, const QString &title, const QString &text) {
     asked.push_back({QStringLiteral("yesno"), title, text});
+    closing = false;
     runOnce(whileAsking);
-    if (yesNoAnswers.empty())
+    if (closing || yesNoAnswers.empty())
         return false;
     const bool answer = yesNoAnswers.front();
     yesNoAnswers.pop_front();

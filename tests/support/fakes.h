@@ -51,6 +51,7 @@ public:
     std::vector<int> openAttempts;  // every port number open() was called with
     int openPort = 0;
     int closeCount = 0;
+    std::function<void(const QByteArray &)> onWrite; // sees every write first (may throw)
 
 private:
     bool m_open = false;
@@ -76,6 +77,7 @@ public:
     void showModal(QDialog &dialog) override;
     std::optional<QString> chooseItem(QWidget *parent, const QString &title, const QString &prompt,
                                       const QStringList &items) override;
+    void closeOpen() override; // the question asked (see whileAsking) answers No
 
     std::deque<std::optional<QString>> textAnswers; // nullopt = Cancel
     std::deque<std::optional<QString>> itemAnswers; // nullopt = Cancel
@@ -86,6 +88,8 @@ public:
     // What the user does in a modal window of the program (click a button, ...).
     std::deque<std::function<void(QDialog &)>> modalActions;
     std::vector<Asked> asked;
+    int closedOpen = 0;   // closeOpen() calls
+    bool closing = false; // closeOpen() came while the question was open
 };
 
 // Outside programs played on the test's clock. Each start takes the next scripted

@@ -70,7 +70,7 @@ TEST(RemoteControl, AVisaScriptTunesSavesRecallsAndReadsBack) {
     const QStringList answers =
         QString::fromUtf8(script.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(script.exitCode(), 0) << script.readAllStandardError().toStdString();
-    ASSERT_EQ(answers.size(), 5) << answers.join(u'|').toStdString();
+    ASSERT_EQ(answers.size(), 7) << answers.join(u'|').toStdString();
     EXPECT_EQ(answers[0], QStringLiteral("KVT,KVT 20,1234,2.05"));
     EXPECT_EQ(answers[1], QStringLiteral("7050000;1234;BEEP"));
     EXPECT_EQ(answers[2], QStringLiteral("7050000")); // recalled, asked afresh
@@ -78,6 +78,10 @@ TEST(RemoteControl, AVisaScriptTunesSavesRecallsAndReadsBack) {
     // Out of the model's range, an unknown header, Morse while keying; then none.
     EXPECT_EQ(answers[4], QStringLiteral("-222,\"Data out of range\";-113,\"Undefined "
                                          "header\";-221,\"Settings conflict\";0,\"No error\";1"));
+    EXPECT_EQ(answers[5], QStringLiteral("7200000;10"));
+    EXPECT_EQ(answers[6], QStringLiteral("0;0"));
+    ASSERT_TRUE(
+        runUntil([&] { return received(log).contains(QStringLiteral("F7100000")); }, 10000));
 
     // What reached the generator, in order, and nothing of what was refused.
     const QStringList lines = received(log);
@@ -90,8 +94,8 @@ TEST(RemoteControl, AVisaScriptTunesSavesRecallsAndReadsBack) {
         if (!QStringList{"G", "I", "J", "H", "B", "T"}.contains(line) && !askedAgain)
             setting << line;
     }
-    EXPECT_EQ(setting,
-              (QStringList{"F7050000", "A1234", "M2", "S3", "F5000000", "R3", "K3", "Q81 CQ"}))
+    EXPECT_EQ(setting, (QStringList{"F7050000", "A1234", "M2", "S3", "F5000000", "R3", "K3",
+                                    "Q81 CQ", "W7200000 1000 10", "0", "0", "F7100000"}))
         << lines.join(u',').toStdString();
 
     // The trace keeps the script's lines apart from the serial ones.

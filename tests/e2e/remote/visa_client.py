@@ -1,5 +1,6 @@
 # Drives the KVT program's remote control as a technician's script would, printing
 # every answer on a line of its own: visa_client.py PORT
+import socket
 import sys
 
 import pyvisa
@@ -19,3 +20,11 @@ print(kvt.query("MEM:PRES? 3"))
 kvt.write("FREQ 99 MHZ;BOGUS")
 kvt.write("MORS \"CQ\";MORS \"DE\"")
 print(kvt.query("SYST:ERR?;ERR?;ERR?;ERR?;*OPC?"))
+# The sweep's values are kept; OUTP OFF during the sweep ends it, then the output.
+print(kvt.query("FREQ:STOP 7.2MHZ;:SWE:STEP 1kHz;TIME 10;:FREQ:STOP?;:SWE:TIME?"))
+kvt.write("SWE ON")
+kvt.write("OUTP OFF")
+print(kvt.query("OUTP?;:SWE?"))
+# A script that sends and closes at once: its last line, without LF, still runs.
+with socket.create_connection(("127.0.0.1", int(sys.argv[1]))) as quick:
+    quick.sendall(b"FREQ 7.1 MHZ")

@@ -17,7 +17,6 @@
 #include "tests/support/intelhex.h"
 #include "tests/support/manualclock.h"
 #include "tests/support/simpanel.h"
-#include "widgets/panelcontext.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -85,6 +84,7 @@ class QuietPolling final : public Polling {
 public:
     void setPollingEnabled(bool on) override { changes.push_back(on); }
     bool pollingEnabled() const override { return changes.empty() || changes.back(); }
+    void setPollingHeld(bool) override {}
     QCoro::Task<> readParams() override { co_return; }
     std::vector<bool> changes;
 };
@@ -131,11 +131,10 @@ TEST_P(FirmwareWithAvrdude, BackupHoldsTheFlashAndTheWrittenVersionShowsInTheInf
     services.settingsFolder = dir.path();
     services.backupFolder = dir.path();
     services.today = [] { return QDate(2026, 12, 7); };
-    const PanelContext context{
-        record(), *instrument,          instrument->link(),    services, polling, nullptr,
-        [] {},    [] { return false; }, [](const QString &) {}};
-    FirmwareUpdate update(context, {});
-    FirmwareUpdateDialog &updateDialog = update.dialog();
+    FirmwareUpdate update(
+        FirmwareUpdate::Context{instrument->state(), instrument->link(), polling, services});
+    FirmwareUpdateDialog updateDialog(update, instrument->state(), dialogs, [] { return false; });
+    updateDialog.setBackupFolder(services.backupFolder);
     updateDialog.showFolder(images.path());
     updateDialog.show();
     auto *files = updateDialog.findChild<QListWidget *>(QStringLiteral("fileList"));

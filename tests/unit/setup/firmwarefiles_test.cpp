@@ -36,7 +36,8 @@ TEST(FirmwareFiles, BackupNameCarriesModelAndAFourCharacterVersionCode) {
 
 // The identity line's characters reach the backup's name and avrdude's -U argument:
 // only a plain name in the backup folder is used. Its version counts as the image's
-// when major and minor agree as numbers.
+// when major and minor agree as numbers, or when its code (as a backup's name is made)
+// is the name's: "2.06b" and "206" go with 41200206, "1.3" with 41110013.
 TEST(FirmwareFiles, IdentityCharactersAndVersionsAreCheckedBeforeUse) {
     const struct {
         const char *model;
@@ -57,10 +58,13 @@ TEST(FirmwareFiles, IdentityCharactersAndVersionsAreCheckedBeforeUse) {
         const char *running;
         bool same;
     } versions[] = {
-        {"41200206.bin", "2.06", true},   {"41200206.bin", "2.6", true},
-        {"41201025.bin", "10.25", true},  {"41200206.bin", "2.05", false},
-        {"41200206.bin", "2.06b", false}, {"41200206.bin", "", false},
-        {"41200206.bin", "206", false},
+        {"41200206.bin", "2.06", true},  {"41200206.bin", "2.6", true},
+        {"41201025.bin", "10.25", true}, {"41200206.bin", "2.05", false},
+        {"41200206.bin", "2.16", false}, {"41200206.bin", "", false},
+        {"41200206.bin", "2.06b", true}, {"41200206.bin", "206", true},
+        {"41110013.bkp", "1.3", true},   {"41200025.bkp", "2.5", true},
+        {"41200102.bkp", "10.25", true}, {"41200207.bin", "2.7", true},
+        {"41200102.bkp", "1.03", false},
     };
     for (const auto &c : versions)
         EXPECT_EQ(FirmwareFiles::runsImageVersion(QString::fromUtf8(c.image),

@@ -461,9 +461,43 @@ TEST(Shutdown, ATerminationSignalEndsAsClosingTheWindowDoesAfterAnUpdateRunning)
     rig.advance(3000, 10);
     EXPECT_EQ(quitsDuringUpdate, 0);
     EXPECT_EQ(rig.quitCount, 1) << "once the update has ended";
+    EXPECT_EQ(rig.dialogs.asked.back().kind, "yesno") << "no result shown to nobody";
     ASSERT_EQ(rig.processes.started.size(), 3u);
     EXPECT_FALSE(rig.processes.started[2].killed) << "the write ran to its end";
     EXPECT_FALSE(rig.port.isOpen());
+}
+
+// A request to end while the update asks "Write" answers No and ends the program; one
+// while its result is shown (the update has ended) closes the message and ends it.
+TEST(Shutdown, ARequestToEndAnswersTheUpdatesQuestionNoAndClosesItsResult) {
+    for (const bool atResult : {false, true}) {
+        SCOPED_TRACE(atResult ? "at the result" : "at the Write question");
+        PanelRig rig;
+        rig.connectOn(2);
+        QTemporaryDir images;
+        const auto writeImage = provideFirmware(rig, images);
+        const QString readBack = rig.folder.filePath(
+            FirmwareFiles::readBackName(FirmwareFiles::backupName("KVT 20", "2.05")));
+        rig.processes.outcomes = {{0, 0, {}}, {1000, 0, readBack}, {9000, 0, {}}};
+        rig.dialogs.yesNoAnswers = {true};
+        const auto endRequested = [&] { rig.window->endOnRequest(); };
+        rig.dialogs.whileAsking = atResult ? nullptr : std::function<void()>(endRequested);
+        rig.dialogs.modalActions.push_back(
+            [&](QDialog &setup) { control<QPushButton>(setup, "upgradeButton")->click(); });
+        rig.dialogs.modalActions.push_back([&](QDialog &dialog) {
+            writeImage(dialog);
+            rig.advance(5000, 100);
+            if (atResult)
+                rig.dialogs.whileAsking = endRequested; // the result (no generator after it)
+            rig.advance(60000, 100);
+        });
+        ui(*rig.window).configButton->click();
+        rig.advance(3000, 10);
+        EXPECT_EQ(rig.quitCount, 1);
+        EXPECT_EQ(rig.dialogs.closedOpen, 1);
+        EXPECT_EQ(rig.processes.started.size(), atResult ? 3u : 0u);
+        EXPECT_EQ(rig.dialogs.asked.back().kind, atResult ? "message" : "yesno");
+    }
 }
 
 TEST(Shutdown, DestroyingTheWindowWhileProceduresWaitIsSafe) {

@@ -13,6 +13,8 @@
 
 namespace {
 
+using namespace Qt::StringLiterals;
+
 struct LinkRig {
     LinkRig() {
         port.openResults[2] = 0;
@@ -32,10 +34,11 @@ struct LinkRig {
     Link link{state, port, clock};
 };
 
-// Records when a wait ended (or that it was cancelled).
-QCoro::Task<> waitAndNote(WaitSet::WaitOp wait, ManualClock &clock, std::optional<qint64> &end) {
+// Records when a wait or a question ended (or that it was cancelled).
+template <typename Wait>
+QCoro::Task<> waitAndNote(Wait wait, ManualClock &clock, std::optional<qint64> &end) {
     try {
-        co_await wait;
+        co_await std::move(wait);
         end = clock.nowMs();
     } catch (const WaitCancelled &) {
         end = -1;
@@ -70,9 +73,9 @@ TEST(LinkWaits, PlainWaitsEndAtAnyReplyReplyWaitsOnlyAtTheirOwn) {
         SCOPED_TRACE(c.name);
         LinkRig rig;
         std::optional<qint64> end;
-        auto task =
-            waitAndNote(c.letter ? rig.link.replyWait(QChar(c.letter), 50) : rig.link.delay(50),
-                        rig.clock, end);
+        auto task = c.letter
+                        ? waitAndNote(rig.link.ask(u"?"_s, QChar(c.letter), 50), rig.clock, end)
+                        : waitAndNote(rig.link.delay(50), rig.clock, end);
         for (const Arrival &a : c.arrivals)
             rig.receiveAt(a.at, a.bytes);
         rig.clock.advance(100 - rig.clock.nowMs());
@@ -85,7 +88,7 @@ TEST(LinkWaits, AWaitBegunWhileAReplyIsHandledWaitsForTheNextOne) {
     // A procedure resumed by a reply that starts its next wait at once (the read-out's
     // next query) must not have that wait ended by the same reply.
     for (const char16_t letter : {char16_t(0), char16_t(u'K')}) {
-        SCOPED_TRACE(letter ? "reply wait" : "plain wait");
+        SCOPED_TRACE(letter ? "question" : "plain wait");
         LinkRig rig;
         std::optional<qint64> inner;
         std::optional<QCoro::Task<>> innerTask;
@@ -93,8 +96,8 @@ TEST(LinkWaits, AWaitBegunWhileAReplyIsHandledWaitsForTheNextOne) {
         QObject::connect(&rig.link, &Link::replyHandled, &context, [&](const ReplyEffects &) {
             if (!innerTask)
                 innerTask.emplace(
-                    waitAndNote(letter ? rig.link.replyWait(QChar(letter), 50) : rig.link.delay(50),
-                                rig.clock, inner));
+                    letter ? waitAndNote(rig.link.ask(u"?"_s, QChar(letter), 50), rig.clock, inner)
+                           : waitAndNote(rig.link.delay(50), rig.clock, inner));
         });
         rig.receiveAt(10, "#K1\r\n#K2\r\n"); // both frames in one read: still the same reply
         EXPECT_FALSE(inner.has_value());

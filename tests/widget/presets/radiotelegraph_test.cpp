@@ -2,6 +2,8 @@
 // the speed slider, Repeat paced by the generator's Q replies, and Close.
 #include "generator.h"
 
+#include "instrument/instrument.h"
+
 #include "panel/lamp.h"
 #include "presets/presetswindow.h"
 #include "presets/telegraphpanel.h"
@@ -23,6 +25,7 @@ struct RadiotelegraphTest : ::testing::Test {
         ui(*rig.window).cwButton->click(); // CW: output off, the frame over the display
         ASSERT_EQ(rig.port.takeLines(), QStringList{"0"});
         ASSERT_FALSE(frame().panel->isHidden());
+        ASSERT_TRUE(rig.instrument->telegraphFrameOpen()); // remote OUTP is refused
     }
     TelegraphUi frame() { return ui(*rig.window).telegraph(); }
 
@@ -126,6 +129,7 @@ TEST_F(RadiotelegraphTest, CloseUnticksRepeatRestoresTheDisplayAndSwitchesTheOut
     frame().closeButton->click();
     EXPECT_FALSE(frame().repeatBox->isChecked());
     EXPECT_TRUE(frame().panel->isHidden());
+    EXPECT_FALSE(rig.instrument->telegraphFrameOpen());
     EXPECT_FALSE(ui(*rig.window).carrierReadout->isHidden());
     EXPECT_FALSE(ui(*rig.window).modulationReadout->isHidden());
     EXPECT_EQ(ui(*rig.window).carrierReadout->text(), QStringLiteral("7.050.000"))

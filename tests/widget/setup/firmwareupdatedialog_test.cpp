@@ -11,7 +11,6 @@
 #include "setup/firmwareupdatedialog.h"
 #include "tests/support/intelhex.h"
 #include "tests/support/panelui.h"
-#include "widgets/panelcontext.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -32,6 +31,7 @@ public:
         changes.push_back(on);
     }
     bool pollingEnabled() const override { return m_on; }
+    void setPollingHeld(bool) override {}
     QCoro::Task<> readParams() override { co_return; }
     std::vector<bool> changes;
 
@@ -77,11 +77,12 @@ protected:
         services.backupFolder = rig.folder.path();
         services.today = [] { return QDate(2026, 12, 7); };
         services.quit = [] {};
-        context = std::make_unique<PanelContext>(
-            PanelContext{rig.record(), *rig.instrument, rig.instrument->link(), services, polling,
-                         nullptr, [] {}, [] { return false; }, [](const QString &) {}});
-        update_ = std::make_unique<FirmwareUpdate>(*context, FirmwareUpdate::Controls{});
-        dialog = &update_->dialog();
+        update_ = std::make_unique<FirmwareUpdate>(FirmwareUpdate::Context{
+            rig.instrument->state(), rig.instrument->link(), polling, services});
+        window_ = std::make_unique<FirmwareUpdateDialog>(*update_, rig.instrument->state(),
+                                                         rig.dialogs, [] { return false; });
+        dialog = window_.get();
+        dialog->setBackupFolder(services.backupFolder);
         dialog->showFolder(images.path());
         dialog->show();
         rig.dialogs.asked.clear();
@@ -148,8 +149,8 @@ protected:
     QTemporaryDir images;
     FakePolling polling;
     Services services;
-    std::unique_ptr<PanelContext> context;
     std::unique_ptr<FirmwareUpdate> update_;
+    std::unique_ptr<FirmwareUpdateDialog> window_;
     FirmwareUpdateDialog *dialog = nullptr;
     qint64 t0 = 0;
 };
@@ -261,8 +262,8 @@ TEST_F(FirmwareWindow, TextsFollowTheWorkAndEachStepStartsWhenTheLastEnds) {
     clickFile("41200207.bin");
     rig.port.takeLines();
     ASSERT_TRUE(start());
-    // The checks ran avrdude once, quickly, before anything changed.
-    ASSERT_EQ(rig.processes.started.size(), 2u);
+    // The checks ran avrdude once, quickly, before anything changed (then a 2 s pause).
+    ASSERT_EQ(rig.processes.started.size(), 1u);
     EXPECT_EQ(rig.processes.started[0].arguments, QStringList{"-?"});
     EXPECT_EQ(child<QFrame>("progressPanel")->geometry(), dialog->rect());
     EXPECT_FALSE(rig.port.isOpen());
@@ -287,10 +288,10 @@ TEST_F(FirmwareWindow, TextsFollowTheWorkAndEachStepStartsWhenTheLastEnds) {
               (QStringList{"Resetting connection...", "Preparing upload package..."}));
     std::vector<std::pair<qint64, QString>> shown;
     for (const auto &[at, text] : painted.shown)
-        if (at >= r)
+        if (at >= t0 - 10)
             shown.push_back({at - r, text});
     const std::vector<std::pair<qint64, QString>> expected{
-        {0, "Resetting connection..."},
+        {-2000, "Resetting connection..."},
         {0, "Erasing and checking device memory..."},
         {2844, "Set device registers..."},
         {3810, "Saving old configuration..."},
@@ -523,7 +524,7 @@ TEST_F(FirmwareWindow, SilentAfterTheWriteShowsNoGeneratorAndOffersTheRecoveryAt
     EXPECT_FALSE(QFile::exists(heldPath()));
     EXPECT_TRUE(QFile::exists(rig.folder.filePath(QStringLiteral("41200105-kept.bkp"))))
         << "the held backup stays once a write has succeeded";
-    rig.advance(3000, 100);
+    rig.advance(4000, 100); // the reconnection's next try (every 1.5 s), then its queries
     EXPECT_TRUE(rig.port.takeLines().contains("G")) << "the poll runs again";
 }
 
@@ -698,7 +699,7 @@ TEST_F(FirmwareWindow, BackupWrittenBackLosesItsBootSectionAndIsKept) {
 
     rig.processes.outcomes = {Probe, {1000, 0, partPath()}, {9000, 0, {}}};
     ASSERT_TRUE(start());
-    rig.advance(2000, 100);
+    rig.advance(4000, 100);
     ASSERT_EQ(rig.processes.started.size(), 3u);
     QString written = rig.processes.started[2].arguments.last();
     ASSERT_TRUE(written.startsWith("flash:w:") && written.endsWith(":i"));
@@ -715,6 +716,20 @@ TEST_F(FirmwareWindow, BackupWrittenBackLosesItsBootSectionAndIsKept) {
     EXPECT_FALSE(QFile::exists(written)) << "the copy goes at the end";
 }
 
+// The backup of version "2.5" is 41200025.bkp (read as 0.25): written back, "2.5"
+// announced is a success, and the backup held after a failed write is released.
+TEST_F(FirmwareWindow, BackupOfAVersionNotShapedAsTwoDigitsEachIsJudgedByItsName) {
+    for (const char *name : {"41200025.bkp", "41200025-held.bkp"})
+        putFile(rig.folder.filePath(QLatin1String(name)), intelhex::write(0, "v2.5"));
+    child<QComboBox>("fileTypeBox")->setCurrentIndex(1);
+    clickFile("41200025.bkp");
+    rig.processes.outcomes = {Probe, {1000, 0, partPath()}, {9000, 0, {}}};
+    ASSERT_TRUE(start());
+    finish("KVT20v2.5\r\n");
+    EXPECT_EQ(messages(), QStringList{"KVT Control Panel: " + Success});
+    EXPECT_EQ(QDir(rig.folder.path()).entryList({"41200025-*"}), QStringList{"41200025-kept.bkp"});
+}
+
 // Recovery of a generator that does not answer: the image's name is confirmed instead
 // of the model test, there is no read-back, the write alone decides, and the line is
 // left closed for discovery to start again.
@@ -729,13 +744,22 @@ TEST_F(FirmwareWindow, RecoveryConfirmsTheImageSkipsTheReadBackAndJudgesTheWrite
         polling.changes.clear();
         rig.processes.outcomes = {Probe, {9000, exitCode, {}}};
         rig.dialogs.yesNoAnswers = {true, true};
+        // Taken back and handed over in one go (never seen open), then closed 2 s.
+        std::vector<qint64> startedAt;
+        rig.processes.onStart = [&] { startedAt.push_back(rig.clock.nowMs()); };
+        bool seenOpen = false;
         rig.dialogs.modalActions.push_back([&](QDialog &) {
             EXPECT_TRUE(child<QLabel>("noteLabel")->text().contains("cannot be kept as a backup"));
             clickFile("41200207.bin");
             QTest::mouseClick(child<QPushButton>("writeButton"), Qt::LeftButton);
-            rig.advance(60000, 100);
+            for (int ms = 0; ms < 60000; ++ms, rig.advance(1))
+                seenOpen = seenOpen || rig.port.isOpen();
         });
-        EXPECT_EQ(update_->recover(5), exitCode == 0);
+        EXPECT_EQ(dialog->recover(5), exitCode == 0);
+        EXPECT_FALSE(seenOpen);
+        EXPECT_EQ(rig.port.openAttempts.back(), 5) << "taken back before the hand-over";
+        ASSERT_EQ(startedAt.size(), 2u);
+        EXPECT_EQ(startedAt[1] - startedAt[0], 2000) << "the check's run ends at once";
 
         ASSERT_GE(rig.dialogs.asked.size(), 3u);
         EXPECT_EQ(rig.dialogs.asked[2].text,

@@ -119,9 +119,11 @@ TEST_F(SetupExchangeTest, CommandsGoOutOnTheirTimetableWithPollingOffAndTheBusyP
     EXPECT_TRUE(rig.port.takeLines().contains(QStringLiteral("G")));
 }
 
-// Values saved while the line is lost would reach no generator: Save waits for it.
+// Values saved while the line is lost would reach no generator: Save waits for it. The
+// line back is queried as after any loss, but the poll stays off until the window closes.
 TEST_F(SetupExchangeTest, SaveIsOfferedOnlyWhileTheGeneratorIsConnected) {
     std::vector<bool> saveEnabled;
+    QStringList whileOpen;
     rig.dialogs.modalActions.push_back([&](QDialog &d) {
         auto *save = child<QPushButton>(d, "saveButton");
         saveEnabled.push_back(save->isEnabled());
@@ -130,9 +132,31 @@ TEST_F(SetupExchangeTest, SaveIsOfferedOnlyWhileTheGeneratorIsConnected) {
         rig.advance(1600, 10); // the lost port is opened again and the generator answers
         rig.reply("KVT20v2.05\r\n");
         saveEnabled.push_back(save->isEnabled());
+        rig.advance(3000, 10); // the reconnection's queries
+        rig.port.takeLines();
+        rig.advance(12000, 10);
+        whileOpen = rig.port.takeLines();
     });
     clickConfig(rig, {}, 2100);
     EXPECT_EQ(saveEnabled, (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(whileOpen, QStringList{});
+    rig.advance(6000, 10);
+    EXPECT_TRUE(rig.port.takeLines().contains(QStringLiteral("G"))) << "polling after the window";
+}
+
+// A line lost between "Z" and "X": "X" goes nowhere, and the user is told what went out.
+TEST_F(SetupExchangeTest, ALineLostBetweenZAndXIsToldWithWhatWasSent) {
+    rig.dialogs.modalActions.push_back([](QDialog &d) { click(d, "saveButton"); });
+    rig.port.openResults[2] = SerialPort::InvalidPort; // it stays away
+    const auto sent = clickConfig(
+        rig, {{QStringLiteral("Y"), "#Y21000\r\n"}, {QStringLiteral("V"), "#V100\r\n"}}, 500);
+    rig.port.unplug();
+    rig.advance(1000, 10);
+    EXPECT_EQ(linesOf(sent) + rig.port.takeLines(), QStringList({"Y", "V", "Z2 1000"}));
+    EXPECT_EQ(rig.dialogs.asked.back().title + ": " + rig.dialogs.asked.back().text,
+              "KVT Control Panel: The setup was not sent completely: the line to the generator was "
+              "lost after the display operator was sent (Z2 1000), before the coarse tuning step "
+              "of 100 Hz (X100). Open Config again once the generator is back.");
 }
 
 TEST_F(SetupExchangeTest, SilentGeneratorEachQueryWaitsItsFullSecond) {
@@ -281,6 +305,7 @@ public:
         m_on = on;
     }
     bool pollingEnabled() const override { return m_on; }
+    void setPollingHeld(bool) override {}
     QCoro::Task<> readParams() override { co_return; }
     std::vector<bool> calls;
 

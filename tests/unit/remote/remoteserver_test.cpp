@@ -1,0 +1,219 @@
+// The remote server on a generator played in memory: what a client's lines put on the
+// line, what the client reads back and what its error queue holds.
+#include "remote/remoteserver.h"
+
+#include "instrument/instrument.h"
+#include "link/devicestate.h"
+#include "link/link.h"
+#include "tests/support/fakes.h"
+#include "tests/support/instrumentaccess.h"
+#include "tests/support/wait.h"
+
+#include <QTcpSocket>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <stdexcept>
+#include <sys/socket.h>
+
+namespace {
+
+// How the generator behaves, and what the program's record says beforehand.
+struct Given {
+    bool sweeping = false, on = true;
+    bool ignoresOneWhileSweeping = false, ignoresOutput = false; // "0" and "1"
+    int16_t recordOutput = 1;
+    bool recordSweeping = false, frameOpen = false; // the radiotelegraph frame
+};
+
+struct Rig {
+    Rig() {
+        state.portNumber = 2;
+        port.openResults[2] = 0;
+        device.link().openPort();
+        port.receive("KVT20v2.05\r\n");
+        clock.advance(100);
+        QString error;
+        EXPECT_TRUE(server.listen(0, {}, &error)) << error.toStdString();
+        client.connectToHost(QHostAddress::LocalHost, server.port());
+        EXPECT_TRUE(runUntil([&] { return server.clientCount() == 1; }, 5000));
+        port.takeWritten();
+    }
+    // The generator answers at once, as the simulator does.
+    void hear() {
+        for (const QString &line : port.takeLines()) {
+            heard.append(line);
+            const QByteArray F = "#F" + QByteArray::number(carrier, 'f', 0);
+            const QByteArray W = "#W" + QByteArray::number(carrier, 'f', 0);
+            const bool switches = !is.ignoresOutput;
+            const QHash<QString, QByteArray> questions{{"G", is.sweeping ? W : F},
+                                                       {"H", is.on ? "#S1" : "#S0"},
+                                                       {"I", "#A1000"},
+                                                       {"J", "#M1"}};
+            QByteArray reply = questions.value(line);
+            if (line == u"0" && switches && is.sweeping)
+                is.sweeping = false, reply = F;
+            else if (line == u"0" && switches)
+                is.on = false;
+            else if (line == u"1" && switches && !(is.sweeping && is.ignoresOneWhileSweeping))
+                is.on = true;
+            else if (line.startsWith(u'F'))
+                carrier = line.mid(1).toDouble(), is.sweeping = false;
+            else if (line.startsWith(u'W'))
+                is.sweeping = line.mid(1).section(u' ', 0, 0).toDouble() > carrier,
+                reply = is.sweeping ? W : F;
+            if (!reply.isEmpty())
+                port.receive(reply + "\r\n"), clock.advance(0);
+        }
+    }
+    // Runs until the server has carried out every line it has, the clock moving on
+    // while nothing answers.
+    void settle(const std::function<bool()> &done) {
+        int quiet = 0;
+        runUntil(
+            [&] {
+                hear();
+                quiet = server.idle() && done() ? quiet + 1 : 0;
+                if (quiet == 0)
+                    clock.advance(10);
+                return quiet > 20;
+            },
+            20000);
+    }
+    QByteArray ask(const QByteArray &line) {
+        client.write(line + '\n');
+        settle([&] { return client.canReadLine(); });
+        return client.readLine().trimmed();
+    }
+
+    ManualClock clock;
+    FakeSerialPort port;
+    Instrument device{port, clock, QString(), [] {}};
+    DeviceState &state = InstrumentTestAccess::record(device);
+    RemoteServer server{device};
+    QTcpSocket client;
+    Given is;
+    double carrier = 7050000;
+    QStringList heard; // by the generator
+};
+
+struct Row {
+    Given given;
+    QByteArray lines; // what the client writes
+    QStringList out;  // the lines that reach the generator
+    QByteArray answers = {};
+    QByteArray errors = {}; // SYSTem:ERRor? in turn
+};
+
+const QByteArray SweepValues = "FREQ:STOP 7.2MHZ;:SWE:STEP 1kHz;TIME 10;";
+
+const Row Rows[] = {
+    // Queries of the kept sweep values change nothing, and say when none is kept.
+    {{}, "FREQ:STOP?;:SWE:STEP?;TIME?", {}, "9.91E37;9.91E37;9.91E37", "-230 -230 -230"},
+    {{},
+     SweepValues + ":FREQ:STOP?;:SWE:STEP?;TIME?;STAT ON",
+     {"G", "W7200000 1000 10", "G"},
+     "7200000;1000;10"},
+    // Output and sweep from the generator's answers, whatever the record says.
+    {{.on = false}, "OUTP ON", {"G", "H", "1", "H"}},
+    {{.recordOutput = 0}, "OUTP OFF", {"G", "H", "0", "H"}},
+    {{.sweeping = true, .on = false}, "OUTP OFF", {"G", "0", "H"}},
+    {{.sweeping = true, .on = false, .ignoresOneWhileSweeping = true},
+     "OUTP ON",
+     {"G", "0", "H", "1", "H"}},
+    {{.recordSweeping = true}, "SWE OFF", {"G"}},
+    {{.sweeping = true}, "SWE OFF", {"G", "0", "G"}},
+    {{.ignoresOutput = true}, "OUTP OFF", {"G", "H", "0", "H"}, {}, "-240"},
+    {{.sweeping = true, .ignoresOutput = true}, "SWE OFF", {"G", "0", "G", "G"}, {}, "-240"},
+    {{.frameOpen = true}, "OUTP ON", {}, {}, "-221"},
+    // A query alone asks only its own letter.
+    {{}, "FREQ?;AM:INT:FREQ?;:AM:MODE?;:OUTP?", {"G", "I", "J", "H"}, "7050000;1000;STIL;1"},
+    // Sweep values checked; the position of a sweep just started is its start.
+    {{}, "FREQ:STOP 99MHZ;:FREQ:STOP?", {}, "9.91E37", "-222 -230"},
+    {{}, "FREQ:STOP 7.05MHZ;:SWE:STEP 1kHz;TIME 10;:SWE ON", {"G"}, {}, "-221"},
+    {{}, "SWE:TIME 500 MS", {}, {}, "-222"},
+    {{}, SweepValues + ":SWE ON;:SWE:POS?", {"G", "W7200000 1000 10", "G"}, "7050000"},
+    // Morse texts from a script.
+    {{}, "MORS \"\"", {}, {}, "-109"},
+    {{}, "MORS \"\u0416\"", {}, {}, "-150"},
+    {{}, "MORS \"" + QByteArray(201, 'a') + '"', {}, {}, "-223"},
+    {{}, "MORS \"" + QByteArray(200, 'a') + '"', {"Q6250 " + QString(200, u'A')}},
+};
+
+TEST(RemoteServerTable, LinesToTheGeneratorAnswersAndErrors) {
+    for (const Row &row : Rows) {
+        SCOPED_TRACE(row.lines.left(80).toStdString());
+        Rig rig;
+        rig.is = row.given;
+        rig.state.outputOn = row.given.recordOutput;
+        rig.state.sweeping = row.given.recordSweeping;
+        rig.state.sweepFreq = 9000000; // the last sweep's
+        if (row.given.frameOpen)
+            rig.device.openTelegraphFrame(), rig.port.takeWritten(); // the frame's "0"
+        rig.client.write(row.lines + "\n");
+        rig.settle([&] { return row.answers.isEmpty() || rig.client.canReadLine(); });
+        EXPECT_EQ(rig.client.readLine().trimmed(), row.answers);
+        EXPECT_EQ(rig.heard, row.out);
+        QByteArrayList errors;
+        for (QByteArray e; (e = rig.ask("SYST:ERR?")).startsWith('-') && errors.size() < 5;)
+            errors.append(e.left(e.indexOf(',')));
+        EXPECT_EQ(errors.join(' '), row.errors);
+    }
+}
+
+TEST(RemoteServerTable, ACommandThatFailsIsAnsweredAndTheLineGoesOn) {
+    Rig rig;
+    rig.port.onWrite = [](const QByteArray &bytes) {
+        if (bytes.startsWith('G'))
+            throw std::runtime_error("the \"port\" failed");
+    };
+    EXPECT_EQ(rig.ask("FREQ?;:SYST:CONN?"), "9.91E37;1");
+    EXPECT_EQ(rig.ask("SYST:ERR?;*ESR?"), R"(-300,"Device-specific error;the ""port"" failed";8)");
+}
+
+TEST(RemoteServerTable, AGoneClientsLinesRunInOrderThoseUnreadInItsSocketToo) {
+    Rig rig;
+    QByteArray lines = "*RCL 3\n"; // far more than is read while 32 lines wait
+    for (int i = 1; i <= 300; ++i)
+        lines += "AM:INT:FREQ " + QByteArray::number(i) + (i < 300 ? "\n" : ""); // the last: no LF
+    rig.client.write(lines);
+    rig.client.disconnectFromHost();
+    rig.settle([&] { return rig.server.clientCount() == 0; });
+    ASSERT_EQ(rig.heard.size(), 305);
+    EXPECT_EQ(rig.heard.mid(0, 6), (QStringList{"R3", "G", "I", "J", "H", "A1"}));
+    EXPECT_EQ(rig.heard.last(), u"A300");
+    QTcpSocket others[4]; // its place is free again
+    for (QTcpSocket &other : others)
+        other.connectToHost(QHostAddress::LocalHost, rig.server.port());
+    EXPECT_TRUE(runUntil([&] { return rig.server.clientCount() == 4; }, 5000));
+}
+
+TEST(RemoteServerTable, ClientSocketsDropAVanishedPeerWithinThreeMinutes) {
+    Rig rig;
+    const auto fd = static_cast<int>(rig.server.findChild<QTcpSocket *>()->socketDescriptor());
+    const auto option = [&](int level, int name) {
+        int value = 0;
+        socklen_t size = sizeof value;
+        getsockopt(fd, level, name, &value, &size);
+        return value;
+    };
+    EXPECT_EQ(option(SOL_SOCKET, SO_KEEPALIVE), 1);
+    const int idle = option(IPPROTO_TCP, TCP_KEEPIDLE);
+    EXPECT_GT(idle, 0);
+    EXPECT_LE(idle + option(IPPROTO_TCP, TCP_KEEPINTVL) * option(IPPROTO_TCP, TCP_KEEPCNT), 180);
+}
+
+TEST(RemoteServerTable, AnExtraAddressThatCannotBeUsedLeavesTheLoopbackListening) {
+    Rig rig;
+    for (const QString &address : {QStringLiteral("192.0.2.1"), QStringLiteral("no.such")}) {
+        RemoteServer server(rig.device);
+        QString error;
+        ASSERT_TRUE(server.listen(0, address, &error));
+        EXPECT_TRUE(error.contains(address)) << error.toStdString();
+        rig.client.abort();
+        rig.client.connectToHost(QHostAddress::LocalHost, server.port());
+        EXPECT_TRUE(runUntil([&] { return server.clientCount() == 1; }, 5000));
+    }
+}
+
+} // namespace
