@@ -61,8 +61,11 @@ MainWindow::MainWindow(Instrument &instrument, const Services &services, QWidget
     // Whoever changed the device record (a reply, a button, a remote client), the panel
     // shows it at once.
     connect(&m_instrument, &Instrument::changed, this, &MainWindow::displayAll);
+    // A procedure that starts a sweep shows Pause again; one that ends it, or switches the
+    // output as STOP does, shows Sweep.
     connect(&m_instrument, &Instrument::sweepStateChanged, this, [this](bool sweeping) {
-        m_sweepButton->setText(sweeping ? QStringLiteral("Pause") : QStringLiteral("Sweep"));
+        m_stoppedSinceSweep = !sweeping;
+        showCaptions();
     });
     connect(&m_instrument, &Instrument::failed, this, &MainWindow::reportFailure);
     // The adapter was unplugged: Connection tries the port again; the panel waits.
@@ -118,7 +121,7 @@ void MainWindow::createSubsystems() {
 
     m_modulation = std::make_unique<ModulationControl>(
         context,
-        ModulationControl::Controls{m_amModeButton, m_stopButton, m_cwButton, m_sweepButton,
+        ModulationControl::Controls{m_amModeButton, m_stopButton, m_cwButton,
                                     [this] {
                                         // The frame takes the display window's
                                         // place; its own Close brings the panel
@@ -128,6 +131,10 @@ void MainWindow::createSubsystems() {
                                         m_telegraphPanel->open();
                                     }},
         this);
+    connect(m_modulation.get(), &ModulationControl::stopPressed, this, [this] {
+        m_stoppedSinceSweep = true;
+        showCaptions();
+    });
     m_sweep = std::make_unique<SweepControl>(
         context,
         SweepControl::Controls{m_sweepButton,
@@ -366,8 +373,6 @@ void MainWindow::showLineLost() {
     // comes back), without a message.
     m_infoPanel->hide();
     m_telegraphPanel->stopKeying();
-    // The Instrument has ended the sweep (only a sweep shows Pause).
-    m_sweepButton->setText(QStringLiteral("Sweep"));
     displayAll();
 }
 
@@ -376,10 +381,6 @@ void MainWindow::setGeneratorControlsEnabled(bool enabled) {
                                  m_stopButton,    m_sweepButton,      m_infoButton};
     for (QWidget *control : controls)
         control->setEnabled(enabled);
-    if (!enabled) {
-        m_cwButton->setEnabled(false);
-        m_configButton->setEnabled(false);
-    }
     m_presets->setLineUp(enabled);
 }
 
@@ -390,24 +391,43 @@ void MainWindow::applyReply(const ReplyEffects &effects) {
             setGeneratorControlsEnabled(true);
             displayAll();
         }
-        m_modelLabel->setText(m_instrument.state().modelName);
-        if (effects.enableKvt20Buttons) {
-            m_cwButton->setEnabled(true);
-            m_configButton->setEnabled(true);
-        }
-        if (!effects.subtitle.isEmpty())
-            m_subtitleLabel->setText(effects.subtitle);
         m_readyLamp->setLit(true);
+        showCaptions(); // the readouts keep their first texts until the first frame
         return;
     }
-    // The frame is on the panel already: Instrument::changed redrew it.
-    if (!effects.sweepCaption.isEmpty())
-        m_sweepButton->setText(effects.sweepCaption);
+    // The generator reports a sweep: Pause again after a STOP. The frame is on the panel
+    // already: Instrument::changed redrew it.
+    if (effects.letter == u'W' && m_stoppedSinceSweep) {
+        m_stoppedSinceSweep = false;
+        showCaptions();
+    }
+}
+
+PanelViewState MainWindow::viewState() const {
+    PanelViewState own;
+    if (m_tuning)
+        own.tuneStep = m_tuning->step();
+    own.stoppedSinceSweep = m_stoppedSinceSweep;
+    own.lineUp = !m_lineLost;
+    own.remoteClients = m_remoteClients;
+    return own;
+}
+
+void MainWindow::showCaptions() {
+    const PanelCaptions captions = renderCaptions(m_instrument.state(), viewState());
+    m_sweepButton->setText(captions.sweepButton);
+    m_cwButton->setEnabled(captions.kvt20Controls);
+    m_configButton->setEnabled(captions.kvt20Controls);
+    m_subtitleLabel->setText(captions.wideSubtitle ? WideSubtitle
+                                                   : tr("Service signal generator 0-40MHz"));
+    if (!captions.model.isEmpty())
+        m_modelLabel->setText(captions.model);
+    m_remoteLabel->setVisible(captions.remote);
 }
 
 void MainWindow::displayAll() {
-    const std::optional<PanelView> view =
-        renderPanel(m_instrument.state(), PanelViewState{m_tuning->step()});
+    showCaptions();
+    const std::optional<PanelView> view = renderPanel(m_instrument.state(), viewState());
     if (!view)
         return;
     m_carrierReadout->setText(view->carrier);
@@ -423,7 +443,8 @@ void MainWindow::displayAll() {
 }
 
 void MainWindow::showRemoteClients(int count) {
-    m_remoteLabel->setVisible(count > 0);
+    m_remoteClients = count;
+    showCaptions();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {
@@ -469,10 +490,7 @@ void MainWindow::retranslate() {
     m_modulationPrefixLabel->setText(tr("AM :"));
     m_modulationUnitLabel->setText(tr("Hz"));
     m_headingLabel->setText(tr("PC Control panel"));
-    // A wide-range generator has replaced the subtitle with its own range; that stays.
-    const char *subtitle = QT_TR_NOOP("Service signal generator 0-40MHz");
-    if (m_subtitleLabel->text().isEmpty() || m_subtitleLabel->text() == QLatin1String(subtitle))
-        m_subtitleLabel->setText(tr(subtitle));
+    showCaptions(); // the subtitle, unless a wide-range generator shows its own
     m_outputLampLabel->setText(tr("Output"));
     m_sweepLampLabel->setText(tr("Sweep"));
     m_readyLampLabel->setText(tr("Ready"));

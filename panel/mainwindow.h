@@ -7,6 +7,7 @@
 // header.
 #pragma once
 
+#include "panel/panelview.h"
 #include "widgets/panelcontext.h"
 #include "widgets/services.h"
 
@@ -82,6 +83,9 @@ private:
     void createSubsystems();
     QCoro::Task<> load();
     void applyReply(const ReplyEffects &effects);
+    // The captions drawn from the record and the panel's own state (renderCaptions).
+    PanelViewState viewState() const;
+    void showCaptions();
     // The line to the generator went away: the panel shows it is not connected and
     // whatever was running against the generator ends quietly.
     void showLineLost();
@@ -100,8 +104,10 @@ private:
     bool m_tearingDown = false;           // the destructor has begun
     bool m_started = false;
     std::unique_ptr<PanelContext> m_context;
-    bool m_lineLost = false;     // from a loss of the port until the next identity line
-    bool m_endRequested = false; // the system asked the program to end
+    bool m_lineLost = false;          // from a loss of the port until the next identity line
+    bool m_stoppedSinceSweep = false; // STOP pressed since the last sweep began
+    int m_remoteClients = 0;          // remote control clients connected
+    bool m_endRequested = false;      // the system asked the program to end
 
     // The panel's controls, named by role.
     QFrame *m_displayWindow;         // outline of the dark display window

@@ -21,7 +21,7 @@ void ModulationControl::nextModulationKind() {
 
 void ModulationControl::stop() {
     m_context.instrument.pressStop();
-    m_controls.sweepButton->setText(QStringLiteral("Sweep"));
+    Q_EMIT stopPressed();
 }
 
 void ModulationControl::openTelegraph() {

@@ -68,3 +68,14 @@ std::optional<PanelView> renderPanel(const DeviceState &state, const PanelViewSt
     }
     return view;
 }
+
+PanelCaptions renderCaptions(const DeviceState &state, const PanelViewState &own) {
+    PanelCaptions captions;
+    captions.sweepButton = state.sweeping && !own.stoppedSinceSweep ? QStringLiteral("Pause")
+                                                                    : QStringLiteral("Sweep");
+    captions.kvt20Controls = own.lineUp && state.modelName == QLatin1String("KVT 20");
+    captions.wideSubtitle = state.wideRange == 1;
+    captions.model = state.modelName;
+    captions.remote = own.remoteClients > 0;
+    return captions;
+}
