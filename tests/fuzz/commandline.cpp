@@ -1,8 +1,10 @@
 // The program's command line: the bytes are its arguments, separated by NUL as in argv,
 // after the program's own name.
 //
-// Promises: any arguments give one answer; a trace file is only ever taken from a
-// --trace option, and only when the program is to run.
+// Promises: any arguments give one answer; a trace file is only ever the value of a trace
+// option ("--trace FILE", "--trace=FILE", or the same with one dash, which the program
+// accepts on purpose; FILE may itself start with a dash or be "--"), and only when the
+// program is to run.
 
 #include "fuzzcheck.h"
 
@@ -17,8 +19,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         return 0;
     FUZZ_CHECK(request.kind == CommandLine::Request::Kind::Run);
     bool traced = false;
-    for (const QString &argument : arguments)
-        traced = traced || argument.startsWith(QLatin1String("--trace"));
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        QStringView option(arguments[i]);
+        if (option.startsWith(QLatin1String("--")))
+            option = option.mid(2);
+        else if (option.startsWith(QLatin1Char('-')))
+            option = option.mid(1);
+        else
+            continue;
+        if (option == QLatin1String("trace"))
+            traced = traced || (i + 1 < arguments.size() && arguments[i + 1] == request.traceFile);
+        else if (option.startsWith(QLatin1String("trace=")))
+            traced = traced || option.mid(6) == request.traceFile;
+    }
     FUZZ_CHECK(traced);
     return 0;
 }
