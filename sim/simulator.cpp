@@ -324,7 +324,10 @@ void Simulator::discardUnreadOutput() {
     // output (TCOFLUSH) empties only the part the terminal has not handed on yet; the
     // rest sits in the slave's line discipline, which only a flush of the slave's
     // settings reaches: set them unchanged with TCSAFLUSH (through the master, which
-    // sets the slave's). Neither touches what a client sent (TCIFLUSH would).
+    // sets the slave's). Neither touches what a client sent (TCIFLUSH would). A client
+    // that sets its own settings in the instant between the two calls would see them
+    // undone; this runs with a client holding the slave only when its open ends the
+    // last session.
     ::tcflush(m_master, TCOFLUSH);
     termios tio{};
     if (::tcgetattr(m_master, &tio) == 0)
@@ -332,9 +335,8 @@ void Simulator::discardUnreadOutput() {
 }
 
 void Simulator::beginSession() {
-    // What was written before this open, maybe after the last client closed and before
-    // that was noticed, belongs to the last session; the opener must not read it.
-    discardUnreadOutput();
+    // The last session's output is gone already: endSession, at the close or at this
+    // very open, discarded it, and nothing is written between sessions.
     m_session = true;
     ++m_sessionId;
     m_sessionOpenNs = nowNs();
@@ -406,10 +408,10 @@ void Simulator::endSession() {
     m_outTimer->stop();
     m_out.clear();
     m_outBytes = 0;
-    // Bytes not yet read by the client would otherwise greet the next opener. What the
-    // client sent and was not read is dropped too, but only while nobody holds the
-    // slave: right after a close, the holder may be the next opener, whose input
-    // stays.
+    // Bytes not yet read by the client, maybe written after it closed and before that
+    // was noticed, would otherwise greet the next opener. What the client sent and was
+    // not read is dropped too, but only while nobody holds the slave: when an open
+    // ends the session, the holder is the next opener, whose input stays.
     discardUnreadOutput();
     if (masterHungUp())
         ::tcflush(m_master, TCIFLUSH);
