@@ -10,6 +10,8 @@
 
 #include "link/commandline.h"
 
+#include <QRegularExpression>
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     QStringList arguments = {QStringLiteral("KVT")};
     for (const QByteArray &argument : fuzzBytes(data, size).split('\0'))
@@ -18,19 +20,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (request.traceFile.isEmpty())
         return 0;
     FUZZ_CHECK(request.kind == CommandLine::Request::Kind::Run);
+    static const QRegularExpression option(
+        QRegularExpression::anchoredPattern(QStringLiteral("--?trace(?:=(.*))?")),
+        QRegularExpression::DotMatchesEverythingOption);
     bool traced = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
-        QStringView option(arguments[i]);
-        if (option.startsWith(QLatin1String("--")))
-            option = option.mid(2);
-        else if (option.startsWith(QLatin1Char('-')))
-            option = option.mid(1);
-        else
-            continue;
-        if (option == QLatin1String("trace"))
-            traced = traced || (i + 1 < arguments.size() && arguments[i + 1] == request.traceFile);
-        else if (option.startsWith(QLatin1String("trace=")))
-            traced = traced || option.mid(6) == request.traceFile;
+        const QRegularExpressionMatch match = option.match(arguments[i]);
+        traced = traced || (match.hasMatch() &&
+                            (match.hasCaptured(1) ? match.captured(1) : arguments.value(i + 1)) ==
+                                request.traceFile);
     }
     FUZZ_CHECK(traced);
     return 0;
