@@ -18,6 +18,9 @@
 #ifndef KVT_PROGRAM_VERSION
 #error "KVT_PROGRAM_VERSION comes from the project version in CMakeLists.txt"
 #endif
+#ifndef KVT_MAKER_DOMAIN
+#error "KVT_MAKER_DOMAIN comes from CMakeLists.txt"
+#endif
 
 namespace {
 // The factory's service-mode sequence, typed on OK. Lower case only; not for users.
@@ -50,8 +53,7 @@ InfoPanel::InfoPanel(const PanelContext &context, Controls controls)
     m_titleLabel =
         label(QStringLiteral("KVT System PC Control Panel"), "titleLabel", QRect(10, 4, 250, 20));
     setBold(m_titleLabel, true);
-    m_webLabel =
-        label(QStringLiteral("www.kvt-instruments.example"), "webLabel", QRect(250, 4, 210, 20));
+    m_webLabel = label(QStringLiteral("www." KVT_MAKER_DOMAIN), "webLabel", QRect(250, 4, 210, 20));
     m_webLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     const int captionX = 10, valueX = 165, rowY = 28, rowH = 18;

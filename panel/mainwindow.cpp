@@ -28,6 +28,10 @@
 #include <QPointer>
 #include <QPushButton>
 
+#ifndef KVT_MAKER_DOMAIN
+#error "KVT_MAKER_DOMAIN comes from CMakeLists.txt"
+#endif
+
 namespace {
 // The panel is drawn in twips as the instrument drawing gives them; 12 twips to a
 // pixel keeps the compact panel readable on today's screens.
@@ -344,7 +348,7 @@ void MainWindow::start() {
 QCoro::Task<> MainWindow::load() {
     // Every wait below throws WaitCancelled when the window is destroyed meanwhile;
     // that ends this procedure without touching the window.
-    m_noticeLabel->setText(QStringLiteral("© 2009-%1 KVT Instruments · www.kvt-instruments.example")
+    m_noticeLabel->setText(QStringLiteral("© 2009-%1 KVT Instruments · www." KVT_MAKER_DOMAIN)
                                .arg(m_services.today().year()));
     m_instrument.setMorseSpeed(m_telegraphPanel->speed());
     setFixedHeight(collapsedHeight());

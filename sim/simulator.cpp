@@ -318,7 +318,25 @@ void Simulator::checkHangup(int retriesLeft) {
     }
 }
 
+void Simulator::discardUnreadOutput() {
+    // Bytes written to the master wait for a reader in the slave's input queue, and a
+    // client that closes leaves them there for the next one. Flushing the master's
+    // output (TCOFLUSH) empties only the part the terminal has not handed on yet; the
+    // rest sits in the slave's line discipline, which only a flush of the slave's
+    // settings reaches: set them unchanged with TCSAFLUSH (through the master, which
+    // sets the slave's). Neither touches what a client sent (TCIFLUSH would). A client
+    // that sets its own settings in the instant between the two calls would see them
+    // undone; this runs with a client holding the slave only when its open ends the
+    // last session.
+    ::tcflush(m_master, TCOFLUSH);
+    termios tio{};
+    if (::tcgetattr(m_master, &tio) == 0)
+        ::tcsetattr(m_master, TCSAFLUSH, &tio);
+}
+
 void Simulator::beginSession() {
+    // The last session's output is gone already: endSession, at the close or at this
+    // very open, discarded it, and nothing is written between sessions.
     m_session = true;
     ++m_sessionId;
     m_sessionOpenNs = nowNs();
@@ -390,8 +408,13 @@ void Simulator::endSession() {
     m_outTimer->stop();
     m_out.clear();
     m_outBytes = 0;
-    // Bytes not yet read by the client would otherwise greet the next opener.
-    ::tcflush(m_master, TCIOFLUSH);
+    // Bytes not yet read by the client, maybe written after it closed and before that
+    // was noticed, would otherwise greet the next opener. What the client sent and was
+    // not read is dropped too, but only while nobody holds the slave: when an open
+    // ends the session, the holder is the next opener, whose input stays.
+    discardUnreadOutput();
+    if (masterHungUp())
+        ::tcflush(m_master, TCIFLUSH);
     log("CLOSE", QFile::encodeName(m_ptyPath));
     Q_EMIT clientClosed();
 }
@@ -778,6 +801,13 @@ void Simulator::pumpOutput() {
             due = std::min(due, sent);
         }
         if (due > chunk.offset) {
+            // Nobody holds the slave: the client has gone and the close is not handled
+            // yet. Written now, the bytes would wait for the next opener; its close
+            // handling ends the session and drops them.
+            if (masterHungUp()) {
+                scheduleOutput(now + 10 * NsPerMs);
+                return;
+            }
             const ssize_t n = ::write(m_master, chunk.bytes.constData() + chunk.offset,
                                       static_cast<size_t>(due - chunk.offset));
             if (n < 0) {

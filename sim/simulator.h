@@ -136,6 +136,7 @@ private:
     void endSession();
     void checkHangup(int retriesLeft);
     bool masterHungUp() const;
+    void discardUnreadOutput();
     void sendIdentity();
     void closeBootloaderWindow();
     void leaveBootloader();

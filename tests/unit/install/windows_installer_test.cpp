@@ -22,7 +22,7 @@ enum class Machine {
     NullDenied,     // the probe's copy cannot be written in the current folder
 };
 
-struct Case {
+struct WindowsCase {
     const char *name;
     Machine machine;
     bool componentPresent;
@@ -32,11 +32,11 @@ struct Case {
     bool componentPlaced;
 };
 
-void PrintTo(const Case &c, std::ostream *os) {
+void PrintTo(const WindowsCase &c, std::ostream *os) {
     *os << c.name;
 }
 
-FakeWindowsFiles machine(const Case &c) {
+FakeWindowsFiles machine(const WindowsCase &c) {
     FakeWindowsFiles files;
     files.addFile(kSys32 + QStringLiteral("regsvr32.exe"), kRegsvr);
     if (c.machine == Machine::Bits64 || c.machine == Machine::NullDenied)
@@ -52,10 +52,10 @@ FakeWindowsFiles machine(const Case &c) {
     return files;
 }
 
-class WindowsInstall : public testing::TestWithParam<Case> {};
+class WindowsInstall : public testing::TestWithParam<WindowsCase> {};
 
 TEST_P(WindowsInstall, PlacesAndRegistersTheControl) {
-    const Case c = GetParam();
+    const WindowsCase c = GetParam();
     FakeWindowsFiles files = machine(c);
     RecordingHost host;
 
@@ -89,16 +89,20 @@ TEST_P(WindowsInstall, PlacesAndRegistersTheControl) {
 
 INSTANTIATE_TEST_SUITE_P(
     Machines, WindowsInstall,
-    testing::Values(
-        Case{"bits64", Machine::Bits64, true, false, kWow, true, true},
-        Case{"bits32_uses_system32", Machine::Bits32, true, false, kSys32, false, true},
-        Case{"wow_folder_without_tool_keeps_wow", Machine::WowWithoutTool, true, false, kWow, false,
-             true},
-        Case{"probe_copy_denied_keeps_wow", Machine::NullDenied, true, false, kWow, false, true},
-        Case{"component_missing_still_registers", Machine::Bits64, false, false, kWow, true, false},
-        Case{"component_missing_bits32", Machine::Bits32, false, false, kSys32, false, false},
-        Case{"control_in_use_still_registers", Machine::Bits64, true, true, kWow, true, false}),
-    [](const testing::TestParamInfo<Case> &info) { return std::string(info.param.name); });
+    testing::Values(WindowsCase{"bits64", Machine::Bits64, true, false, kWow, true, true},
+                    WindowsCase{"bits32_uses_system32", Machine::Bits32, true, false, kSys32, false,
+                                true},
+                    WindowsCase{"wow_folder_without_tool_keeps_wow", Machine::WowWithoutTool, true,
+                                false, kWow, false, true},
+                    WindowsCase{"probe_copy_denied_keeps_wow", Machine::NullDenied, true, false,
+                                kWow, false, true},
+                    WindowsCase{"component_missing_still_registers", Machine::Bits64, false, false,
+                                kWow, true, false},
+                    WindowsCase{"component_missing_bits32", Machine::Bits32, false, false, kSys32,
+                                false, false},
+                    WindowsCase{"control_in_use_still_registers", Machine::Bits64, true, true, kWow,
+                                true, false}),
+    [](const testing::TestParamInfo<WindowsCase> &info) { return std::string(info.param.name); });
 
 TEST(WindowsInstall, OverwritesAnOlderControlAndAnOlderProbeCopy) {
     FakeWindowsFiles files;

@@ -16,7 +16,7 @@
 namespace {
 
 using Stage = FirmwareUpdate::Stage;
-using Outcome = FirmwareUpdate::Outcome;
+using Ending = FirmwareUpdate::Outcome;
 using Played = FakeProcessStarter::Outcome;
 
 class CountingPolling final : public Polling {
@@ -113,34 +113,34 @@ TEST(FirmwareProcedure, EndsInEachOutcomeWithThePortGivenBack) {
         std::deque<bool> answers;
         std::vector<Played> runs;
         QByteArray identity;
-        Outcome outcome;
+        Ending outcome;
         bool portOpen; // at the end
     };
     const QString part = QStringLiteral("41200105.bkp.part");
     const std::vector<Case> cases{
-        {"declined", "41200207.bin", {false}, {}, {}, Outcome::Declined, true},
-        {"another model", "41100300.bin", {true}, {}, {}, Outcome::WrongModel, true},
+        {"declined", "41200207.bin", {false}, {}, {}, Ending::Declined, true},
+        {"another model", "41100300.bin", {true}, {}, {}, Ending::WrongModel, true},
         {"avrdude does not start",
          "41200207.bin",
          {true},
          {{0, 0, {}, false}},
          {},
-         Outcome::Refused,
+         Ending::Refused,
          true},
-        {"no backup", "41200207.bin", {true}, {probe, {1000, 1, {}}}, {}, Outcome::Failed, true},
+        {"no backup", "41200207.bin", {true}, {probe, {1000, 1, {}}}, {}, Ending::Failed, true},
         {"written",
          "41200207.bin",
          {true},
          {probe, {1000, 0, part}, {9000, 0, {}}},
          "KVT20v2.07\r\n",
-         Outcome::Succeeded,
+         Ending::Succeeded,
          true},
         {"silent after the write",
          "41200207.bin",
          {true},
          {probe, {1000, 0, part}, {9000, 0, {}}},
          {},
-         Outcome::GeneratorSilent,
+         Ending::GeneratorSilent,
          false},
     };
     for (const Case &c : cases) {
@@ -159,8 +159,8 @@ TEST(FirmwareProcedure, EndsInEachOutcomeWithThePortGivenBack) {
         EXPECT_EQ(rig.results[0].outcome, c.outcome) << rig.results[0].text.toStdString();
         EXPECT_EQ(rig.port.isOpen(), c.portOpen);
         EXPECT_FALSE(rig.update->updateRunning());
-        EXPECT_EQ(rig.update->holdsPort(), c.outcome == Outcome::GeneratorSilent);
-        if (c.outcome == Outcome::Succeeded) {
+        EXPECT_EQ(rig.update->holdsPort(), c.outcome == Ending::GeneratorSilent);
+        if (c.outcome == Ending::Succeeded) {
             EXPECT_EQ(rig.results[0].text, QStringLiteral("New firmware successfully uploaded..."));
             const std::vector<std::pair<Stage, int>> expected{
                 {Stage::Checking, 0},    {Stage::ResettingConnection, 0},
@@ -173,7 +173,7 @@ TEST(FirmwareProcedure, EndsInEachOutcomeWithThePortGivenBack) {
             EXPECT_EQ(rig.stages, expected) << "the read-back ends before its later shares";
             EXPECT_EQ(rig.polling.changes, (std::vector<bool>{false, true}));
         }
-        if (c.outcome == Outcome::GeneratorSilent) {
+        if (c.outcome == Ending::GeneratorSilent) {
             // The recovery that follows is judged like an update; ended without a
             // write, the port goes back to the control link.
             rig.update->endRecovery(true);
