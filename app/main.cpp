@@ -1,10 +1,12 @@
-// The KVT control program: builds the real services and shows the front panel.
-#include "link/commandline.h"
-#include "link/filelocations.h"
+// The KVT control program: builds the real services and the Instrument, then the front
+// panel and, when asked, the remote server, both driving that one Instrument.
+#include "app/commandline.h"
+#include "app/filelocations.h"
+#include "app/terminationsignals.h"
+#include "instrument/instrument.h"
 #include "link/linetrace.h"
 #include "link/link.h"
 #include "link/serialport.h"
-#include "link/terminationsignals.h"
 #include "link/timesource.h"
 #include "panel/mainwindow.h"
 #include "remote/remoteserver.h"
@@ -148,8 +150,9 @@ int main(int argc, char *argv[]) {
     services.today = [] { return QDate::currentDate(); };
     services.quit = [] { QCoreApplication::exit(0); };
 
-    MainWindow window(services);
-    window.link().setTrace(trace.get());
+    Instrument instrument(port, time, files.settingsFolder, services.quit);
+    instrument.link().setTrace(trace.get());
+    MainWindow window(instrument, services);
     TerminationSignals stopRequests;
     QObject::connect(&stopRequests, &TerminationSignals::requested, &window,
                      [&window] { window.endOnRequest(); });
@@ -157,7 +160,7 @@ int main(int argc, char *argv[]) {
     // Remote control, only when asked for. Declared after the window, so it goes first.
     std::unique_ptr<RemoteServer> remote;
     if (remotePort != 0) {
-        remote = std::make_unique<RemoteServer>(window.generator());
+        remote = std::make_unique<RemoteServer>(instrument);
         QString error;
         if (remote->listen(remotePort, remoteAddress, &error)) {
             // An extra address that could not be used: the loopback ones still listen.
@@ -175,6 +178,6 @@ int main(int argc, char *argv[]) {
     QTimer::singleShot(0, &window, [&window] { window.start(); });
     const int result = app.exec();
     remote.reset();
-    window.link().setTrace(nullptr);
+    instrument.link().setTrace(nullptr);
     return result;
 }

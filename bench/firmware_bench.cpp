@@ -9,8 +9,8 @@
 // runs (its quick check, the read-back, the write), the wait for the identity line
 // after the write (the simulated generator's bootloader window and boot time, named
 // apart), and what is left: the program's own cost between the runs.
+#include "instrument/polling.h"
 #include "link/link.h"
-#include "link/polling.h"
 #include "panel/mainwindow.h"
 #include "setup/firmwarefiles.h"
 #include "setup/firmwareupdate.h"
@@ -116,14 +116,14 @@ int main(int argc, char **argv) {
     services.backupFolder = rig.dir.path();
     services.today = [] { return QDate(2026, 12, 7); };
     QuietPolling polling;
-    FirmwareUpdate update(
-        FirmwareUpdate::Context{window.state(), window.link(), polling, services});
-    FirmwareUpdateDialog dialog(update, window.state(), rig.dialogs, [] { return false; });
+    FirmwareUpdate update(FirmwareUpdate::Context{rig.instrument->state(), rig.instrument->link(),
+                                                  polling, services});
+    FirmwareUpdateDialog dialog(update, rig.instrument->state(), rig.dialogs, [] { return false; });
     dialog.setBackupFolder(services.backupFolder);
 
     // The identity line after the write, on the same clock as the runs' ends.
     qint64 identityAt = -1;
-    QObject::connect(&window.link(), &Link::replyHandled, &window,
+    QObject::connect(&rig.instrument->link(), &Link::replyHandled, &window,
                      [&](const ReplyEffects &effects) {
                          if (effects.kind == ReplyEffects::Kind::Identity)
                              identityAt = starter.clock.elapsed();

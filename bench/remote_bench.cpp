@@ -9,14 +9,14 @@
 //     client connected (the simulator runs in the same process, idle too).
 //
 //   remote_bench [burst] [round trips] [quiet seconds]   (default 1000 100 5)
+#include "instrument/instrument.h"
 #include "link/devicestate.h"
-#include "link/generator.h"
 #include "link/link.h"
-#include "link/poller.h"
 #include "link/serialport.h"
 #include "link/timesource.h"
 #include "remote/remoteserver.h"
 #include "sim/simulator.h"
+#include "tests/support/instrumentaccess.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -97,10 +97,6 @@ int main(int argc, char **argv) {
         return 1;
     }
 
-    DeviceState state;
-    state.portNumber = 2;
-    state.outputOn = 1;
-    state.tuneStep = 10000;
     QtTimeSource time;
     QtSerialPort realPort(std::make_shared<PortNames>(dir.path()));
     QElapsedTimer clock;
@@ -110,10 +106,11 @@ int main(int argc, char **argv) {
         if (bytes.startsWith('F'))
             writes.push_back(clock.nsecsElapsed());
     });
-    Link link(state, port, time);
-    Poller poller(link, time, [](const QString &) {});
-    Generator generator(state, link, poller);
-    if (link.openPort() != 0) {
+    Instrument generator(port, time, dir.path(), [] {});
+    DeviceState &state = InstrumentTestAccess::record(generator);
+    state.portNumber = 2;
+    state.outputOn = 1;
+    if (generator.link().openPort() != 0) {
         std::fprintf(stderr, "cannot open the simulator's port\n");
         return 1;
     }

@@ -51,7 +51,6 @@ int main(int argc, char **argv) {
     DeviceState state;
     state.portNumber = 2;
     state.outputOn = 1;
-    state.tuneStep = 10000;
     QtTimeSource time;
     QtSerialPort port(std::make_shared<PortNames>(dir.path()));
     Link link(state, port, time);

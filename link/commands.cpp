@@ -92,4 +92,32 @@ QString setCoarseStep(int32_t hz) {
     return withNumber('X', hz);
 }
 
+Question carrierQuestion() {
+    return {pollCarrier(), QStringLiteral("FW")};
+}
+Question modulationQuestion() {
+    return {pollModulation(), QStringLiteral("A")};
+}
+Question modulationKindQuestion() {
+    return {pollState(), QStringLiteral("M")};
+}
+Question outputQuestion() {
+    return {pollStep(), QStringLiteral("S")};
+}
+Question serialNumberQuestion() {
+    return {serialNumberQuery(), QStringLiteral("B")};
+}
+Question productionDateQuestion() {
+    return {productionDateQuery(), QStringLiteral("T")};
+}
+Question presetQuestion(int number) {
+    return {presetQuery(number), QStringLiteral("K")};
+}
+Question displayOperatorQuestion() {
+    return {displayOperatorQuery(), QStringLiteral("Y")};
+}
+Question coarseStepQuestion() {
+    return {coarseStepQuery(), QStringLiteral("V")};
+}
+
 } // namespace Commands

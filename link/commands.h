@@ -13,16 +13,31 @@
 // its replies to the next poll show what it made of them.
 namespace Commands {
 
+// A question to the generator: the line that asks it and the letters of the frames
+// that answer it (Link::ask waits for one of them).
+struct Question {
+    QString command;
+    QString answeredBy;
+};
+
 // The poll: four queries whose replies carry the carrier, the modulation frequency,
 // the state word and the step.
 QString pollCarrier();    // "G"
 QString pollModulation(); // "I"
 QString pollState();      // "J"
 QString pollStep();       // "H"
+// The same four as questions, in the poll's order: the carrier (answered by F, or by W
+// during a sweep), the modulation frequency (A), the modulation kind (M), the output (S).
+Question carrierQuestion();
+Question modulationQuestion();
+Question modulationKindQuestion();
+Question outputQuestion();
 
 // Identity: serial number and production date.
-QString serialNumberQuery();   // "B"
-QString productionDateQuery(); // "T"
+QString serialNumberQuery();       // "B"
+QString productionDateQuery();     // "T"
+Question serialNumberQuestion();   // answered by B
+Question productionDateQuestion(); // answered by T
 // The factory's production-date stamp: "U132 <day> <month> <year - 2000>".
 QString stampProductionDate(const QDate &date);
 
@@ -39,9 +54,10 @@ QString startSweep(const QString &upper, const QString &step, const QString &int
 QString pauseSweep(); // "P"
 
 // Presets 1 to 12.
-QString savePreset(int number);   // "S<n>"
-QString recallPreset(int number); // "R<n>"
-QString presetQuery(int number);  // "K<n>"
+QString savePreset(int number);      // "S<n>"
+QString recallPreset(int number);    // "R<n>"
+QString presetQuery(int number);     // "K<n>"
+Question presetQuestion(int number); // answered by K
 
 // Morse: "Q<element length in ms> <text>".
 QString keyMorse(int elementMs, const QString &text);
@@ -49,6 +65,8 @@ QString keyMorse(int elementMs, const QString &text);
 // Setup: display operator and coarse step.
 QString displayOperatorQuery();                      // "Y"
 QString coarseStepQuery();                           // "V"
+Question displayOperatorQuestion();                  // answered by Y
+Question coarseStepQuestion();                       // answered by V
 QString setDisplayOperator(int mode, int32_t value); // "Z<mode> <value>"
 QString setCoarseStep(int32_t hz);                   // "X<hz>"
 

@@ -1,25 +1,24 @@
-// Device link layer: what the program knows about the generator and itself.
+// The line to the generator: what the program knows about it and how it talks to it.
 //
 // link/ is the library kvtlink, on Qt Core, SerialPort and QCoro only, so a widget
-// there fails the build. It holds the one DeviceState record, the number rules, the
-// reply parser and frame assembler, the command vocabulary (commands.h: every line the
-// program sends), the serial-port seam and its Qt implementation, the Link (sending,
-// the waits and the one awaitable question Link::ask, the hand-over of the port), the
-// Generator (what the panel's buttons and a remote client do to the generator, with its
-// change signal), the procedure runner, start-up with discovery, loss and reconnection
-// (Connection, which shows its windows through ConnectionWindows), the poll (Poller),
-// the settings file, the line trace and the reading of the command line. It includes
-// nothing from the other folders.
-// remote/, widgets/, panel/, presets/ and setup/ build on it; MainWindow owns the one
-// DeviceState.
+// there fails the build. It holds the line alone: the DeviceState record, the number
+// rules, the reply parser and frame assembler, the command vocabulary (commands.h:
+// every line the program sends and the letters that answer each question), the
+// generator's own records (presetrecord.h: the preset record, the Morse element
+// length), the serial-port seam and its Qt implementation, the Link (sending, the waits
+// and the one awaitable question Link::ask, the hand-over of the port), the procedure
+// runner and the line trace. It includes nothing from the other folders.
+// instrument/ builds on it and owns the one DeviceState; everything above reads it
+// through the Instrument.
 #pragma once
 
 #include <QString>
 #include <cstdint>
 
 // Every value the generator last reported, the program's local state and counters,
-// and the settings kept in KVT.INI. There is exactly one, owned by MainWindow, read and
-// written by every window and by the Generator, which announces its changes.
+// and the settings kept in KVT.INI. There is exactly one, owned by the Instrument;
+// only the reply parser and the Instrument's procedures write it, and the Instrument
+// announces its changes.
 struct DeviceState {
     // Values reported by the generator and local state of the main window.
     double carrierFreq = 0;      // Hz, as reported by the F reply or computed by Up/Down
@@ -28,11 +27,10 @@ struct DeviceState {
     int16_t outputOn = 0;        // 0 off, nonzero on (2: on after STOP ended a sweep)
     int16_t activePreset = 0;    // last saved/recalled preset, 0 = manual tuning
     bool connected = false;      // once the identity line arrived
-    int32_t tuneStep = 0;        // Hz, step of Up/Down
     bool sweeping = false;       // while the generator sweeps
     int32_t sweepFreq = 0;       // Hz, position reported by W replies
     int32_t highestDeviceId = 0; // largest identity number ever seen
-    int16_t telegraphSpeed = 0;  // radiotelegraph speed slider value
+    int16_t telegraphSpeed = 0;  // Morse speed, 1-300 (KVT.INI)
     bool telegraphBusy = false;  // from a Q line until the generator's Q reply
 
     // Values of the shared module.

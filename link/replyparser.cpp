@@ -38,7 +38,7 @@
 //   is ever read as a frame. So kept text never reaches MaxKept characters.
 // - A value that does not fit its field (an S of 70000, an A of -1, a V beyond 32
 //   bits, or an F that is not finite) leaves the field as it was; the other effects
-//   of the frame (sweeping, the Sweep caption) still apply.
+//   of the frame (sweeping) still apply.
 
 namespace {
 
@@ -182,10 +182,6 @@ ReplyEffects ReplyParser::applyIdentity(const QString &line) {
         m_state.wideRange = static_cast<int16_t>(line[4].unicode() - u'0');
 
     m_state.connected = true;
-
-    e.enableKvt20Buttons = m_state.modelName == QLatin1String("KVT 20");
-    if (m_state.wideRange == 1)
-        e.subtitle = QStringLiteral("Service Signal Generator 0-70Mhz");
     return e;
 }
 
@@ -205,7 +201,6 @@ ReplyEffects ReplyParser::applyFrame(const QString &frame) {
         if (std::isfinite(f))
             s.carrierFreq = f;
         s.sweeping = false;
-        e.sweepCaption = QStringLiteral("Sweep");
         break;
     }
     case u'A':
@@ -226,7 +221,6 @@ ReplyEffects ReplyParser::applyFrame(const QString &frame) {
     case u'W':
         Numbers::store(s.sweepFreq, Numbers::leadingValue(value));
         s.sweeping = true;
-        e.sweepCaption = QStringLiteral("Pause");
         break;
     case u'B':
         if (Numbers::store(s.deviceId, Numbers::leadingValue(value)) &&

@@ -7,18 +7,13 @@
 
 struct DeviceState;
 
-// What the window must do after the parser handled one identity line or one frame.
-// The parser has already stored the values in DeviceState; the window applies these
-// effects to its controls and, after a frame, redraws the panel with displayAll.
+// What the parser handled: one identity line or one frame. It has already stored the
+// values in DeviceState; whatever shows the record draws it from there.
 struct ReplyEffects {
     enum class Kind { Identity, Frame };
     Kind kind = Kind::Frame;
-    QChar letter;         // the frame's letter (null when the frame has none)
-    QString text;         // the frame's value: what follows the letter, as received
-    QString sweepCaption; // new caption of the Sweep button, empty = unchanged
-    // Identity line only:
-    bool enableKvt20Buttons = false; // "CW" and "Config" become available
-    QString subtitle;                // new subtitle, empty = unchanged
+    QChar letter; // the frame's letter (null when the frame has none)
+    QString text; // the frame's value: what follows the letter, as received
 };
 
 // The only reader of the generator's replies. It takes the bytes of each read, keeps

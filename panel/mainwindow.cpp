@@ -1,9 +1,9 @@
 #include "panel/mainwindow.h"
 
-#include "link/connection.h"
-#include "link/generator.h"
+#include "instrument/connection.h"
+#include "instrument/instrument.h"
+#include "link/devicestate.h"
 #include "link/link.h"
-#include "link/poller.h"
 #include "link/procedure.h"
 #include "link/replyparser.h"
 #include "panel/infopanel.h"
@@ -52,24 +52,28 @@ int MainWindow::expandedHeight() {
     return px(3660);
 }
 
-MainWindow::MainWindow(const Services &services, QWidget *parent)
-    : QWidget(parent), m_services(services), m_language(std::make_unique<Language>()) {
+MainWindow::MainWindow(Instrument &instrument, const Services &services, QWidget *parent)
+    : QWidget(parent), m_instrument(instrument), m_services(services),
+      m_language(std::make_unique<Language>()) {
     setObjectName(QStringLiteral("MainWindow"));
-    m_link = std::make_unique<Link>(m_state, *m_services.port, *m_services.time);
 
     buildPanel();
     retranslate();
     createSubsystems();
 
-    connect(m_link.get(), &Link::replyHandled, this, &MainWindow::applyReply);
+    connect(&m_instrument.link(), &Link::replyHandled, this, &MainWindow::applyReply);
     // Whoever changed the device record (a reply, a button, a remote client), the panel
     // shows it at once.
-    connect(m_generator.get(), &Generator::changed, this, &MainWindow::displayAll);
-    connect(m_generator.get(), &Generator::sweepStateChanged, this, [this](bool sweeping) {
-        m_sweepButton->setText(sweeping ? QStringLiteral("Pause") : QStringLiteral("Sweep"));
+    connect(&m_instrument, &Instrument::changed, this, &MainWindow::displayAll);
+    // A procedure that starts a sweep shows Pause again; one that ends it, or switches the
+    // output as STOP does, shows Sweep.
+    connect(&m_instrument, &Instrument::sweepStateChanged, this, [this](bool sweeping) {
+        m_stoppedSinceSweep = !sweeping;
+        showCaptions();
     });
+    connect(&m_instrument, &Instrument::failed, this, &MainWindow::reportFailure);
     // The adapter was unplugged: Connection tries the port again; the panel waits.
-    connect(m_link.get(), &Link::portLost, this, &MainWindow::showLineLost);
+    connect(&m_instrument.link(), &Link::portLost, this, &MainWindow::showLineLost);
 }
 
 MainWindow::~MainWindow() {
@@ -77,7 +81,8 @@ MainWindow::~MainWindow() {
     // without touching the window: their waits end with WaitCancelled. The members then
     // go in reverse order, subsystems first, while the window is still whole.
     m_tearingDown = true;
-    m_link->waits().cancelAll();
+    m_instrument.link().waits().cancelAll();
+    m_instrument.setConnectionWindows(nullptr);
 }
 
 void MainWindow::createSubsystems() {
@@ -85,24 +90,20 @@ void MainWindow::createSubsystems() {
         if (self)
             self->reportFailure(what);
     };
-    m_poller = std::make_unique<Poller>(*m_link, *m_services.time, report);
-    m_generator = std::make_unique<Generator>(m_state, *m_link, *m_poller);
+    Connection &connection = m_instrument.connection();
     m_context = std::make_unique<PanelContext>(PanelContext{
-        m_state, *m_link, *m_generator, m_services, *m_poller, this,
-        [this] { m_generator->notifyChanged(); },
-        [this] { return m_tearingDown || (m_connection && m_connection->ending()); }, report});
+        m_instrument.state(), m_instrument, m_instrument.link(), m_services, m_instrument.polling(),
+        this, [this] { displayAll(); },
+        [this] { return m_tearingDown || m_instrument.connection().ending(); }, report});
     const PanelContext &context = *m_context;
 
     m_startupWindows = std::make_unique<StartupWindows>(
         context,
-        StartupWindows::Controls{[this] { m_connection->endProgram(); },
+        StartupWindows::Controls{[this] { m_instrument.connection().endProgram(); },
                                  [this](int port) { return firmwareDialog().recover(port); }},
         this);
-    m_connection = std::make_unique<Connection>(
-        Connection::Context{m_state, *m_link, *m_poller, *m_services.time,
-                            m_services.settingsFolder, m_services.quit, report},
-        *m_startupWindows, this);
-    m_power = std::make_unique<Power>(context, *m_connection, m_powerButton, this);
+    m_instrument.setConnectionWindows(m_startupWindows.get());
+    m_power = std::make_unique<Power>(context, connection, m_powerButton, this);
 
     m_tuning = std::make_unique<Tuning>(
         context,
@@ -112,6 +113,7 @@ void MainWindow::createSubsystems() {
             [this] { return height() != collapsedHeight(); },
             [this](bool shown) { setFixedHeight(shown ? expandedHeight() : collapsedHeight()); }},
         this);
+    connect(m_tuning.get(), &Tuning::stepChanged, this, &MainWindow::displayAll);
 
     m_telegraphPanel = std::make_unique<TelegraphPanel>(
         context, TelegraphPanel::Controls{m_displayWindow->geometry()});
@@ -123,7 +125,7 @@ void MainWindow::createSubsystems() {
 
     m_modulation = std::make_unique<ModulationControl>(
         context,
-        ModulationControl::Controls{m_amModeButton, m_stopButton, m_cwButton, m_sweepButton,
+        ModulationControl::Controls{m_amModeButton, m_stopButton, m_cwButton,
                                     [this] {
                                         // The frame takes the display window's
                                         // place; its own Close brings the panel
@@ -133,6 +135,10 @@ void MainWindow::createSubsystems() {
                                         m_telegraphPanel->open();
                                     }},
         this);
+    connect(m_modulation.get(), &ModulationControl::stopPressed, this, [this] {
+        m_stoppedSinceSweep = true;
+        showCaptions();
+    });
     m_sweep = std::make_unique<SweepControl>(
         context,
         SweepControl::Controls{m_sweepButton,
@@ -149,7 +155,9 @@ void MainWindow::createSubsystems() {
 
     m_setupExchange = std::make_unique<SetupExchange>(context, *m_language, this);
     m_firmwareUpdate = std::make_unique<FirmwareUpdate>(
-        FirmwareUpdate::Context{m_state, *m_link, *m_poller, m_services}, this);
+        FirmwareUpdate::Context{m_instrument.state(), m_instrument.link(), m_instrument.polling(),
+                                m_services},
+        this);
     connect(m_configButton, &QPushButton::clicked, this,
             [this] { startProcedure(*m_context, m_setupExchange->run()); });
     connect(&setupDialog(), &SetupDialog::upgradeRequested, this, [this] {
@@ -161,7 +169,7 @@ void MainWindow::createSubsystems() {
 FirmwareUpdateDialog &MainWindow::firmwareDialog() {
     if (!m_firmwareDialog) {
         m_firmwareDialog = std::make_unique<FirmwareUpdateDialog>(
-            *m_firmwareUpdate, m_state, *m_services.dialogs, m_context->ending, this);
+            *m_firmwareUpdate, m_instrument.state(), *m_services.dialogs, m_context->ending, this);
         m_firmwareDialog->setBackupFolder(m_services.backupFolder);
     }
     return *m_firmwareDialog;
@@ -342,22 +350,18 @@ QCoro::Task<> MainWindow::load() {
     // that ends this procedure without touching the window.
     m_noticeLabel->setText(QStringLiteral("© 2009-%1 KVT Instruments · www." KVT_MAKER_DOMAIN)
                                .arg(m_services.today().year()));
-    m_state.telegraphSpeed = static_cast<int16_t>(m_telegraphPanel->speed());
+    m_instrument.setMorseSpeed(m_telegraphPanel->speed());
     setFixedHeight(collapsedHeight());
 
-    const bool read = m_connection->readSettings(
-        [this](int speed) { return m_telegraphPanel->acceptsSpeed(speed); });
-    if (read)
-        m_telegraphPanel->setSpeed(m_state.telegraphSpeed);
+    if (m_instrument.readSettings())
+        m_telegraphPanel->setSpeed(m_instrument.state().telegraphSpeed);
 
     m_carrierReadout->setText(QStringLiteral("."));
     m_carrierEntry->clear();
     m_modulationEntry->clear();
-    m_state.tuneStep = 10000;
-    m_state.outputOn = 1;
-    m_state.connected = false;
+    m_tuning->setStep(10000);
 
-    const bool connected = co_await m_connection->connectGenerator();
+    const bool connected = co_await m_instrument.connection().connectGenerator();
     if (!connected)
         co_return;
     show();
@@ -373,10 +377,6 @@ void MainWindow::showLineLost() {
     // comes back), without a message.
     m_infoPanel->hide();
     m_telegraphPanel->stopKeying();
-    if (m_state.sweeping) {
-        m_state.sweeping = false;
-        m_sweepButton->setText(QStringLiteral("Sweep"));
-    }
     displayAll();
 }
 
@@ -385,10 +385,6 @@ void MainWindow::setGeneratorControlsEnabled(bool enabled) {
                                  m_stopButton,    m_sweepButton,      m_infoButton};
     for (QWidget *control : controls)
         control->setEnabled(enabled);
-    if (!enabled) {
-        m_cwButton->setEnabled(false);
-        m_configButton->setEnabled(false);
-    }
     m_presets->setLineUp(enabled);
 }
 
@@ -399,23 +395,43 @@ void MainWindow::applyReply(const ReplyEffects &effects) {
             setGeneratorControlsEnabled(true);
             displayAll();
         }
-        m_modelLabel->setText(m_state.modelName);
-        if (effects.enableKvt20Buttons) {
-            m_cwButton->setEnabled(true);
-            m_configButton->setEnabled(true);
-        }
-        if (!effects.subtitle.isEmpty())
-            m_subtitleLabel->setText(effects.subtitle);
         m_readyLamp->setLit(true);
+        showCaptions(); // the readouts keep their first texts until the first frame
         return;
     }
-    // The frame is on the panel already: Generator::changed redrew it.
-    if (!effects.sweepCaption.isEmpty())
-        m_sweepButton->setText(effects.sweepCaption);
+    // The generator reports a sweep: Pause again after a STOP. The frame is on the panel
+    // already: Instrument::changed redrew it.
+    if (effects.letter == u'W' && m_stoppedSinceSweep) {
+        m_stoppedSinceSweep = false;
+        showCaptions();
+    }
+}
+
+PanelViewState MainWindow::viewState() const {
+    PanelViewState own;
+    if (m_tuning)
+        own.tuneStep = m_tuning->step();
+    own.stoppedSinceSweep = m_stoppedSinceSweep;
+    own.lineUp = !m_lineLost;
+    own.remoteClients = m_remoteClients;
+    return own;
+}
+
+void MainWindow::showCaptions() {
+    const PanelCaptions captions = renderCaptions(m_instrument.state(), viewState());
+    m_sweepButton->setText(captions.sweepButton);
+    m_cwButton->setEnabled(captions.kvt20Controls);
+    m_configButton->setEnabled(captions.kvt20Controls);
+    m_subtitleLabel->setText(captions.wideSubtitle ? WideSubtitle
+                                                   : tr("Service signal generator 0-40MHz"));
+    if (!captions.model.isEmpty())
+        m_modelLabel->setText(captions.model);
+    m_remoteLabel->setVisible(captions.remote);
 }
 
 void MainWindow::displayAll() {
-    const std::optional<PanelView> view = renderPanel(m_state);
+    showCaptions();
+    const std::optional<PanelView> view = renderPanel(m_instrument.state(), viewState());
     if (!view)
         return;
     m_carrierReadout->setText(view->carrier);
@@ -431,7 +447,8 @@ void MainWindow::displayAll() {
 }
 
 void MainWindow::showRemoteClients(int count) {
-    m_remoteLabel->setVisible(count > 0);
+    m_remoteClients = count;
+    showCaptions();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {
@@ -441,9 +458,9 @@ void MainWindow::closeEvent(QCloseEvent *event) {
         return;
     }
     // Closing the window ends the program without saving the settings.
-    m_connection->shutDown();
+    m_instrument.connection().shutDown();
     QWidget::closeEvent(event);
-    m_connection->endProgram();
+    m_instrument.connection().endProgram();
 }
 
 void MainWindow::endOnRequest() {
@@ -477,10 +494,7 @@ void MainWindow::retranslate() {
     m_modulationPrefixLabel->setText(tr("AM :"));
     m_modulationUnitLabel->setText(tr("Hz"));
     m_headingLabel->setText(tr("PC Control panel"));
-    // A wide-range generator has replaced the subtitle with its own range; that stays.
-    const char *subtitle = QT_TR_NOOP("Service signal generator 0-40MHz");
-    if (m_subtitleLabel->text().isEmpty() || m_subtitleLabel->text() == QLatin1String(subtitle))
-        m_subtitleLabel->setText(tr(subtitle));
+    showCaptions(); // the subtitle, unless a wide-range generator shows its own
     m_outputLampLabel->setText(tr("Output"));
     m_sweepLampLabel->setText(tr("Sweep"));
     m_readyLampLabel->setText(tr("Ready"));

@@ -1,12 +1,13 @@
 // Control panel: the main window and the subsystems of its panel.
 //
 // panel/ holds the pure renderer behind displayAll (panelview.h, Qt Core only), the
-// main window, and the tuning, modulation/output and sweep subsystems. It uses link/
-// (DeviceState, Link, Connection, the number rules), presets/ and setup/. Only app/
-// includes this header.
+// main window, and the tuning, modulation/output and sweep subsystems. It drives the
+// generator through instrument/ (the Instrument), reads link/ (the record, the number
+// rules) and puts the windows of presets/ and setup/ together. Only app/ includes this
+// header.
 #pragma once
 
-#include "link/devicestate.h"
+#include "panel/panelview.h"
 #include "widgets/panelcontext.h"
 #include "widgets/services.h"
 
@@ -15,16 +16,13 @@
 #include <qcoro/qcorotask.h>
 
 class ClickLabel;
-class Connection;
 class FirmwareUpdate;
 class FirmwareUpdateDialog;
-class Generator;
 class InfoPanel;
+class Instrument;
 class Lamp;
 class Language;
-class Link;
 class ModulationControl;
-class Poller;
 class Power;
 class PresetControl;
 class QFrame;
@@ -39,24 +37,23 @@ class TelegraphPanel;
 class Tuning;
 struct ReplyEffects;
 
-// The main window: the instrument's front panel, and the place where the program is
-// put together. It builds the panel, owns the one DeviceState, the link to the
-// generator and the services, and creates one object per subsystem (start-up and
-// polling, tuning, modulation and output, sweep, presets, radiotelegraph), each with
-// the controls it drives. It applies what the parser reports and redraws the panel.
+// The main window: the instrument's front panel, where the windows are put together.
+// It builds the panel and creates one object per subsystem (start-up windows, tuning,
+// modulation and output, sweep, presets, radiotelegraph, setup, firmware update), each
+// with the controls it drives, all of them driving the one Instrument that main()
+// built. It owns no link object: it redraws the panel whenever the Instrument's record
+// changes.
 class MainWindow final : public QWidget {
     Q_OBJECT
 public:
-    explicit MainWindow(const Services &services, QWidget *parent = nullptr);
+    MainWindow(Instrument &instrument, const Services &services, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     // Runs the load step: settings file, port discovery, the first queries, then
     // polling; shows the window at its end. Call once, from the running event loop.
     void start();
 
-    DeviceState &state() { return m_state; }
-    Link &link() { return *m_link; }
-    Generator &generator() { return *m_generator; }
+    Instrument &instrument() { return m_instrument; }
 
     // Renders DeviceState on the panel.
     void displayAll();
@@ -86,6 +83,9 @@ private:
     void createSubsystems();
     QCoro::Task<> load();
     void applyReply(const ReplyEffects &effects);
+    // The captions drawn from the record and the panel's own state (renderCaptions).
+    PanelViewState viewState() const;
+    void showCaptions();
     // The line to the generator went away: the panel shows it is not connected and
     // whatever was running against the generator ends quietly.
     void showLineLost();
@@ -98,17 +98,16 @@ private:
     FirmwareUpdateDialog &firmwareDialog(); // created on first use
 
     // What the subsystems share. Declared before them, so it outlives them all.
+    Instrument &m_instrument;
     Services m_services;
     std::unique_ptr<Language> m_language; // chosen by the setup window's language box
-    DeviceState m_state;
-    bool m_tearingDown = false; // the destructor has begun
+    bool m_tearingDown = false;           // the destructor has begun
     bool m_started = false;
-    std::unique_ptr<Link> m_link;
-    std::unique_ptr<Poller> m_poller;
-    std::unique_ptr<Generator> m_generator; // what the buttons do, without a window
     std::unique_ptr<PanelContext> m_context;
-    bool m_lineLost = false;     // from a loss of the port until the next identity line
-    bool m_endRequested = false; // the system asked the program to end
+    bool m_lineLost = false;          // from a loss of the port until the next identity line
+    bool m_stoppedSinceSweep = false; // STOP pressed since the last sweep began
+    int m_remoteClients = 0;          // remote control clients connected
+    bool m_endRequested = false;      // the system asked the program to end
 
     // The panel's controls, named by role.
     QFrame *m_displayWindow;         // outline of the dark display window
@@ -152,11 +151,10 @@ private:
 
     // The subsystems, declared in the order they are built. Members go in the reverse
     // order, so each subsystem goes before those it was built on (the firmware update
-    // first, start-up last), all of them before the link and the panel's controls.
+    // first, start-up last), all of them before the panel's controls.
     // They are children of the window too (tests find them there); being members, they
     // are gone before the window deletes its children.
     std::unique_ptr<StartupWindows> m_startupWindows; // search and failure windows
-    std::unique_ptr<Connection> m_connection;
     std::unique_ptr<Power> m_power;
     std::unique_ptr<Tuning> m_tuning;
     std::unique_ptr<TelegraphPanel> m_telegraphPanel;

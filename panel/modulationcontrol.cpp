@@ -1,7 +1,7 @@
 #include "panel/modulationcontrol.h"
 
+#include "instrument/instrument.h"
 #include "link/devicestate.h"
-#include "link/generator.h"
 #include "widgets/panelcontext.h"
 
 #include <QPushButton>
@@ -16,12 +16,12 @@ ModulationControl::ModulationControl(const PanelContext &context, Controls contr
 }
 
 void ModulationControl::nextModulationKind() {
-    m_context.generator.nextModulationKind();
+    m_context.instrument.nextModulationKind();
 }
 
 void ModulationControl::stop() {
-    m_context.generator.pressStop();
-    m_controls.sweepButton->setText(QStringLiteral("Sweep"));
+    m_context.instrument.pressStop();
+    Q_EMIT stopPressed();
 }
 
 void ModulationControl::openTelegraph() {

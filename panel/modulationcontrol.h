@@ -15,11 +15,14 @@ public:
         QPushButton *amModeButton;
         QPushButton *stopButton;
         QPushButton *cwButton;
-        QPushButton *sweepButton;            // its caption returns to "Sweep" on STOP
         std::function<void()> openTelegraph; // lays the radiotelegraph frame over the display
     };
 
     ModulationControl(const PanelContext &context, Controls controls, QObject *parent = nullptr);
+
+Q_SIGNALS:
+    // STOP was pressed: the Sweep button says "Sweep" until a sweep begins again.
+    void stopPressed();
 
 private:
     void nextModulationKind();

@@ -13,7 +13,7 @@ QString stepText(qint32 tuneStep) {
     return Numbers::plain(qint64{tuneStep}) + QStringLiteral("Hz");
 }
 
-std::optional<PanelView> renderPanel(const DeviceState &state) {
+std::optional<PanelView> renderPanel(const DeviceState &state, const PanelViewState &own) {
     // While a radiotelegraph text is keyed the panel stays exactly as it is.
     if (state.telegraphBusy)
         return std::nullopt;
@@ -24,7 +24,7 @@ std::optional<PanelView> renderPanel(const DeviceState &state) {
     view.carrier = Numbers::groupedFrequency(sweeping ? static_cast<double>(state.sweepFreq)
                                                       : state.carrierFreq);
     view.modulation = Numbers::plain(qint64{state.modFreq});
-    view.step = QStringLiteral("Step : ") + stepText(state.tuneStep);
+    view.step = QStringLiteral("Step : ") + stepText(own.tuneStep);
 
     switch (state.modMode) {
     case 0:
@@ -67,4 +67,15 @@ std::optional<PanelView> renderPanel(const DeviceState &state) {
         view.upDownEnabled = true;
     }
     return view;
+}
+
+PanelCaptions renderCaptions(const DeviceState &state, const PanelViewState &own) {
+    PanelCaptions captions;
+    captions.sweepButton = state.sweeping && !own.stoppedSinceSweep ? QStringLiteral("Pause")
+                                                                    : QStringLiteral("Sweep");
+    captions.kvt20Controls = own.lineUp && state.modelName == QLatin1String("KVT 20");
+    captions.wideSubtitle = state.wideRange == 1;
+    captions.model = state.modelName;
+    captions.remote = own.remoteClients > 0;
+    return captions;
 }

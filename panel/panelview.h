@@ -1,11 +1,13 @@
 // Control panel: what the main window MainWindow shows and the handlers of its buttons.
 //
 // panel/ holds the pure renderer behind displayAll (this header, Qt Core only), the
-// main window MainWindow and the tuning, modulation/output and sweep handlers. It uses
-// link/ (DeviceState, Link, number rules) and opens presets/ and setup/ windows.
+// main window MainWindow and the tuning, modulation/output and sweep handlers. It reads
+// link/ (DeviceState, number rules), drives the generator through instrument/ and opens
+// presets/ and setup/ windows.
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <optional>
 
 struct DeviceState;
@@ -22,9 +24,31 @@ struct PanelView {
     bool upDownEnabled = true;      // upButton and downButton
 };
 
+// What the panel keeps of its own beside the record.
+struct PanelViewState {
+    int32_t tuneStep = 10000; // Hz, the step of Up and Down (Tuning's)
+    // STOP was pressed since the last sweep began: the Sweep button says "Sweep" on
+    // every press, even when a negative OutputOn leaves the record sweeping.
+    bool stoppedSinceSweep = false;
+    bool lineUp = true;    // the line has not been lost since the last identity line
+    int remoteClients = 0; // remote control clients connected
+};
+
+// The captions drawn from the record and the panel's own state whatever it does,
+// also while Morse keying holds the readouts.
+struct PanelCaptions {
+    QString sweepButton; // sweepButton, "Sweep" or "Pause"
+    bool kvt20Controls;  // cwButton and configButton enabled (a KVT 20 on the line)
+    bool wideSubtitle;   // the generator's own 0-70 MHz subtitle, else the translated one
+    QString model;       // modelLabel; empty leaves the first text
+    bool remote;         // remoteLabel "REM" shown
+};
+inline const QString WideSubtitle = QStringLiteral("Service Signal Generator 0-70Mhz");
+PanelCaptions renderCaptions(const DeviceState &state, const PanelViewState &own);
+
 // The step line text without its "Step : " prefix: "1MHz", "10kHz", "100Hz".
 QString stepText(qint32 tuneStep);
 
 // Renders the state; nullopt while a radiotelegraph text is being keyed, when the
 // panel must stay exactly as it is.
-std::optional<PanelView> renderPanel(const DeviceState &state);
+std::optional<PanelView> renderPanel(const DeviceState &state, const PanelViewState &own = {});

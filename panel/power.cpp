@@ -1,8 +1,8 @@
 #include "panel/power.h"
 
-#include "link/connection.h"
+#include "instrument/connection.h"
+#include "instrument/instrument.h"
 #include "link/devicestate.h"
-#include "link/settingsfile.h"
 #include "widgets/panelcontext.h"
 #include "widgets/services.h"
 
@@ -19,10 +19,9 @@ void Power::press() {
     // A generator found once leaves the settings worth keeping even when its line is
     // lost at the moment: the port number is still the one it answered on.
     if (m_context.state.connected || m_connection.generatorFound()) {
-        const QString path =
-            QDir(m_context.services.settingsFolder).filePath(SettingsFile::FileName);
+        const QString path = m_context.instrument.settingsPath();
         QString reason;
-        if (!SettingsFile::write(path, m_context.state, &reason)) {
+        if (!m_context.instrument.writeSettings(&reason)) {
             // The old file stays as it was; the user must know the settings are not saved.
             m_context.services.dialogs->message(
                 m_context.window, QStringLiteral("KVT Control Panel"),

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/connectionwindows.h"
+#include "instrument/connectionwindows.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,7 +1,7 @@
 #include "panel/sweepcontrol.h"
 
+#include "instrument/instrument.h"
 #include "link/devicestate.h"
-#include "link/generator.h"
 #include "widgets/panelcontext.h"
 #include "widgets/services.h"
 
@@ -35,10 +35,9 @@ SweepControl::SweepControl(const PanelContext &context, Controls controls, QObje
 }
 
 void SweepControl::sweepOrPause() {
-    DeviceState &state = m_context.state;
-    if (state.sweeping) {
+    if (m_context.state.sweeping) {
         // Pause (or resume); the generator's replies tell the panel what happened.
-        m_context.generator.pauseSweep();
+        m_context.instrument.pauseSweep();
         return;
     }
 
@@ -56,5 +55,5 @@ void SweepControl::sweepOrPause() {
         answers << answer.value_or(QString());
     }
 
-    m_context.generator.startSweep(answers[0], answers[1], answers[2]);
+    m_context.instrument.startSweep(answers[0], answers[1], answers[2]);
 }

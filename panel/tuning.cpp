@@ -2,12 +2,10 @@
 // direct-entry row.
 #include "panel/tuning.h"
 
-#include "link/commands.h"
+#include "instrument/instrument.h"
+#include "instrument/polling.h"
 #include "link/devicestate.h"
-#include "link/generator.h"
-#include "link/link.h"
 #include "link/numbers.h"
-#include "link/polling.h"
 #include "panel/lamp.h"
 #include "widgets/entryguard.h"
 #include "widgets/panelcontext.h"
@@ -26,33 +24,7 @@
 
 namespace {
 
-// The carrier's limit for the model's range: a model whose range the program does not
-// know accepts no carrier from the dialog and no Up step.
-std::optional<double> carrierLimit(int16_t wideRange) {
-    return Generator::carrierLimit(wideRange);
-}
-
-constexpr double ModulationLimit = Generator::ModulationLimit;
 constexpr int MaxEntryLength = 20; // characters in a direct-entry box
-
-// The value of a dialog answer, or none when the answer is not a number.
-//
-// The answer goes to the generator exactly as typed, and the generator reads the
-// leading digits of its argument. So an answer counts as a number only when it is
-// written as the generator reads it: decimal digits and nothing else ("7050000", also
-// "001000"). Signs, decimal points, exponents and blanks fail the test: "4e7" or
-// "4.5e6" would pass a numeric test here and then tune the generator to 4 Hz, and a
-// leading blank or "+" may not be read at all. An empty (cancelled) answer fails too.
-// Any length is safe: a long row of digits only gives a large value (or infinity),
-// which fails the range test.
-std::optional<double> answerValue(const QString &text) {
-    const bool digitsOnly = std::all_of(text.cbegin(), text.cend(), [](QChar c) {
-        return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-    });
-    if (text.isEmpty() || !digitsOnly || !Numbers::hasLeadingNumber(text))
-        return std::nullopt;
-    return Numbers::leadingValue(text);
-}
 
 } // namespace
 
@@ -109,54 +81,38 @@ QCoro::Task<> Tuning::frequencyDialog(bool carrier) {
                                   QStringLiteral("Modulation freq. (Hz) : "));
     if (!self || m_context.ending())
         co_return; // the window went away while the dialog was open
-    DeviceState &state = m_context.state;
-    const std::optional<double> value = answer ? answerValue(*answer) : std::nullopt;
-    const std::optional<double> limit = carrier ? carrierLimit(state.wideRange) : ModulationLimit;
-    if (!value || !limit || !(*value > 0 && *value < *limit)) {
-        busy = false; // ignored without a word
-        co_return;
-    }
-
-    // The waits throw WaitCancelled out of here when the window is going away.
+    // An answer out of range (or cancelled) is ignored without a word. The waits throw
+    // WaitCancelled out of here when the window is going away.
+    const QString text = answer.value_or(QString());
     if (carrier)
-        co_await m_context.generator.tuneCarrierAsTyped(*answer);
+        co_await m_context.instrument.tuneCarrierAsTyped(text);
     else
-        co_await m_context.generator.setToneAsTyped(*answer);
+        co_await m_context.instrument.setToneAsTyped(text);
     busy = false;
 }
 
+// Up and Down are disabled while sweeping; the Instrument refuses a click that was
+// already on its way, and a step out of the model's range, without a word.
 void Tuning::up() {
-    DeviceState &state = m_context.state;
-    // Up and Down are disabled while sweeping; a click that was already on its way
-    // must not tune the generator out of its sweep either.
-    if (state.sweeping)
-        return;
-    const std::optional<double> limit = carrierLimit(state.wideRange);
-    const double sum = state.carrierFreq + state.tuneStep;
-    if (!limit || !(sum < *limit))
-        return;
-    m_context.generator.tuneCarrier(sum);
+    m_context.instrument.tuneUp(m_step);
 }
 
 void Tuning::down() {
-    DeviceState &state = m_context.state;
-    if (state.sweeping)
-        return;
-    const double difference = state.carrierFreq - state.tuneStep;
-    if (!(difference > 0))
-        return;
-    m_context.generator.tuneCarrier(difference);
+    m_context.instrument.tuneDown(m_step);
+}
+
+void Tuning::setStep(int32_t hz) {
+    m_step = hz;
 }
 
 void Tuning::nextStep() {
-    DeviceState &state = m_context.state;
     // 10 kHz, 100 kHz, 1 MHz, then back to 1 Hz. A step that no longer fits (only a
     // corrupted value could get there) starts the cycle again as well.
-    const qint64 product = qint64{state.tuneStep} * 10;
+    const qint64 product = qint64{m_step} * 10;
     const bool fits = product >= std::numeric_limits<int32_t>::min() &&
                       product <= std::numeric_limits<int32_t>::max();
-    state.tuneStep = (product == 10000000 || !fits) ? 1 : static_cast<int32_t>(product);
-    m_context.displayAll();
+    setStep((product == 10000000 || !fits) ? 1 : static_cast<int32_t>(product));
+    Q_EMIT stepChanged();
 }
 
 void Tuning::toggleDirectEntry() {
@@ -176,10 +132,9 @@ bool Tuning::directEntryKey(QLineEdit *box, QKeyEvent *event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         // Sent as it stands, without a range test: the generator's replies to the
         // poll show what it made of it.
-        m_context.link.sendCommand(box == m_controls.carrierEntry
-                                       ? Commands::setCarrierAsTyped(box->text())
-                                       : Commands::setModulationAsTyped(box->text()));
-        startProcedure(m_context, m_context.polling.readParams());
+        startProcedure(m_context, box == m_controls.carrierEntry
+                                      ? m_context.instrument.enterCarrier(box->text())
+                                      : m_context.instrument.enterTone(box->text()));
         box->setSelection(0, std::min<qsizetype>(50, box->text().size()));
         return true;
     }

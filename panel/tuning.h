@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <cstdint>
 #include <functional>
 #include <qcoro/qcorotask.h>
 
@@ -32,6 +33,15 @@ public:
 
     Tuning(const PanelContext &context, Controls controls, QObject *parent = nullptr);
 
+    // The step of Up and Down in Hz: the panel's own, shown on the step line at the
+    // next redraw.
+    int32_t step() const { return m_step; }
+    void setStep(int32_t hz);
+
+Q_SIGNALS:
+    // Step chose the next step: the step line shows it.
+    void stepChanged();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -45,6 +55,7 @@ private:
 
     const PanelContext &m_context;
     Controls m_controls;
+    int32_t m_step = 10000;
     bool m_carrierDialogBusy = false;    // a carrier answer is being sent and read back
     bool m_modulationDialogBusy = false; // the same for the modulation dialog
 };

@@ -1,8 +1,7 @@
 #include "presets/presetcontrol.h"
 
-#include "link/devicestate.h"
-#include "link/generator.h"
-#include "presets/presetrecord.h"
+#include "instrument/instrument.h"
+#include "link/presetrecord.h"
 #include "presets/presetswindow.h"
 #include "widgets/panelcontext.h"
 #include "widgets/services.h"
@@ -24,15 +23,13 @@ PresetsWindow &PresetControl::presetsWindow() {
 }
 
 QCoro::Task<bool> PresetControl::readPresets() {
-    DeviceState &state = m_context.state;
     PresetsWindow &table = presetsWindow();
     for (int k = 1; k <= Presets::Count; ++k) {
         table.setRow(k, Presets::emptyRow(k));
         // Each query ends as soon as this preset's record has been handled, so a
         // generator that answers at once is read out at its own pace; other replies and
         // a late answer for another preset do not end it.
-        const std::optional<QString> record = co_await m_context.generator.readPreset(
-            k, [k](const QString &text) { return Presets::answers(k, text); });
+        const std::optional<QString> record = co_await m_context.instrument.readPreset(k);
         if (!record) {
             m_context.services.dialogs->message(m_context.window,
                                                 QStringLiteral("KVT Control Panel"),
@@ -40,8 +37,6 @@ QCoro::Task<bool> PresetControl::readPresets() {
             co_return false;
         }
         table.setRow(k, Presets::rowFor(k, *record));
-        // The record is used up: what stays is the part after the sixth space.
-        state.presetRecord = Presets::cutRecord(*record).rest;
     }
     co_return true;
 }
@@ -93,7 +88,7 @@ QCoro::Task<> PresetControl::save() {
         if (!self || m_context.ending())
             co_return;
         if (confirmed)
-            m_context.generator.savePreset(n);
+            m_context.instrument.savePreset(n);
     }
     setButtonsEnabled(true);
 }
@@ -105,6 +100,6 @@ QCoro::Task<> PresetControl::recall() {
     if (n < 0)
         co_return;
     if (n > 0)
-        co_await m_context.generator.recallPreset(n);
+        co_await m_context.instrument.recallPreset(n);
     setButtonsEnabled(true);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "presets/presetrecord.h"
+#include "link/presetrecord.h"
 
 #include <QDialog>
 #include <array>

@@ -1,12 +1,8 @@
 #include "presets/telegraphpanel.h"
 
-#include "link/commands.h"
+#include "instrument/instrument.h"
 #include "link/devicestate.h"
-#include "link/generator.h"
-#include "link/link.h"
-#include "link/numbers.h"
 #include "link/timesource.h"
-#include "presets/presetrecord.h"
 #include "widgets/entryguard.h"
 #include "widgets/panelcontext.h"
 #include "widgets/services.h"
@@ -83,13 +79,12 @@ TelegraphPanel::TelegraphPanel(const PanelContext &context, Controls controls)
     connect(m_textEntry, &QLineEdit::returnPressed, this, &TelegraphPanel::send);
     connect(m_speedSlider, &QScrollBar::valueChanged, this, [this](int value) {
         m_speedValueLabel->setText(QString::number(value));
-        m_context.state.telegraphSpeed = static_cast<int16_t>(value);
+        m_context.instrument.setMorseSpeed(value); // the slider holds 1-300 only
     });
     connect(m_closeButton, &QPushButton::clicked, this, [this] {
         m_repeatBox->setChecked(false);
         hide();
-        m_context.generator.setTelegraphFrameOpen(false);
-        m_context.link.sendCommand(Commands::outputOn());
+        m_context.instrument.closeTelegraphFrame();
         Q_EMIT closed();
     });
     m_repeatTimer->setEnabled(true);
@@ -101,17 +96,12 @@ int TelegraphPanel::speed() const {
     return m_speedSlider->value();
 }
 
-bool TelegraphPanel::acceptsSpeed(int speed) const {
-    return speed >= m_speedSlider->minimum() && speed <= m_speedSlider->maximum();
-}
-
 void TelegraphPanel::setSpeed(int speed) {
     m_speedSlider->setValue(speed);
 }
 
 void TelegraphPanel::open() {
-    m_context.generator.setTelegraphFrameOpen(true);
-    m_context.link.sendCommand(Commands::outputOff()); // output off while the frame is open
+    m_context.instrument.openTelegraphFrame(); // output off while the frame is open
     setGeometry(m_controls.place);
     show();
     raise();
@@ -120,9 +110,8 @@ void TelegraphPanel::open() {
 
 void TelegraphPanel::stopKeying() {
     m_repeatBox->setChecked(false);
-    m_context.generator.forgetKeying();
+    m_context.instrument.forgetKeying();
     m_closeButton->setEnabled(true);
-    m_context.generator.setTelegraphFrameOpen(false);
     if (isVisible()) {
         hide();
         Q_EMIT closed();
@@ -131,19 +120,18 @@ void TelegraphPanel::stopKeying() {
 
 void TelegraphPanel::send() {
     // The box shows its text in capitals from now on, and the line goes out with the
-    // element length of the speed shown beside the slider.
+    // element length of the speed shown beside the slider (the Instrument's). A second
+    // Send while the generator keys gives it the text anew.
     m_textEntry->setText(m_textEntry->text().toUpper());
-    const int speed =
-        Numbers::toInt16(Numbers::leadingValue(m_speedValueLabel->text())).value_or(1);
-    m_context.generator.keyMorse(Presets::elementLength(speed), m_textEntry->text());
+    m_context.instrument.keyMorse(m_textEntry->text(), Instrument::WhileKeying::SendAgain);
 }
 
 void TelegraphPanel::repeatTick() {
     // Runs every second, whether the frame is shown or not. While the generator keys,
     // the frame cannot be closed; with Repeat ticked the text goes out again on the
     // first tick after the generator reported the end of the keying.
-    m_closeButton->setEnabled(!m_context.generator.keying());
-    if (!m_context.generator.keying() && m_repeatBox->isChecked())
+    m_closeButton->setEnabled(!m_context.instrument.keying());
+    if (!m_context.instrument.keying() && m_repeatBox->isChecked())
         send();
 }
 

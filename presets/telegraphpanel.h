@@ -1,7 +1,8 @@
-// Presets and radiotelegraph: the preset record and read-out, the presets window and
-// the save/recall buttons (PresetControl), and the radiotelegraph frame
-// (TelegraphPanel). Uses link/ (DeviceState, Link, PanelContext); the main window
-// creates both subsystems and hands them the buttons they drive.
+// Presets and radiotelegraph: the preset read-out, the presets window and the
+// save/recall buttons (PresetControl), and the radiotelegraph frame (TelegraphPanel).
+// Drives the generator through instrument/, reads link/ (DeviceState, the preset
+// record) and uses widgets/ (PanelContext); the main window creates both subsystems and
+// hands them the buttons they drive.
 #pragma once
 
 #include <QFrame>
@@ -35,9 +36,8 @@ public:
     // an open frame is closed (closed() is emitted) without sending anything.
     void stopKeying();
 
-    // The speed slider, which KVT.INI's speed must fit.
+    // The speed slider; the Instrument keeps the speed (KVT.INI, the remote's MORS).
     int speed() const;
-    bool acceptsSpeed(int speed) const;
     void setSpeed(int speed);
 
 Q_SIGNALS:

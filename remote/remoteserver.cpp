@@ -1,13 +1,13 @@
 #include "remote/remoteserver.h"
 
+#include "instrument/instrument.h"
 #include "link/devicestate.h"
-#include "link/generator.h"
 #include "link/linetrace.h"
 #include "link/link.h"
 #include "link/numbers.h"
+#include "link/presetrecord.h"
 #include "link/procedure.h"
 #include "link/windows1250.h"
-#include "presets/presetrecord.h"
 
 #include <QHostAddress>
 #include <QTcpServer>
@@ -31,6 +31,24 @@ const QByteArray NotANumber = QByteArrayLiteral("9.91E37");
 
 QByteArray plain(double value) {
     return Numbers::plain(value).toLatin1();
+}
+
+// The error a refused procedure leaves in the client's queue; 0 when it was done.
+int errorFor(Instrument::Outcome outcome) {
+    switch (outcome) {
+    case Instrument::Outcome::Done:
+        return 0;
+    case Instrument::Outcome::NoGenerator:
+        return ScpiParser::HardwareMissing;
+    case Instrument::Outcome::OutOfRange:
+        return ScpiParser::DataOutOfRange;
+    case Instrument::Outcome::UnknownRange: // a model whose range is not known
+    case Instrument::Outcome::NotThisModel:
+    case Instrument::Outcome::Busy:
+    case Instrument::Outcome::NoSweep:
+        return ScpiParser::SettingsConflict;
+    }
+    return ScpiParser::SettingsConflict;
 }
 
 // Whether the frame answering "H" says the output is on.
@@ -104,10 +122,10 @@ QString reasonOf(const std::exception_ptr &error) {
 
 } // namespace
 
-RemoteServer::RemoteServer(Generator &generator, QObject *parent)
-    : QObject(parent), m_generator(generator) {
+RemoteServer::RemoteServer(Instrument &instrument, QObject *parent)
+    : QObject(parent), m_generator(instrument) {
     // The generator's first report of a sweep's position.
-    connect(&generator.link(), &Link::replyHandled, this, [this](const ReplyEffects &effects) {
+    connect(&instrument.link(), &Link::replyHandled, this, [this](const ReplyEffects &effects) {
         if (effects.kind == ReplyEffects::Kind::Frame && effects.letter == u'W')
             m_sweepStart.reset();
     });
@@ -405,7 +423,7 @@ QCoro::Task<> RemoteServer::runJobs(std::shared_ptr<bool> alive) {
     }
 }
 
-QCoro::Task<std::optional<Frame>> RemoteServer::askFor(int id, Generator::Query query,
+QCoro::Task<std::optional<Frame>> RemoteServer::askFor(int id, Instrument::Query query,
                                                        std::shared_ptr<bool> alive) {
     // A command of several steps (OUTP, SWE) waits at each of them, and before what it
     // sends after an answer, while another exchange holds the line.
@@ -425,7 +443,7 @@ QCoro::Task<std::optional<Frame>> RemoteServer::askFor(int id, Generator::Query 
 }
 
 QCoro::Task<std::optional<QByteArray>>
-RemoteServer::askFresh(int id, Generator::Query query, std::function<QByteArray(QChar)> value,
+RemoteServer::askFresh(int id, Instrument::Query query, std::function<QByteArray(QChar)> value,
                        std::shared_ptr<bool> alive) {
     const std::optional<Frame> frame = co_await askFor(id, query, alive);
     if (!frame)
@@ -435,17 +453,17 @@ RemoteServer::askFresh(int id, Generator::Query query, std::function<QByteArray(
 
 QCoro::Task<> RemoteServer::switchOutput(int id, bool on, std::shared_ptr<bool> alive) {
     // The generator says whether it sweeps: "0" ends a sweep, whatever its output.
-    const std::optional<Frame> sweep = co_await askFor(id, Generator::Query::Carrier, alive);
+    const std::optional<Frame> sweep = co_await askFor(id, Instrument::Query::Carrier, alive);
     if (!sweep)
         co_return;
     if (sweep->letter == u'W')
         m_generator.endSweepAsStop();
     // Then its output, switched only when it is not as asked.
-    const std::optional<Frame> output = co_await askFor(id, Generator::Query::Output, alive);
+    const std::optional<Frame> output = co_await askFor(id, Instrument::Query::Output, alive);
     if (!output || saysOn(*output) == on)
         co_return;
     m_generator.switchOutputAsStop(on);
-    const std::optional<Frame> after = co_await askFor(id, Generator::Query::Output, alive);
+    const std::optional<Frame> after = co_await askFor(id, Instrument::Query::Output, alive);
     if (after && saysOn(*after) != on)
         addError(id, ScpiParser::HardwareError); // the generator did not do it
 }
@@ -455,7 +473,7 @@ QCoro::Task<> RemoteServer::setSweep(int id, bool on, std::shared_ptr<bool> aliv
         addError(id, ScpiParser::SettingsConflict);
         co_return;
     }
-    const std::optional<Frame> now = co_await askFor(id, Generator::Query::Carrier, alive);
+    const std::optional<Frame> now = co_await askFor(id, Instrument::Query::Carrier, alive);
     if (!now || (now->letter == u'W') == on)
         co_return; // no answer, or already as asked
     if (on) {
@@ -473,9 +491,9 @@ QCoro::Task<> RemoteServer::setSweep(int id, bool on, std::shared_ptr<bool> aliv
     }
     // Its answer. A report of the position already on its way when "0" went out is not
     // taken for it: a W is asked about once more.
-    std::optional<Frame> after = co_await askFor(id, Generator::Query::Carrier, alive);
+    std::optional<Frame> after = co_await askFor(id, Instrument::Query::Carrier, alive);
     if (after && !on && after->letter == u'W')
-        after = co_await askFor(id, Generator::Query::Carrier, alive);
+        after = co_await askFor(id, Instrument::Query::Carrier, alive);
     if (after && (after->letter == u'W') != on)
         addError(id, ScpiParser::HardwareError); // the generator did not do it
 }
@@ -527,7 +545,6 @@ QCoro::Task<RemoteServer::Reply> RemoteServer::execute(Call call) {
     const Form &form = entry == all.end() ? none : command.query ? entry->query : entry->set;
     if (!form.handler)
         co_return Reply{}; // the parser lets through only what is registered
-    const DeviceState &state = m_generator.state();
     if (form.needs & NeedsGenerator) {
         // Another exchange has the line to itself (the Setup window's); this waits.
         co_await m_generator.lineFree();
@@ -538,11 +555,7 @@ QCoro::Task<RemoteServer::Reply> RemoteServer::execute(Call call) {
             co_return Reply{};
         }
     }
-    int error = form.check ? form.check(command) : 0;
-    if (error == 0 && (form.needs & NeedsRange) && !Generator::carrierLimit(state.wideRange))
-        error = ScpiParser::SettingsConflict; // a model whose range is not known
-    if (error == 0 && (form.needs & NeedsMorse) && state.modelName != QLatin1String("KVT 20"))
-        error = ScpiParser::SettingsConflict;
+    const int error = form.check ? form.check(command) : 0;
     if (error != 0) {
         addError(call.id, error);
         co_return Reply{};
@@ -609,8 +622,7 @@ const std::vector<RemoteServer::Command> &RemoteServer::commands() {
          {},
          {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
               const int number = static_cast<int>(call.command.number);
-              const std::optional<QString> record = co_await s.m_generator.readPreset(
-                  number, [number](const QString &text) { return Presets::answers(number, text); });
+              const std::optional<QString> record = co_await s.m_generator.readPreset(number);
               if (!*call.alive)
                   co_return R{};
               if (!record) {
@@ -630,27 +642,26 @@ const std::vector<RemoteServer::Command> &RemoteServer::commands() {
           NeedsGenerator}},
         {Header::Carrier,
          {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
-              const double n = call.command.number;
-              if (!(n < *Generator::carrierLimit(s.m_generator.state().wideRange))) {
-                  s.addError(call.id, ScpiParser::DataOutOfRange);
+              const int refused = errorFor(s.m_generator.tuneCarrier(call.command.number));
+              if (refused != 0) {
+                  s.addError(call.id, refused);
                   co_return R{};
               }
-              s.m_generator.tuneCarrier(n);
               // The generator's answer tells the panel at once whether a sweep has ended;
               // a script is not kept waiting for the next poll, nor told of a late answer.
               for (int attempt = 0; attempt < 2; ++attempt) {
                   const std::optional<Frame> frame =
-                      co_await s.m_generator.ask(Generator::Query::Carrier, AnswerMs);
+                      co_await s.m_generator.ask(Instrument::Query::Carrier, AnswerMs);
                   if (!*call.alive || !frame || frame->letter != u'W')
                       break;
               }
               co_return R{};
           },
-          NeedsGenerator | NeedsRange},
+          NeedsGenerator},
          {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
               const DeviceState &state = s.m_generator.state();
               const std::optional<QByteArray> answer = co_await s.askFresh(
-                  call.id, Generator::Query::Carrier,
+                  call.id, Instrument::Query::Carrier,
                   [&state](QChar letter) {
                       return plain(letter == u'W' ? state.sweepFreq : state.carrierFreq);
                   },
@@ -660,19 +671,15 @@ const std::vector<RemoteServer::Command> &RemoteServer::commands() {
           NeedsGenerator}},
         {Header::Tone,
          {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
-              const double n = call.command.number;
-              if (!(n < Generator::ModulationLimit))
-                  s.addError(call.id, ScpiParser::DataOutOfRange);
-              else
-                  s.m_generator.setTone(static_cast<int>(n));
+              s.addError(call.id, errorFor(s.m_generator.setTone(call.command.number)));
               co_return R{};
           },
           NeedsGenerator},
          {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
               const DeviceState &state = s.m_generator.state();
               const std::optional<QByteArray> answer = co_await s.askFresh(
-                  call.id, Generator::Query::Tone, [&state](QChar) { return plain(state.modFreq); },
-                  call.alive);
+                  call.id, Instrument::Query::Tone,
+                  [&state](QChar) { return plain(state.modFreq); }, call.alive);
               co_return R{answer};
           },
           NeedsGenerator}},
@@ -685,7 +692,7 @@ const std::vector<RemoteServer::Command> &RemoteServer::commands() {
          {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
               const DeviceState &state = s.m_generator.state();
               const std::optional<QByteArray> answer = co_await s.askFresh(
-                  call.id, Generator::Query::ModulationKind,
+                  call.id, Instrument::Query::ModulationKind,
                   [&state](QChar) {
                       const char *kinds[] = {"OFF", "STIL", "BEEP", "TRIL"};
                       return state.modMode >= 0 && state.modMode <= 3
@@ -709,7 +716,7 @@ const std::vector<RemoteServer::Command> &RemoteServer::commands() {
          {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
               const DeviceState &state = s.m_generator.state();
               const std::optional<QByteArray> answer = co_await s.askFresh(
-                  call.id, Generator::Query::Output,
+                  call.id, Instrument::Query::Output,
                   [&state](QChar) { return QByteArray(state.outputOn > 0 ? "1" : "0"); },
                   call.alive);
               co_return R{answer};
@@ -717,14 +724,14 @@ const std::vector<RemoteServer::Command> &RemoteServer::commands() {
           NeedsGenerator}},
         {Header::SweepStop,
          {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
-              const double n = call.command.number;
-              if (!(n < *Generator::carrierLimit(s.m_generator.state().wideRange)))
-                  s.addError(call.id, ScpiParser::DataOutOfRange);
-              else
-                  s.m_sweepStop = n;
-              co_return R{};
-          },
-          NeedsRange},
+             // The sweep's top is kept here until SWE ON; the model's range judges it now.
+             const double n = call.command.number;
+             if (const int refused = errorFor(s.m_generator.checkCarrier(n)); refused != 0)
+                 s.addError(call.id, refused);
+             else
+                 s.m_sweepStop = n;
+             co_return R{};
+         }},
          {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
              co_return R{s.keptValue(call.id, s.m_sweepStop)};
          }}},
@@ -755,10 +762,7 @@ const std::vector<RemoteServer::Command> &RemoteServer::commands() {
          }}},
         {Header::SweepPause,
          {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
-              if (s.m_generator.state().sweeping == 0)
-                  s.addError(call.id, ScpiParser::SettingsConflict); // no sweep to pause
-              else
-                  s.m_generator.pauseSweep();
+              s.addError(call.id, errorFor(s.m_generator.pauseSweep()));
               co_return R{};
           },
           NeedsGenerator},
@@ -771,15 +775,10 @@ const std::vector<RemoteServer::Command> &RemoteServer::commands() {
          }}},
         {Header::Morse,
          {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
-              if (s.m_generator.keying())
-                  s.addError(call.id, ScpiParser::SettingsConflict);
-              else
-                  s.m_generator.keyMorse(
-                      Presets::elementLength(s.m_generator.state().telegraphSpeed),
-                      call.command.text.toUpper());
+              s.addError(call.id, errorFor(s.m_generator.keyMorse(call.command.text.toUpper())));
               co_return R{};
           },
-          NeedsGenerator | NeedsMorse,
+          NeedsGenerator,
           [](const ScpiCommand &command) { return morseError(command.text.toUpper()); }},
          {}},
         {Header::MorseBusy, {}, {[](RemoteServer &s, Call) -> QCoro::Task<R> {

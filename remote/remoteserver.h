@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/generator.h"
+#include "instrument/instrument.h"
 #include "link/link.h"
 #include "remote/linesplitter.h"
 #include "remote/scpiparser.h"
@@ -24,19 +24,20 @@ class QTcpSocket;
 
 // Remote control over TCP: SCPI command lines from up to MaxClients scripts, carried
 // out one command line at a time in the order they arrived (whichever client sent
-// them) through the Generator's procedures, the same ones the panel's buttons call.
+// them) through the Instrument's procedures, the same ones the panel's buttons call.
 // Setting commands send their line; queries of the generator's values ask it afresh,
 // each with its own question. The output and sweep commands decide what to send from
 // the generator's own answers (is it sweeping, is its output on), not from the kept
 // record, and check its answer afterwards. Commands that use the line wait while
-// another exchange holds it (Generator::LineHold). Each client has its own error queue
+// another exchange holds it (Instrument::LineHold). Each client has its own error queue
 // and event status. The lines of a client that disconnects are still carried out, in
 // order; only their answers go nowhere.
 //
 // Every command is registered once (commands(), in remoteserver.cpp): its header, the
-// handler of its setting form and of its query form, and what each form needs (a
-// generator connected, the model's range known, a model that keys Morse), which is
-// checked before the handler runs. A command that fails for a reason of the program's
+// handler of its setting form and of its query form, and whether each form needs a
+// generator connected, which is checked before the handler runs; the rest (the model's
+// range, a model that keys Morse) the Instrument's procedures judge, and their outcome
+// becomes the client's error. A command that fails for a reason of the program's
 // own (its handler throws, or returns a failure) queues -300 with the reason, and a
 // query answers 9.91E37: the client always gets its answer.
 //
@@ -64,7 +65,7 @@ public:
     static constexpr int KeepAliveIntervalS = 10;
     static constexpr int KeepAliveCount = 6;
 
-    explicit RemoteServer(Generator &generator, QObject *parent = nullptr);
+    explicit RemoteServer(Instrument &instrument, QObject *parent = nullptr);
     ~RemoteServer() override;
     Q_DISABLE_COPY(RemoteServer)
 
@@ -135,8 +136,6 @@ private:
     // What a form of a command needs before its handler runs.
     enum Need {
         NeedsGenerator = 1, // connected (-241), after the line is free
-        NeedsRange = 2,     // the model's carrier range known (-221)
-        NeedsMorse = 4,     // a model that keys Morse (-221)
     };
     // Kept in the table for the program's life: a handler coroutine refers to it.
     using Handler = std::function<QCoro::Task<Reply>(RemoteServer &server, Call call)>;
@@ -158,10 +157,10 @@ private:
     // program's ending (WaitCancelled) goes through.
     QCoro::Task<Reply> executeOrFail(Call call);
     // One question to the generator; no answer queues -240 (-241 without a generator).
-    QCoro::Task<std::optional<Frame>> askFor(int id, Generator::Query query,
+    QCoro::Task<std::optional<Frame>> askFor(int id, Instrument::Query query,
                                              std::shared_ptr<bool> alive);
     // A query of the generator's value, answered from the frame that answers `query`.
-    QCoro::Task<std::optional<QByteArray>> askFresh(int id, Generator::Query query,
+    QCoro::Task<std::optional<QByteArray>> askFresh(int id, Instrument::Query query,
                                                     std::function<QByteArray(QChar)> value,
                                                     std::shared_ptr<bool> alive);
     QCoro::Task<> switchOutput(int id, bool on, std::shared_ptr<bool> alive);
@@ -172,7 +171,7 @@ private:
     static int morseError(const QString &text);
     Client *client(int id);
 
-    Generator &m_generator;
+    Instrument &m_generator;
     QList<QTcpServer *> m_listeners;
     std::map<int, Client> m_clients;
     int m_nextId = 1;

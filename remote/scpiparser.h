@@ -1,10 +1,10 @@
 // Remote control: scripts drive the generator through the running program.
 //
-// remote/ is the library kvtremote (on kvtlink, kvtcore and Qt Network, no widget): the
+// remote/ is the library kvtremote (on kvtinstrument and Qt Network, no widget): the
 // SCPI command parser (this header, pure code on Qt Core), the input line splitter, the
 // per-client error queue and the TCP server (RemoteServer), which carries the commands
-// out one at a time through the same Generator procedures as the panel's buttons. The
-// panel learns of every change through Generator::changed, as it learns of the
+// out one at a time through the same Instrument procedures as the panel's buttons. The
+// panel learns of every change through Instrument::changed, as it learns of the
 // generator's replies.
 #pragma once
 

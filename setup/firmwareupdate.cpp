@@ -1,8 +1,8 @@
 #include "setup/firmwareupdate.h"
 
+#include "instrument/polling.h"
 #include "link/devicestate.h"
 #include "link/link.h"
-#include "link/polling.h"
 #include "link/programservices.h"
 #include "link/serialport.h"
 #include "link/timesource.h"

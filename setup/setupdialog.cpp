@@ -1,6 +1,5 @@
 #include "setup/setupdialog.h"
 
-#include "link/devicestate.h"
 #include "link/numbers.h"
 #include "setup/language.h"
 #include "setup/setuprules.h"
@@ -17,8 +16,8 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-SetupDialog::SetupDialog(DeviceState &state, Language &language, QWidget *parent)
-    : QDialog(parent), m_state(state), m_language(language) {
+SetupDialog::SetupDialog(Language &language, QWidget *parent)
+    : QDialog(parent), m_language(language) {
     setObjectName(QStringLiteral("SetupDialog"));
     setModal(true);
     auto named = [this](auto *w, const char *name) {
@@ -128,10 +127,10 @@ void SetupDialog::loadFields() {
     for (QAbstractButton *b : m_modeGroup->buttons())
         b->setChecked(false);
     m_modeGroup->setExclusive(true);
-    if (QAbstractButton *b = m_modeGroup->button(m_state.displayOperatorMode))
+    if (QAbstractButton *b = m_modeGroup->button(m_values.mode))
         b->setChecked(true);
-    m_operatorEntry->setText(Numbers::plain(qint64(m_state.displayOperator)));
-    m_coarseStepEntry->setText(Numbers::plain(qint64(m_state.coarseStep)));
+    m_operatorEntry->setText(Numbers::plain(qint64(m_values.displayOperator)));
+    m_coarseStepEntry->setText(Numbers::plain(qint64(m_values.coarseStep)));
 }
 
 void SetupDialog::modeClicked(int mode) {
@@ -139,20 +138,25 @@ void SetupDialog::modeClicked(int mode) {
     if (mode >= SetupRules::FirstFactorMode && SetupRules::operatorIsZero(m_operatorEntry->text()))
         m_operatorEntry->setText(QStringLiteral("1"));
     // The mode is stored at once; Save does not change it.
-    m_state.displayOperatorMode = static_cast<int16_t>(mode);
+    m_values.mode = static_cast<int16_t>(mode);
+}
+
+void SetupDialog::setValues(const SetupRules::Values &values) {
+    m_values = values;
+    m_result.reset();
+    loadFields();
 }
 
 void SetupDialog::save() {
-    m_state.displayOperator =
-        SetupRules::savedOperator(m_operatorEntry->text(), m_state.displayOperatorMode);
-    m_state.coarseStep = SetupRules::savedCoarseStep(m_coarseStepEntry->text());
+    m_values.displayOperator = SetupRules::savedOperator(m_operatorEntry->text(), m_values.mode);
+    m_values.coarseStep = SetupRules::savedCoarseStep(m_coarseStepEntry->text());
+    m_result = m_values;
     hide();
 }
 
 void SetupDialog::reject() {
-    m_state.displayOperatorMode = -1;
-    m_state.displayOperator = -1;
-    m_state.coarseStep = -1;
+    m_values = {-1, -1, -1};
+    m_result.reset();
     QDialog::reject();
 }
 

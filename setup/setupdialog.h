@@ -1,11 +1,14 @@
 // Setup and firmware: the setup window SetupDialog (display operator, coarse step, the
 // language box "Čeština"), the interface Language, the setup exchange SetupExchange
-// behind the main window's Config button, and the firmware update. Uses link/ (Link,
-// DeviceState, Services, Polling); the main window in panel/ creates SetupExchange and
-// owns the Language.
+// behind the main window's Config button, and the firmware update. Drives the generator
+// through instrument/ (the Instrument, its Link and Polling) and uses widgets/ (Services);
+// the main window in panel/ creates SetupExchange and owns the Language.
 #pragma once
 
+#include "setup/setuprules.h"
+
 #include <QDialog>
+#include <optional>
 
 class Language;
 class QButtonGroup;
@@ -14,19 +17,24 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
-struct DeviceState;
 
 // The setup window: the generator's display operator mode and value and its coarse
-// tuning step, as the setup exchange read them. Save stores the typed values into
-// DeviceState, Cancel (and the window's close control, and Escape) marks all three as
-// "nothing to send". Created on first use and only hidden afterwards: its language box
-// keeps its tick for the program's run and chooses the program's Language.
+// tuning step, as the setup exchange gave them. Save returns the typed values to send;
+// Cancel (and the window's close control, and Escape) returns nothing, and the window
+// then holds all three as "nothing to send" (-1). Created on first use and only hidden
+// afterwards: its language box keeps its tick for the program's run and chooses the
+// program's Language.
 class SetupDialog final : public QDialog {
     Q_OBJECT
 public:
-    SetupDialog(DeviceState &state, Language &language, QWidget *parent = nullptr);
+    explicit SetupDialog(Language &language, QWidget *parent = nullptr);
 
-    // Fills the window from DeviceState: the mode's option button (none when the mode
+    // The values to show the next time; what the window returns is cleared.
+    void setValues(const SetupRules::Values &values);
+    const SetupRules::Values &values() const { return m_values; }
+    // After the window closed: the values Save returned, nothing after Cancel.
+    const std::optional<SetupRules::Values> &result() const { return m_result; }
+    // Fills the window from its values: the mode's option button (none when the mode
     // is not 0..4) and both text boxes. Runs each time the window is shown, and must
     // run again when the firmware-update window opened from here closes; values typed
     // but not saved are replaced.
@@ -54,7 +62,8 @@ private:
     void modeClicked(int mode);
     void save();
 
-    DeviceState &m_state;
+    SetupRules::Values m_values; // an option click stores the mode here at once
+    std::optional<SetupRules::Values> m_result;
     Language &m_language;
     QLabel *m_displayLabel;         // heading of the option group
     QButtonGroup *m_modeGroup;      // the five modes; the id is the mode code

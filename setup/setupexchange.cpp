@@ -1,10 +1,10 @@
 #include "setup/setupexchange.h"
 
+#include "instrument/instrument.h"
+#include "instrument/polling.h"
 #include "link/commands.h"
 #include "link/devicestate.h"
-#include "link/generator.h"
 #include "link/link.h"
-#include "link/polling.h"
 #include "setup/setupdialog.h"
 #include "setup/setuprules.h"
 #include "widgets/panelcontext.h"
@@ -32,7 +32,7 @@ SetupExchange::~SetupExchange() = default;
 
 SetupDialog &SetupExchange::dialog() {
     if (!m_dialog)
-        m_dialog = new SetupDialog(m_context.state, m_language, m_context.window);
+        m_dialog = new SetupDialog(m_language, m_context.window);
     return *m_dialog;
 }
 
@@ -71,42 +71,41 @@ QCoro::Task<> SetupExchange::run() {
 
     // Each wait ends as soon as its own reply has been handled, which fills the
     // fields; without a reply the fields keep what they held.
-    // Remote commands wait while these exchanges run, so that no other reply ends them.
-    std::optional<Generator::LineHold> hold(std::in_place, m_context.generator);
-    co_await m_context.link.ask(Commands::displayOperatorQuery(), QStringLiteral("Y"), 1000);
-    co_await m_context.link.ask(Commands::coarseStepQuery(), QStringLiteral("V"), 1000);
-    hold.reset(); // not while the window merely stands open
+    const Instrument::SetupAnswers answers = co_await m_context.instrument.readSetup();
+    const DeviceState &state = m_context.state;
+    SetupRules::Values values = m_kept.value_or(
+        SetupRules::Values{state.displayOperatorMode, state.displayOperator, state.coarseStep});
+    if (answers.displayOperator) {
+        values.mode = state.displayOperatorMode;
+        values.displayOperator = state.displayOperator;
+    }
+    if (answers.coarseStep)
+        values.coarseStep = state.coarseStep;
 
     const QPointer<SetupExchange> self(this);
     SetupDialog &window = dialog();
+    window.setValues(values);
     const QPointer<SetupDialog> alive(&window);
     updateSaveAllowed();
     m_context.services.dialogs->showModal(window);
     if (!self || !alive || m_context.ending())
         co_return; // the program ended while the setup window was open
 
-    if (SetupRules::sendsSettings(m_context.state.displayOperatorMode,
-                                  m_context.state.displayOperator, m_context.state.coarseStep)) {
-        const QString displayOperator = Commands::setDisplayOperator(
-            m_context.state.displayOperatorMode, m_context.state.displayOperator);
-        const QString coarseStep = Commands::setCoarseStep(m_context.state.coarseStep);
-        const quint64 opening = m_context.link.opens();
-        hold.emplace(m_context.generator); // from "Z" to "X"
-        const bool operatorSent =
-            m_context.link.generatorConnected() && m_context.link.sendCommand(displayOperator);
-        co_await m_context.link.delay(1000);
-        // The coarse step goes only to the generator that took the display operator:
-        // a line lost meanwhile (even one open again) would lose it or give it to a
-        // generator that restarted. The user is told what went out.
-        const bool sameLine = operatorSent && m_context.link.generatorConnected() &&
-                              m_context.link.opens() == opening;
-        if (sameLine)
-            m_context.link.sendCommand(coarseStep);
-        hold.reset();
-        if (!sameLine && !m_context.ending())
+    // Cancel returns nothing; the window then shows -1 until the generator answers.
+    m_kept = window.result().value_or(SetupRules::Values{-1, -1, -1});
+    if (const std::optional<SetupRules::Values> saved = window.result();
+        saved &&
+        SetupRules::sendsSettings(saved->mode, saved->displayOperator, saved->coarseStep)) {
+        const Instrument::SetupSent sent = co_await m_context.instrument.sendSetup(
+            saved->mode, saved->displayOperator, saved->coarseStep);
+        // The user is told what went out when the line was lost between the two.
+        if (!sent.coarseStep && !m_context.ending())
             m_context.services.dialogs->message(
                 m_context.window, QStringLiteral("KVT Control Panel"),
-                incompleteSetupText(operatorSent ? displayOperator : QString(), coarseStep));
+                incompleteSetupText(sent.displayOperator ? Commands::setDisplayOperator(
+                                                               saved->mode, saved->displayOperator)
+                                                         : QString(),
+                                    Commands::setCoarseStep(saved->coarseStep)));
     }
 
     m_context.window->unsetCursor();

@@ -2,7 +2,10 @@
 
 #include <QObject>
 #include <QPointer>
+#include <optional>
 #include <qcoro/qcorotask.h>
+
+#include "setup/setuprules.h"
 
 class Language;
 class SetupDialog;
@@ -34,6 +37,10 @@ public:
     // back on at its end, stays off until the exchange ends.
     void firmwareWindowClosed();
 
+    // The values the setup window showed last and how it ended: those Save sent, or
+    // all -1 after Cancel; what the next exchange shows unless the generator answers.
+    const std::optional<SetupRules::Values> &keptValues() const { return m_kept; }
+
 private:
     // Save is offered while a generator is connected; the line may go and come back
     // while the window is open.
@@ -46,5 +53,6 @@ private:
     const PanelContext &m_context;
     Language &m_language;
     QPointer<SetupDialog> m_dialog;
+    std::optional<SetupRules::Values> m_kept;
     bool m_running = false;
 };

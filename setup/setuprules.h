@@ -7,6 +7,15 @@
 // Pure rules, so they are tested without a window.
 namespace SetupRules {
 
+// The setup window's values: the display operator's mode and operand and the coarse
+// step, as the generator reported them or the user saved them; -1: nothing to send.
+struct Values {
+    int16_t mode = 0;
+    int32_t displayOperator = 0;
+    int32_t coarseStep = 0;
+    bool operator==(const Values &) const = default;
+};
+
 // Display operator modes from 3 on (Mult, Div) take a factor or divisor: 0 is no
 // sensible value there and is turned into 1.
 constexpr int FirstFactorMode = 3;

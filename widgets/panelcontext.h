@@ -4,21 +4,22 @@
 #include <functional>
 #include <qcoro/qcorotask.h>
 
-class Generator;
+class Instrument;
 class Link;
 class Polling;
 class QWidget;
 struct DeviceState;
 struct Services;
 
-// What every subsystem of the main window works with: the one device record, the
-// line to the generator and the Generator that drives it, the outside world, the poll,
-// and a few things of the window itself. The window owns all of them and outlives every
-// subsystem.
+// What every subsystem of the main window works with: the Instrument (what the buttons
+// do to the generator) with its record, read-only, its line (whose signals tell of
+// replies and of a lost port, and through which the firmware update borrows the port)
+// and its poll, the outside world, and a few things of the window itself. The
+// Instrument outlives the window; the window outlives every subsystem.
 struct PanelContext {
-    DeviceState &state;
+    const DeviceState &state;
+    Instrument &instrument;
     Link &link;
-    Generator &generator; // what the buttons do to the generator, without a window
     const Services &services;
     Polling &polling;
     QWidget *window;                  // parent of the subsystems' dialogs and windows

@@ -8,7 +8,7 @@
 
 #include "fuzzcheck.h"
 
-#include "link/commandline.h"
+#include "app/commandline.h"
 
 #include <QRegularExpression>
 

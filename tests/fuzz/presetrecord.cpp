@@ -8,7 +8,7 @@
 
 #include "fuzzcheck.h"
 
-#include "presets/presetrecord.h"
+#include "link/presetrecord.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size < 1)

@@ -16,14 +16,14 @@ namespace {
 
 struct Outcome {
     DeviceState state;
-    QString effects; // per handled item: its kind, letter and Sweep caption
+    QString effects; // per handled item: its kind and letter
 };
 
 void record(Outcome &out, const std::vector<ReplyEffects> &effects) {
     for (const ReplyEffects &e : effects) {
         out.effects += e.kind == ReplyEffects::Kind::Identity ? QLatin1Char('I') : QLatin1Char('F');
         out.effects += e.letter.isNull() ? QLatin1Char('_') : e.letter;
-        out.effects += e.sweepCaption + QLatin1Char(';');
+        out.effects += QLatin1Char(';');
     }
 }
 

@@ -7,8 +7,8 @@
 
 #include "fuzzcheck.h"
 
+#include "instrument/settingsfile.h"
 #include "link/devicestate.h"
-#include "link/settingsfile.h"
 
 #include <QDir>
 #include <QFile>

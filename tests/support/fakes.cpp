@@ -1,5 +1,7 @@
 #include "tests/support/fakes.h"
 
+#include "tests/support/instrumentaccess.h"
+
 #include "link/link.h"
 #include "tests/support/lines.h"
 
@@ -213,11 +215,21 @@ PanelRig::PanelRig() {
     services.backupFolder = folder.path();
     services.today = [this] { return today; };
     services.quit = [this] { ++quitCount; };
-    window = std::make_unique<MainWindow>(services);
+    instrument = std::make_unique<Instrument>(port, clock, folder.path(), services.quit);
+    window = std::make_unique<MainWindow>(*instrument, services);
 }
 
 PanelRig::~PanelRig() {
+    endProgram();
+}
+
+void PanelRig::endProgram() {
     window.reset();
+    instrument.reset();
+}
+
+DeviceState &PanelRig::record() {
+    return InstrumentTestAccess::record(*instrument);
 }
 
 void PanelRig::advance(qint64 ms, qint64 step) {
@@ -241,7 +253,7 @@ bool writeSettingsFile(const QString &folder, int port) {
 
 void PanelRig::connectOn(int portNumber, const QByteArray &identity) {
     port.openResults[portNumber] = 0;
-    window->state().portNumber = static_cast<int16_t>(portNumber);
+    record().portNumber = static_cast<int16_t>(portNumber);
     writeSettingsFile(folder.path(), portNumber);
     window->start();
     clock.advance(0);

@@ -3,6 +3,7 @@
 // Test doubles for the main window's outside world: a serial port in memory and
 // scripted dialogs. Used by the widget tests of every folder.
 
+#include "instrument/instrument.h"
 #include "link/serialport.h"
 #include "link/timesource.h"
 #include "panel/mainwindow.h"
@@ -155,5 +156,10 @@ struct PanelRig {
     FakeProcessStarter processes;
     int quitCount = 0;
     QDate today{2026, 12, 7};
+    std::unique_ptr<Instrument> instrument;
     std::unique_ptr<MainWindow> window;
+    // The Instrument's record, to set up what a generator would have reported.
+    DeviceState &record();
+    // The program goes away: the window first, then the Instrument, as main() ends.
+    void endProgram();
 };

@@ -1,5 +1,7 @@
 #include "tests/support/simpanel.h"
 
+#include "tests/support/instrumentaccess.h"
+
 #include <QEventLoop>
 #include <QSignalSpy>
 #include <QTimer>
@@ -26,7 +28,8 @@ bool SimulatedPanelRig::startPanel(sim::SimConfig config, int portNumber, QStrin
     services.backupFolder = dir.path();
     services.today = [] { return QDate(2026, 12, 7); };
     services.quit = [] {};
-    window = std::make_unique<MainWindow>(services);
+    instrument = std::make_unique<Instrument>(*port, time, dir.path(), services.quit);
+    window = std::make_unique<MainWindow>(*instrument, services);
 
     // Connected and polling takes about 3 s; the bound is for a machine loaded by
     // other tests, and costs nothing when the panel connects sooner.
@@ -35,15 +38,20 @@ bool SimulatedPanelRig::startPanel(sim::SimConfig config, int portNumber, QStrin
     if (!loaded.wait(60000)) {
         *error = QStringLiteral("the panel did not connect to the simulator (last port tried "
                                 "COM%1, generator %2)")
-                     .arg(window->state().portNumber)
-                     .arg(window->state().connected ? "connected" : "not connected");
+                     .arg(record().portNumber)
+                     .arg(record().connected ? "connected" : "not connected");
         return false;
     }
     return true;
 }
 
+DeviceState &SimulatedPanelRig::record() {
+    return InstrumentTestAccess::record(*instrument);
+}
+
 void SimulatedPanelRig::stopPanel() {
     window.reset();
+    instrument.reset();
     port.reset();
     simulator.reset();
 }

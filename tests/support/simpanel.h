@@ -31,7 +31,9 @@ struct SimulatedPanelRig {
     ProcessStarter *processStarter = nullptr; // set before startPanel: real processes
     std::unique_ptr<sim::Simulator> simulator;
     std::unique_ptr<QtSerialPort> port;
+    std::unique_ptr<Instrument> instrument;
     std::unique_ptr<MainWindow> window;
+    DeviceState &record();
 };
 
 class SimulatedPanel : public testing::Test, protected SimulatedPanelRig {

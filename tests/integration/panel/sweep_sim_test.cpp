@@ -38,8 +38,8 @@ protected:
 TEST_F(PanelOnSimulator, ASweepIsFollowedOnThePanelUntilItsEnd) {
     // What the carrier readout shows after each reply the panel handled while sweeping.
     QStringList shownWhileSweeping;
-    QObject::connect(&window->link(), &Link::replyHandled, window.get(), [&] {
-        if (window->state().sweeping == 1)
+    QObject::connect(&instrument->link(), &Link::replyHandled, window.get(), [&] {
+        if (record().sweeping == 1)
             shownWhileSweeping << ui(*window).carrierReadout->text();
     });
 
@@ -56,7 +56,7 @@ TEST_F(PanelOnSimulator, ASweepIsFollowedOnThePanelUntilItsEnd) {
     EXPECT_FALSE(ui(*window).upButton->isEnabled());
 
     // Its final F report ends the sweep state.
-    ASSERT_TRUE(QTest::qWaitFor([this] { return window->state().sweeping == 0; }, 6000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return record().sweeping == 0; }, 6000));
     EXPECT_FALSE(simulator->sweeping());
     EXPECT_EQ(ui(*window).sweepButton->text(), QStringLiteral("Sweep"));
     EXPECT_FALSE(ui(*window).sweepLamp->isLit());
@@ -92,7 +92,7 @@ TEST_F(PanelOnSimulator, PauseWhileSweepingHoldsTheGenerator) {
     ui(*window).sweepButton->click();
     ASSERT_TRUE(QTest::qWaitFor([this] { return simulator->sweepPaused(); }, 2000));
     EXPECT_EQ(ui(*window).sweepButton->text(), QStringLiteral("Pause")); // still in the sweep state
-    EXPECT_EQ(window->state().sweeping, 1);
+    EXPECT_EQ(record().sweeping, 1);
 
     // STOP ends it: the generator reports its carrier, the panel is idle again. (A W
     // report of a poll may still be on its way and put the panel back into the sweep
@@ -107,7 +107,7 @@ TEST_F(PanelOnSimulator, PauseWhileSweepingHoldsTheGenerator) {
             });
         },
         2000));
-    ASSERT_TRUE(QTest::qWaitFor([this] { return window->state().sweeping == 0; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return record().sweeping == 0; }, 2000));
     EXPECT_EQ(ui(*window).sweepButton->text(), QStringLiteral("Sweep"));
     EXPECT_FALSE(ui(*window).sweepLamp->isLit());
     EXPECT_TRUE(simulator->outputOn());

@@ -119,7 +119,7 @@ protected:
 TEST_F(PresetsOnSweepingSimulator, ReadOutDuringASweepFillsEveryRow) {
     int reports = 0;
     QObject context;
-    QObject::connect(&window->link(), &Link::replyHandled, &context,
+    QObject::connect(&instrument->link(), &Link::replyHandled, &context,
                      [&](const ReplyEffects &e) { reports += e.letter == QLatin1Char('W'); });
     ASSERT_TRUE(simulator->startSweep(3700000, 10, 60));
     dialogs.modalActions.push_back([](QDialog &d) { d.close(); });

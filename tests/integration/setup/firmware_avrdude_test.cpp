@@ -5,8 +5,8 @@
 //
 // Time: everything runs on real time; each step of the update lasts as long as its
 // avrdude run. The run times are printed against the whole update's.
+#include "instrument/polling.h"
 #include "link/link.h"
-#include "link/polling.h"
 #include "link/timesource.h"
 #include "panel/lamp.h"
 #include "setup/firmwarefiles.h"
@@ -114,8 +114,8 @@ protected:
 // At the bootloader baud of the settings file: the usual 57600 and 1 bit/s, the slowest
 // it takes (a pseudo-terminal has no line rate, so this shows the write's own time).
 TEST_P(FirmwareWithAvrdude, BackupHoldsTheFlashAndTheWrittenVersionShowsInTheInfoPanel) {
-    ASSERT_EQ(window->state().firmwareVersion, QStringLiteral("2.05"));
-    window->state().bootloaderBaud = GetParam();
+    ASSERT_EQ(record().firmwareVersion, QStringLiteral("2.05"));
+    record().bootloaderBaud = GetParam();
     const QByteArray before = simulator->flash();
 
     QTemporaryDir images;
@@ -132,8 +132,8 @@ TEST_P(FirmwareWithAvrdude, BackupHoldsTheFlashAndTheWrittenVersionShowsInTheInf
     services.backupFolder = dir.path();
     services.today = [] { return QDate(2026, 12, 7); };
     FirmwareUpdate update(
-        FirmwareUpdate::Context{window->state(), window->link(), polling, services});
-    FirmwareUpdateDialog updateDialog(update, window->state(), dialogs, [] { return false; });
+        FirmwareUpdate::Context{instrument->state(), instrument->link(), polling, services});
+    FirmwareUpdateDialog updateDialog(update, instrument->state(), dialogs, [] { return false; });
     updateDialog.setBackupFolder(services.backupFolder);
     updateDialog.showFolder(images.path());
     updateDialog.show();
@@ -155,7 +155,7 @@ TEST_P(FirmwareWithAvrdude, BackupHoldsTheFlashAndTheWrittenVersionShowsInTheInf
                 "%d bit/s\n",
                 static_cast<long long>(wholeMs), static_cast<long long>(starter.runs[0]->tookMs),
                 static_cast<long long>(starter.runs[1]->tookMs),
-                static_cast<long long>(starter.runs[2]->tookMs), window->state().bootloaderBaud);
+                static_cast<long long>(starter.runs[2]->tookMs), record().bootloaderBaud);
 
     ASSERT_FALSE(updateDialog.updateRunning());
     ASSERT_FALSE(dialogs.asked.empty());
@@ -174,7 +174,7 @@ TEST_P(FirmwareWithAvrdude, BackupHoldsTheFlashAndTheWrittenVersionShowsInTheInf
     EXPECT_EQ(polling.changes, (std::vector<bool>{false, true}));
 
     // The generator has booted its new firmware and identified itself; Info shows it.
-    EXPECT_EQ(window->state().firmwareVersion, QStringLiteral("2.07"));
+    EXPECT_EQ(record().firmwareVersion, QStringLiteral("2.07"));
     QTest::mouseClick(ui(*window).infoButton, Qt::LeftButton);
     auto *shown = window->findChild<QLabel *>(QStringLiteral("firmwareValue"));
     ASSERT_TRUE(runUntil(
@@ -224,7 +224,8 @@ TEST(FirmwareRecovery, FromTheConnectionWindowTheGeneratorIsWrittenAndFoundAgain
     services.today = [] { return QDate(2026, 12, 7); };
     int quits = 0;
     services.quit = [&quits] { ++quits; };
-    MainWindow window(services);
+    Instrument instrument(port, clock, dir.path(), services.quit);
+    MainWindow window(instrument, services);
     bool loaded = false;
     QObject::connect(&window, &MainWindow::loaded, &window, [&loaded] { loaded = true; });
 
@@ -292,9 +293,9 @@ TEST(FirmwareRecovery, FromTheConnectionWindowTheGeneratorIsWrittenAndFoundAgain
     EXPECT_EQ(simulator.flash().left(image.size()), image);
     EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("*.bkp")}).isEmpty());
 
-    EXPECT_EQ(window.state().connected, 1);
-    EXPECT_EQ(window.state().portNumber, 3);
-    EXPECT_EQ(window.state().firmwareVersion, QStringLiteral("2.07"));
+    EXPECT_EQ(instrument.state().connected, 1);
+    EXPECT_EQ(instrument.state().portNumber, 3);
+    EXPECT_EQ(instrument.state().firmwareVersion, QStringLiteral("2.07"));
     EXPECT_TRUE(ui(window).readyLamp->isLit());
 }
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "presets/presetrecord.h"
+#include "link/presetrecord.h"
 #include "tests/support/printers.h"
 
 namespace {

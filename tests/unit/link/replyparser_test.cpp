@@ -1,5 +1,6 @@
 #include "link/devicestate.h"
 #include "link/replyparser.h"
+#include "panel/panelview.h"
 
 #include <gtest/gtest.h>
 
@@ -283,15 +284,19 @@ TEST(ReplyParserTest, FramesUpdateTheRecord) {
 TEST(ReplyParserTest, SweepCaptionsAndLetters) {
     DeviceState state;
     ReplyParser parser(state);
-    const Effects e = parser.feed("#W1000\r\n#F2000\r\n#A5\r\n#\r");
-    ASSERT_EQ(e.size(), 4u);
+    // The caption is drawn from what each frame stored.
+    const auto caption = [&] { return renderCaptions(state, {}).sweepButton; };
+    const Effects e = parser.feed("#W1000\r\n");
+    EXPECT_EQ(caption(), QStringLiteral("Pause"));
+    const Effects f = parser.feed("#F2000\r\n");
+    EXPECT_EQ(caption(), QStringLiteral("Sweep"));
+    const Effects rest = parser.feed("#A5\r\n#\r");
+    EXPECT_EQ(caption(), QStringLiteral("Sweep")) << "other frames leave it";
+    ASSERT_EQ(e.size() + f.size() + rest.size(), 4u);
     EXPECT_EQ(e[0].letter, QLatin1Char('W'));
-    EXPECT_EQ(e[0].sweepCaption, QStringLiteral("Pause"));
-    EXPECT_EQ(e[1].letter, QLatin1Char('F'));
-    EXPECT_EQ(e[1].sweepCaption, QStringLiteral("Sweep"));
-    EXPECT_EQ(e[2].letter, QLatin1Char('A'));
-    EXPECT_TRUE(e[2].sweepCaption.isEmpty());
-    EXPECT_TRUE(e[3].letter.isNull());
+    EXPECT_EQ(f[0].letter, QLatin1Char('F'));
+    EXPECT_EQ(rest[0].letter, QLatin1Char('A'));
+    EXPECT_TRUE(rest[1].letter.isNull());
     EXPECT_EQ(state.sweeping, 0);
 }
 
@@ -400,8 +405,9 @@ TEST(ReplyParserTest, IdentityLine) {
         EXPECT_EQ(state.wideRange, c.wideRange);
         EXPECT_EQ(state.connected, 1);
         EXPECT_EQ(state.carrierFreq, 0);
-        EXPECT_EQ(effects[0].enableKvt20Buttons, c.kvt20);
-        EXPECT_EQ(effects[0].subtitle,
+        const PanelCaptions captions = renderCaptions(state, {});
+        EXPECT_EQ(captions.kvt20Controls, c.kvt20);
+        EXPECT_EQ(captions.wideSubtitle ? WideSubtitle : QString(),
                   c.subtitle ? QStringLiteral("Service Signal Generator 0-70Mhz") : QString());
         EXPECT_EQ(parser.keptCharacters(), 0);
     }

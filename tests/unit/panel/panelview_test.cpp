@@ -16,7 +16,6 @@ DeviceState baseState() {
     s.modFreq = 1000;
     s.modMode = 1;
     s.outputOn = 1;
-    s.tuneStep = 10000;
     return s;
 }
 
@@ -145,9 +144,8 @@ TEST(PanelViewTest, StepText) {
     for (const auto &[step, text] : cases) {
         SCOPED_TRACE(step);
         EXPECT_EQ(stepText(step), QString::fromLatin1(text));
-        DeviceState state = baseState();
-        state.tuneStep = step;
-        EXPECT_EQ(renderPanel(state)->step, QStringLiteral("Step : ") + QString::fromLatin1(text));
+        EXPECT_EQ(renderPanel(baseState(), PanelViewState{step})->step,
+                  QStringLiteral("Step : ") + QString::fromLatin1(text));
     }
 }
 

@@ -2,11 +2,11 @@
 // line, what the client reads back and what its error queue holds.
 #include "remote/remoteserver.h"
 
+#include "instrument/instrument.h"
 #include "link/devicestate.h"
-#include "link/generator.h"
 #include "link/link.h"
-#include "link/poller.h"
 #include "tests/support/fakes.h"
+#include "tests/support/instrumentaccess.h"
 #include "tests/support/wait.h"
 
 #include <QTcpSocket>
@@ -30,7 +30,7 @@ struct Rig {
     Rig() {
         state.portNumber = 2;
         port.openResults[2] = 0;
-        link.openPort();
+        device.link().openPort();
         port.receive("KVT20v2.05\r\n");
         clock.advance(100);
         QString error;
@@ -87,11 +87,9 @@ struct Rig {
     }
 
     ManualClock clock;
-    DeviceState state;
     FakeSerialPort port;
-    Link link{state, port, clock};
-    Poller poller{link, clock, {}};
-    Generator device{state, link, poller};
+    Instrument device{port, clock, QString(), [] {}};
+    DeviceState &state = InstrumentTestAccess::record(device);
     RemoteServer server{device};
     QTcpSocket client;
     Given is;
@@ -150,7 +148,8 @@ TEST(RemoteServerTable, LinesToTheGeneratorAnswersAndErrors) {
         rig.state.outputOn = row.given.recordOutput;
         rig.state.sweeping = row.given.recordSweeping;
         rig.state.sweepFreq = 9000000; // the last sweep's
-        rig.device.setTelegraphFrameOpen(row.given.frameOpen);
+        if (row.given.frameOpen)
+            rig.device.openTelegraphFrame(), rig.port.takeWritten(); // the frame's "0"
         rig.client.write(row.lines + "\n");
         rig.settle([&] { return row.answers.isEmpty() || rig.client.canReadLine(); });
         EXPECT_EQ(rig.client.readLine().trimmed(), row.answers);

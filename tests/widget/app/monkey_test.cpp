@@ -8,6 +8,7 @@
 
 #include "link/link.h"
 #include "panel/lamp.h"
+#include "panel/tuning.h"
 #include "presets/presetswindow.h"
 #include "presets/telegraphpanel.h"
 
@@ -222,15 +223,15 @@ void monkey(unsigned seed, int actions) {
                 break;
             rig.reply(answers);
         }
-        const int32_t step = window.state().tuneStep;
+        const int32_t step = window.findChild<Tuning *>()->step();
         ASSERT_TRUE(step == 1 || step == 10 || step == 100 || step == 1000 || step == 10000 ||
                     step == 100000 || step == 1000000)
             << step;
-        ASSERT_GE(window.state().telegraphSpeed, 1);
-        ASSERT_LE(window.state().telegraphSpeed, 300);
+        ASSERT_GE(window.instrument().state().telegraphSpeed, 1);
+        ASSERT_LE(window.instrument().state().telegraphSpeed, 300);
     }
     // The window goes away in the middle of whatever it was doing.
-    rig.window.reset();
+    rig.endProgram();
     rig.clock.advance(60000);
     EXPECT_EQ(rig.clock.pendingCount(), 0) << "a timer outlived the window";
 }

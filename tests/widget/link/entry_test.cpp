@@ -1,6 +1,7 @@
 // Every box whose text goes into a command, with a line break or a page pasted into
 // it: the box keeps no control character and exactly one line goes out.
 #include "tests/support/fakes.h"
+#include "tests/support/instrumentaccess.h"
 
 #include "presets/telegraphpanel.h"
 #include "widgets/qtdialogs.h"
@@ -54,7 +55,7 @@ TEST(EntryBoxes, APastedLineBreakOrPageGoesOutAsOneShortLine) {
         {"radiotelegraph text", [](MainWindow &w) { return ui(w).telegraph().textEntry; },
          QStringLiteral("cq de test\r\nS5"),
          [](MainWindow &w) {
-             w.state().telegraphBusy = 0;
+             InstrumentTestAccess::record(w.instrument()).telegraphBusy = 0;
              ui(w).telegraph().sendButton->click();
          },
          "Q62 CQ DE TESTS5\r\n"},

@@ -242,7 +242,7 @@ TEST_F(InfoPanelTest, UpdateWhosePortDoesNotOpenAgainDarkensTheReadyLamp) {
     EXPECT_TRUE(told.startsWith(QStringLiteral("Error with upload !\n\n")));
     EXPECT_TRUE(told.contains(QStringLiteral("COM2 could not be opened again (the port is gone")));
     EXPECT_FALSE(rig.port.isOpen());
-    EXPECT_EQ(rig.window->state().connected, 0);
+    EXPECT_EQ(rig.record().connected, 0);
     EXPECT_FALSE(ui(*rig.window).readyLamp->isLit());
     EXPECT_FALSE(ui(*rig.window).infoButton->isEnabled());
 
@@ -253,7 +253,7 @@ TEST_F(InfoPanelTest, UpdateWhosePortDoesNotOpenAgainDarkensTheReadyLamp) {
     rig.reply("KVT20v2.07\r\n");
     EXPECT_TRUE(ui(*rig.window).readyLamp->isLit());
     EXPECT_TRUE(ui(*rig.window).infoButton->isEnabled());
-    EXPECT_EQ(rig.window->state().firmwareVersion, QStringLiteral("2.07"));
+    EXPECT_EQ(rig.record().firmwareVersion, QStringLiteral("2.07"));
 }
 
 } // namespace

@@ -119,7 +119,7 @@ TEST_F(PanelTest, PanelButtonsWorkFromTheKeyboard) {
     } buttons[] = {
         {"upButton", [this] { return sent() == QStringList{"F7060000"}; }},
         {"downButton", [this] { return sent() == QStringList{"F7040000"}; }},
-        {"stepButton", [this] { return state().tuneStep == 100000; }},
+        {"stepButton", [this] { return tuning().step() == 100000; }},
         {"directInButton", [this] { return window().height() == MainWindow::expandedHeight(); }},
         {"amModeButton", [this] { return sent() == QStringList{"M2"}; }},
         {"stopButton", [this] { return sent() == QStringList{"0"}; }},

@@ -5,6 +5,7 @@
 #include "link/devicestate.h"
 #include "panel/lamp.h"
 #include "panel/mainwindow.h"
+#include "panel/tuning.h"
 #include "tests/support/fakes.h"
 
 #include <QLabel>
@@ -32,13 +33,14 @@ protected:
         state().outputOn = 1;
         state().sweeping = 0;
         state().activePreset = 0;
-        state().tuneStep = 10000;
+        tuning().setStep(10000);
         ui(window()).sweepButton->setText(QStringLiteral("Sweep"));
         window().displayAll();
     }
 
     MainWindow &window() { return *rig.window; }
-    DeviceState &state() { return rig.window->state(); }
+    DeviceState &state() { return rig.record(); }
+    Tuning &tuning() { return *window().findChild<Tuning *>(); }
     QStringList sent() { return rig.port.takeLines(); }
     void answer(std::optional<QString> text) { rig.dialogs.textAnswers.push_back(std::move(text)); }
     static void click(QWidget *w) { QTest::mouseClick(w, Qt::LeftButton); }

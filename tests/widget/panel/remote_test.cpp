@@ -3,7 +3,7 @@
 // replies in turn with the panel's own traffic.
 #include "panelfixture.h"
 
-#include "link/generator.h"
+#include "instrument/instrument.h"
 #include "remote/remoteserver.h"
 #include "tests/support/panelui.h"
 #include "tests/support/wait.h"
@@ -42,7 +42,7 @@ protected:
         return client.readLine().trimmed();
     }
 
-    RemoteServer server{window().generator()};
+    RemoteServer server{window().instrument()};
     QTcpSocket client;
     QStringList lines; // sent, not yet expected
 };

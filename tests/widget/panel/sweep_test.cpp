@@ -30,7 +30,7 @@ const std::vector<std::pair<QString, QString>> Czech = {
 };
 
 void expectSweepState(MainWindow &window) {
-    EXPECT_EQ(window.state().sweeping, 1);
+    EXPECT_EQ(window.instrument().state().sweeping, 1);
     EXPECT_EQ(ui(window).sweepButton->text(), QStringLiteral("Pause"));
     EXPECT_EQ(ui(window).modeLine->text(), QStringLiteral("SWEEP"));
     EXPECT_EQ(ui(window).modKindLine->text(), QStringLiteral("Mod. : Still"));

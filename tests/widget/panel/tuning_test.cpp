@@ -119,7 +119,7 @@ TEST_P(UpDown, MovesTheCarrierWithinItsLimits) {
     const UpDownCase &c = GetParam();
     state().wideRange = c.wideRange;
     state().carrierFreq = c.carrier;
-    state().tuneStep = c.step;
+    tuning().setStep(c.step);
     state().activePreset = 7;
     window().displayAll();
     const QString before = ui(window()).carrierReadout->text();
@@ -162,7 +162,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(PanelTest, UpTwiceStopsAtTheTopOfTheRange) {
     state().carrierFreq = 39990000;
-    state().tuneStep = 10000;
+    tuning().setStep(10000);
     ui(window()).upButton->click();
     ui(window()).upButton->click();
     EXPECT_EQ(sent(), QStringList{QStringLiteral("F40000000")});
@@ -181,14 +181,14 @@ TEST_F(PanelTest, UpAndDownAreDisabledWhileSweeping) {
 }
 
 TEST_F(PanelTest, StepCyclesThroughTheSevenStepsAndSendsNothing) {
-    state().tuneStep = 10000;
+    tuning().setStep(10000);
     const std::pair<int32_t, const char *> cycle[] = {
         {100000, "Step : 100kHz"}, {1000000, "Step : 1MHz"}, {1, "Step : 1Hz"},
         {10, "Step : 10Hz"},       {100, "Step : 100Hz"},    {1000, "Step : 1kHz"},
         {10000, "Step : 10kHz"}};
     for (const auto &[step, line] : cycle) {
         ui(window()).stepButton->click();
-        EXPECT_EQ(state().tuneStep, step);
+        EXPECT_EQ(tuning().step(), step);
         EXPECT_EQ(ui(window()).stepLine->text(), QString::fromLatin1(line));
     }
     EXPECT_EQ(sent(), QStringList());
@@ -201,9 +201,9 @@ TEST_F(PanelTest, StepCyclesThroughTheSevenStepsAndSendsNothing) {
 }
 
 TEST_F(PanelTest, StepStartsTheCycleAgainFromAStepThatNoLongerFits) {
-    state().tuneStep = 300000000;
+    tuning().setStep(300000000);
     ui(window()).stepButton->click();
-    EXPECT_EQ(state().tuneStep, 1);
+    EXPECT_EQ(tuning().step(), 1);
 }
 
 TEST_F(PanelTest, DirectInOpensTheRowFilledFromTheStateAndClosesItAgain) {

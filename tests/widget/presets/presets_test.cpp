@@ -222,7 +222,7 @@ TEST_F(PresetsTest, TheWindowGoingAwayDuringCommunicationErrorIsNotTouchedAfterw
         bool asked = false;
         fresh.dialogs.whileAsking = [&] {
             asked = true;
-            fresh.window.reset();
+            fresh.endProgram();
         };
         (save ? ui(*fresh.window).saveButton : ui(*fresh.window).recallButton)->click();
         fresh.advance(3000);
@@ -239,7 +239,7 @@ TEST_F(PresetsTest, SaveAsksForConfirmationAndSendsOnlyOnYes) {
     };
     for (const Case &c : {Case{true, {"S5"}, "P 5"}, Case{false, {}, "MAN"}}) {
         rig.dialogs.asked.clear();
-        rig.window->state().activePreset = 0;
+        rig.record().activePreset = 0;
         rig.window->displayAll();
         willPick(5);
         rig.dialogs.yesNoAnswers.push_back(c.yes);
@@ -249,7 +249,7 @@ TEST_F(PresetsTest, SaveAsksForConfirmationAndSendsOnlyOnYes) {
         EXPECT_EQ(asked(QStringLiteral("yesno")),
                   QStringList{QStringLiteral("Confirm|Save to preset 5 - OK ?")});
         EXPECT_EQ(ui(*rig.window).modeLine->text(), c.mode);
-        EXPECT_EQ(rig.window->state().activePreset, c.yes ? 5 : 0);
+        EXPECT_EQ(rig.record().activePreset, c.yes ? 5 : 0);
         EXPECT_TRUE(ui(*rig.window).saveButton->isEnabled());
     }
 }
@@ -265,7 +265,7 @@ TEST_F(PresetsTest, RecallSendsTheNumberThenPollsAndShowsThePreset) {
     EXPECT_NEAR(sent[13].at - sent[12].at, 1100, 1);
     EXPECT_NEAR(sent[16].at - sent[13].at, 300, 1);
     EXPECT_EQ(ui(*rig.window).modeLine->text(), QStringLiteral("P 12"));
-    EXPECT_EQ(rig.window->state().activePreset, 12);
+    EXPECT_EQ(rig.record().activePreset, 12);
 }
 
 TEST_F(PresetsTest, ClosingTheWindowWithoutAChoiceSendsNothing) {
@@ -292,7 +292,7 @@ TEST_F(PresetsTest, ClosingTheWindowWithoutAChoiceSendsNothing) {
         const auto sent = gen.run(2000);
         EXPECT_EQ(linesOf(sent), kLines());
         EXPECT_EQ(table().chosenPreset(), 0);
-        EXPECT_EQ(rig.window->state().activePreset, 0);
+        EXPECT_EQ(rig.record().activePreset, 0);
         EXPECT_TRUE(asked(QStringLiteral("yesno")).isEmpty());
     }
 }
@@ -322,7 +322,7 @@ TEST_F(PresetsTest, TheLastNumberTouchedStaysRedAcrossShowings) {
         EXPECT_EQ(seen[k],
                   k == 7 ? PresetsWindow::HighlightColour : PresetsWindow::NumberBackground)
             << k;
-    EXPECT_EQ(rig.window->state().activePreset, 9);
+    EXPECT_EQ(rig.record().activePreset, 9);
 }
 
 TEST_F(PresetsTest, WindowShowsItsTableCentredOnTheScreen) {

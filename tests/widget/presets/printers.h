@@ -2,7 +2,7 @@
 
 // Readable test output for the texts of the presets window (the Qt types' printers
 // are in tests/support).
-#include "presets/presetrecord.h"
+#include "link/presetrecord.h"
 
 #include "tests/support/printers.h"
 

@@ -2,7 +2,7 @@
 // the speed slider, Repeat paced by the generator's Q replies, and Close.
 #include "generator.h"
 
-#include "link/generator.h"
+#include "instrument/instrument.h"
 
 #include "panel/lamp.h"
 #include "presets/presetswindow.h"
@@ -25,7 +25,7 @@ struct RadiotelegraphTest : ::testing::Test {
         ui(*rig.window).cwButton->click(); // CW: output off, the frame over the display
         ASSERT_EQ(rig.port.takeLines(), QStringList{"0"});
         ASSERT_FALSE(frame().panel->isHidden());
-        ASSERT_TRUE(rig.window->generator().telegraphFrameOpen()); // remote OUTP is refused
+        ASSERT_TRUE(rig.instrument->telegraphFrameOpen()); // remote OUTP is refused
     }
     TelegraphUi frame() { return ui(*rig.window).telegraph(); }
 
@@ -45,13 +45,13 @@ TEST_F(RadiotelegraphTest, SendUpperCasesTheTextAndKeysAtTheSliderSpeed) {
     for (const Case &c : cases) {
         frame().speedSlider->setValue(c.speed);
         EXPECT_EQ(frame().speedValueLabel->text(), QString::number(c.speed));
-        EXPECT_EQ(rig.window->state().telegraphSpeed, c.speed);
+        EXPECT_EQ(rig.record().telegraphSpeed, c.speed);
         frame().textEntry->setText(QStringLiteral("cq cq de test"));
-        rig.window->state().telegraphBusy = 0;
+        rig.record().telegraphBusy = 0;
         frame().sendButton->click();
         EXPECT_EQ(rig.port.takeWritten(), QByteArray(c.line) + "\r\n");
         EXPECT_EQ(frame().textEntry->text(), QStringLiteral("CQ CQ DE TEST"));
-        EXPECT_TRUE(rig.window->state().telegraphBusy);
+        EXPECT_TRUE(rig.record().telegraphBusy);
     }
 }
 
@@ -124,12 +124,12 @@ TEST_F(RadiotelegraphTest, RepeatSendsOnTheFirstTickAfterEachQReplyAndNeverWhile
 TEST_F(RadiotelegraphTest, CloseUnticksRepeatRestoresTheDisplayAndSwitchesTheOutputOn) {
     gen.run(1000); // a tick with nothing busy: Close is enabled
     frame().repeatBox->setChecked(true);
-    rig.window->state().carrierFreq = 7050000;
+    rig.record().carrierFreq = 7050000;
     ASSERT_TRUE(frame().closeButton->isEnabled());
     frame().closeButton->click();
     EXPECT_FALSE(frame().repeatBox->isChecked());
     EXPECT_TRUE(frame().panel->isHidden());
-    EXPECT_FALSE(rig.window->generator().telegraphFrameOpen());
+    EXPECT_FALSE(rig.instrument->telegraphFrameOpen());
     EXPECT_FALSE(ui(*rig.window).carrierReadout->isHidden());
     EXPECT_FALSE(ui(*rig.window).modulationReadout->isHidden());
     EXPECT_EQ(ui(*rig.window).carrierReadout->text(), QStringLiteral("7.050.000"))

@@ -5,8 +5,8 @@
 // backups, writing a backup back, the lock, and the port taken back.
 #include "tests/support/fakes.h"
 
+#include "instrument/polling.h"
 #include "link/link.h"
-#include "link/polling.h"
 #include "setup/firmwareupdate.h"
 #include "setup/firmwareupdatedialog.h"
 #include "tests/support/intelhex.h"
@@ -59,8 +59,8 @@ class FirmwareWindow : public testing::Test {
 protected:
     void SetUp() override {
         rig.connectOn(2, "KVT20v1.05\r\n");
-        ASSERT_EQ(rig.window->state().modelName, QStringLiteral("KVT 20"));
-        ASSERT_EQ(rig.window->state().bootloaderBaud, 57600);
+        ASSERT_EQ(rig.record().modelName, QStringLiteral("KVT 20"));
+        ASSERT_EQ(rig.record().bootloaderBaud, 57600);
         // An avrdude beside the program is the one started.
         QFile avrdude(rig.folder.filePath(QStringLiteral("avrdude")));
         ASSERT_TRUE(avrdude.open(QIODevice::WriteOnly));
@@ -77,10 +77,10 @@ protected:
         services.backupFolder = rig.folder.path();
         services.today = [] { return QDate(2026, 12, 7); };
         services.quit = [] {};
-        update_ = std::make_unique<FirmwareUpdate>(
-            FirmwareUpdate::Context{rig.window->state(), rig.window->link(), polling, services});
-        window_ = std::make_unique<FirmwareUpdateDialog>(*update_, rig.window->state(), rig.dialogs,
-                                                         [] { return false; });
+        update_ = std::make_unique<FirmwareUpdate>(FirmwareUpdate::Context{
+            rig.instrument->state(), rig.instrument->link(), polling, services});
+        window_ = std::make_unique<FirmwareUpdateDialog>(*update_, rig.instrument->state(),
+                                                         rig.dialogs, [] { return false; });
         dialog = window_.get();
         dialog->setBackupFolder(services.backupFolder);
         dialog->showFolder(images.path());
@@ -205,7 +205,7 @@ TEST_F(FirmwareWindow, ImageForAnotherModelIsRefusedAndNothingIsTouched) {
     for (const Case c : {Case{"41100300.bin", "KVT 20"}, Case{"41200207.bin", ""}}) {
         dialog->show();
         rig.dialogs.asked.clear();
-        rig.window->state().modelName = QString::fromUtf8(c.model);
+        rig.record().modelName = QString::fromUtf8(c.model);
         update(c.image);
         EXPECT_EQ(messages(),
                   QStringList{"Error: This binary file is build for another version of KVT !"})
@@ -435,7 +435,7 @@ TEST_F(FirmwareWindow, ResultNeedsABackupAGoodWriteAndTheImagesVersionAnnounced)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        rig.window->state().firmwareVersion = QStringLiteral("1.05");
+        rig.record().firmwareVersion = QStringLiteral("1.05");
         putFile(backupPath(), "previous");
         putFile(oldPath(), "oldest");
         QFile::remove(heldPath());
@@ -502,7 +502,7 @@ TEST_F(FirmwareWindow, SilentAfterTheWriteShowsNoGeneratorAndOffersTheRecoveryAt
     EXPECT_TRUE(child<QLabel>("noteLabel")->text().contains("COM2"));
     EXPECT_FALSE(ui(*rig.window).readyLamp->isLit());
     EXPECT_FALSE(ui(*rig.window).infoButton->isEnabled());
-    EXPECT_EQ(rig.window->state().connected, 0);
+    EXPECT_EQ(rig.record().connected, 0);
     rig.port.takeLines();
     rig.advance(10000, 100);
     EXPECT_TRUE(rig.port.takeLines().isEmpty()) << "no poll of a silent generator";
@@ -622,10 +622,9 @@ TEST_F(FirmwareWindow, ChecksRefuseBeforeAnythingChanges) {
         {"a wrong checksum", [&] { putFile(image, badSum); }, "line 2 has a wrong checksum", 1},
         // The identity line names the backup and reaches avrdude's -U argument.
         {"a version that climbs out of the backup folder",
-         [&] { rig.window->state().firmwareVersion = QStringLiteral("../x"); },
+         [&] { rig.record().firmwareVersion = QStringLiteral("../x"); },
          "firmware version \"../x\", which cannot name the backup", 0},
-        {"a version with a colon",
-         [&] { rig.window->state().firmwareVersion = QStringLiteral("1:5"); },
+        {"a version with a colon", [&] { rig.record().firmwareVersion = QStringLiteral("1:5"); },
          "firmware version \"1:5\"", 0},
         // A missing folder is made; one that cannot be (a file is in the way) is refused.
         {"backup folder not writable",
@@ -642,7 +641,7 @@ TEST_F(FirmwareWindow, ChecksRefuseBeforeAnythingChanges) {
         qputenv("PATH", path);
         putFile(image, intelhex::write(0, "firmware"));
         services.backupFolder = rig.folder.path();
-        rig.window->state().firmwareVersion = QStringLiteral("1.05");
+        rig.record().firmwareVersion = QStringLiteral("1.05");
         putFile(backupPath(), "previous");
         putFile(oldPath(), "oldest");
         rig.dialogs.asked.clear();
@@ -737,8 +736,8 @@ TEST_F(FirmwareWindow, BackupOfAVersionNotShapedAsTwoDigitsEachIsJudgedByItsName
 TEST_F(FirmwareWindow, RecoveryConfirmsTheImageSkipsTheReadBackAndJudgesTheWriteAlone) {
     for (const int exitCode : {0, 1}) {
         SCOPED_TRACE(exitCode);
-        rig.window->state().portNumber = 2;
-        rig.window->link().closePort(); // discovery has given up: the line is closed
+        rig.record().portNumber = 2;
+        rig.instrument->link().closePort(); // discovery has given up: the line is closed
         rig.port.openResults[5] = 0;
         rig.dialogs.asked.clear();
         rig.processes.started.clear();

@@ -2,8 +2,8 @@
 // pointer, the setup window's rules as they reach the generator, and the KVT 10.
 #include "tests/support/fakes.h"
 
+#include "instrument/polling.h"
 #include "link/devicestate.h"
-#include "link/polling.h"
 #include "link/procedure.h"
 #include "setup/language.h"
 #include "setup/setupdialog.h"
@@ -86,7 +86,7 @@ protected:
         rig.port.takeWritten();
         rig.dialogs.asked.clear();
     }
-    DeviceState &state() { return rig.window->state(); }
+    DeviceState &state() { return rig.record(); }
     PanelRig rig;
 };
 
@@ -224,10 +224,12 @@ TEST(SetupWindow, WhatItStoresAndWhatIsSent) {
             clickConfig(rig, {{QStringLiteral("Y"), c.y}, {QStringLiteral("V"), "#V100\r\n"}});
         EXPECT_EQ(linesOf(sent),
                   QStringList({QStringLiteral("Y"), QStringLiteral("V")}) + c.applied);
-        const DeviceState &s = rig.window->state();
-        EXPECT_EQ(s.displayOperatorMode, c.storedMode);
-        EXPECT_EQ(s.displayOperator, c.value);
-        EXPECT_EQ(s.coarseStep, c.step);
+        // What the exchange keeps for the next showing (Cancel: nothing to send).
+        const SetupExchange *exchange = rig.window->findChild<SetupExchange *>();
+        ASSERT_TRUE(exchange && exchange->keptValues());
+        EXPECT_EQ(exchange->keptValues()->mode, c.storedMode);
+        EXPECT_EQ(exchange->keptValues()->displayOperator, c.value);
+        EXPECT_EQ(exchange->keptValues()->coarseStep, c.step);
     }
 }
 
@@ -318,9 +320,9 @@ TEST(SetupExchange, ReturningFromTheFirmwareWindowRefillsTheWindowAndKeepsPollin
     Services services;
     services.dialogs = &rig.dialogs;
     RecordingPolling polling;
-    const PanelContext context{rig.window->state(),
-                               rig.window->link(),
-                               rig.window->generator(),
+    const PanelContext context{rig.record(),
+                               *rig.instrument,
+                               rig.instrument->link(),
                                services,
                                polling,
                                rig.window.get(),
@@ -329,7 +331,7 @@ TEST(SetupExchange, ReturningFromTheFirmwareWindowRefillsTheWindowAndKeepsPollin
                                [](const QString &) {}};
     Language language;
     SetupExchange exchange(context, language);
-    DeviceState &s = rig.window->state();
+    DeviceState &s = rig.record();
     s.displayOperatorMode = 1;
     s.displayOperator = 500;
     s.coarseStep = 250;

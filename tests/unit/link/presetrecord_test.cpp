@@ -1,5 +1,5 @@
 // The preset record as a row of the presets window, and the Morse element length.
-#include "presets/presetrecord.h"
+#include "link/presetrecord.h"
 
 #include <gtest/gtest.h>
 

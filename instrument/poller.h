@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/polling.h"
+#include "instrument/polling.h"
 
 #include <QString>
 #include <functional>

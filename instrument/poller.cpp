@@ -1,4 +1,4 @@
-#include "link/poller.h"
+#include "instrument/poller.h"
 #include "link/commands.h"
 
 #include "link/link.h"

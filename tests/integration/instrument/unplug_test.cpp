@@ -2,7 +2,7 @@
 // connected program, as when the USB adapter is unplugged.
 #include "tests/support/simpanel.h"
 
-#include "link/connection.h"
+#include "instrument/connection.h"
 #include "link/link.h"
 #include "panel/lamp.h"
 
@@ -19,15 +19,15 @@ TEST_F(LineOnSimulator, DiscoveryFindsTheGeneratorAndThePanelShowsItsValues) {
     config.modFreq = 800;
     config.modMode = 1;
     ASSERT_NO_FATAL_FAILURE(startPanel(config, 4));
-    EXPECT_EQ(window->state().connected, 1);
+    EXPECT_EQ(record().connected, 1);
     EXPECT_EQ(ui(*window).modelLabel->text(), QStringLiteral("KVT 20"));
     EXPECT_TRUE(runUntil(
         [this] { return ui(*window).carrierReadout->text() == QStringLiteral("14.070.000"); },
         5000));
     EXPECT_EQ(ui(*window).modulationReadout->text(), QStringLiteral("800"));
     EXPECT_EQ(ui(*window).modKindLine->text(), QStringLiteral("Mod. : Still"));
-    EXPECT_EQ(window->state().deviceId, 1234);
-    EXPECT_EQ(window->state().productionDate, QStringLiteral("07.03.2015"));
+    EXPECT_EQ(record().deviceId, 1234);
+    EXPECT_EQ(record().productionDate, QStringLiteral("07.03.2015"));
 }
 
 TEST_F(LineOnSimulator, UnpluggedAndPluggedBackTheGeneratorIsConnectedAgain) {
@@ -35,14 +35,14 @@ TEST_F(LineOnSimulator, UnpluggedAndPluggedBackTheGeneratorIsConnectedAgain) {
     config.bootMs = 100;
     ASSERT_NO_FATAL_FAILURE(startPanel(config, 2));
     simulator.reset(); // the other end of the line is gone
-    ASSERT_TRUE(runUntil([this] { return !window->link().isOpen(); }, 5000))
+    ASSERT_TRUE(runUntil([this] { return !instrument->link().isOpen(); }, 5000))
         << "the port reports the lost device and is closed";
     EXPECT_FALSE(ui(*window).readyLamp->isLit());
     EXPECT_FALSE(ui(*window).upButton->isEnabled());
     // A few tries on the missing port open nothing, this port or another.
     EXPECT_FALSE(
-        runUntil([this] { return window->link().isOpen(); }, 2 * Connection::RetryMs + 200));
-    EXPECT_EQ(window->state().connected, 0);
+        runUntil([this] { return instrument->link().isOpen(); }, 2 * Connection::RetryMs + 200));
+    EXPECT_EQ(record().connected, 0);
 
     config.linkPath = dir.filePath(QStringLiteral("COM2"));
     config.carrier = 3650000; // the generator comes back with another carrier

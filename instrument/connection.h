@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/connectionwindows.h"
+#include "instrument/connectionwindows.h"
 
 #include <QList>
 #include <QObject>
@@ -16,34 +16,32 @@ class WaitSet;
 struct DeviceState;
 struct ReplyEffects;
 
-// Start-up, port discovery, loss and reconnection. Reads the settings file, opens the
+// Start-up, port discovery, loss and reconnection, a part of the Instrument. Opens the
 // ports one after another from the saved number until a generator announces itself (a
 // small search window says which port is tried; after COM64 the failure window offers
 // Retry or Exit; both are shown through ConnectionWindows), asks for the first values,
 // then switches the poll (Poller) on. When the port is lost later (the cable pulled),
 // the poll stops and the same port is tried again every RetryMs until the generator
 // identifies itself; it is then queried as at start-up. Power (panel/power.h) saves the
-// settings and ends the program through endProgram().
+// settings and ends the program through endProgram(). Without windows (none set)
+// nothing is shown and a search that found nothing ends the program.
 class Connection final : public QObject {
     Q_OBJECT
 public:
-    // What start-up works with; the main window owns all of it.
+    // What start-up works with; the Instrument owns all of it.
     struct Context {
         DeviceState &state;
         Link &link;
         Polling &polling;
         TimeSource &time;
-        QString settingsFolder;     // where KVT.INI lives
         std::function<void()> quit; // ends the program at once
         // Tells the user that a procedure failed for a reason of the program's own.
         std::function<void(const QString &what)> reportFailure;
     };
-    Connection(Context context, ConnectionWindows &windows, QObject *parent = nullptr);
+    explicit Connection(Context context, QObject *parent = nullptr);
     ~Connection() override;
 
-    // Reads KVT.INI into the device record; `speedAccepted` tells whether a
-    // radiotelegraph speed may be taken. False when the file was unusable.
-    bool readSettings(const std::function<bool(int)> &speedAccepted);
+    void setWindows(ConnectionWindows *windows) { m_windows = windows; }
     // Discovery, the first queries and the start of polling. True when connected;
     // false when the user chose Exit (the program is then ending).
     QCoro::Task<bool> connectGenerator();
@@ -74,7 +72,7 @@ private:
     void scanTick();
 
     Context m_context;
-    ConnectionWindows &m_windows;
+    ConnectionWindows *m_windows = nullptr;
     std::unique_ptr<WaitSet> m_scanWaits;
     std::unique_ptr<WaitSet> m_retryWaits; // the pause between tries of a lost port
     std::unique_ptr<Ticker> m_scanTimer;   // free-running second counter of discovery

@@ -1,4 +1,4 @@
-#include "presets/presetrecord.h"
+#include "link/presetrecord.h"
 
 #include "link/numbers.h"
 

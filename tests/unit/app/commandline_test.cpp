@@ -1,7 +1,7 @@
 // What the command line asks for. It is read before the window system is touched, so
 // QApplication's own options must pass, and help, version and errors be recognised in
 // every form the parser accepts.
-#include "link/commandline.h"
+#include "app/commandline.h"
 
 #include <gtest/gtest.h>
 

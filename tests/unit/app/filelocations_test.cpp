@@ -1,6 +1,6 @@
 // Which folders the program writes to: beside itself unless the package's marker is
 // there, then the user's XDG folders.
-#include "link/filelocations.h"
+#include "app/filelocations.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,8 +3,8 @@
 // closing, and an unplugged adapter plugged back in.
 #include "tests/support/fakes.h"
 
+#include "app/terminationsignals.h"
 #include "link/link.h"
-#include "link/terminationsignals.h"
 #include "panel/connectionfailuredialog.h"
 #include "panel/lamp.h"
 #include "presets/telegraphpanel.h"
@@ -79,7 +79,7 @@ TEST(StartUp, GeneratorOnTheSavedPortIsFoundAtOnceAndQueriedOnTheStartUpTimetabl
 
     const qint64 identityAt = rig.clock.nowMs();
     rig.reply("KVT20v2.05\r\n");
-    EXPECT_EQ(rig.window->state().connected, 1);
+    EXPECT_EQ(rig.record().connected, 1);
     EXPECT_EQ(ui(*rig.window).modelLabel->text(), QStringLiteral("KVT 20"));
     EXPECT_TRUE(ui(*rig.window).readyLamp->isLit());
     EXPECT_EQ(ui(*rig.window).readyLamp->accessibleName(), QStringLiteral("Ready lamp"));
@@ -123,7 +123,7 @@ TEST(StartUp, WithoutSettingsFileDiscoveryStartsAtPort2) {
     rig.window->start();
     rig.clock.advance(0);
     EXPECT_EQ(rig.port.openAttempts, std::vector<int>{2});
-    EXPECT_EQ(rig.window->state().bootloaderBaud, 57600);
+    EXPECT_EQ(rig.record().bootloaderBaud, 57600);
 }
 
 TEST(StartUp, SilentPortsCostFiveToSixSecondsMissingOnesNothingThenTheFailureWindowAndRetry) {
@@ -155,7 +155,7 @@ TEST(StartUp, SilentPortsCostFiveToSixSecondsMissingOnesNothingThenTheFailureWin
     expected.push_back(2);
     expected.push_back(3);
     EXPECT_EQ(rig.port.openAttempts, expected);
-    EXPECT_EQ(rig.window->state().portNumber, 3);
+    EXPECT_EQ(rig.record().portNumber, 3);
     EXPECT_TRUE(problemsShown.filter(QStringLiteral("COM5: no answer")).size() == 1);
     EXPECT_TRUE(problemsShown.filter(QStringLiteral("COM7: in use")).size() == 1);
     EXPECT_TRUE(problemsShown.filter(QStringLiteral("COM9: permission denied")).size() == 1);
@@ -164,7 +164,7 @@ TEST(StartUp, SilentPortsCostFiveToSixSecondsMissingOnesNothingThenTheFailureWin
     EXPECT_TRUE(problemsShown.contains(QStringLiteral("Ports below COM5 were not tried.")));
     EXPECT_TRUE(problemsShown.contains(QStringLiteral("Retry starts again from COM2.")));
     rig.reply("KVT10v1.0\r\n");
-    EXPECT_EQ(rig.window->state().connected, 1);
+    EXPECT_EQ(rig.record().connected, 1);
     EXPECT_FALSE(ui(*rig.window).cwButton->isEnabled()) << "CW is for the KVT 20 only";
 }
 
@@ -306,8 +306,8 @@ TEST(StartUp, AfterTheFailureWindowTheFirstPortOpenedGetsItsFullWait) {
         rig.advance(4900, 10);
         EXPECT_TRUE(rig.port.isOpen()) << "still waiting for the identity line";
         rig.reply("KVT20v2.05\r\n");
-        EXPECT_EQ(rig.window->state().connected, 1);
-        EXPECT_EQ(rig.window->state().portNumber, c.foundOn);
+        EXPECT_EQ(rig.record().connected, 1);
+        EXPECT_EQ(rig.record().portNumber, c.foundOn);
     }
 }
 
@@ -511,7 +511,7 @@ TEST(Shutdown, DestroyingTheWindowWhileProceduresWaitIsSafe) {
             rig.reply("KVT20v2.05\r\n");
             rig.clock.advance(afterIdentity);
         }
-        rig.window.reset();
+        rig.endProgram();
         rig.clock.advance(10000);
         EXPECT_EQ(rig.clock.pendingCount(), 0) << "no timer outlives the window";
     }
@@ -521,7 +521,7 @@ TEST(Shutdown, DestroyingTheWindowWhileProceduresWaitIsSafe) {
         rig.connectOn(2);
         rig.port.unplug();
         rig.clock.advance(afterLoss);
-        rig.window.reset();
+        rig.endProgram();
         rig.clock.advance(10000);
         EXPECT_EQ(rig.clock.pendingCount(), 0) << afterLoss;
     }
@@ -617,8 +617,8 @@ TEST(StartUp, SettingsFileSpeedReachesTheSliderAndABadFileGivesTheDefaults) {
         writeIni(rig, "COM Port=4\r\n 12\r\nSP=TOLK\r\n 150\r\n 19200\r\n");
         rig.window->start();
         rig.clock.advance(0);
-        EXPECT_EQ(rig.window->state().telegraphSpeed, 150);
-        EXPECT_EQ(rig.window->state().bootloaderBaud, 19200);
+        EXPECT_EQ(rig.record().telegraphSpeed, 150);
+        EXPECT_EQ(rig.record().bootloaderBaud, 19200);
         EXPECT_EQ(rig.port.openAttempts.front(), 4);
     }
     {
@@ -627,8 +627,8 @@ TEST(StartUp, SettingsFileSpeedReachesTheSliderAndABadFileGivesTheDefaults) {
         rig.window->start();
         rig.clock.advance(0);
         EXPECT_EQ(rig.port.openAttempts.front(), 2);
-        EXPECT_EQ(rig.window->state().highestDeviceId, 12);
-        EXPECT_EQ(rig.window->state().bootloaderBaud, 57600);
+        EXPECT_EQ(rig.record().highestDeviceId, 12);
+        EXPECT_EQ(rig.record().bootloaderBaud, 57600);
     }
 }
 

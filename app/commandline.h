@@ -1,3 +1,9 @@
+// The program's plumbing, where the program is put together.
+//
+// app/ holds main.cpp and the library kvtapp (Qt Core only): the command line (this
+// header), the file locations and the termination signals, which a program with a
+// window and one without both use. Only main.cpp includes the window and remote
+// folders; nothing below includes app/.
 #pragma once
 
 #include <QString>

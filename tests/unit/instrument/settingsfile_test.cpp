@@ -1,5 +1,5 @@
+#include "instrument/settingsfile.h"
 #include "link/devicestate.h"
-#include "link/settingsfile.h"
 
 #include <gtest/gtest.h>
 

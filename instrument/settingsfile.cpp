@@ -1,4 +1,4 @@
-#include "link/settingsfile.h"
+#include "instrument/settingsfile.h"
 
 #include "link/devicestate.h"
 #include "link/numbers.h"

@@ -1,16 +1,14 @@
-#include "link/connection.h"
+#include "instrument/connection.h"
 
+#include "instrument/polling.h"
 #include "link/commands.h"
 #include "link/devicestate.h"
 #include "link/link.h"
-#include "link/polling.h"
 #include "link/procedure.h"
 #include "link/serialport.h"
-#include "link/settingsfile.h"
 #include "link/timesource.h"
 #include "link/waits.h"
 
-#include <QDir>
 #include <QPointer>
 
 #include <limits>
@@ -31,8 +29,8 @@ bool nextPort(int16_t &portNumber) {
 }
 } // namespace
 
-Connection::Connection(Context context, ConnectionWindows &windows, QObject *parent)
-    : QObject(parent), m_context(std::move(context)), m_windows(windows),
+Connection::Connection(Context context, QObject *parent)
+    : QObject(parent), m_context(std::move(context)),
       m_scanWaits(std::make_unique<WaitSet>(m_context.time)),
       m_retryWaits(std::make_unique<WaitSet>(m_context.time)),
       m_scanTimer(std::make_unique<Ticker>(m_context.time, 1000, [this] { scanTick(); })) {
@@ -48,18 +46,17 @@ Connection::~Connection() {
     m_scanTimer.reset();
 }
 
-bool Connection::readSettings(const std::function<bool(int)> &speedAccepted) {
-    const QString path = QDir(m_context.settingsFolder).filePath(SettingsFile::FileName);
-    return SettingsFile::read(path, m_context.state, speedAccepted);
-}
-
 QCoro::Task<bool> Connection::connectGenerator() {
+    // The output counts as on until the generator reports otherwise.
+    m_context.state.outputOn = 1;
+    m_context.state.connected = false;
     const bool connected = co_await discoverPort();
     if (!connected)
         co_return false;
     m_found = true;
     co_await queryAndPoll();
-    m_windows.hideSearching();
+    if (m_windows)
+        m_windows->hideSearching();
     // Connected even when the line went away meanwhile: the window is shown and the
     // port is tried again (reconnect).
     co_return true;
@@ -141,7 +138,8 @@ QCoro::Task<bool> Connection::discoverPort() {
     bool noNextPort = false;
     for (;;) {
         m_pass.lastPort = state.portNumber;
-        m_windows.showSearching(state.portNumber);
+        if (m_windows)
+            m_windows->showSearching(state.portNumber);
         // A silent port at the largest number has no next one to try: that counts as a
         // port that does not exist, which brings the failure window.
         const int error = noNextPort ? int{SerialPort::InvalidPort} : link.openPort();
@@ -162,7 +160,9 @@ QCoro::Task<bool> Connection::discoverPort() {
             if (!nextPort(state.portNumber) || state.portNumber > LastPort) {
                 const QPointer<Connection> self(this);
                 m_pass.retryPort = FirstRetryPort;
-                const ConnectionWindows::FailureAnswer answer = m_windows.askAfterFailure(m_pass);
+                const ConnectionWindows::FailureAnswer answer =
+                    m_windows ? m_windows->askAfterFailure(m_pass)
+                              : ConnectionWindows::FailureAnswer{};
                 if (!self || m_ending)
                     co_return false; // the program ended while the window was open
                 if (answer.choice == ConnectionWindows::FailureChoice::Exit) {
@@ -187,7 +187,8 @@ QCoro::Task<bool> Connection::discoverPort() {
 
         const bool answered = co_await awaitIdentity();
         if (answered) {
-            m_windows.hideSearching();
+            if (m_windows)
+                m_windows->hideSearching();
             co_return true;
         }
         m_pass.foundPorts << state.portNumber;

@@ -1,4 +1,4 @@
-#include "link/terminationsignals.h"
+#include "app/terminationsignals.h"
 
 #include <QSocketNotifier>
 

@@ -1,8 +1,9 @@
 #pragma once
 
-// Pure logic of the presets and the radiotelegraph (Qt Core only): cutting a K reply
-// into the cells of a row of the presets window, and the Morse element length sent
-// with a Q line.
+// The generator's own records (Qt Core only): cutting a K reply (a preset record) into
+// its fields and the cells of a row of the presets window, which K reply answers which
+// query, and the Morse element length sent with a Q line. The Instrument, the presets
+// window and the remote control use them.
 
 #include <QString>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "link/filelocations.h"
+#include "app/filelocations.h"
 
 #include <QDir>
 #include <QFileInfo>
