@@ -9,13 +9,13 @@
 // runs (its quick check, the read-back, the write), the wait for the identity line
 // after the write (the simulated generator's bootloader window and boot time, named
 // apart), and what is left: the program's own cost between the runs.
+#include "instrument/firmwarefiles.h"
+#include "instrument/firmwareupdate.h"
 #include "instrument/polling.h"
+#include "instrument/processstarter.h"
 #include "link/link.h"
 #include "panel/mainwindow.h"
-#include "setup/firmwarefiles.h"
-#include "setup/firmwareupdate.h"
 #include "setup/firmwareupdatedialog.h"
-#include "setup/processstarter.h"
 #include "sim/simulator.h"
 #include "tests/support/intelhex.h"
 #include "tests/support/simpanel.h"

@@ -1,6 +1,7 @@
 #include "panel/mainwindow.h"
 
 #include "instrument/connection.h"
+#include "instrument/firmwareupdate.h"
 #include "instrument/instrument.h"
 #include "link/devicestate.h"
 #include "link/link.h"
@@ -16,7 +17,6 @@
 #include "panel/tuning.h"
 #include "presets/presetcontrol.h"
 #include "presets/telegraphpanel.h"
-#include "setup/firmwareupdate.h"
 #include "setup/firmwareupdatedialog.h"
 #include "setup/language.h"
 #include "setup/setupdialog.h"

@@ -1,7 +1,8 @@
 // Control panel: what the main window MainWindow shows and the handlers of its buttons.
 //
-// panel/ holds the pure renderer behind displayAll (this header, Qt Core only), the
-// main window MainWindow and the tuning, modulation/output and sweep handlers. It reads
+// panel/ holds the pure renderer behind displayAll (this header: library kvtpanelview,
+// Qt Core only), and the library kvtpanel: the main window MainWindow and the tuning,
+// modulation/output and sweep handlers. It reads
 // link/ (DeviceState, number rules), drives the generator through instrument/ and opens
 // presets/ and setup/ windows.
 #pragma once

@@ -1,8 +1,8 @@
 #include "setup/firmwareupdatedialog.h"
 
+#include "instrument/firmwarefiles.h"
 #include "link/devicestate.h"
 #include "link/procedure.h"
-#include "setup/firmwarefiles.h"
 #include "widgets/services.h"
 
 #include <QCloseEvent>

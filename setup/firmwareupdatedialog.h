@@ -1,6 +1,6 @@
 #pragma once
 
-#include "setup/firmwareupdate.h"
+#include "instrument/firmwareupdate.h"
 
 #include <QDialog>
 #include <functional>

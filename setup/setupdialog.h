@@ -1,8 +1,10 @@
-// Setup and firmware: the setup window SetupDialog (display operator, coarse step, the
-// language box "Čeština"), the interface Language, the setup exchange SetupExchange
-// behind the main window's Config button, and the firmware update. Drives the generator
-// through instrument/ (the Instrument, its Link and Polling) and uses widgets/ (Services);
-// the main window in panel/ creates SetupExchange and owns the Language.
+// Setup and firmware (library kvtsetup, on kvtwidgets): the setup window SetupDialog
+// (display operator, coarse step, the language box "Čeština"), the interface Language,
+// the setup exchange SetupExchange behind the main window's Config button, and the
+// firmware update's window (the update itself is instrument/'s FirmwareUpdate). Drives
+// the generator through instrument/ (the Instrument, its Link and Polling) and uses
+// widgets/ (Services); the main window in panel/ creates SetupExchange and owns the
+// Language.
 #pragma once
 
 #include "setup/setuprules.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/programservices.h"
+#include "instrument/programservices.h"
 
 #include <QString>
 #include <QStringList>

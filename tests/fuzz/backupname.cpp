@@ -10,9 +10,9 @@
 
 #include "fuzzcheck.h"
 
+#include "instrument/firmwarefiles.h"
 #include "link/devicestate.h"
 #include "link/replyparser.h"
-#include "setup/firmwarefiles.h"
 
 #include <QDir>
 

@@ -9,7 +9,7 @@
 
 #include "fuzzcheck.h"
 
-#include "setup/firmwarefiles.h"
+#include "instrument/firmwarefiles.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 // scripted dialogs. Used by the widget tests of every folder.
 
 #include "instrument/instrument.h"
+#include "instrument/processstarter.h"
 #include "link/serialport.h"
 #include "link/timesource.h"
 #include "panel/mainwindow.h"
-#include "setup/processstarter.h"
 #include "tests/support/manualclock.h"
 #include "tests/support/panelui.h"
 #include "widgets/services.h"

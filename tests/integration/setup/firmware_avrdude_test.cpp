@@ -5,14 +5,14 @@
 //
 // Time: everything runs on real time; each step of the update lasts as long as its
 // avrdude run. The run times are printed against the whole update's.
+#include "instrument/firmwarefiles.h"
+#include "instrument/firmwareupdate.h"
 #include "instrument/polling.h"
+#include "instrument/processstarter.h"
 #include "link/link.h"
 #include "link/timesource.h"
 #include "panel/lamp.h"
-#include "setup/firmwarefiles.h"
-#include "setup/firmwareupdate.h"
 #include "setup/firmwareupdatedialog.h"
-#include "setup/processstarter.h"
 #include "sim/simulator.h"
 #include "tests/support/intelhex.h"
 #include "tests/support/manualclock.h"

@@ -4,11 +4,11 @@
 #include "tests/support/fakes.h"
 
 #include "app/terminationsignals.h"
+#include "instrument/firmwarefiles.h"
 #include "link/link.h"
 #include "panel/connectionfailuredialog.h"
 #include "panel/lamp.h"
 #include "presets/telegraphpanel.h"
-#include "setup/firmwarefiles.h"
 #include "setup/firmwareupdatedialog.h"
 #include "setup/language.h"
 #include "tests/support/intelhex.h"

@@ -4,7 +4,7 @@
 #include "tests/support/fakes.h"
 #include "tests/support/intelhex.h"
 
-#include "setup/firmwareupdate.h"
+#include "instrument/firmwareupdate.h"
 #include "setup/firmwareupdatedialog.h"
 
 #include <QDialog>

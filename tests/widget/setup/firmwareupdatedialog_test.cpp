@@ -5,9 +5,9 @@
 // backups, writing a backup back, the lock, and the port taken back.
 #include "tests/support/fakes.h"
 
+#include "instrument/firmwareupdate.h"
 #include "instrument/polling.h"
 #include "link/link.h"
-#include "setup/firmwareupdate.h"
 #include "setup/firmwareupdatedialog.h"
 #include "tests/support/intelhex.h"
 #include "tests/support/panelui.h"

@@ -1,7 +1,7 @@
 // Names of the firmware update: the backup of the present firmware, what an image's
 // name announces and whom it is for, avrdude's command lines, the backup rotation and
 // the check of an image's Intel HEX content.
-#include "setup/firmwarefiles.h"
+#include "instrument/firmwarefiles.h"
 #include "tests/support/intelhex.h"
 
 #include <QDir>

@@ -3,11 +3,11 @@
 // reports on the way, and the port lent and given back however the update ends.
 #include "tests/support/fakes.h"
 
+#include "instrument/firmwareupdate.h"
 #include "instrument/polling.h"
 #include "link/devicestate.h"
 #include "link/link.h"
 #include "link/procedure.h"
-#include "setup/firmwareupdate.h"
 #include "tests/support/intelhex.h"
 
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "setup/processstarter.h"
+#include "instrument/processstarter.h"
 
 #include <QFileInfo>
 #include <QProcess>

@@ -1,14 +1,14 @@
-#include "setup/firmwareupdate.h"
+#include "instrument/firmwareupdate.h"
 
+#include "instrument/firmwarefiles.h"
 #include "instrument/polling.h"
+#include "instrument/processstarter.h"
+#include "instrument/programservices.h"
 #include "link/devicestate.h"
 #include "link/link.h"
-#include "link/programservices.h"
 #include "link/serialport.h"
 #include "link/timesource.h"
 #include "link/waits.h"
-#include "setup/firmwarefiles.h"
-#include "setup/processstarter.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "setup/firmwarefiles.h"
+#include "instrument/firmwarefiles.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // The real process seam: what the firmware update relies on to judge, to await and to
 // end avrdude runs.
-#include "setup/processstarter.h"
+#include "instrument/processstarter.h"
 #include "tests/support/simpanel.h"
 #include "widgets/services.h"
 
