@@ -4,6 +4,7 @@
 // scripted dialogs. Used by the widget tests of every folder.
 
 #include "instrument/instrument.h"
+#include "instrument/polling.h"
 #include "instrument/processstarter.h"
 #include "link/serialport.h"
 #include "link/timesource.h"
@@ -122,6 +123,17 @@ public:
 };
 
 // A line written to the port and the clock's time when it went out.
+// The poll switch of a procedure run without a main window: records each switching,
+// and is on until switched off.
+class RecordingPolling final : public Polling {
+public:
+    void setPollingEnabled(bool on) override { changes.push_back(on); }
+    bool pollingEnabled() const override { return changes.empty() || changes.back(); }
+    void setPollingHeld(bool) override {}
+    QCoro::Task<> readParams() override { co_return; }
+    std::vector<bool> changes;
+};
+
 struct Timed {
     qint64 at;
     QString line;

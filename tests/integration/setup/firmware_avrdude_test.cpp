@@ -80,15 +80,6 @@ private:
     QtProcessStarter m_real;
 };
 
-class QuietPolling final : public Polling {
-public:
-    void setPollingEnabled(bool on) override { changes.push_back(on); }
-    bool pollingEnabled() const override { return changes.empty() || changes.back(); }
-    void setPollingHeld(bool) override {}
-    QCoro::Task<> readParams() override { co_return; }
-    std::vector<bool> changes;
-};
-
 class FirmwareWithAvrdude : public SimulatedPanel, public testing::WithParamInterface<int> {
 protected:
     void SetUp() override {
@@ -108,7 +99,7 @@ protected:
     }
 
     WatchedStarter starter;
-    QuietPolling polling;
+    RecordingPolling polling;
 };
 
 // At the bootloader baud of the settings file: the usual 57600 and 1 bit/s, the slowest

@@ -19,15 +19,6 @@ using Stage = FirmwareUpdate::Stage;
 using Ending = FirmwareUpdate::Outcome;
 using Played = FakeProcessStarter::Outcome;
 
-class CountingPolling final : public Polling {
-public:
-    void setPollingEnabled(bool on) override { changes.push_back(on); }
-    bool pollingEnabled() const override { return changes.empty() || changes.back(); }
-    void setPollingHeld(bool) override {}
-    QCoro::Task<> readParams() override { co_return; }
-    std::vector<bool> changes;
-};
-
 class ScriptedAsker final : public FirmwareUpdate::Asker {
 public:
     bool confirm(const QString &, const QString &question) override {
@@ -96,7 +87,7 @@ struct ProcedureRig {
     ManualClock clock;
     FakeSerialPort port;
     FakeProcessStarter processes;
-    CountingPolling polling;
+    RecordingPolling polling;
     ProgramServices services;
     Link link{state, port, clock};
     ScriptedAsker asker;

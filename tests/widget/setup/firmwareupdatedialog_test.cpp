@@ -24,21 +24,6 @@
 
 namespace {
 
-class FakePolling final : public Polling {
-public:
-    void setPollingEnabled(bool on) override {
-        m_on = on;
-        changes.push_back(on);
-    }
-    bool pollingEnabled() const override { return m_on; }
-    void setPollingHeld(bool) override {}
-    QCoro::Task<> readParams() override { co_return; }
-    std::vector<bool> changes;
-
-private:
-    bool m_on = true;
-};
-
 const QString Success = QStringLiteral("New firmware successfully uploaded...");
 const QString Failure = QStringLiteral("Error with upload !");
 using Outcome = FakeProcessStarter::Outcome;
@@ -147,7 +132,7 @@ protected:
 
     PanelRig rig;
     QTemporaryDir images;
-    FakePolling polling;
+    RecordingPolling polling;
     Services services;
     std::unique_ptr<FirmwareUpdate> update_;
     std::unique_ptr<FirmwareUpdateDialog> window_;

@@ -298,21 +298,6 @@ TEST(SetupConfigButton, OnlyTheKvt20CanReachTheSetupWindow) {
     }
 }
 
-class RecordingPolling final : public Polling {
-public:
-    void setPollingEnabled(bool on) override {
-        calls.push_back(on);
-        m_on = on;
-    }
-    bool pollingEnabled() const override { return m_on; }
-    void setPollingHeld(bool) override {}
-    QCoro::Task<> readParams() override { co_return; }
-    std::vector<bool> calls;
-
-private:
-    bool m_on = true;
-};
-
 TEST(SetupExchange, ReturningFromTheFirmwareWindowRefillsTheWindowAndKeepsPollingOff) {
     PanelRig rig;
     rig.connectOn();
@@ -352,7 +337,7 @@ TEST(SetupExchange, ReturningFromTheFirmwareWindowRefillsTheWindowAndKeepsPollin
     runProcedure(exchange.run(), {});
     rig.advance(3500, 10);
     EXPECT_TRUE(upgraded);
-    EXPECT_EQ(polling.calls, std::vector<bool>({false, true, false, true}));
+    EXPECT_EQ(polling.changes, std::vector<bool>({false, true, false, true}));
     QStringList sent = rig.port.takeLines();
     sent.removeIf([](const QString &line) {
         return line.size() == 1 && QStringLiteral("GIJH").contains(line);
