@@ -605,16 +605,14 @@ QCoro::Task<RemoteServer::Reply> RemoteServer::execute(Call call) {
     if (!form.handler)
         co_return Reply{}; // the parser lets through only what is registered
     // MINimum and MAXimum are the model's limits: a query answers them without asking
-    // the generator; a setting sends them as its value.
-    std::optional<double> limit;
-    if (command.limit != ScpiCommand::Limit::None) {
-        limit = limitOf(command);
-        if (!limit && command.query) {
+    // the generator; a setting sends them as its value. Without a known range there is
+    // no carrier limit (-221).
+    const bool limited = command.limit != ScpiCommand::Limit::None;
+    if (limited && command.query) {
+        const std::optional<double> limit = limitOf(command);
+        if (!limit)
             addError(call.id, ScpiParser::SettingsConflict);
-            co_return Reply{};
-        }
-        if (command.query)
-            co_return Reply{plain(*limit)};
+        co_return Reply{limit ? std::optional(plain(*limit)) : std::nullopt};
     }
     if (form.needs & NeedsGenerator) {
         // Another exchange has the line to itself (the Setup window's); this waits.
@@ -626,9 +624,11 @@ QCoro::Task<RemoteServer::Reply> RemoteServer::execute(Call call) {
             co_return Reply{};
         }
     }
-    if (command.limit != ScpiCommand::Limit::None) {
+    if (limited) {
+        // The range of the generator connected now, after any wait for the line.
+        const std::optional<double> limit = limitOf(command);
         if (!limit) {
-            addError(call.id, ScpiParser::SettingsConflict); // the range is not known
+            addError(call.id, ScpiParser::SettingsConflict);
             co_return Reply{};
         }
         call.command.number = *limit;
