@@ -18,7 +18,7 @@ namespace {
 // Attempts per preset before the read-out gives up: the query goes out 29 times.
 constexpr int GiveUpAttempt = 30;
 constexpr int PresetQueryWaitMs = 50;
-constexpr double ModulationLimit = 65536.0; // exclusive, whatever the model
+constexpr double ModulationLimit = Instrument::HighestTone + 1; // exclusive, whatever the model
 constexpr int MinMorseSpeed = 1;
 constexpr int MaxMorseSpeed = 300;
 
@@ -119,6 +119,13 @@ Instrument::Outcome Instrument::checkCarrier(double hz) const {
     if (!(hz > 0 && hz < *limit))
         return Outcome::OutOfRange;
     return Outcome::Done;
+}
+
+std::optional<double> Instrument::highestCarrier() const {
+    const std::optional<double> limit = carrierLimit(m_state.wideRange);
+    if (!limit)
+        return std::nullopt;
+    return *limit - 1;
 }
 
 Instrument::Outcome Instrument::tuneCarrier(double hz) {

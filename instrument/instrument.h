@@ -74,9 +74,15 @@ public:
     bool writeSettings(QString *error) const;
     QString settingsPath() const;
 
-    // Whether the model takes `hz` as its carrier (0 < hz < 40 MHz, or 70 MHz for the wide
-    // range): Done, OutOfRange or UnknownRange. The remote's sweep top is judged by it.
+    // Whether the model takes `hz` as its carrier (0 < hz <= 40,000,000, or 70,000,000 for
+    // the wide range): Done, OutOfRange or UnknownRange. The remote's sweep top is judged
+    // by it.
     Outcome checkCarrier(double hz) const;
+    // The highest whole carrier the model takes (40,000,000 Hz, or 70,000,000 Hz for the
+    // wide range); none when its range is unknown.
+    std::optional<double> highestCarrier() const;
+    // The highest tone, whatever the model.
+    static constexpr double HighestTone = 65535;
     // Tunes the carrier to `hz` (plain decimal on the line) and marks the panel manual
     // (MAN): 0 < hz < the model's limit (40 MHz, or 70 MHz for the wide range).
     Outcome tuneCarrier(double hz);

@@ -28,6 +28,14 @@ using Header = ScpiCommand::Header;
 
 // SCPI's not-a-number: the answer of a query that cannot be answered.
 const QByteArray NotANumber = QByteArrayLiteral("9.91E37");
+// The lowest carrier and tone a script may set: whole hertz above 0.
+constexpr double LowestHz = 1;
+// The status byte's and the event status register's bits.
+constexpr int ErrorsWaiting = 1 << 2;
+constexpr int EventSummary = 1 << 5;
+constexpr int ServiceSummary = 1 << 6;
+constexpr int OperationSummary = 1 << 7;
+constexpr int OperationComplete = 1 << 0;
 
 QByteArray plain(double value) {
     return Numbers::plain(value).toLatin1();
@@ -97,6 +105,14 @@ QByteArray quotedReason(const QString &reason) {
     return text.toLatin1().replace('"', "\"\"");
 }
 
+// One error of the queue as SYSTem:ERRor? answers it: <code>,"<text>[;<reason>]".
+QByteArray queuedError(int number, const QString &reason) {
+    QByteArray text = ScpiParser::errorText(number).toLatin1();
+    if (!reason.isEmpty())
+        text += ';' + quotedReason(reason);
+    return QByteArray::number(number) + ",\"" + text + '"';
+}
+
 // Whether a command failed only because the program is ending. A plain function: the
 // typed catch stays out of the coroutine, where GCC 12 loses the exception.
 bool cancelled(const std::exception_ptr &error) {
@@ -129,6 +145,9 @@ RemoteServer::RemoteServer(Instrument &instrument, QObject *parent)
         if (effects.kind == ReplyEffects::Kind::Frame && effects.letter == u'W')
             m_sweepStart.reset();
     });
+    // A sweep and Morse keying, as they start and end.
+    connect(&instrument, &Instrument::changed, this, &RemoteServer::followOperation);
+    connect(&instrument, &Instrument::sweepStateChanged, this, &RemoteServer::followOperation);
 }
 
 RemoteServer::~RemoteServer() {
@@ -334,7 +353,12 @@ void RemoteServer::answer(int id, const QByteArray &text) {
         m_trace->remote(id, false, text);
     // Held by a guard: a write that finds the client gone drops it at once.
     const QPointer<QTcpSocket> socket = c->socket;
-    socket->write(text + '\n');
+    // One line, whatever the generator reported (a line break in its firmware text).
+    QByteArray line = text;
+    for (char &ch : line)
+        if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7f)
+            ch = ' ';
+    socket->write(line + '\n');
     // A client that does not read its answers is not kept waiting on forever.
     if (!socket || socket->bytesToWrite() > MaxUnreadBytes)
         drop(id);
@@ -352,6 +376,41 @@ void RemoteServer::addError(int id, int error, const QString &reason) {
         c->errors.back() = Error{ScpiParser::QueueOverflow, {}};
         c->eventStatus |= eventBit(ScpiParser::QueueOverflow);
     }
+}
+
+void RemoteServer::followOperation() {
+    const int condition =
+        (m_generator.state().sweeping ? Sweeping : 0) | (m_generator.keying() ? Keying : 0);
+    const int rose = condition & ~m_operationCondition;
+    const int fell = m_operationCondition & ~condition;
+    m_operationCondition = condition;
+    if (rose == 0 && fell == 0)
+        return;
+    for (auto &[id, c] : m_clients)
+        c.operationEvent |= (rose & c.operationRising) | (fell & c.operationFalling);
+}
+
+int RemoteServer::statusByte(const Client &c) {
+    int status = c.errors.empty() ? 0 : ErrorsWaiting;
+    // Bit 4 (a message available) stays 0: an answer is sent as soon as it is made.
+    if ((c.eventStatus & c.eventEnable) != 0)
+        status |= EventSummary;
+    if ((c.operationEvent & c.operationEnable) != 0)
+        status |= OperationSummary;
+    if ((status & c.serviceEnable) != 0)
+        status |= ServiceSummary;
+    return status;
+}
+
+std::optional<double> RemoteServer::limitOf(const ScpiCommand &command) const {
+    const bool maximum = command.limit == ScpiCommand::Limit::Maximum;
+    if (command.header == Header::Tone)
+        return maximum ? Instrument::HighestTone : LowestHz;
+    // The carrier's follow the model's range, which must be known.
+    const std::optional<double> highest = m_generator.highestCarrier();
+    if (!highest)
+        return std::nullopt;
+    return maximum ? *highest : LowestHz;
 }
 
 void RemoteServer::startRunning() {
@@ -545,6 +604,16 @@ QCoro::Task<RemoteServer::Reply> RemoteServer::execute(Call call) {
     const Form &form = entry == all.end() ? none : command.query ? entry->query : entry->set;
     if (!form.handler)
         co_return Reply{}; // the parser lets through only what is registered
+    // MINimum and MAXimum are the model's limits: a query answers them without asking
+    // the generator; a setting sends them as its value. Without a known range there is
+    // no carrier limit (-221).
+    const bool limited = command.limit != ScpiCommand::Limit::None;
+    if (limited && command.query) {
+        const std::optional<double> limit = limitOf(command);
+        if (!limit)
+            addError(call.id, ScpiParser::SettingsConflict);
+        co_return Reply{limit ? std::optional(plain(*limit)) : std::nullopt};
+    }
     if (form.needs & NeedsGenerator) {
         // Another exchange has the line to itself (the Setup window's); this waits.
         co_await m_generator.lineFree();
@@ -554,6 +623,15 @@ QCoro::Task<RemoteServer::Reply> RemoteServer::execute(Call call) {
             addError(call.id, ScpiParser::HardwareMissing);
             co_return Reply{};
         }
+    }
+    if (limited) {
+        // The range of the generator connected now, after any wait for the line.
+        const std::optional<double> limit = limitOf(command);
+        if (!limit) {
+            addError(call.id, ScpiParser::SettingsConflict);
+            co_return Reply{};
+        }
+        call.command.number = *limit;
     }
     const int error = form.check ? form.check(command) : 0;
     if (error != 0) {
@@ -567,6 +645,22 @@ QCoro::Task<RemoteServer::Reply> RemoteServer::execute(Call call) {
 
 const std::vector<RemoteServer::Command> &RemoteServer::commands() {
     using R = Reply;
+    // A register of the client's status that it sets and reads back (`used`: its bits
+    // that exist).
+    const auto kept = [](Header header, int Client::*bits, int used) {
+        return Command{header,
+                       {[bits, used](RemoteServer &s, Call call) -> QCoro::Task<R> {
+                           if (Client *c = s.client(call.id))
+                               c->*bits = static_cast<int>(call.command.number) & used;
+                           co_return R{};
+                       }},
+                       {[bits](RemoteServer &s, Call call) -> QCoro::Task<R> {
+                           const Client *c = s.client(call.id);
+                           if (!c)
+                               co_return R{};
+                           co_return R{QByteArray::number(c->*bits)};
+                       }}};
+    };
     static const std::vector<Command> table = {
         {Header::Identify, {}, {[](RemoteServer &s, Call) -> QCoro::Task<R> {
              const DeviceState &state = s.m_generator.state();
@@ -581,6 +675,7 @@ const std::vector<RemoteServer::Command> &RemoteServer::commands() {
              if (Client *c = s.client(call.id)) {
                  c->errors.clear();
                  c->eventStatus = 0;
+                 c->operationEvent = 0;
              }
              co_return R{};
          }},
@@ -597,12 +692,17 @@ const std::vector<RemoteServer::Command> &RemoteServer::commands() {
              Client *c = s.client(call.id);
              if (!c)
                  co_return R{};
-             co_return R{QByteArray::number(c->errors.empty() ? 0 : 1 << 2)};
+             s.followOperation();
+             co_return R{QByteArray::number(statusByte(*c))};
          }}},
         // Commands are carried out one at a time: all before this one are done.
-        {Header::OperationComplete, {}, {[](RemoteServer &, Call) -> QCoro::Task<R> {
-             co_return R{QByteArrayLiteral("1")};
-         }}},
+        {Header::OperationComplete,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+             if (Client *c = s.client(call.id))
+                 c->eventStatus |= OperationComplete;
+             co_return R{};
+         }},
+         {[](RemoteServer &, Call) -> QCoro::Task<R> { co_return R{QByteArrayLiteral("1")}; }}},
         {Header::Wait, {[](RemoteServer &, Call) -> QCoro::Task<R> { co_return R{}; }}, {}},
         {Header::SavePreset,
          {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
@@ -791,14 +891,82 @@ const std::vector<RemoteServer::Command> &RemoteServer::commands() {
              const Error error = c->errors.empty() ? Error{0, {}} : c->errors.front();
              if (!c->errors.empty())
                  c->errors.pop_front();
-             QByteArray text = ScpiParser::errorText(error.number).toLatin1();
-             if (!error.reason.isEmpty())
-                 text += ';' + quotedReason(error.reason);
-             co_return R{QByteArray::number(error.number) + ",\"" + text + '"'};
+             co_return R{queuedError(error.number, error.reason)};
          }}},
         {Header::SystemConnected, {}, {[](RemoteServer &s, Call) -> QCoro::Task<R> {
              co_return R{QByteArray(s.m_generator.connected() ? "1" : "0")};
          }}},
+        kept(Header::EventEnable, &Client::eventEnable, 0xff),
+        kept(Header::ServiceEnable, &Client::serviceEnable, 0xff & ~ServiceSummary),
+        // The generator answers a question in time.
+        {Header::SelfTest, {}, {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+             co_await s.m_generator.lineFree();
+             if (!*call.alive)
+                 co_return R{};
+             if (!s.m_generator.connected())
+                 co_return R{QByteArrayLiteral("1")};
+             const std::optional<Frame> frame =
+                 co_await s.m_generator.ask(Instrument::Query::Output, AnswerMs);
+             co_return R{QByteArray(frame ? "0" : "1")};
+         }}},
+        {Header::SystemVersion, {}, {[](RemoteServer &, Call) -> QCoro::Task<R> {
+             co_return R{QByteArrayLiteral("1999.0")};
+         }}},
+        {Header::ErrorAll, {}, {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+             Client *c = s.client(call.id);
+             if (!c)
+                 co_return R{};
+             QByteArrayList all;
+             for (const Error &error : c->errors)
+                 all.append(queuedError(error.number, error.reason));
+             c->errors.clear();
+             co_return R{all.isEmpty() ? queuedError(0, {}) : all.join(',')};
+         }}},
+        {Header::ErrorCount, {}, {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+             const Client *c = s.client(call.id);
+             if (!c)
+                 co_return R{};
+             co_return R{QByteArray::number(static_cast<int>(c->errors.size()))};
+         }}},
+        {Header::OperCondition, {}, {[](RemoteServer &s, Call) -> QCoro::Task<R> {
+             s.followOperation();
+             co_return R{QByteArray::number(s.m_operationCondition)};
+         }}},
+        {Header::OperEvent, {}, {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+             s.followOperation();
+             Client *c = s.client(call.id);
+             if (!c)
+                 co_return R{};
+             const int event = c->operationEvent;
+             c->operationEvent = 0;
+             co_return R{QByteArray::number(event)};
+         }}},
+        kept(Header::OperEnable, &Client::operationEnable, 0x7fff),
+        kept(Header::OperRising, &Client::operationRising, 0x7fff),
+        kept(Header::OperFalling, &Client::operationFalling, 0x7fff),
+        // Nothing is questionable.
+        {Header::QuesEvent, {}, {[](RemoteServer &, Call) -> QCoro::Task<R> {
+             co_return R{QByteArrayLiteral("0")};
+         }}},
+        {Header::QuesCondition, {}, {[](RemoteServer &, Call) -> QCoro::Task<R> {
+             co_return R{QByteArrayLiteral("0")};
+         }}},
+        kept(Header::QuesEnable, &Client::questionableEnable, 0x7fff),
+        // The enables and filters as a new client has them; the events stay.
+        {Header::StatusPreset,
+         {[](RemoteServer &s, Call call) -> QCoro::
+                                             Task<R> {
+                                                 if (Client *c = s.client(call.id)) {
+                                                     const Client fresh;
+                                                     c->operationEnable = fresh.operationEnable;
+                                                     c->operationRising = fresh.operationRising;
+                                                     c->operationFalling = fresh.operationFalling;
+                                                     c->questionableEnable =
+                                                         fresh.questionableEnable;
+                                                 }
+                                                 co_return R{};
+                                             }},
+         {}},
     };
     return table;
 }

@@ -33,6 +33,12 @@ class QTcpSocket;
 // and event status. The lines of a client that disconnects are still carried out, in
 // order; only their answers go nowhere.
 //
+// Each client also has the status of a bench instrument (IEEE 488.2 and SCPI): its
+// event status and service request enables, and the operation status, whose condition
+// (a sweep runs, Morse is keyed) follows the Instrument as it changes, so that a sweep
+// that started and ended between two of the client's reads is still latched in its
+// event register. There is no service request over a socket: *STB? is read.
+//
 // Every command is registered once (commands(), in remoteserver.cpp): its header, the
 // handler of its setting form and of its query form, and whether each form needs a
 // generator connected, which is checked before the handler runs; the rest (the model's
@@ -58,6 +64,9 @@ public:
     static constexpr int AnswerMs = 1000;
     // The longest Morse text a script may send (the generator's line stays short).
     static constexpr int MaxMorseText = 200;
+    // The bits of the operation condition: a sweep runs, Morse is keyed.
+    static constexpr int Sweeping = 1 << 3;
+    static constexpr int Keying = 1 << 8;
     // TCP keep-alive on every client's socket: a client whose machine went away without
     // closing the connection is dropped after about KeepAliveIdleS + KeepAliveCount *
     // KeepAliveIntervalS seconds of silence (two minutes), not the system's two hours.
@@ -104,6 +113,18 @@ private:
         int eventStatus = 0;      // *ESR? bits
         int queuedLines = 0;      // lines of this client waiting in m_jobs
         bool gone = false;        // disconnected: its lines run, its answers are dropped
+        // The enables of the event status (*ESE) and of the service request (*SRE, whose
+        // bit 6 is the request itself and never enabled).
+        int eventEnable = 0;
+        int serviceEnable = 0;
+        // The operation status: its events, latched through the transition filters
+        // (every rise, no fall) until read, and the enable of its summary (*STB? bit 7).
+        int operationEvent = 0;
+        int operationEnable = 0;
+        int operationRising = 0x7fff;
+        int operationFalling = 0;
+        // Kept for its query: nothing is ever questionable.
+        int questionableEnable = 0;
     };
     struct Job {
         int client;
@@ -118,6 +139,13 @@ private:
     void forgetIfDone(int id);
     void answer(int id, const QByteArray &text);
     void addError(int id, int error, const QString &reason = {});
+    // Takes the Instrument's state into the operation condition, latching its changes
+    // into every client's operation event register.
+    void followOperation();
+    // *STB?: errors waiting (bit 2), ESB (5), MSS (6), operation summary (7).
+    static int statusByte(const Client &c);
+    // The limit that MINimum or MAXimum stands for; none when the range is unknown.
+    std::optional<double> limitOf(const ScpiCommand &command) const;
     void startRunning();
     QCoro::Task<> runJobs(std::shared_ptr<bool> alive);
 
@@ -185,4 +213,5 @@ private:
     // The carrier a sweep started here began from, until the generator's first report
     // of its position: SWEep:POSition? answers it meanwhile.
     std::optional<double> m_sweepStart;
+    int m_operationCondition = 0; // Sweeping, Keying
 };

@@ -10,7 +10,7 @@ namespace {
 using Header = ScpiCommand::Header;
 
 // What a command takes as its parameter.
-enum class Takes { Nothing, Frequency, Time, Preset, Boolean, ModulationKind, Text };
+enum class Takes { Nothing, Frequency, Time, Preset, Boolean, ModulationKind, Text, Bits8, Bits15 };
 // Whether a command may be set, queried, or both.
 enum Forms { Set = 1, Query = 2, Both = 3 };
 
@@ -20,6 +20,7 @@ struct Entry {
     int forms;
     Takes takes;
     bool queryTakesParameter = false; // MEMory:PRESet? <n>
+    bool limits = false;              // MINimum/MAXimum (set, or after the query mark)
 };
 
 const Entry Commands[] = {
@@ -27,13 +28,13 @@ const Entry Commands[] = {
     {"*CLS", Header::ClearStatus, Set, Takes::Nothing},
     {"*ESR", Header::EventStatus, Query, Takes::Nothing},
     {"*STB", Header::StatusByte, Query, Takes::Nothing},
-    {"*OPC", Header::OperationComplete, Query, Takes::Nothing},
+    {"*OPC", Header::OperationComplete, Both, Takes::Nothing},
     {"*WAI", Header::Wait, Set, Takes::Nothing},
     {"*SAV", Header::SavePreset, Set, Takes::Preset},
     {"*RCL", Header::RecallPreset, Set, Takes::Preset},
     {"MEMory:PRESet", Header::PresetQuery, Query, Takes::Preset, true},
-    {"[SOURce]:FREQuency:[CW]", Header::Carrier, Both, Takes::Frequency},
-    {"[SOURce]:AM:INTernal:FREQuency", Header::Tone, Both, Takes::Frequency},
+    {"[SOURce]:FREQuency:[CW]", Header::Carrier, Both, Takes::Frequency, false, true},
+    {"[SOURce]:AM:INTernal:FREQuency", Header::Tone, Both, Takes::Frequency, false, true},
     {"[SOURce]:AM:MODE", Header::ModulationKind, Both, Takes::ModulationKind},
     {"OUTPut:[STATe]", Header::Output, Both, Takes::Boolean},
     {"[SOURce]:FREQuency:STOP", Header::SweepStop, Both, Takes::Frequency},
@@ -46,6 +47,21 @@ const Entry Commands[] = {
     {"[SOURce]:MORSe:BUSY", Header::MorseBusy, Query, Takes::Nothing},
     {"SYSTem:ERRor:[NEXT]", Header::SystemError, Query, Takes::Nothing},
     {"SYSTem:CONNected", Header::SystemConnected, Query, Takes::Nothing},
+    {"*ESE", Header::EventEnable, Both, Takes::Bits8},
+    {"*SRE", Header::ServiceEnable, Both, Takes::Bits8},
+    {"*TST", Header::SelfTest, Query, Takes::Nothing},
+    {"SYSTem:VERSion", Header::SystemVersion, Query, Takes::Nothing},
+    {"SYSTem:ERRor:ALL", Header::ErrorAll, Query, Takes::Nothing},
+    {"SYSTem:ERRor:COUNt", Header::ErrorCount, Query, Takes::Nothing},
+    {"STATus:OPERation:CONDition", Header::OperCondition, Query, Takes::Nothing},
+    {"STATus:OPERation:[EVENt]", Header::OperEvent, Query, Takes::Nothing},
+    {"STATus:OPERation:ENABle", Header::OperEnable, Both, Takes::Bits15},
+    {"STATus:OPERation:PTRansition", Header::OperRising, Both, Takes::Bits15},
+    {"STATus:OPERation:NTRansition", Header::OperFalling, Both, Takes::Bits15},
+    {"STATus:QUEStionable:[EVENt]", Header::QuesEvent, Query, Takes::Nothing},
+    {"STATus:QUEStionable:CONDition", Header::QuesCondition, Query, Takes::Nothing},
+    {"STATus:QUEStionable:ENABle", Header::QuesEnable, Both, Takes::Bits15},
+    {"STATus:PRESet", Header::StatusPreset, Set, Takes::Nothing},
 };
 
 // Whether a keyword as written names this node: its short form (the capitals) or its
@@ -232,13 +248,31 @@ int numberIn(const Parameter &p, Takes takes, double &value) {
     return std::isfinite(value) ? 0 : ScpiParser::DataOutOfRange;
 }
 
+// MINimum or MAXimum in place of a frequency. DEFault is refused: the generator has no
+// default to go back to.
+int takeLimit(const Parameter &p, ScpiCommand &command) {
+    if (names(p.text, u"MINimum")) {
+        command.limit = ScpiCommand::Limit::Minimum;
+        return 0;
+    }
+    if (names(p.text, u"MAXimum")) {
+        command.limit = ScpiCommand::Limit::Maximum;
+        return 0;
+    }
+    return names(p.text, u"DEFault") ? ScpiParser::IllegalParameterValue
+                                     : ScpiParser::DataTypeError;
+}
+
 // Checks the parameter against what the command takes and stores its value.
-int take(const Parameter &p, Takes takes, ScpiCommand &command) {
+int take(const Parameter &p, const Entry &entry, ScpiCommand &command) {
+    const Takes takes = entry.takes;
     switch (takes) {
     case Takes::Nothing:
         return ScpiParser::ParameterNotAllowed;
     case Takes::Frequency:
     case Takes::Time: {
+        if (entry.limits && p.kind == Parameter::Word)
+            return takeLimit(p, command);
         double value = 0;
         if (const int error = numberIn(p, takes, value))
             return error;
@@ -293,6 +327,19 @@ int take(const Parameter &p, Takes takes, ScpiCommand &command) {
             return ScpiParser::DataTypeError;
         command.text = p.text;
         return 0;
+    case Takes::Bits8:
+    case Takes::Bits15: {
+        // An enable or transition register: 0-255 (IEEE 488.2) or 0-32767 (SCPI, whose
+        // bit 15 is never used), rounded to a whole number.
+        double value = 0;
+        if (const int error = numberIn(p, takes, value))
+            return error;
+        value = std::round(value);
+        if (value < 0 || value > (takes == Takes::Bits8 ? 255 : 32767))
+            return ScpiParser::DataOutOfRange;
+        command.number = value;
+        return 0;
+    }
     }
     return ScpiParser::DataTypeError;
 }
@@ -376,14 +423,19 @@ ScpiCommand parseOne(QStringView text, QStringList &path) {
     }
     const bool wantsParameter =
         entry->takes != Takes::Nothing && (!command.query || entry->queryTakesParameter);
-    if (!wantsParameter && !parameters.isEmpty()) {
+    if (command.query && entry->limits && parameters.size() == 1) {
+        // FREQ? MIN, FREQ? MAX: the limit, not the value.
+        const Parameter &p = parameters.first();
+        command.error =
+            p.kind == Parameter::Word ? takeLimit(p, command) : ScpiParser::ParameterNotAllowed;
+    } else if (!wantsParameter && !parameters.isEmpty()) {
         command.error = ScpiParser::ParameterNotAllowed;
     } else if (wantsParameter && parameters.isEmpty()) {
         command.error = ScpiParser::MissingParameter;
     } else if (parameters.size() > 1) {
         command.error = ScpiParser::ParameterNotAllowed;
     } else if (wantsParameter) {
-        command.error = take(parameters.first(), entry->takes, command);
+        command.error = take(parameters.first(), *entry, command);
     }
     if (command.error == 0)
         command.header = entry->header;
@@ -416,6 +468,8 @@ QString ScpiParser::errorText(int error) {
         return QStringLiteral("Data out of range");
     case TooMuchData:
         return QStringLiteral("Too much data");
+    case IllegalParameterValue:
+        return QStringLiteral("Illegal parameter value");
     case DataStale:
         return QStringLiteral("Data corrupt or stale");
     case HardwareError:

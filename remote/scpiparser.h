@@ -21,7 +21,7 @@ struct ScpiCommand {
         ClearStatus,       // *CLS
         EventStatus,       // *ESR?
         StatusByte,        // *STB?
-        OperationComplete, // *OPC?
+        OperationComplete, // *OPC, *OPC?
         Wait,              // *WAI
         SavePreset,        // *SAV <n>
         RecallPreset,      // *RCL <n>
@@ -40,21 +40,40 @@ struct ScpiCommand {
         MorseBusy,         // [SOURce:]MORSe:BUSY?
         SystemError,       // SYSTem:ERRor[:NEXT]?
         SystemConnected,   // SYSTem:CONNected?
+        EventEnable,       // *ESE <n>
+        ServiceEnable,     // *SRE <n>
+        SelfTest,          // *TST?
+        SystemVersion,     // SYSTem:VERSion?
+        ErrorAll,          // SYSTem:ERRor:ALL?
+        ErrorCount,        // SYSTem:ERRor:COUNt?
+        OperCondition,     // STATus:OPERation:CONDition?
+        OperEvent,         // STATus:OPERation[:EVENt]?
+        OperEnable,        // STATus:OPERation:ENABle <n>
+        OperRising,        // STATus:OPERation:PTRansition <n>
+        OperFalling,       // STATus:OPERation:NTRansition <n>
+        QuesEvent,         // STATus:QUEStionable[:EVENt]?
+        QuesCondition,     // STATus:QUEStionable:CONDition?
+        QuesEnable,        // STATus:QUEStionable:ENABle <n>
+        StatusPreset,      // STATus:PRESet
     };
+    // The limits a script may name; the server puts in their values.
+    enum class Limit { None, Minimum, Maximum };
 
     Header header = Header::None;
     bool query = false;
     // The parameter: a number in hertz or seconds, a preset number, 1/0 for a boolean,
-    // the index of a modulation kind (0 OFF .. 3 TRILl).
+    // the index of a modulation kind (0 OFF .. 3 TRILl), a status register's bits.
     double number = 0;
+    // MINimum or MAXimum in place of the number (FREQ and AM:INT:FREQ, set or query).
+    Limit limit = Limit::None;
     QString text;  // a string parameter (Morse text), quotes removed
     int error = 0; // nonzero: the command was not understood, nothing of it is done
 };
 
 // The SCPI syntax of the remote commands: header paths with short and long forms,
 // optional nodes, ';' chains with the leading-':' root rule, the query mark,
-// parameters (numbers with HZ/KHZ/MHZ or S/MS suffixes, booleans, choices, quoted
-// strings). Pure: no state between lines.
+// parameters (numbers with HZ/KHZ/MHZ or S/MS suffixes, MINimum and MAXimum, booleans,
+// choices, quoted strings, status register bits). Pure: no state between lines.
 class ScpiParser {
 public:
     // SCPI error numbers this program reports.
@@ -69,6 +88,7 @@ public:
         SettingsConflict = -221,
         DataOutOfRange = -222,
         TooMuchData = -223,
+        IllegalParameterValue = -224,
         DataStale = -230,
         HardwareError = -240,
         HardwareMissing = -241,

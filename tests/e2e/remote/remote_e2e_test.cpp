@@ -70,7 +70,7 @@ TEST(RemoteControl, AVisaScriptTunesSavesRecallsAndReadsBack) {
     const QStringList answers =
         QString::fromUtf8(script.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(script.exitCode(), 0) << script.readAllStandardError().toStdString();
-    ASSERT_EQ(answers.size(), 7) << answers.join(u'|').toStdString();
+    ASSERT_EQ(answers.size(), 8) << answers.join(u'|').toStdString();
     EXPECT_EQ(answers[0], QStringLiteral("KVT,KVT 20,1234,2.05"));
     EXPECT_EQ(answers[1], QStringLiteral("7050000;1234;BEEP"));
     EXPECT_EQ(answers[2], QStringLiteral("7050000")); // recalled, asked afresh
@@ -80,6 +80,7 @@ TEST(RemoteControl, AVisaScriptTunesSavesRecallsAndReadsBack) {
                                          "header\";-221,\"Settings conflict\";0,\"No error\";1"));
     EXPECT_EQ(answers[5], QStringLiteral("7200000;10"));
     EXPECT_EQ(answers[6], QStringLiteral("0;0"));
+    EXPECT_EQ(answers[7], QStringLiteral("4;1999.0;40000000;-224,\"Illegal parameter value\""));
     ASSERT_TRUE(
         runUntil([&] { return received(log).contains(QStringLiteral("F7100000")); }, 10000));
 

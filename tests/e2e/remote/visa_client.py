@@ -25,6 +25,9 @@ print(kvt.query("FREQ:STOP 7.2MHZ;:SWE:STEP 1kHz;TIME 10;:FREQ:STOP?;:SWE:TIME?"
 kvt.write("SWE ON")
 kvt.write("OUTP OFF")
 print(kvt.query("OUTP?;:SWE?"))
+# The status of a bench instrument: errors waiting, the version, a limit, every error.
+kvt.write("FREQ DEF")
+print(kvt.query("*STB?;:SYST:VERS?;:FREQ? MAX;:SYST:ERR:ALL?"))
 # A script that sends and closes at once: its last line, without LF, still runs.
 with socket.create_connection(("127.0.0.1", int(sys.argv[1]))) as quick:
     quick.sendall(b"FREQ 7.1 MHZ")

@@ -24,6 +24,9 @@ struct Given {
     bool ignoresOneWhileSweeping = false, ignoresOutput = false; // "0" and "1"
     int16_t recordOutput = 1;
     bool recordSweeping = false, frameOpen = false; // the radiotelegraph frame
+    int16_t range = 0;                              // the model's range flag
+    bool silent = false;                            // answers nothing
+    const char *firmware = nullptr;                 // as the identity line gave it
 };
 
 struct Rig {
@@ -43,6 +46,8 @@ struct Rig {
     void hear() {
         for (const QString &line : port.takeLines()) {
             heard.append(line);
+            if (is.silent)
+                continue;
             const QByteArray F = "#F" + QByteArray::number(carrier, 'f', 0);
             const QByteArray W = "#W" + QByteArray::number(carrier, 'f', 0);
             const bool switches = !is.ignoresOutput;
@@ -138,6 +143,40 @@ const Row Rows[] = {
     {{}, "MORS \"\u0416\"", {}, {}, "-150"},
     {{}, "MORS \"" + QByteArray(201, 'a') + '"', {}, {}, "-223"},
     {{}, "MORS \"" + QByteArray(200, 'a') + '"', {"Q6250 " + QString(200, u'A')}},
+    // Limits by the range flag, asked of no generator; the tone's whatever the model.
+    {{}, "FREQ? MAX;FREQ MIN", {"F1", "G"}, "40000000"},
+    {{.range = 1},
+     "FREQ? MAX;FREQ MAX;:AM:INT:FREQ MIN;FREQ? MAX",
+     {"F70000000", "G", "A1"},
+     "70000000;65535"},
+    {{.range = 2}, "FREQ? MIN;FREQ MAX", {}, "9.91E37", "-221 -221"},
+    // The status byte: errors waiting, ESB and MSS by the enables; *OPC after a slow one.
+    {{}, "*ESE 36;*SRE 100;BOGUS\n*STB?;*ESE?;*SRE?;*ESR?;*STB?", {}, "100;36;36;32;68", "-113"},
+    {{}, "*RCL 3;*OPC;*ESR?;*ESR?", {"R3", "G", "I", "J", "H"}, "1;0"},
+    {{},
+     "FREQ DEF\nSWE:TIME 0.4\nSYST:ERR:COUN?;ALL?;COUN?;ALL?",
+     {},
+     R"(2;-224,"Illegal parameter value",-222,"Data out of range";0;0,"No error")"},
+    // The operation status latches a sweep begun and ended between two reads, by the
+    // transition filters, and sums up in *STB? bit 7.
+    {{},
+     SweepValues + ":SWE ON;:SWE OFF;:STAT:OPER:COND?;ENAB 8;*SRE 128;*STB?;EVEN?;EVEN?;*STB?",
+     {"G", "W7200000 1000 10", "G", "G", "0", "G", "G"},
+     "0;192;8;0;0"},
+    {{},
+     "STAT:OPER:PTR 0;NTR 8;:" + SweepValues + ":SWE ON;:STAT:OPER?;:SWE OFF;:STAT:OPER?",
+     {"G", "W7200000 1000 10", "G", "G", "0", "G", "G"},
+     "0;8"},
+    {{}, "MORS \"E\";:STAT:OPER:COND?", {"Q6250 E"}, "256"},
+    {{},
+     "STAT:OPER:ENAB 8;PTR 0;:STAT:QUES:ENAB 5;:STAT:PRES;:STAT:OPER:ENAB?;PTR?;NTR?;"
+     ":STAT:QUES:ENAB?;COND?;:STAT:QUES?;:SYST:VERS?",
+     {},
+     "0;32767;0;0;0;0;1999.0"},
+    {{}, "*TST?", {"H"}, "0"},
+    {{.silent = true}, "*TST?", {"H"}, "1"},
+    // One line, whatever the generator reported.
+    {{.firmware = "2.05\n\rb"}, "*IDN?", {}, "KVT,KVT 20,0,2.05  b"},
 };
 
 TEST(RemoteServerTable, LinesToTheGeneratorAnswersAndErrors) {
@@ -148,6 +187,9 @@ TEST(RemoteServerTable, LinesToTheGeneratorAnswersAndErrors) {
         rig.state.outputOn = row.given.recordOutput;
         rig.state.sweeping = row.given.recordSweeping;
         rig.state.sweepFreq = 9000000; // the last sweep's
+        rig.state.wideRange = row.given.range;
+        if (row.given.firmware)
+            rig.state.firmwareVersion = row.given.firmware;
         if (row.given.frameOpen)
             rig.device.openTelegraphFrame(), rig.port.takeWritten(); // the frame's "0"
         rig.client.write(row.lines + "\n");

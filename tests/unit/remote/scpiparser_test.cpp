@@ -22,7 +22,9 @@ QString described(const QByteArray &line) {
         QString part = QString::number(static_cast<int>(c.header));
         if (c.query)
             part += u'?';
-        if (!c.text.isEmpty())
+        if (c.limit != ScpiCommand::Limit::None)
+            part += c.limit == ScpiCommand::Limit::Minimum ? u"=MIN" : u"=MAX";
+        else if (!c.text.isEmpty())
             part += QStringLiteral("=\"%1\"").arg(c.text);
         else if (c.number != 0)
             part += QStringLiteral("=%1").arg(c.number, 0, 'f', 0);
@@ -63,6 +65,15 @@ TEST(ScpiParser, FormsSuffixesChainsAndErrors) {
         {"AM:MODE OFF", h(Header::ModulationKind)},
         {"MORS \"CQ \"\"DE\"\" OK1\"", h(Header::Morse, "=\"CQ \"DE\" OK1\"")},
         {"MORSe:SEND 'a;b'", h(Header::Morse, "=\"a;b\"")},
+        // Limits in place of a frequency, set or asked; status registers.
+        {"FREQ maximum;FREQ? MIN", h(Header::Carrier, "=MAX") + u' ' + h(Header::Carrier, "?=MIN")},
+        {"AM:INT:FREQ? max", h(Header::Tone, "?=MAX")},
+        {"STAT:OPER:ENAB 8;PTR?;:STAT:OPER?", h(Header::OperEnable, "=8") + u' ' +
+                                                  h(Header::OperRising, "?") + u' ' +
+                                                  h(Header::OperEvent, "?")},
+        {"*OPC;*ESE 255;SYST:ERR:COUN?;ALL?",
+         h(Header::OperationComplete) + u' ' + h(Header::EventEnable, "=255") + u' ' +
+             h(Header::ErrorCount, "?") + u' ' + h(Header::ErrorAll, "?")},
         // Suffixes, exponents, rounding to whole hertz and seconds.
         {"FREQ 7.05MHZ", h(Header::Carrier, "=7050000")},
         {"FREQ 7.05 mhz", h(Header::Carrier, "=7050000")},
@@ -92,7 +103,6 @@ TEST(ScpiParser, FormsSuffixesChainsAndErrors) {
         {"OUTP ON;BOGUS;FREQ 1", h(Header::Output, "=1") + QStringLiteral(" E-113")},
         // Every error the parser reports.
         {"*RST", "E-113"},
-        {"*OPC", "E-113"},      // a query only
         {"SWE:POS 5", "E-113"}, // a query only
         {"SWE:PAUS?", "E-113"}, // no query form
         {"FREQ,1", "E-102"},
@@ -113,6 +123,7 @@ TEST(ScpiParser, FormsSuffixesChainsAndErrors) {
         {"SWE:PAUS 1", "E-108"},
         {"FREQ 1,2", "E-108"},
         {"FREQ? 1", "E-108"},
+        {"FREQ? MIN,MAX", "E-108"},
         {"FREQ", "E-109"},
         {"MEM:PRES?", "E-109"},
         {"MORS \"A\rB\"", "E-150"},
@@ -125,6 +136,13 @@ TEST(ScpiParser, FormsSuffixesChainsAndErrors) {
         {"*RCL 0", "E-222"},
         {"MEM:PRES? 0.4", "E-222"},
         {"SWE:TIME 0.4", "E-222"},
+        {"*SRE 256", "E-222"},
+        {"STAT:OPER:NTR 32768", "E-222"},
+        {"STAT:QUES:ENAB -1", "E-222"},
+        {"FREQ:STOP MAX", "E-104"}, // limits only for the carrier and the tone
+        {"FREQ? ON", "E-104"},
+        {"FREQ DEF", "E-224"},
+        {"AM:INT:FREQ? DEFault", "E-224"},
     };
     for (const ParseCase &c : cases)
         EXPECT_EQ(described(QByteArray(c.line)), c.expected) << c.line;
