@@ -3,7 +3,8 @@
 # (cpack -G DEB: dpkg-shlibdeps from dpkg-dev, file; its test checks it with lintian,
 # appstreamcli from appstream, desktop-file-validate from desktop-file-utils and
 # hardening-check from devscripts; rsvg-convert from librsvg2-bin renders the icons,
-# scripts/render-icons.sh) need.
+# scripts/render-icons.sh; systemd-analyze from systemd checks the user service, with
+# man from man-db for its manual page) need.
 #   scripts/install-deps.sh --runtime  only what running KVT and install needs (the
 #                                      packed folder on a Debian 12 desktop)
 # Does nothing when they are all present already.
@@ -17,7 +18,8 @@ else
         libgtest-dev libgmock-dev libbenchmark-dev
         avrdude socat xvfb xauth xdotool imagemagick
         python3-pyvisa python3-pyvisa-py
-        dpkg-dev file lintian appstream desktop-file-utils devscripts librsvg2-bin)
+        dpkg-dev file lintian appstream desktop-file-utils devscripts librsvg2-bin
+        systemd man-db)
 fi
 missing=()
 for p in "${pkgs[@]}"; do

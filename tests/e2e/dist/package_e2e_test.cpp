@@ -183,9 +183,35 @@ TEST_F(DebianPackage, PassesLintianAndKeepsEachUsersFilesInTheirHome) {
         EXPECT_EQ(pngSize(icon), std::make_pair(size, size)) << icon.toStdString();
     }
     const QString program = root + QStringLiteral("/usr/bin/kvt");
+    QString said;
+
+    // The user service starts the installed program without a window; systemd finds
+    // nothing wrong in it. It is checked as installed, its program and manual page
+    // looked for in the unpacked root (systemd-analyze runs them from the real /usr).
+    QFile unit(root + QStringLiteral("/usr/lib/systemd/user/kvt-remote.service"));
+    ASSERT_TRUE(unit.open(QIODevice::ReadOnly)) << "no user service in the package";
+    const QString unitText = QString::fromUtf8(unit.readAll());
+    for (const char *line :
+         {"\nExecStart=/usr/bin/kvt --no-window --remote 5025\n", "\nRestart=on-failure\n",
+          "\nRestartSec=5\n", "\nWantedBy=default.target\n", "\nDocumentation=man:kvt(1)\n"})
+        EXPECT_TRUE(unitText.contains(QLatin1String(line))) << line;
+    QFile mapped(work.filePath(QStringLiteral("kvt-remote.service")));
+    ASSERT_TRUE(mapped.open(QIODevice::WriteOnly));
+    mapped.write(QString(unitText).replace(QStringLiteral("/usr/bin/kvt"), program).toUtf8());
+    mapped.close();
+    QProcessEnvironment verifyEnv = QProcessEnvironment::systemEnvironment();
+    verifyEnv.insert(QStringLiteral("MANPATH"), root + QStringLiteral("/usr/share/man"));
+    const QString runtime = work.filePath(QStringLiteral("runtime"));
+    ASSERT_TRUE(QDir().mkpath(runtime));
+    verifyEnv.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    const QString verified =
+        run(QStringLiteral("systemd-analyze"),
+            {QStringLiteral("--user"), QStringLiteral("verify"), mapped.fileName()}, &status,
+            QString(), verifyEnv, &said);
+    EXPECT_EQ(status, 0) << verified.toStdString() << said.toStdString();
+    EXPECT_EQ(verified + said, QString());
 
     // What software centres and menus read is valid, without warnings.
-    QString said;
     const QString desktopCheck =
         run(QStringLiteral("desktop-file-validate"), {desktopEntry}, &status, QString(),
             QProcessEnvironment::systemEnvironment(), &said);
