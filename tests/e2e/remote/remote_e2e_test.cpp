@@ -4,8 +4,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -25,6 +27,31 @@ QStringList received(const QString &log) {
     return lines;
 }
 
+// A port no one listens on now.
+quint16 freePort() {
+    QTcpServer probe;
+    return probe.listen(QHostAddress::LocalHost) ? probe.serverPort() : 0;
+}
+
+// The simulator with its terminal linked as `link`; true once the link is there.
+bool startSimulator(QProcess &sim, const QString &link, const QString &log) {
+    sim.start(QStringLiteral(KVT_SIM), {QStringLiteral("--link"), link, QStringLiteral("--log"),
+                                        log, QStringLiteral("--boot-ms"), QStringLiteral("300")});
+    return sim.waitForStarted(5000) && runUntil([&] { return QFile::exists(link); }, 5000);
+}
+
+// One query line over a connection of its own, and its answer without LF.
+QString ask(quint16 port, const QByteArray &line) {
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!socket.waitForConnected(5000))
+        return QStringLiteral("(no connection)");
+    socket.write(line + '\n');
+    runUntil(
+        &socket, &QTcpSocket::readyRead, [&] { return socket.canReadLine(); }, 10000);
+    return QString::fromLatin1(socket.readLine()).trimmed();
+}
+
 TEST(RemoteControl, AVisaScriptTunesSavesRecallsAndReadsBack) {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
@@ -32,12 +59,7 @@ TEST(RemoteControl, AVisaScriptTunesSavesRecallsAndReadsBack) {
     ASSERT_TRUE(QFile::copy(QStringLiteral(KVT_PROGRAM), program));
     const QString log = folder.filePath(QStringLiteral("sim.log"));
     QProcess sim;
-    sim.start(QStringLiteral(KVT_SIM),
-              {QStringLiteral("--link"), folder.filePath(QStringLiteral("COM2")),
-               QStringLiteral("--log"), log, QStringLiteral("--boot-ms"), QStringLiteral("300")});
-    ASSERT_TRUE(sim.waitForStarted(5000));
-    ASSERT_TRUE(
-        runUntil([&] { return QFile::exists(folder.filePath(QStringLiteral("COM2"))); }, 5000));
+    ASSERT_TRUE(startSimulator(sim, folder.filePath(QStringLiteral("COM2")), log));
 
     // The telegraph speed of the panel's slider: 77 WPM, elements of 81 ms.
     {
@@ -45,13 +67,8 @@ TEST(RemoteControl, AVisaScriptTunesSavesRecallsAndReadsBack) {
         ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
         ini.write("COM Port=2\r\n 0\r\nSP=TOLK\r\n 77\r\n 57600\r\n");
     }
-    // A free port for the program.
-    quint16 port = 0;
-    {
-        QTcpServer probe;
-        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
-        port = probe.serverPort();
-    }
+    const quint16 port = freePort();
+    ASSERT_NE(port, 0);
     QProcess kvt;
     const QString trace = folder.filePath(QStringLiteral("trace.txt"));
     kvt.start(program, {QStringLiteral("--remote"), QString::number(port),
@@ -107,6 +124,80 @@ TEST(RemoteControl, AVisaScriptTunesSavesRecallsAndReadsBack) {
     EXPECT_TRUE(text.contains(" REMOTE 1 > FREQ 7.05 MHZ\n"));
     EXPECT_TRUE(text.contains(" REMOTE 1 < 7050000\n"));
     EXPECT_TRUE(text.contains(" SEND F7050000\n"));
+    sim.terminate();
+    sim.waitForFinished(5000);
+}
+
+// The program without a window, started with no display at all, as a service is: it
+// loads no platform plugin, tells on its standard error what it finds, follows the
+// generator away and back, and ends on SIGTERM with its port closed (no lock file).
+TEST(RemoteControl, WithoutAWindowItNeedsNoDisplayFollowsThePulledLineAndEndsOnSigterm) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString program = folder.filePath(QStringLiteral("KVT"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KVT_PROGRAM), program));
+    const QString link = folder.filePath(QStringLiteral("COM2"));
+    QProcess sim;
+    ASSERT_TRUE(startSimulator(sim, link, folder.filePath(QStringLiteral("sim.log"))));
+    const quint16 port = freePort();
+    ASSERT_NE(port, 0);
+
+    QProcess kvt;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(name));
+    kvt.setProcessEnvironment(environment);
+    kvt.start(program,
+              {QStringLiteral("--no-window"), QStringLiteral("--remote"), QString::number(port)});
+    ASSERT_TRUE(kvt.waitForStarted(5000));
+    QString said; // its standard error so far
+    const auto saying = [&](const QString &text) {
+        return runUntil(
+            &kvt, &QProcess::readyReadStandardError,
+            [&] {
+                said += QString::fromUtf8(kvt.readAllStandardError());
+                return said.contains(text);
+            },
+            20000);
+    };
+    const QString where = QStringLiteral("COM2 (%1)").arg(link);
+    ASSERT_TRUE(saying(QStringLiteral("KVT: trying ") + where)) << said.toStdString();
+    ASSERT_TRUE(saying(QStringLiteral("KVT: connected to the generator on %1: KVT 20, serial "
+                                      "number 1234, firmware 2.05")
+                           .arg(where)))
+        << said.toStdString();
+
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(kvt.processId()));
+    ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+    const QByteArray mapped = maps.readAll();
+    EXPECT_TRUE(mapped.contains("libQt6Core")) << "the maps were read";
+    for (const char *plugin : {"libqxcb", "liboffscreen", "libqwayland", "/platforms/"})
+        EXPECT_FALSE(mapped.contains(plugin)) << plugin;
+    // QSerialPort's lock of the open port, where the system lets it be placed.
+    const QString lock = QStringLiteral("/var/lock/LCK..") + QString(link).replace(u'/', u'_');
+    const bool locking = QFileInfo(QStringLiteral("/var/lock")).isWritable();
+    if (locking) {
+        EXPECT_TRUE(QFile::exists(lock)) << lock.toStdString();
+    }
+    EXPECT_EQ(ask(port, "SYST:CONN?"), QStringLiteral("1"));
+
+    sim.terminate(); // the line is pulled
+    ASSERT_TRUE(sim.waitForFinished(5000));
+    ASSERT_TRUE(saying(QStringLiteral("KVT: the line to the generator on %1 is lost").arg(where)))
+        << said.toStdString();
+    EXPECT_EQ(ask(port, "SYST:CONN?;:FREQ?"), QStringLiteral("0;9.91E37"));
+    ASSERT_TRUE(startSimulator(sim, link, folder.filePath(QStringLiteral("sim2.log"))));
+    ASSERT_TRUE(saying(QStringLiteral("KVT: the generator is back on %1: KVT 20").arg(where)))
+        << said.toStdString();
+    EXPECT_EQ(ask(port, "SYST:CONN?"), QStringLiteral("1"));
+
+    kvt.terminate(); // SIGTERM
+    ASSERT_TRUE(kvt.waitForFinished(10000));
+    EXPECT_EQ(kvt.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(kvt.exitCode(), 0) << said.toStdString();
+    if (locking) {
+        EXPECT_FALSE(QFile::exists(lock)) << "the port was closed";
+    }
     sim.terminate();
     sim.waitForFinished(5000);
 }
