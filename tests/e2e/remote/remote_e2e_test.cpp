@@ -52,14 +52,27 @@ QString ask(quint16 port, const QByteArray &line) {
     return QString::fromLatin1(socket.readLine()).trimmed();
 }
 
-TEST(RemoteControl, AVisaScriptTunesSavesRecallsAndReadsBack) {
+// The program copied into a folder of its own, with the simulator linked there as COM2.
+class RemoteControl : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        ASSERT_TRUE(QFile::copy(QStringLiteral(KVT_PROGRAM), program));
+        ASSERT_TRUE(startSimulator(sim, link, log));
+    }
+    void TearDown() override {
+        sim.terminate();
+        sim.waitForFinished(5000);
+    }
+
     QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
     const QString program = folder.filePath(QStringLiteral("KVT"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(KVT_PROGRAM), program));
+    const QString link = folder.filePath(QStringLiteral("COM2"));
     const QString log = folder.filePath(QStringLiteral("sim.log"));
     QProcess sim;
-    ASSERT_TRUE(startSimulator(sim, folder.filePath(QStringLiteral("COM2")), log));
+};
+
+TEST_F(RemoteControl, AVisaScriptTunesSavesRecallsAndReadsBack) {
 
     // The telegraph speed of the panel's slider: 77 WPM, elements of 81 ms.
     {
@@ -115,8 +128,9 @@ TEST(RemoteControl, AVisaScriptTunesSavesRecallsAndReadsBack) {
                                     "Q81 CQ", "W7200000 1000 10", "0", "0", "F7100000"}))
         << lines.join(u',').toStdString();
 
-    // The trace keeps the script's lines apart from the serial ones.
-    kvt.kill();
+    // The trace keeps the script's lines apart from the serial ones. (Ended as a
+    // shutdown ends it, so its port's lock file goes with it.)
+    kvt.terminate();
     kvt.waitForFinished(5000);
     QFile traced(trace);
     ASSERT_TRUE(traced.open(QIODevice::ReadOnly));
@@ -124,34 +138,25 @@ TEST(RemoteControl, AVisaScriptTunesSavesRecallsAndReadsBack) {
     EXPECT_TRUE(text.contains(" REMOTE 1 > FREQ 7.05 MHZ\n"));
     EXPECT_TRUE(text.contains(" REMOTE 1 < 7050000\n"));
     EXPECT_TRUE(text.contains(" SEND F7050000\n"));
-    sim.terminate();
-    sim.waitForFinished(5000);
 }
 
 // The program without a window, started with no display at all, as a service is: it
 // loads no platform plugin, tells on its standard error what it finds, follows the
 // generator away and back, and ends on SIGTERM with its port closed (no lock file).
-TEST(RemoteControl, WithoutAWindowItNeedsNoDisplayFollowsThePulledLineAndEndsOnSigterm) {
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    const QString program = folder.filePath(QStringLiteral("KVT"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(KVT_PROGRAM), program));
-    const QString link = folder.filePath(QStringLiteral("COM2"));
-    QProcess sim;
-    ASSERT_TRUE(startSimulator(sim, link, folder.filePath(QStringLiteral("sim.log"))));
+TEST_F(RemoteControl, WithoutAWindowItNeedsNoDisplayFollowsThePulledLineAndEndsOnSigterm) {
     const quint16 port = freePort();
     ASSERT_NE(port, 0);
 
-    QProcess kvt;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(QLatin1String(name));
-    kvt.setProcessEnvironment(environment);
-    kvt.start(program,
-              {QStringLiteral("--no-window"), QStringLiteral("--remote"), QString::number(port)});
-    ASSERT_TRUE(kvt.waitForStarted(5000));
-    QString said; // its standard error so far
-    const auto saying = [&](const QString &text) {
+    const auto start = [&](QProcess &kvt, quint16 remotePort) {
+        kvt.setProcessEnvironment(environment);
+        kvt.start(program, {QStringLiteral("--no-window"), QStringLiteral("--remote"),
+                            QString::number(remotePort)});
+    };
+    // Whether `kvt` says `text` on its standard error; `said` keeps what it said so far.
+    const auto says = [](QProcess &kvt, QString &said, const QString &text) {
         return runUntil(
             &kvt, &QProcess::readyReadStandardError,
             [&] {
@@ -160,6 +165,10 @@ TEST(RemoteControl, WithoutAWindowItNeedsNoDisplayFollowsThePulledLineAndEndsOnS
             },
             20000);
     };
+    QProcess kvt;
+    start(kvt, port);
+    QString said;
+    const auto saying = [&](const QString &text) { return says(kvt, said, text); };
     const QString where = QStringLiteral("COM2 (%1)").arg(link);
     ASSERT_TRUE(saying(QStringLiteral("KVT: trying ") + where)) << said.toStdString();
     ASSERT_TRUE(saying(QStringLiteral("KVT: connected to the generator on %1: KVT 20, serial "
@@ -181,6 +190,23 @@ TEST(RemoteControl, WithoutAWindowItNeedsNoDisplayFollowsThePulledLineAndEndsOnS
     }
     EXPECT_EQ(ask(port, "SYST:CONN?"), QStringLiteral("1"));
 
+    // A second one on the same remote port cannot listen and ends; one on another port
+    // finds COM2 taken, says so and searches on until it is told to end.
+    QProcess same;
+    start(same, port);
+    ASSERT_TRUE(same.waitForFinished(10000));
+    EXPECT_EQ(same.exitCode(), 1);
+    if (locking) {
+        QProcess other;
+        QString otherSaid;
+        start(other, freePort());
+        ASSERT_TRUE(says(other, otherSaid, QStringLiteral("searching again from COM2")));
+        EXPECT_TRUE(otherSaid.contains(QStringLiteral("KVT: COM2: in use by another program\n")));
+        other.terminate();
+        ASSERT_TRUE(other.waitForFinished(10000));
+        EXPECT_EQ(other.exitCode(), 0);
+    }
+
     sim.terminate(); // the line is pulled
     ASSERT_TRUE(sim.waitForFinished(5000));
     ASSERT_TRUE(saying(QStringLiteral("KVT: the line to the generator on %1 is lost").arg(where)))
@@ -198,8 +224,6 @@ TEST(RemoteControl, WithoutAWindowItNeedsNoDisplayFollowsThePulledLineAndEndsOnS
     if (locking) {
         EXPECT_FALSE(QFile::exists(lock)) << "the port was closed";
     }
-    sim.terminate();
-    sim.waitForFinished(5000);
 }
 
 } // namespace
