@@ -2,6 +2,8 @@
 
 #include "link/devicestate.h"
 
+#include <utility>
+
 namespace {
 
 QString portName(int portNumber, const QString &systemName) {

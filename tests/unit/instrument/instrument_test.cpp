@@ -122,6 +122,13 @@ TEST(InstrumentOutcomes, EachProcedureJudgesItsOwnRequest) {
     }
 }
 
+// Discovery started as the program without a window starts it.
+void startDiscovery(Instrument &instrument) {
+    runProcedure([](Connection &c) -> QCoro::Task<> { co_await c.connectGenerator(); }(
+                                       instrument.connection()),
+                 [](const QString &what) { FAIL() << what.toStdString(); });
+}
+
 // Without a window discovery never gives up: each pass that finds nothing is summed up
 // in the failure window's texts, the next starts at COM2 10 s later, and a pass that
 // says what the one before it said adds nothing to the log. A generator found, lost
@@ -138,9 +145,7 @@ TEST(DiscoveryWithoutAWindow, PassesRepeatEvery10sAndTheLogSaysOnlyWhatChanged) 
                           ConnectionTexts::Platform::Linux);
     instrument.setConnectionWindows(&windows);
     InstrumentTestAccess::record(instrument).portNumber = 3; // saved in KVT.INI
-    runProcedure([](Connection &c) -> QCoro::Task<> { co_await c.connectGenerator(); }(
-                                       instrument.connection()),
-                 [](const QString &what) { FAIL() << what.toStdString(); });
+    startDiscovery(instrument);
 
     const QString busy = QStringLiteral("KVT: COM3: in use by another program");
     const QString trying = QStringLiteral("KVT: trying COM4 (/dev/fake4)");
@@ -189,6 +194,16 @@ TEST(DiscoveryWithoutAWindow, PassesRepeatEvery10sAndTheLogSaysOnlyWhatChanged) 
                            "KVT: the generator is back on COM4 (/dev/fake4): KVT 20, serial "
                            "number 4321, firmware 2.05"}));
     instrument.setConnectionWindows(nullptr);
+
+    // Ending during the pause between passes ends discovery quietly, with no next pass.
+    FakeSerialPort noPorts;
+    auto ending = std::make_unique<Instrument>(noPorts, clock, folder.path(), [] {});
+    ending->setConnectionWindows(&windows);
+    startDiscovery(*ending);
+    clock.advance(5000);
+    ending.reset();
+    clock.advance(10000);
+    EXPECT_EQ(noPorts.openAttempts.size(), 64u) << "COM1 to COM64 once";
 }
 
 } // namespace
