@@ -44,6 +44,11 @@ void addOptions(QCommandLineParser &parser) {
                        "reachable from other machines. There is no password: anyone who "
                        "reaches that address drives the generator."),
         QStringLiteral("address")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("no-window"),
+        QStringLiteral("With --remote, run without a window, as a service: no display is "
+                       "needed. Its messages go to the standard error; it runs until it is "
+                       "stopped (SIGTERM, SIGINT or SIGHUP).")));
     for (const char *name : QtOptionsWithValue) {
         QCommandLineOption option(QLatin1String(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -72,6 +77,13 @@ Request read(const QStringList &arguments) {
                                    {QStringLiteral("remote-address"), &request.remoteAddress}}) {
             if (parser.isSet(name))
                 *value = parser.value(name);
+        }
+        request.noWindow = parser.isSet(QStringLiteral("no-window"));
+        if (request.noWindow && !request.remotePort) {
+            // Without a window only scripts can drive the generator.
+            request.kind = Request::Kind::Error;
+            request.error = QStringLiteral("--no-window needs --remote PORT: without a window "
+                                           "the generator is driven only by scripts");
         }
     }
     return request;

@@ -1,9 +1,10 @@
 // The program's plumbing, where the program is put together.
 //
-// app/ holds main.cpp and the library kvtapp (Qt Core only): the command line (this
-// header), the file locations and the termination signals, which a program with a
-// window and one without both use. Only main.cpp includes the window and remote
-// folders; nothing below includes app/.
+// app/ holds the library kvtapp (Qt Core only): the command line (this header), the
+// file locations and the termination signals, which a program with a window and one
+// without both use; and the executable's files that put the program together (main.cpp,
+// instrumenthost, windowedprogram, windowlessprogram). Only those include the window
+// and remote folders; nothing below includes app/.
 #pragma once
 
 #include <QString>
@@ -12,8 +13,8 @@
 
 class QCommandLineParser;
 
-// The program's command line: --help, --version, --trace FILE, --remote PORT and
-// --remote-address ADDRESS, besides the options
+// The program's command line: --help, --version, --trace FILE, --remote PORT,
+// --remote-address ADDRESS and --no-window, besides the options
 // QApplication takes for itself. It is read before the window system is touched, so
 // that a wrong option is reported, and the help answered, in a terminal without a
 // display as well.
@@ -21,7 +22,7 @@ namespace CommandLine {
 
 struct Request {
     enum class Kind {
-        Run,   // start the window
+        Run,   // start the window, or the remote control alone (noWindow)
         Help,  // print the help or the version (QCommandLineParser::process does)
         Error, // an unknown option or a missing value: `error` says which
     };
@@ -30,6 +31,8 @@ struct Request {
     // Run: the values of --remote and --remote-address as written, when given.
     std::optional<QString> remotePort;
     std::optional<QString> remoteAddress;
+    // Run: the remote control alone, without a window (only with --remote).
+    bool noWindow = false;
     QString error;
 };
 

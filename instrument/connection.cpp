@@ -55,8 +55,11 @@ QCoro::Task<bool> Connection::connectGenerator() {
         co_return false;
     m_found = true;
     co_await queryAndPoll();
-    if (m_windows)
+    if (m_windows) {
         m_windows->hideSearching();
+        if (m_context.state.connected)
+            m_windows->generatorConnected(m_context.state, m_context.link.port().systemName());
+    }
     // Connected even when the line went away meanwhile: the window is shown and the
     // port is tried again (reconnect).
     co_return true;
@@ -93,6 +96,8 @@ void Connection::onPortLost() {
     m_context.polling.setPollingEnabled(false);
     if (!m_found || m_ending || m_reconnecting)
         return;
+    if (m_windows)
+        m_windows->lineLost(m_context.state.portNumber, m_context.link.port().systemName());
     runProcedure(reconnect(), m_context.reportFailure);
 }
 
@@ -122,6 +127,8 @@ QCoro::Task<> Connection::reconnect() {
     }
     m_reconnecting = false;
     co_await queryAndPoll();
+    if (m_windows && state.connected)
+        m_windows->generatorConnected(state, link.port().systemName());
 }
 
 QCoro::Task<bool> Connection::discoverPort() {
@@ -156,6 +163,8 @@ QCoro::Task<bool> Connection::discoverPort() {
                                                ? Problem::Kind::PermissionDenied
                                                : Problem::Kind::CannotOpen;
                 m_pass.portProblems << Problem{state.portNumber, kind, {}, error};
+                if (m_windows)
+                    m_windows->portTried(state.portNumber, {}, m_pass.portProblems.last());
             }
             if (!nextPort(state.portNumber) || state.portNumber > LastPort) {
                 const QPointer<Connection> self(this);
@@ -168,6 +177,13 @@ QCoro::Task<bool> Connection::discoverPort() {
                 if (answer.choice == ConnectionWindows::FailureChoice::Exit) {
                     endProgram();
                     co_return false;
+                }
+                // Without a window to wait for the user, the next pass waits its pause
+                // here; the program ending meanwhile cancels it.
+                if (answer.pauseMs > 0) {
+                    co_await m_retryWaits->wait(answer.pauseMs);
+                    if (m_ending)
+                        co_return false;
                 }
                 // After a recovery the generator is looked for where it was written.
                 state.portNumber =
@@ -185,6 +201,8 @@ QCoro::Task<bool> Connection::discoverPort() {
             continue;
         }
 
+        if (m_windows)
+            m_windows->portTried(state.portNumber, link.port().systemName(), std::nullopt);
         const bool answered = co_await awaitIdentity();
         if (answered) {
             if (m_windows)

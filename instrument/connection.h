@@ -24,7 +24,8 @@ struct ReplyEffects;
 // the poll stops and the same port is tried again every RetryMs until the generator
 // identifies itself; it is then queried as at start-up. Power (panel/power.h) saves the
 // settings and ends the program through endProgram(). Without windows (none set)
-// nothing is shown and a search that found nothing ends the program.
+// nothing is shown and a search that found nothing ends the program. The program
+// without a window logs instead (ConnectionLog) and searches again after a pause.
 class Connection final : public QObject {
     Q_OBJECT
 public:
@@ -74,8 +75,9 @@ private:
     Context m_context;
     ConnectionWindows *m_windows = nullptr;
     std::unique_ptr<WaitSet> m_scanWaits;
-    std::unique_ptr<WaitSet> m_retryWaits; // the pause between tries of a lost port
-    std::unique_ptr<Ticker> m_scanTimer;   // free-running second counter of discovery
+    // The pause between tries of a lost port, and between passes of discovery
+    std::unique_ptr<WaitSet> m_retryWaits;
+    std::unique_ptr<Ticker> m_scanTimer; // free-running second counter of discovery
     int m_scanTicks = 0;
     ConnectionWindows::SearchReport m_pass; // what the present pass of discovery tried
     bool m_ending = false;

@@ -3,10 +3,14 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
+
+struct DeviceState;
 
 // What start-up shows the user while it looks for the generator. Connection decides
-// what to show and when; the windows and their texts live with the main window
-// (panel/), so the line keeps no widget and no caption.
+// what to show and when; the windows live with the main window (panel/), so the line
+// keeps no widget and no caption. The program without a window writes the same to its
+// log instead (ConnectionLog).
 class ConnectionWindows {
 public:
     virtual ~ConnectionWindows() = default;
@@ -40,6 +44,7 @@ public:
     struct FailureAnswer {
         FailureChoice choice = FailureChoice::Exit;
         int fromPort = 0; // Retry: the recovered port to start at; 0: the first port
+        int pauseMs = 0;  // Retry: how long discovery waits before the next pass
     };
     // The connection-failure window ("KVT Connection"), shown modally after the last
     // port. Below its fixed texts it says which ports were tried, which of them exist
@@ -47,4 +52,25 @@ public:
     // of a generator on one of the ports that exist can be recovered; discovery then
     // starts again from that port.
     virtual FailureAnswer askAfterFailure(const SearchReport &report) = 0;
+
+    // What a log says besides; the windows show it on the panel and ignore these.
+    // A port that exists was tried: `problem` says why it cannot be used, or is empty
+    // when it opened and the generator's identity line is awaited on `systemName`.
+    virtual void portTried(int portNumber, const QString &systemName,
+                           const std::optional<PortProblem> &problem) {
+        Q_UNUSED(portNumber)
+        Q_UNUSED(systemName)
+        Q_UNUSED(problem)
+    }
+    // The generator answered and its first values were read: at start-up, and again
+    // after its line was lost.
+    virtual void generatorConnected(const DeviceState &state, const QString &systemName) {
+        Q_UNUSED(state)
+        Q_UNUSED(systemName)
+    }
+    // The line to the generator found before was lost; its port is tried again.
+    virtual void lineLost(int portNumber, const QString &systemName) {
+        Q_UNUSED(portNumber)
+        Q_UNUSED(systemName)
+    }
 };

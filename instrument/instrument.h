@@ -3,9 +3,9 @@
 // instrument/ is the library kvtinstrument, on link/ (kvtlink) and nothing else: no
 // widget, no window folder. It holds the Instrument, which owns the one device record,
 // the Link, the poll (Poller), discovery, loss and reconnection (Connection, which shows
-// what it does through ConnectionWindows) and the settings file KVT.INI. The main window
-// (panel/), the remote server (remote/) and a program without a window drive the
-// generator through it; app/main.cpp builds it.
+// what it does through ConnectionWindows, or writes it to a log: ConnectionLog) and the
+// settings file KVT.INI. The main window (panel/), the remote server (remote/) and a
+// program without a window drive the generator through it; app/instrumenthost builds it.
 #pragma once
 
 #include "link/devicestate.h"

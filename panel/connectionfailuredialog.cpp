@@ -123,49 +123,12 @@ void ConnectionFailureDialog::setPortProblems(const QStringList &problems, bool 
     showPortProblems();
 }
 
-// The program's own list below the window's fixed texts: the port numbers tried, the
-// ports among them that exist but could not be used, and where Retry starts. A search
-// that began at a saved port above COM2 never looked below it, so an adapter there is
-// not "invisible": the list says that those ports were not tried. On Linux it ends
-// with what to look at when the generator's adapter is not among the ports: whether the
-// system sees the adapter at all, and what the kernel said when it was plugged in.
+// The program's own list below the window's fixed texts (ConnectionTexts): the port
+// numbers tried, the ports among them that exist but could not be used, where Retry
+// starts and, on Linux, what to look at when the adapter is not among the ports.
 void ConnectionFailureDialog::showPortProblems() {
-    QStringList lines;
-    const SearchedPorts &searched = m_searched;
-    const bool searchKnown = searched.firstPort > 0;
-    const bool lowerPortsLeft = searchKnown && searched.firstPort > searched.retryPort;
-    if (searchKnown) {
-        if (searched.lastPort <= searched.firstPort)
-            lines << tr("Port tried: COM%1.").arg(searched.firstPort);
-        else if (lowerPortsLeft && searched.fromSavedPort)
-            lines << tr("Ports tried: COM%1 to COM%2, upward from the port saved in KVT.INI.")
-                         .arg(searched.firstPort)
-                         .arg(searched.lastPort);
-        else
-            lines << tr("Ports tried: COM%1 to COM%2.")
-                         .arg(searched.firstPort)
-                         .arg(searched.lastPort);
-        if (lowerPortsLeft)
-            lines << tr("Ports below COM%1 were not tried.").arg(searched.firstPort);
-    }
-    if (!m_portProblems.isEmpty())
-        lines << tr("Ports found but not usable:") << m_portProblems;
-    if (!m_anyPortFound) {
-        // Only a search from the bottom has seen every adapter the system offers.
-        if (m_platform == Platform::Linux && !lowerPortsLeft)
-            lines << tr("No serial adapter is visible to the system.");
-        else if (searchKnown)
-            lines << tr("None of the ports tried exists.");
-    }
-    if (searchKnown)
-        lines << tr("Retry starts again from COM%1.").arg(searched.retryPort);
-    if (m_platform == Platform::Linux) {
-        if (!lines.isEmpty())
-            lines << QString();
-        lines << tr("Check the generator's USB cable. \"ls -l /dev/serial/by-id\" lists the "
-                    "serial adapters the system sees; \"sudo dmesg\" (or \"journalctl -k\") "
-                    "shows what the kernel logged when the adapter was plugged in.");
-    }
+    const QStringList lines =
+        ConnectionTexts::searchLines(m_searched, m_portProblems, m_anyPortFound, m_platform);
     m_portProblemsLabel->setText(lines.join(u'\n'));
     m_portProblemsLabel->setVisible(!lines.isEmpty());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "instrument/connectiontexts.h"
+
 #include <QDialog>
 #include <QStringList>
 
@@ -14,37 +16,23 @@ class QPushButton;
 class ConnectionFailureDialog final : public QDialog {
     Q_OBJECT
 public:
-    // The system whose advice the window adds below the list of ports: on Linux, how to
-    // see whether the adapter is there at all. Elsewhere the window's own texts stand
-    // alone. Tests choose it; the program takes the one it was built for.
-    enum class Platform { Linux, Windows, Other };
-#if defined(Q_OS_LINUX)
-    static constexpr Platform NativePlatform = Platform::Linux;
-#elif defined(Q_OS_WIN)
-    static constexpr Platform NativePlatform = Platform::Windows;
-#else
-    static constexpr Platform NativePlatform = Platform::Other;
-#endif
+    // The system whose advice the window adds below the list of ports (on Linux, how to
+    // see whether the adapter is there at all). Tests choose it.
+    using Platform = ConnectionTexts::Platform;
+    static constexpr Platform NativePlatform = ConnectionTexts::NativePlatform;
 
     explicit ConnectionFailureDialog(QWidget *parent = nullptr, Platform platform = NativePlatform);
 
     // Which port numbers the search tried before the window was shown, and where Retry
     // starts the next search.
-    struct SearchedPorts {
-        int firstPort = 0; // 0: not known, nothing is said about the search
-        int lastPort = 0;
-        bool fromSavedPort = false; // the search started at the port saved in KVT.INI
-        int retryPort = 2;
-    };
+    using SearchedPorts = ConnectionTexts::SearchedPorts;
     void setSearchedPorts(const SearchedPorts &searched);
     // The ports that exist but could not be used, and why; `anyPortFound` is false when
     // none of the ports tried exists.
     void setPortProblems(const QStringList &problems, bool anyPortFound = true);
     // The user's answer when the window was last shown: true for Retry; Exit and the
     // window's close control end the program.
-    bool retryChosen() const {
-        return m_retry;
-    }
+    bool retryChosen() const { return m_retry; }
     // Whether "Recover firmware..." can be used (some port exists).
     void setRecoveryPossible(bool possible);
     // Ends the window as Retry does (after a recovery).

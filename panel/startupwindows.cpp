@@ -1,6 +1,6 @@
 #include "panel/startupwindows.h"
 
-#include "link/serialport.h"
+#include "instrument/connectiontexts.h"
 #include "panel/connectionfailuredialog.h"
 #include "widgets/panelcontext.h"
 #include "widgets/services.h"
@@ -13,45 +13,6 @@ StartupWindows::StartupWindows(const PanelContext &context, Controls controls, Q
 
 StartupWindows::~StartupWindows() {
     delete m_searchWindow;
-}
-
-// A port the system would not let this user open, and what cures it where the program
-// came from: the package's udev rule gives the user at the screen access once the
-// session is new or the adapter replugged; the unpacked folder brings an installer that
-// places the same rule; the dialout group works for both (and over ssh).
-QString StartupWindows::permissionDenied(bool packaged) {
-#ifdef Q_OS_WIN
-    Q_UNUSED(packaged)
-    return tr("permission denied");
-#else
-    const QString dialout = tr("Or add your user to the group \"dialout\" (sudo usermod -aG "
-                               "dialout $USER) and log in again.");
-    if (packaged)
-        return tr("permission denied: the udev rule installed with the package gives the user "
-                  "at the screen access to USB serial adapters; log out and in again, or unplug "
-                  "and replug the adapter.") +
-               u' ' + dialout;
-    return tr("permission denied: run the installer beside the program once (sudo ./install), "
-              "then unplug and replug the adapter.") +
-           u' ' + dialout;
-#endif
-}
-
-QString StartupWindows::describe(const PortProblem &problem, bool packaged) {
-    const QString name = QStringLiteral("COM%1").arg(problem.portNumber);
-    switch (problem.kind) {
-    case PortProblem::Kind::Busy:
-        return name + QStringLiteral(": in use by another program");
-    case PortProblem::Kind::PermissionDenied:
-        return name + QStringLiteral(": ") + permissionDenied(packaged);
-    case PortProblem::Kind::CannotOpen:
-        if (problem.error == SerialPort::CannotConfigure)
-            return name + QStringLiteral(": cannot be set to 115200,n,8,1");
-        return name + QStringLiteral(": cannot be opened (error %1)").arg(problem.error);
-    case PortProblem::Kind::Silent:
-        break;
-    }
-    return name + QStringLiteral(": no answer from a generator (%1)").arg(problem.systemName);
 }
 
 void StartupWindows::showSearching(int portNumber) {
@@ -85,7 +46,7 @@ ConnectionWindows::FailureAnswer StartupWindows::askAfterFailure(const SearchRep
     m_recoveredPort = 0;
     QStringList lines;
     for (const PortProblem &problem : report.portProblems)
-        lines << describe(problem, m_context.services.packaged);
+        lines << ConnectionTexts::describe(problem, m_context.services.packaged);
     m_failureDialog->setSearchedPorts(
         {report.firstPort, report.lastPort, report.fromSavedPort, report.retryPort});
     m_failureDialog->setPortProblems(lines, !m_foundPorts.isEmpty());

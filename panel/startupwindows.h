@@ -29,10 +29,6 @@ public:
     void hideSearching() override;
     FailureAnswer askAfterFailure(const SearchReport &report) override;
 
-    // The failure window's line for one unusable port; `packaged`: the program was
-    // installed by the Debian package (its permission advice differs).
-    static QString describe(const PortProblem &problem, bool packaged = false);
-
     // The search window, or null before the first port was tried.
     QLabel *searchWindow() const { return m_searchWindow; }
 
@@ -40,7 +36,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    static QString permissionDenied(bool packaged);
     void recover();
 
     const PanelContext &m_context;

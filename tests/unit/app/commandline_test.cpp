@@ -14,6 +14,7 @@ TEST(CommandLine, EachFormGivesItsAnswer) {
         QStringList arguments; // after the program's name
         Kind kind;
         QString traceFile;
+        bool noWindow = false;
     } cases[] = {
         {{}, Kind::Run, {}},
         {{"--trace", "/tmp/kvt.log"}, Kind::Run, "/tmp/kvt.log"},
@@ -28,6 +29,10 @@ TEST(CommandLine, EachFormGivesItsAnswer) {
         {{"-hv"}, Kind::Error, {}}, // a word after one dash is one option
         {{"--trace"}, Kind::Error, {}},
         {{"--frequency", "--help"}, Kind::Error, {}}, // wrong even when it asks for help
+        {{"--no-window", "--remote", "5025", "-trace", "t"}, Kind::Run, "t", true},
+        {{"--no-window"}, Kind::Error, {}, true}, // nothing would drive the generator
+        {{"--no-window", "--remote-address", "0.0.0.0"}, Kind::Error, {}, true},
+        {{"--no-window", "--help"}, Kind::Help, {}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
@@ -35,6 +40,7 @@ TEST(CommandLine, EachFormGivesItsAnswer) {
             CommandLine::read(QStringList{QStringLiteral("KVT")} + c.arguments);
         EXPECT_EQ(request.kind, c.kind);
         EXPECT_EQ(request.traceFile, c.traceFile);
+        EXPECT_EQ(request.noWindow, c.noWindow);
     }
 }
 
