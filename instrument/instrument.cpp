@@ -412,3 +412,21 @@ bool Instrument::keying() const {
 void Instrument::forgetKeying() {
     m_state.telegraphBusy = false;
 }
+
+QCoro::Task<std::optional<QList<PresetSetFile::Row>>> Instrument::readPresetSet() {
+    co_return std::nullopt;
+}
+
+QCoro::Task<Instrument::PresetLoadPlan> Instrument::planPresetLoad(QList<PresetSetFile::Row> rows) {
+    Q_UNUSED(rows);
+    co_return PresetLoadPlan{};
+}
+
+QCoro::Task<Instrument::PresetLoadResult>
+Instrument::loadPresets(PresetLoadPlan plan, std::function<void(int, int, int)> progress,
+                        std::function<bool()> cancelled) {
+    Q_UNUSED(plan);
+    Q_UNUSED(progress);
+    Q_UNUSED(cancelled);
+    co_return PresetLoadResult{};
+}

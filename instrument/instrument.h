@@ -8,8 +8,10 @@
 // generator through it; app/main.cpp builds it.
 #pragma once
 
+#include "instrument/presetsetfile.h"
 #include "link/devicestate.h"
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -125,6 +127,42 @@ public:
     // ms apart; nullopt when it never answered. A record that is empty or names another
     // preset (a late answer to an earlier query) does not answer it.
     QCoro::Task<std::optional<QString>> readPreset(int n);
+
+    // The twelve presets as the generator holds them, each read by readPreset; nullopt
+    // unless all twelve answered with a whole record (a file is written only then).
+    QCoro::Task<std::optional<QList<PresetSetFile::Row>>> readPresetSet();
+
+    // What loading a set would do: every row checked against the model first (a
+    // problem names the row's line and column, and nothing may be sent), then the
+    // present set read and compared with the rows.
+    struct PresetLoadPlan {
+        std::optional<PresetSetFile::Problem> problem; // nothing may be sent
+        QList<PresetSetFile::Row> present; // the set the generator holds now (all twelve)
+        QList<PresetSetFile::Row> changed; // the rows that differ: to be written
+        int unchanged = 0;
+        QList<int> notInUse; // carrier and tone both <= 0: left as they are
+    };
+    QCoro::Task<PresetLoadPlan> planPresetLoad(QList<PresetSetFile::Row> rows);
+
+    // Writes the plan's changed presets, each read back and compared: refused while a
+    // sweep runs or Morse is keyed; the line is held for the whole load; "0" first when
+    // the output is on; per preset F, A (when a tone is set), M or W, S, each 100 ms
+    // apart ("0" after a sweep preset), then its K record read back. At the end the
+    // carrier, tone, mode, output and the panel's preset mark are put back as they
+    // were. `progress` is told after each preset; `cancelled` is asked between presets
+    // (a cancelled load stops after the current preset and puts everything back).
+    struct PresetLoadResult {
+        enum class End { Finished, Cancelled, LineLost, Refused };
+        End end = End::Finished;
+        QList<int> written;        // written and read back as written
+        QList<int> mismatched;     // did not read back as written
+        QList<int> sweepNotStored; // a sweep preset read back as a plain one
+        int unchanged = 0;
+        QList<int> notInUse;
+    };
+    QCoro::Task<PresetLoadResult>
+    loadPresets(PresetLoadPlan plan, std::function<void(int done, int total, int preset)> progress,
+                std::function<bool()> cancelled);
 
     // One of the poll's questions asked alone, and the frame that answers it: "G" (F, or
     // W while sweeping), "I" (A), "J" (M), "H" (S). nullopt when none came within `ms`.
