@@ -8,8 +8,10 @@
 // program without a window drive the generator through it; app/instrumenthost builds it.
 #pragma once
 
+#include "instrument/presetsetfile.h"
 #include "link/devicestate.h"
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -132,6 +134,52 @@ public:
     // preset (a late answer to an earlier query) does not answer it.
     QCoro::Task<std::optional<QString>> readPreset(int n);
 
+    // The twelve presets as the generator holds them, each read by readPreset; nullopt
+    // unless all twelve answered with a whole record (a file is written only then).
+    QCoro::Task<std::optional<QList<PresetSetFile::Row>>> readPresetSet();
+
+    // What loading a set would do: every row checked against the model first (a
+    // problem names the row's line and column, and nothing may be sent), then the
+    // present set read and compared with the rows.
+    struct PresetLoadPlan {
+        std::optional<PresetSetFile::Problem> problem; // nothing may be sent
+        QList<PresetSetFile::Row> present; // the set the generator holds now (all twelve)
+        QList<PresetSetFile::Row> changed; // the rows that differ: to be written
+        int unchanged = 0;
+        QList<int> notInUse; // carrier and tone both <= 0: left as they are
+    };
+    // A plan whose problem has no line (0) failed for the generator's sake: none is
+    // connected, its range is not known, or its presets could not all be read.
+    QCoro::Task<PresetLoadPlan> planPresetLoad(QList<PresetSetFile::Row> rows);
+    // The rows' own check, as the plan makes it first: each number 1-12 once, and every
+    // row in use within the model's range (PresetSetFile::check).
+    std::optional<PresetSetFile::Problem>
+    checkPresetRows(const QList<PresetSetFile::Row> &rows) const;
+
+    // Writes the plan's changed presets, each read back and compared: refused while a
+    // sweep runs or Morse is keyed; the line is held for the whole load; "0" first when
+    // the output is on; per preset F, A (when a tone is set), M or W, S, each 100 ms
+    // apart ("0" after a sweep preset), then its K record read back. At the end the
+    // carrier, tone, mode, output and the panel's preset mark are put back as they
+    // were. `progress` is told after each preset; `cancelled` is asked between presets
+    // (a cancelled load stops after the current preset and puts everything back).
+    struct PresetLoadResult {
+        enum class End { Finished, Cancelled, LineLost, Refused };
+        End end = End::Finished;
+        QList<int> written;        // written and read back as written
+        QList<int> mismatched;     // did not read back as written
+        QList<int> sweepNotStored; // a sweep preset read back as a plain one
+        int unchanged = 0;
+        QList<int> notInUse;
+        // Why it was refused: Busy (a sweep, Morse keying, the radiotelegraph frame or
+        // another exchange holding the line), NoGenerator, or OutOfRange (a plan with a
+        // problem). Nothing has been sent then.
+        Outcome refusal = Outcome::Done;
+    };
+    QCoro::Task<PresetLoadResult>
+    loadPresets(PresetLoadPlan plan, std::function<void(int done, int total, int preset)> progress,
+                std::function<bool()> cancelled);
+
     // One of the poll's questions asked alone, and the frame that answers it: "G" (F, or
     // W while sweeping), "I" (A), "J" (M), "H" (S). nullopt when none came within `ms`.
     // The parser has stored it in the device record by then.
@@ -221,4 +269,7 @@ private:
     bool m_telegraphFrameOpen = false;
     int m_lineHolds = 0;
     std::unique_ptr<WaitSet> m_lineWaits; // the waits for the line's release
+    // The preset load's pauses between commands: only their time ends them, not the
+    // generator's replies (a poll's answer must not shorten the generator's 100 ms).
+    std::unique_ptr<WaitSet> m_pauses;
 };

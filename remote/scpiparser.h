@@ -26,6 +26,7 @@ struct ScpiCommand {
         SavePreset,        // *SAV <n>
         RecallPreset,      // *RCL <n>
         PresetQuery,       // MEMory:PRESet? <n>
+        PresetData,        // MEMory:PRESet:DATA <n>,<carrier>,<tone>,<mode>,<top>,<step>,<interval>
         Carrier,           // [SOURce:]FREQuency[:CW]
         Tone,              // [SOURce:]AM:INTernal:FREQuency
         ModulationKind,    // [SOURce:]AM:MODE
@@ -66,7 +67,9 @@ struct ScpiCommand {
     double number = 0;
     // MINimum or MAXimum in place of the number (FREQ and AM:INT:FREQ, set or query).
     Limit limit = Limit::None;
-    QString text;  // a string parameter (Morse text), quotes removed
+    QString text; // a string parameter (Morse text), quotes removed
+    // MEMory:PRESet:DATA: its seven whole numbers, the preset number (1-12) first.
+    QList<qint64> numbers;
     int error = 0; // nonzero: the command was not understood, nothing of it is done
 };
 
