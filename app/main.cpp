@@ -148,6 +148,7 @@ int main(int argc, char *argv[]) {
     services.backupFolder = files.backupFolder;
     services.packaged = files.perUser;
     services.today = [] { return QDate::currentDate(); };
+    services.now = [] { return QDateTime::currentDateTime(); };
     services.quit = [] { QCoreApplication::exit(0); };
 
     Instrument instrument(port, time, files.settingsFolder, services.quit);

@@ -121,6 +121,49 @@ void ScriptedDialogs::message(QWidget *, const QString &title, const QString &te
     runOnce(whileAsking);
 }
 
+std::optional<QString> ScriptedDialogs::chooseFile(QWidget *, FileUse use, const QString &title,
+                                                   const QString &start, const QString &filter) {
+    asked.push_back({use == FileUse::Save ? QStringLiteral("save") : QStringLiteral("open"), title,
+                     start, QStringList{filter}});
+    if (fileAnswers.empty())
+        return std::nullopt;
+    auto answer = fileAnswers.front();
+    fileAnswers.pop_front();
+    return answer;
+}
+
+namespace {
+class RecordingProgress final : public Dialogs::Progress {
+public:
+    RecordingProgress(ScriptedDialogs &dialogs, std::size_t index)
+        : m_dialogs(dialogs), m_index(index) {}
+    ~RecordingProgress() override { shown().open = false; }
+    Q_DISABLE_COPY_MOVE(RecordingProgress)
+
+    void setValue(int done, int total) override {
+        shown().done = done;
+        shown().total = total;
+        if (m_dialogs.cancelAt >= 0 && done >= m_dialogs.cancelAt)
+            m_cancelled = true;
+    }
+    void setText(const QString &text) override { shown().texts << text; }
+    bool wasCancelled() const override { return m_cancelled; }
+
+private:
+    ScriptedDialogs::ProgressShown &shown() { return m_dialogs.progress[m_index]; }
+
+    ScriptedDialogs &m_dialogs;
+    std::size_t m_index;
+    bool m_cancelled = false;
+};
+} // namespace
+
+std::unique_ptr<Dialogs::Progress> ScriptedDialogs::showProgress(QWidget *, const QString &title,
+                                                                 const QString &text) {
+    progress.push_back({title, QStringList{text}});
+    return std::make_unique<RecordingProgress>(*this, progress.size() - 1);
+}
+
 void ScriptedDialogs::showModal(QDialog &dialog) {
     asked.push_back({QStringLiteral("modal"), dialog.windowTitle(), dialog.objectName()});
     // As with a real modal window, it is shown first (its show handling runs) and the
@@ -214,6 +257,7 @@ PanelRig::PanelRig() {
     services.settingsFolder = folder.path();
     services.backupFolder = folder.path();
     services.today = [this] { return today; };
+    services.now = [this] { return now; };
     services.quit = [this] { ++quitCount; };
     instrument = std::make_unique<Instrument>(port, clock, folder.path(), services.quit);
     window = std::make_unique<MainWindow>(*instrument, services);
