@@ -18,6 +18,10 @@ namespace {
 // Attempts per preset before the read-out gives up: the query goes out 29 times.
 constexpr int GiveUpAttempt = 30;
 constexpr int PresetQueryWaitMs = 50;
+// The preset load: the generator's time after each command of a preset, and how long
+// a question about the settings to put back waits for its answer.
+constexpr int PresetCommandGapMs = 100;
+constexpr int PresetAnswerMs = 1000;
 constexpr double ModulationLimit = 65536.0; // exclusive, whatever the model
 constexpr int MinMorseSpeed = 1;
 constexpr int MaxMorseSpeed = 300;
@@ -56,7 +60,7 @@ Instrument::Instrument(SerialPort &port, TimeSource &time, QString settingsFolde
                        std::function<void()> quit, QObject *parent)
     : QObject(parent), m_settingsFolder(std::move(settingsFolder)),
       m_link(std::make_unique<Link>(m_state, port, time)),
-      m_lineWaits(std::make_unique<WaitSet>(time)) {
+      m_lineWaits(std::make_unique<WaitSet>(time)), m_pauses(std::make_unique<WaitSet>(time)) {
     auto report = [this](const QString &what) { Q_EMIT failed(what); };
     m_poller = std::make_unique<Poller>(*m_link, time, report);
     m_connection = std::make_unique<Connection>(
@@ -73,6 +77,7 @@ Instrument::Instrument(SerialPort &port, TimeSource &time, QString settingsFolde
 Instrument::~Instrument() {
     // Whatever still waits on the line ends (WaitCancelled) before its parts go.
     m_link->waits().cancelAll();
+    m_pauses->cancelAll();
     m_lineWaits->cancelAll();
     m_connection.reset();
     m_poller.reset();
@@ -414,19 +419,178 @@ void Instrument::forgetKeying() {
 }
 
 QCoro::Task<std::optional<QList<PresetSetFile::Row>>> Instrument::readPresetSet() {
-    co_return std::nullopt;
+    QList<PresetSetFile::Row> set;
+    for (int n = 1; n <= Presets::Count; ++n) {
+        const std::optional<QString> record = co_await readPreset(n);
+        const std::optional<PresetSetFile::Row> row =
+            record ? PresetSetFile::fromRecord(n, *record) : std::nullopt;
+        if (!row)
+            co_return std::nullopt;
+        set << *row;
+    }
+    co_return set;
+}
+
+std::optional<PresetSetFile::Problem>
+Instrument::checkPresetRows(const QList<PresetSetFile::Row> &rows) const {
+    const std::optional<double> limit = carrierLimit(m_state.wideRange);
+    if (!limit)
+        return PresetSetFile::Problem{
+            0, {}, QStringLiteral("The generator's carrier range is not known.")};
+    bool seen[Presets::Count + 1] = {};
+    for (const PresetSetFile::Row &row : rows) {
+        if (row.number < 1 || row.number > Presets::Count || seen[row.number])
+            return PresetSetFile::Problem{
+                row.line, QStringLiteral("preset"),
+                QStringLiteral("preset %1 is not 1-12 or is given twice").arg(row.number)};
+        seen[row.number] = true;
+        if (std::optional<PresetSetFile::Problem> problem =
+                PresetSetFile::check(row, static_cast<qint64>(*limit)))
+            return problem;
+    }
+    return std::nullopt;
 }
 
 QCoro::Task<Instrument::PresetLoadPlan> Instrument::planPresetLoad(QList<PresetSetFile::Row> rows) {
-    Q_UNUSED(rows);
-    co_return PresetLoadPlan{};
+    PresetLoadPlan plan;
+    if (!connected()) {
+        plan.problem = PresetSetFile::Problem{0, {}, QStringLiteral("No generator is connected.")};
+        co_return plan;
+    }
+    plan.problem = checkPresetRows(rows);
+    if (plan.problem)
+        co_return plan;
+    const std::optional<QList<PresetSetFile::Row>> present = co_await readPresetSet();
+    if (!present) {
+        plan.problem = PresetSetFile::Problem{
+            0, {}, QStringLiteral("The generator's presets could not all be read.")};
+        co_return plan;
+    }
+    plan.present = *present;
+    for (const PresetSetFile::Row &row : rows) {
+        if (PresetSetFile::notInUse(row))
+            plan.notInUse << row.number;
+        else if (PresetSetFile::differs(row, plan.present[row.number - 1]))
+            plan.changed << row;
+        else
+            ++plan.unchanged;
+    }
+    co_return plan;
 }
 
 QCoro::Task<Instrument::PresetLoadResult>
 Instrument::loadPresets(PresetLoadPlan plan, std::function<void(int, int, int)> progress,
                         std::function<bool()> cancelled) {
-    Q_UNUSED(plan);
-    Q_UNUSED(progress);
-    Q_UNUSED(cancelled);
-    co_return PresetLoadResult{};
+    using End = PresetLoadResult::End;
+    PresetLoadResult result;
+    result.unchanged = plan.unchanged;
+    result.notInUse = plan.notInUse;
+    const auto refuse = [&result](Outcome why) {
+        result.end = End::Refused;
+        result.refusal = why;
+        return result;
+    };
+    if (!connected())
+        co_return refuse(Outcome::NoGenerator);
+    // S stores what the generator does now: a sweep or Morse keying would go into the
+    // preset, and so would a remote command or another exchange between its commands.
+    // The radiotelegraph frame keeps the output off, which the end would undo.
+    if (m_state.sweeping || keying() || m_telegraphFrameOpen || m_lineHolds > 0)
+        co_return refuse(Outcome::Busy);
+    // The plan may be old or made elsewhere: its rows are checked again.
+    if (plan.problem || checkPresetRows(plan.changed))
+        co_return refuse(Outcome::OutOfRange);
+    if (plan.changed.isEmpty())
+        co_return result;
+
+    const LineHold hold(*this);
+    const quint64 opening = m_link->opens();
+    const auto lineUp = [this, opening] { return connected() && m_link->opens() == opening; };
+    // What is put back at the end, asked afresh; a generator sweeping on its own (its
+    // own panel started it) answers W.
+    const std::optional<Frame> carrier = co_await ask(Query::Carrier, PresetAnswerMs);
+    if (!carrier || !lineUp()) {
+        result.end = End::LineLost;
+        co_return result;
+    }
+    if (carrier->letter == QLatin1Char('W') || m_state.sweeping)
+        co_return refuse(Outcome::Busy);
+    co_await ask(Query::Tone, PresetAnswerMs);
+    co_await ask(Query::ModulationKind, PresetAnswerMs);
+    co_await ask(Query::Output, PresetAnswerMs);
+    const DeviceState before = m_state;
+
+    if (before.outputOn != 0) {
+        m_link->sendCommand(Commands::outputOff());
+        m_state.outputOn = 0;
+        Q_EMIT changed();
+    }
+    const int total = static_cast<int>(plan.changed.size());
+    for (int i = 0; i < total; ++i) {
+        if (cancelled && cancelled()) {
+            result.end = End::Cancelled;
+            break;
+        }
+        const PresetSetFile::Row &row = plan.changed[i];
+        const bool sweep = PresetSetFile::isSweep(row);
+        // F, A (when a tone is set), M or W, each given 100 ms, then S stores them.
+        QStringList commands{Commands::setCarrier(static_cast<double>(row.carrierHz))};
+        if (row.toneHz > 0)
+            commands << Commands::setModulationAsTyped(QString::number(row.toneHz));
+        commands << (sweep ? Commands::startSweep(QString::number(row.topHz),
+                                                  QString::number(row.stepHz),
+                                                  QString::number(row.intervalS))
+                           : Commands::setModulationMode(row.mode));
+        bool sent = true;
+        for (const QString &command : std::as_const(commands)) {
+            sent = sent && m_link->sendCommand(command);
+            co_await m_pauses->wait(PresetCommandGapMs);
+        }
+        sent = sent && lineUp() && m_link->sendCommand(Commands::savePreset(row.number));
+        // The sweep W started ends; the output stays off.
+        if (sent && sweep)
+            sent = m_link->sendCommand(Commands::outputOff());
+        const std::optional<QString> record =
+            sent ? co_await readPreset(row.number) : std::optional<QString>();
+        if (!record || !lineUp()) {
+            result.end = End::LineLost;
+            break;
+        }
+        const std::optional<PresetSetFile::Row> stored =
+            PresetSetFile::fromRecord(row.number, *record);
+        if (stored && !PresetSetFile::differs(row, *stored))
+            result.written << row.number;
+        else if (sweep && stored && !PresetSetFile::isSweep(*stored))
+            result.sweepNotStored << row.number;
+        else
+            result.mismatched << row.number;
+        if (progress)
+            progress(i + 1, total, row.number);
+    }
+
+    // Everything as it was before the load, when the line is still the one it began on.
+    if (!lineUp())
+        co_return result;
+    if (before.carrierFreq > 0) {
+        m_link->sendCommand(Commands::setCarrier(before.carrierFreq));
+        co_await m_pauses->wait(PresetCommandGapMs);
+    }
+    m_link->sendCommand(Commands::setModulationAsTyped(QString::number(before.modFreq)));
+    co_await m_pauses->wait(PresetCommandGapMs);
+    if (before.modMode >= 0 && before.modMode <= 3) {
+        m_link->sendCommand(Commands::setModulationMode(before.modMode));
+        co_await m_pauses->wait(PresetCommandGapMs);
+    }
+    if (before.outputOn != 0)
+        m_link->sendCommand(Commands::outputOn());
+    m_state.outputOn = before.outputOn;
+    m_state.activePreset = before.activePreset;
+    Q_EMIT changed();
+    // The panel shows what the generator now has, not what a preset left in the record.
+    co_await ask(Query::Carrier, PresetAnswerMs);
+    co_await ask(Query::Tone, PresetAnswerMs);
+    co_await ask(Query::ModulationKind, PresetAnswerMs);
+    m_state.outputOn = before.outputOn;
+    Q_EMIT changed();
+    co_return result;
 }

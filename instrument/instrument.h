@@ -142,7 +142,13 @@ public:
         int unchanged = 0;
         QList<int> notInUse; // carrier and tone both <= 0: left as they are
     };
+    // A plan whose problem has no line (0) failed for the generator's sake: none is
+    // connected, its range is not known, or its presets could not all be read.
     QCoro::Task<PresetLoadPlan> planPresetLoad(QList<PresetSetFile::Row> rows);
+    // The rows' own check, as the plan makes it first: each number 1-12 once, and every
+    // row in use within the model's range (PresetSetFile::check).
+    std::optional<PresetSetFile::Problem>
+    checkPresetRows(const QList<PresetSetFile::Row> &rows) const;
 
     // Writes the plan's changed presets, each read back and compared: refused while a
     // sweep runs or Morse is keyed; the line is held for the whole load; "0" first when
@@ -159,6 +165,10 @@ public:
         QList<int> sweepNotStored; // a sweep preset read back as a plain one
         int unchanged = 0;
         QList<int> notInUse;
+        // Why it was refused: Busy (a sweep, Morse keying, the radiotelegraph frame or
+        // another exchange holding the line), NoGenerator, or OutOfRange (a plan with a
+        // problem). Nothing has been sent then.
+        Outcome refusal = Outcome::Done;
     };
     QCoro::Task<PresetLoadResult>
     loadPresets(PresetLoadPlan plan, std::function<void(int done, int total, int preset)> progress,
@@ -253,4 +263,7 @@ private:
     bool m_telegraphFrameOpen = false;
     int m_lineHolds = 0;
     std::unique_ptr<WaitSet> m_lineWaits; // the waits for the line's release
+    // The preset load's pauses between commands: only their time ends them, not the
+    // generator's replies (a poll's answer must not shorten the generator's 100 ms).
+    std::unique_ptr<WaitSet> m_pauses;
 };
