@@ -54,7 +54,12 @@ std::optional<Problem> cutRecords(QStringView text, QChar separator, int firstLi
         record.line = line;
         for (;;) {
             QString cell;
-            if (i < text.size() && text[i] == u'"') {
+            // Blanks before an opening quote belong to no cell.
+            qsizetype start = i;
+            while (start < text.size() && text[start] == u' ')
+                ++start;
+            if (start < text.size() && text[start] == u'"') {
+                i = start;
                 const int quoteLine = line;
                 ++i;
                 for (;;) {

@@ -13,6 +13,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <exception>
 
@@ -640,6 +641,56 @@ const std::vector<RemoteServer::Command> &RemoteServer::commands() {
               co_return R{text};
           },
           NeedsGenerator}},
+        // One preset written as a preset set's row is: the same checks, sequence,
+        // read-back and restore, without a kept file. Nothing is sent for a bad value
+        // (-222) or a preset that already holds it; one that does not read back as
+        // written is -240.
+        {Header::PresetData,
+         {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
+              const QList<qint64> &n = call.command.numbers;
+              const PresetSetFile::Row row{
+                  static_cast<int>(n[0]),
+                  n[1],
+                  n[2],
+                  static_cast<int>(std::clamp<qint64>(n[3], INT_MIN, INT_MAX)),
+                  n[4],
+                  n[5],
+                  n[6]};
+              QList<PresetSetFile::Row> rows;
+              rows.append(row);
+              // A preset not in use cannot be written: S stores the present settings.
+              if (PresetSetFile::notInUse(row) || s.m_generator.checkPresetRows(rows)) {
+                  s.addError(call.id, ScpiParser::DataOutOfRange);
+                  co_return R{};
+              }
+              const Instrument::PresetLoadPlan plan = co_await s.m_generator.planPresetLoad(rows);
+              if (!*call.alive)
+                  co_return R{};
+              if (plan.problem) {
+                  s.addError(call.id, ScpiParser::HardwareError, plan.problem->what);
+                  co_return R{};
+              }
+              const Instrument::PresetLoadResult result =
+                  co_await s.m_generator.loadPresets(plan, {}, {});
+              if (!*call.alive)
+                  co_return R{};
+              using End = Instrument::PresetLoadResult::End;
+              if (result.end == End::Refused)
+                  s.addError(call.id, errorFor(result.refusal));
+              else if (result.end == End::LineLost)
+                  s.addError(call.id, ScpiParser::HardwareError,
+                             QString::fromLatin1("the line was lost"));
+              else if (!result.sweepNotStored.isEmpty())
+                  s.addError(call.id, ScpiParser::HardwareError,
+                             QString::fromLatin1("a sweep preset cannot be written from the PC on "
+                                                 "this generator"));
+              else if (!result.mismatched.isEmpty())
+                  s.addError(call.id, ScpiParser::HardwareError,
+                             QString::fromLatin1("the preset did not read back as written"));
+              co_return R{};
+          },
+          NeedsGenerator},
+         {}},
         {Header::Carrier,
          {[](RemoteServer &s, Call call) -> QCoro::Task<R> {
               const int refused = errorFor(s.m_generator.tuneCarrier(call.command.number));

@@ -10,7 +10,7 @@ namespace {
 using Header = ScpiCommand::Header;
 
 // What a command takes as its parameter.
-enum class Takes { Nothing, Frequency, Time, Preset, Boolean, ModulationKind, Text };
+enum class Takes { Nothing, Frequency, Time, Preset, Boolean, ModulationKind, Text, PresetData };
 // Whether a command may be set, queried, or both.
 enum Forms { Set = 1, Query = 2, Both = 3 };
 
@@ -32,6 +32,7 @@ const Entry Commands[] = {
     {"*SAV", Header::SavePreset, Set, Takes::Preset},
     {"*RCL", Header::RecallPreset, Set, Takes::Preset},
     {"MEMory:PRESet", Header::PresetQuery, Query, Takes::Preset, true},
+    {"MEMory:PRESet:DATA", Header::PresetData, Set, Takes::PresetData},
     {"[SOURce]:FREQuency:[CW]", Header::Carrier, Both, Takes::Frequency},
     {"[SOURce]:AM:INTernal:FREQuency", Header::Tone, Both, Takes::Frequency},
     {"[SOURce]:AM:MODE", Header::ModulationKind, Both, Takes::ModulationKind},
@@ -288,6 +289,8 @@ int take(const Parameter &p, Takes takes, ScpiCommand &command) {
         }
         return ScpiParser::DataTypeError;
     }
+    case Takes::PresetData: // seven parameters: presetData()
+        return ScpiParser::DataTypeError;
     case Takes::Text:
         if (p.kind != Parameter::String)
             return ScpiParser::DataTypeError;
@@ -295,6 +298,30 @@ int take(const Parameter &p, Takes takes, ScpiCommand &command) {
         return 0;
     }
     return ScpiParser::DataTypeError;
+}
+
+// The seven numbers of a preset record (MEMory:PRESet:DATA): plain whole numbers
+// without suffixes, the preset number 1-12 first. Whether the record may be written the
+// Instrument judges.
+int presetData(const QList<Parameter> &parameters, ScpiCommand &command) {
+    constexpr qsizetype Count = 7;
+    if (parameters.size() < Count)
+        return ScpiParser::MissingParameter;
+    if (parameters.size() > Count)
+        return ScpiParser::ParameterNotAllowed;
+    for (const Parameter &p : parameters) {
+        if (p.kind != Parameter::Number)
+            return ScpiParser::DataTypeError;
+        if (!p.suffix.isEmpty())
+            return ScpiParser::InvalidSuffix;
+        // Beyond 1e15 no value of a preset lies; below it a double is exact.
+        if (!(std::abs(p.number) < 1e15) || p.number != std::round(p.number))
+            return ScpiParser::DataOutOfRange;
+        command.numbers.append(static_cast<qint64>(p.number));
+    }
+    if (command.numbers.first() < 1 || command.numbers.first() > 12)
+        return ScpiParser::DataOutOfRange;
+    return 0;
 }
 
 // Splits a line at the ';'s that are not inside a quoted string.
@@ -380,6 +407,8 @@ ScpiCommand parseOne(QStringView text, QStringList &path) {
         command.error = ScpiParser::ParameterNotAllowed;
     } else if (wantsParameter && parameters.isEmpty()) {
         command.error = ScpiParser::MissingParameter;
+    } else if (entry->takes == Takes::PresetData) {
+        command.error = presetData(parameters, command);
     } else if (parameters.size() > 1) {
         command.error = ScpiParser::ParameterNotAllowed;
     } else if (wantsParameter) {

@@ -26,6 +26,7 @@ struct ScpiCommand {
         SavePreset,        // *SAV <n>
         RecallPreset,      // *RCL <n>
         PresetQuery,       // MEMory:PRESet? <n>
+        PresetData,        // MEMory:PRESet:DATA <n>,<carrier>,<tone>,<mode>,<top>,<step>,<interval>
         Carrier,           // [SOURce:]FREQuency[:CW]
         Tone,              // [SOURce:]AM:INTernal:FREQuency
         ModulationKind,    // [SOURce:]AM:MODE
@@ -47,7 +48,9 @@ struct ScpiCommand {
     // The parameter: a number in hertz or seconds, a preset number, 1/0 for a boolean,
     // the index of a modulation kind (0 OFF .. 3 TRILl).
     double number = 0;
-    QString text;  // a string parameter (Morse text), quotes removed
+    QString text; // a string parameter (Morse text), quotes removed
+    // MEMory:PRESet:DATA: its seven whole numbers, the preset number (1-12) first.
+    QList<qint64> numbers;
     int error = 0; // nonzero: the command was not understood, nothing of it is done
 };
 

@@ -76,6 +76,10 @@ int main(int argc, char **argv) {
          QStringLiteral("file")},
         {QStringLiteral("presets"), QStringLiteral("Presets file to load and save."),
          QStringLiteral("file")},
+        {QStringLiteral("save-during-sweep"),
+         QStringLiteral("What S stores while a sweep runs: plain (the present settings, the "
+                        "default) or sweep (a sweep preset)."),
+         QStringLiteral("kind")},
         {QStringLiteral("device-id"), QStringLiteral("Device identity number (B reply)."),
          QStringLiteral("n")},
         {QStringLiteral("fault"),
@@ -117,6 +121,15 @@ int main(int argc, char **argv) {
     config.logPath = parser.isSet(QStringLiteral("log")) ? parser.value(QStringLiteral("log"))
                                                          : QStringLiteral("-");
     config.presetsPath = parser.value(QStringLiteral("presets"));
+    const QString saveDuringSweep = parser.value(QStringLiteral("save-during-sweep")).isEmpty()
+                                        ? QStringLiteral("plain")
+                                        : parser.value(QStringLiteral("save-during-sweep"));
+    if (saveDuringSweep == QLatin1String("sweep")) {
+        config.sweepPresetsStored = true;
+    } else if (saveDuringSweep != QLatin1String("plain")) {
+        std::fprintf(stderr, "kvt-sim: --save-during-sweep is plain or sweep\n");
+        ok = false;
+    }
     config.deviceId = intValue(parser, QStringLiteral("device-id"), 1234, &ok);
     const int dropEvery = intValue(parser, QStringLiteral("drop-every"), 3, &ok);
     const int lateMs = intValue(parser, QStringLiteral("late-ms"), 500, &ok);

@@ -66,6 +66,12 @@ struct SimConfig {
     // rewritten after every S command. Empty: presets live in memory only.
     QString presetsPath;
 
+    // What S stores while a sweep runs: a plain preset of the present settings (the
+    // carrier the sweep started from, the tone, the modulation kind, 0 0 0), or with
+    // sweepPresetsStored a sweep preset (mode 16 with the sweep's top, step and time),
+    // as the generator's own panel stores one.
+    bool sweepPresetsStored = false;
+
     // The firmware in the flash does not start (a failed or interrupted update): after
     // each bootloader window the generator stays silent, as with Faults::silent, until
     // avrdude has written the flash; then the written firmware runs.

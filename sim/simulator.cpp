@@ -30,6 +30,7 @@ constexpr qint64 MaxQueuedBytes = 64 * 1024; // a client that never reads loses 
 constexpr qsizetype MaxReceivedKept = 100000;
 constexpr qint64 MaxFrequency = 999999999;
 constexpr int SweepReportMs = 50;
+constexpr int SweepPresetMode = 16; // the mode of a sweep preset, as the factory's preset 5
 // How often (every 10 ms) a close is checked for the hang-up that ends the session: a
 // busy machine may show it late, and a missed one would keep the old session.
 constexpr int HangupChecks = 50;
@@ -596,7 +597,12 @@ void Simulator::handleLine(const QByteArray &line) {
         break;
     case 'S':
         if (const auto n = presetArg(arg)) {
-            m_presets[static_cast<size_t>(*n - 1)] = {*n, m_carrier, m_modFreq, m_modMode, 0, 0, 0};
+            Preset &preset = m_presets[static_cast<size_t>(*n - 1)];
+            if (m_sweep.active && m_config.sweepPresetsStored)
+                preset = {*n,          m_sweep.start, m_modFreq,      SweepPresetMode,
+                          m_sweep.top, m_sweep.step,  m_sweep.seconds};
+            else
+                preset = {*n, m_carrier, m_modFreq, m_modMode, 0, 0, 0};
             savePresets();
         }
         break;
@@ -654,6 +660,7 @@ bool Simulator::startSweep(qint64 top, qint64 step, qint64 seconds) {
     m_sweep.top = top;
     m_sweep.step = step;
     m_sweep.steps = (top - m_carrier + step - 1) / step;
+    m_sweep.seconds = seconds;
     m_sweep.stepMs = static_cast<double>(std::min<qint64>(seconds, 1000000)) * 1000.0 /
                      static_cast<double>(m_sweep.steps);
     m_sweep.resumedAt = m_clock.elapsed();

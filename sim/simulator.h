@@ -85,6 +85,8 @@ public:
     void setPacing(bool on) { m_config.pacing = on; }
     void setBootMs(int ms) { m_config.bootMs = ms; }
     void setBootloaderMs(int ms) { m_config.bootloaderMs = ms; }
+    // What S stores during a sweep (SimConfig::sweepPresetsStored).
+    void setSweepPresetsStored(bool on) { m_config.sweepPresetsStored = on; }
 
     // Flash memory as the bootloader reads and writes it (32 KiB). setFlash changes
     // the memory only; the announced version follows an image written by avrdude.
@@ -123,6 +125,7 @@ private:
         qint64 top = 0;
         qint64 step = 0;
         qint64 steps = 0;     // number of steps from start to top
+        qint64 seconds = 0;   // the time for the span, as the W command gave it
         double stepMs = 0;    // time per step
         qint64 activeMs = 0;  // running time accumulated before the last resume
         qint64 resumedAt = 0; // clock ms of the last start or resume
