@@ -550,8 +550,11 @@ Instrument::loadPresets(PresetLoadPlan plan, std::function<void(int, int, int)> 
         // The sweep W started ends; the output stays off.
         if (sent && sweep)
             sent = m_link->sendCommand(Commands::outputOff());
-        const std::optional<QString> record =
-            sent ? co_await readPreset(row.number) : std::optional<QString>();
+        // Not "sent ? co_await ... : ...": GCC 12 destroys the result of a co_await
+        // inside a conditional expression twice.
+        std::optional<QString> record;
+        if (sent)
+            record = co_await readPreset(row.number);
         if (!record || !lineUp()) {
             result.end = End::LineLost;
             break;
