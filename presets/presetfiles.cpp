@@ -6,7 +6,6 @@
 #include "widgets/panelcontext.h"
 #include "widgets/services.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -215,7 +214,8 @@ QCoro::Task<> PresetFiles::loadFromFile() {
         message(tr("No generator is connected. Nothing was sent."));
         co_return;
     }
-    if (m_context.state.sweeping || m_context.instrument.keying()) {
+    if (m_context.state.sweeping || m_context.instrument.keying() ||
+        m_context.instrument.telegraphFrameOpen()) {
         message(refusedText());
         co_return;
     }
@@ -298,7 +298,7 @@ QCoro::Task<> PresetFiles::loadFromFile() {
 }
 
 QString PresetFiles::problemText(const QString &file, const PresetSetFile::Problem &problem) {
-    const QString what = QCoreApplication::translate("PresetSetFile", qUtf8Printable(problem.what));
+    const QString &what = problem.what;
     QString where;
     if (problem.line > 0 && !problem.column.isEmpty())
         where = tr("Line %1, column %2: %3").arg(problem.line).arg(problem.column, what);
@@ -310,8 +310,9 @@ QString PresetFiles::problemText(const QString &file, const PresetSetFile::Probl
 }
 
 QString PresetFiles::refusedText() {
-    return tr("The presets cannot be loaded while a sweep runs or Morse is being keyed. End it, "
-              "then load again. Nothing was sent.");
+    return tr("The presets cannot be loaded now: the generator is busy with a sweep, Morse "
+              "keying, the radiotelegraph frame or a remote command. End it, then load again. "
+              "Nothing was sent.");
 }
 
 QString PresetFiles::rowText(const PresetSetFile::Row &row) {
@@ -334,7 +335,11 @@ QString PresetFiles::resultText(const Instrument::PresetLoadResult &result) {
     QStringList lines;
     switch (result.end) {
     case End::Refused:
-        return refusedText();
+        // The window checked what it could see before; the Instrument judges again when
+        // the load starts.
+        return result.refusal == Instrument::Outcome::NoGenerator
+                   ? tr("No generator is connected. Nothing was sent.")
+                   : refusedText();
     case End::Finished:
         lines << tr("%1 presets written and checked (%2 unchanged, %3 not in use)")
                      .arg(result.written.size())

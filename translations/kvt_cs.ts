@@ -545,8 +545,8 @@ Sada, kterou generátor má nyní, se nejprve uloží do složky %3.</translatio
 %2</translation>
     </message>
     <message>
-        <source>The presets cannot be loaded while a sweep runs or Morse is being keyed. End it, then load again. Nothing was sent.</source>
-        <translation>Předvolby nelze načíst, dokud běží rozmítání nebo se vysílá Morse. Ukončete je a načtěte znovu. Nic nebylo odesláno.</translation>
+        <source>The presets cannot be loaded now: the generator is busy with a sweep, Morse keying, the radiotelegraph frame or a remote command. End it, then load again. Nothing was sent.</source>
+        <translation>Předvolby teď nelze načíst: generátor je zaměstnán rozmítáním, vysíláním Morse, radiotelegrafem nebo vzdáleným příkazem. Ukončete to a načtěte znovu. Nic nebylo odesláno.</translation>
     </message>
     <message>
         <source>not in use</source>

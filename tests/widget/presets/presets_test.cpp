@@ -2,13 +2,16 @@
 // clock and scripted dialogs.
 #include "generator.h"
 
+#include "instrument/presetsetfile.h"
 #include "link/link.h"
 #include "panel/lamp.h"
 #include "presets/presetcontrol.h"
 #include "presets/presetswindow.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -32,6 +35,9 @@ struct PresetsTest : ::testing::Test {
         rig.connectOn();
         rig.port.takeWritten();
         gen.answer = [this](const QString &line) -> std::optional<ScriptedGenerator::Answer> {
+            if (stores && !line.isEmpty())
+                if (auto a = answerAsMemory(line))
+                    return a;
             if (!line.startsWith(QLatin1Char('K')))
                 return std::nullopt;
             const auto it = records.find(line.mid(1).toInt());
@@ -67,10 +73,68 @@ struct PresetsTest : ::testing::Test {
         return out;
     }
 
+    // With `stores`, F, A and M set what S stores, and the poll's questions are
+    // answered from it.
+    std::optional<ScriptedGenerator::Answer> answerAsMemory(const QString &line) {
+        const QByteArray value = line.mid(1).toLatin1();
+        switch (line.at(0).toLatin1()) {
+        case 'F':
+            carrier = value;
+            break;
+        case 'A':
+            tone = value;
+            break;
+        case 'M':
+            mode = value;
+            break;
+        case 'S':
+            records[value.toInt()] = value + ' ' + carrier + ' ' + tone + ' ' + mode + " 0 0 0";
+            break;
+        case 'G':
+            return ScriptedGenerator::Answer{"F" + carrier};
+        case 'I':
+            return ScriptedGenerator::Answer{"A" + tone};
+        case 'J':
+            return ScriptedGenerator::Answer{"M" + mode};
+        case 'H':
+            return ScriptedGenerator::Answer{"S0"};
+        }
+        return std::nullopt;
+    }
+
+    // MR opens the presets window, where the user clicks the file button `button`, the
+    // generator runs until the file's work is done, and the user closes the window.
+    struct FileWork {
+        QStringList lines;       // sent from the click on, without the poll's questions
+        bool stayedOpen = false; // the window was still open when the work had ended
+        int chosen = -1;         // the window's choice then
+    };
+    FileWork useFileButton(const char *button, const std::function<void()> &beforeClick = {}) {
+        FileWork work;
+        rig.dialogs.modalActions.push_back([&](QDialog &d) {
+            if (beforeClick)
+                beforeClick();
+            control<QPushButton>(d, button)->click();
+            work.lines = linesOf(gen.run(5000));
+            work.stayedOpen = d.isVisible();
+            work.chosen = table().chosenPreset();
+            QTest::mouseClick(control<QPushButton>(d, "closeButton"), Qt::LeftButton);
+        });
+        ui(*rig.window).recallButton->click();
+        work.lines += linesOf(gen.run(1000)).filter(QRegularExpression("^[^K]"));
+        return work;
+    }
+    QString lastMessage() {
+        const QStringList all = asked(QStringLiteral("message"));
+        return all.isEmpty() ? QString() : all.last();
+    }
+
     PanelRig rig;
     ScriptedGenerator gen{rig};
     std::map<int, QByteArray> records = factoryPresets();
     qint64 kDelayMs = 0;
+    bool stores = false;
+    QByteArray carrier = "7050000", tone = "1000", mode = "2";
 };
 
 TEST_F(PresetsTest, ReadOutAsksEachPresetOnceInOrderAndMovesOnAtEachReply) {
@@ -379,6 +443,197 @@ TEST_F(PresetsTest, SecondClickWhileReadingIsIgnored) {
         sent.push_back(s);
     EXPECT_EQ(linesOf(sent, true), kLines() + QStringList{"S2"});
     EXPECT_EQ(asked(QStringLiteral("modal")).size(), 1);
+}
+
+// Save to file...: the twelve presets read afresh, written whole or not at all; the
+// window stays open and picks nothing.
+TEST_F(PresetsTest, SaveToFileWritesOnlyAfterAllTwelveWereReadCleanly) {
+    rig.record().deviceId = 1234;
+    QTemporaryDir files;
+    QStringList full{"# KVT 20 serial 1234 firmware 2.05 2026-12-09 14:03:12",
+                     "preset,carrier_hz,tone_hz,mode,top_hz,step_hz,interval_s"};
+    for (const auto &[k, record] : records)
+        full << QString::fromLatin1(record).replace(' ', ',');
+    struct Case {
+        const char *name;
+        std::function<void()> generator; // what is wrong with it
+        const char *file;                // where the user saves
+        QString content;                 // the file afterwards
+        const char *says;
+    };
+    const Case cases[] = {
+        {"clean", [] {}, "a.csv", full.join('\n') + '\n', "The twelve presets were saved to"},
+        {"silent preset", [this] { records.erase(7); }, "b.csv", "old", "could not all be read"},
+        {"garbled preset", [this] { records[10] = "garbage"; }, "c.csv", "old",
+         "could not all be read"},
+        {"no such folder", [] {}, "none/d.csv", "", "could not be saved to"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        records = factoryPresets();
+        const QString path = files.filePath(QString::fromLatin1(c.file));
+        if (c.content == "old") {
+            QFile old(path);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        }
+        rig.dialogs.fileAnswers = {path};
+        // The generator fails once the window is open, after MR's own read-out.
+        const FileWork work = useFileButton("saveFileButton", c.generator);
+        QFile saved(path);
+        EXPECT_EQ(saved.open(QIODevice::ReadOnly) ? QString::fromUtf8(saved.readAll()) : QString(),
+                  c.content);
+        EXPECT_TRUE(lastMessage().contains(QLatin1String(c.says))) << lastMessage().toStdString();
+        EXPECT_TRUE(work.stayedOpen);
+        EXPECT_EQ(work.chosen, 0);
+        EXPECT_EQ(work.lines.filter(QRegularExpression("^[^K]")), QStringList()) << "no R";
+    }
+}
+
+// Load from file...: the file and its rows checked before anything is sent; the set
+// the generator holds kept before the first line goes out; the end told as it was.
+TEST_F(PresetsTest, LoadFromFileChecksFirstKeepsTheHeldSetAndTellsTheEnd) {
+    stores = true;
+    rig.record().deviceId = 1234;
+    QTemporaryDir files;
+    const QString keptName = "presets-1234-20261209-140312.csv";
+    const QByteArray header = "preset,carrier_hz,tone_hz,mode,top_hz,step_hz,interval_s\n";
+    // Presets 2 and 12 differ, 1 does not, 3 is not in use.
+    const QByteArray changes = "# KVT 20 serial 99\n" + header +
+                               "2,3550000,700,1,0,0,0\n3,0,0,0,0,0,0\n12,14070000,800,3,,,\n"
+                               "1,7050000,1000,2,0,0,0\n";
+    struct Case {
+        const char *name;
+        QByteArray file;
+        std::deque<bool> answers;
+        int cancelAt = -1;
+        bool unplugAtS12 = false;
+        QStringList stored; // the S lines sent
+        QString kept;       // the kept file's name, empty for none
+        QStringList says;
+    };
+    const Case cases[] = {
+        {"bad cell",
+         header + "1,7050000,1000,2,0,0,0\n2,70x0000,0,1,0,0,0\n",
+         {},
+         -1,
+         false,
+         {},
+         "",
+         {"Line 3, column carrier_hz", "nothing was sent"}},
+        {"over the range",
+         header + "1,7050000,1000,2,0,0,0\n2,50000000,0,1,0,0,0\n",
+         {},
+         -1,
+         false,
+         {},
+         "",
+         {"Line 3, column carrier_hz", "nothing was sent"}},
+        {"nothing differs",
+         QByteArray(header).replace(',', ';') + "12;14070000;800;1;0;0;0\n",
+         {},
+         -1,
+         false,
+         {},
+         "",
+         {"nothing differs"}},
+        {"answered No", changes, {false}, -1, false, {}, "", {}},
+        {"loaded",
+         changes,
+         {true},
+         -1,
+         false,
+         {"S2", "S12"},
+         keptName,
+         {"2 presets written and checked (1 unchanged, 1 not in use)", keptName}},
+        {"kept that second already",
+         changes,
+         {true},
+         -1,
+         false,
+         {"S2", "S12"},
+         "presets-1234-20261209-140312-2.csv",
+         {"presets-1234-20261209-140312-2.csv"}},
+        {"cancelled",
+         changes,
+         {true},
+         1,
+         false,
+         {"S2"},
+         keptName,
+         {"cancelled. Written and checked before that: 2.", keptName}},
+        {"line lost",
+         changes,
+         {true},
+         -1,
+         true,
+         {"S2", "S12"},
+         keptName,
+         {"lost during the load. Written and checked before that: 2.", keptName}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        records = factoryPresets();
+        for (const QString &old : QDir(rig.folder.path()).entryList({"presets-*"}, QDir::Files))
+            QFile::remove(rig.folder.filePath(old));
+        const QString kept = rig.folder.filePath(c.kept);
+        if (c.kept.endsWith("-2.csv")) {
+            QFile earlier(rig.folder.filePath(keptName));
+            ASSERT_TRUE(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7);
+        }
+        const QString path = files.filePath(QString::fromLatin1(c.name) + ".csv");
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(c.file) == c.file.size());
+        file.close();
+        rig.dialogs.fileAnswers = {path};
+        rig.dialogs.yesNoAnswers = c.answers;
+        rig.dialogs.cancelAt = c.cancelAt;
+        rig.dialogs.asked.clear();
+        bool keptBeforeFirstF = false;
+        bool sentF = false;
+        rig.port.onWrite = [&](const QByteArray &bytes) {
+            if (bytes.startsWith('F') && !std::exchange(sentF, true))
+                keptBeforeFirstF = QFileInfo::exists(kept);
+        };
+        const auto answer = gen.answer;
+        gen.answer = [&, answer](const QString &line) {
+            if (c.unplugAtS12 && line == QStringLiteral("S12"))
+                rig.port.unplug();
+            return answer(line);
+        };
+
+        const FileWork work = useFileButton("loadFileButton");
+        rig.port.onWrite = nullptr;
+        gen.answer = answer;
+        EXPECT_EQ(work.lines.filter(QRegularExpression("^S")), c.stored);
+        EXPECT_EQ(asked(QStringLiteral("yesno")).size(), c.answers.size());
+        for (const QString &part : c.says)
+            EXPECT_TRUE(lastMessage().contains(part)) << lastMessage().toStdString();
+        EXPECT_TRUE(work.stayedOpen);
+        EXPECT_EQ(work.chosen, 0);
+        if (c.kept.isEmpty()) {
+            EXPECT_EQ(QDir(rig.folder.path()).entryList({"presets-*"}, QDir::Files), QStringList());
+            EXPECT_FALSE(sentF);
+            continue;
+        }
+        EXPECT_TRUE(keptBeforeFirstF);
+        QFile keptFile(kept);
+        ASSERT_TRUE(keptFile.open(QIODevice::ReadOnly));
+        const PresetSetFile::ReadResult held = PresetSetFile::read(keptFile.readAll());
+        ASSERT_EQ(held.rows.size(), 12);
+        for (PresetSetFile::Row row : held.rows) {
+            row.line = 0;
+            EXPECT_EQ(row, PresetSetFile::fromRecord(
+                               row.number, QString::fromLatin1(factoryPresets()[row.number])));
+        }
+        QFile earlier(rig.folder.filePath(keptName));
+        ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+        if (kept != earlier.fileName()) {
+            EXPECT_EQ(earlier.readAll(), "earlier") << "a set kept before is not overwritten";
+        }
+        if (!c.unplugAtS12) { // the table shows what the generator holds now, read afresh
+            EXPECT_EQ(table().row(2).carrier, QStringLiteral("3550000 Hz"));
+        }
+    }
 }
 
 } // namespace

@@ -61,6 +61,8 @@ const Caption Captions[] = {
     {Window::Presets, "hintLabel", "Click to preset number for select...",
      "Vyberte předvolbu kliknutím na její číslo"},
     {Window::Presets, "", "KVT Presets", "Předvolby"},
+    {Window::Presets, "saveFileButton", "Save to file...", "Uložit do souboru..."},
+    {Window::Presets, "loadFileButton", "Load from file...", "Načíst ze souboru..."},
     {Window::Failure, "headingLabel", "Communication error !", "Chyba komunikace !"},
     {Window::Failure, "adviceLabel",
      "Here is not any COM port with KVT unit connected. Please check right connection, or check "
