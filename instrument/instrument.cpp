@@ -550,8 +550,7 @@ Instrument::loadPresets(PresetLoadPlan plan, std::function<void(int, int, int)> 
         // The sweep W started ends; the output stays off.
         if (sent && sweep)
             sent = m_link->sendCommand(Commands::outputOff());
-        // Not "sent ? co_await ... : ...": GCC 12 destroys the result of a co_await
-        // inside a conditional expression twice.
+        // (A co_await as a statement of its own: GCC 12 miscompiles one inside ?:.)
         std::optional<QString> record;
         if (sent)
             record = co_await readPreset(row.number);

@@ -24,6 +24,7 @@ struct Given {
     bool ignoresOneWhileSweeping = false, ignoresOutput = false; // "0" and "1"
     int16_t recordOutput = 1;
     bool recordSweeping = false, frameOpen = false; // the radiotelegraph frame
+    bool storesSweeps = false; // S during a sweep stores a sweep preset (mode 16)
 };
 
 struct Rig {
@@ -48,9 +49,21 @@ struct Rig {
             const bool switches = !is.ignoresOutput;
             const QHash<QString, QByteArray> questions{{"G", is.sweeping ? W : F},
                                                        {"H", is.on ? "#S1" : "#S0"},
-                                                       {"I", "#A1000"},
-                                                       {"J", "#M1"}};
+                                                       {"I", "#A" + QByteArray::number(tone)},
+                                                       {"J", "#M" + QByteArray::number(mode)}};
             QByteArray reply = questions.value(line);
+            const int n = line.mid(1).toInt();
+            QString &preset = presets[n > 0 && n <= 12 ? n - 1 : 0];
+            if (line.startsWith(u'K'))
+                reply =
+                    "#K" +
+                    (preset.isEmpty() ? QString::number(n) + " 0 0 0 0 0 0" : preset).toLatin1();
+            else if (line.startsWith(u'S'))
+                preset = QStringLiteral("%1 %2 %3 ").arg(n).arg(carrier, 0, 'f', 0).arg(tone) +
+                         (is.sweeping && is.storesSweeps ? "16 " + sweep
+                                                         : QString::number(mode) + " 0 0 0");
+            else if (line.startsWith(u'A') || line.startsWith(u'M'))
+                (line[0] == u'A' ? tone : mode) = line.mid(1).toInt();
             if (line == u"0" && switches && is.sweeping)
                 is.sweeping = false, reply = F;
             else if (line == u"0" && switches)
@@ -61,7 +74,7 @@ struct Rig {
                 carrier = line.mid(1).toDouble(), is.sweeping = false;
             else if (line.startsWith(u'W'))
                 is.sweeping = line.mid(1).section(u' ', 0, 0).toDouble() > carrier,
-                reply = is.sweeping ? W : F;
+                reply = is.sweeping ? W : F, sweep = line.mid(1);
             if (!reply.isEmpty())
                 port.receive(reply + "\r\n"), clock.advance(0);
         }
@@ -94,7 +107,10 @@ struct Rig {
     QTcpSocket client;
     Given is;
     double carrier = 7050000;
-    QStringList heard; // by the generator
+    int tone = 1000, mode = 1;
+    QString sweep;       // the last W's values
+    QString presets[12]; // the K records ("n carrier tone mode top step interval")
+    QStringList heard;   // by the generator
 };
 
 struct Row {
@@ -106,6 +122,16 @@ struct Row {
 };
 
 const QByteArray SweepValues = "FREQ:STOP 7.2MHZ;:SWE:STEP 1kHz;TIME 10;";
+// A preset written by MEM:PRES:DATA: the twelve read first, the settings to put back
+// asked, the output off, the preset's commands, S and its read-back, then everything
+// put back and asked again.
+QStringList presetWritten(const QStringList &commands) {
+    QStringList lines;
+    for (int k = 1; k <= 12; ++k)
+        lines << QStringLiteral("K%1").arg(k);
+    return lines + QStringList{"G", "I", "J", "H", "0"} + commands +
+           QStringList{"F7050000", "A1000", "M1", "1", "G", "I", "J"};
+}
 
 const Row Rows[] = {
     // Queries of the kept sweep values change nothing, and say when none is kept.
@@ -138,6 +164,29 @@ const Row Rows[] = {
     {{}, "MORS \"\u0416\"", {}, {}, "-150"},
     {{}, "MORS \"" + QByteArray(201, 'a') + '"', {}, {}, "-223"},
     {{}, "MORS \"" + QByteArray(200, 'a') + '"', {"Q6250 " + QString(200, u'A')}},
+    // One preset written, checked by reading it back, and the settings put back.
+    {{},
+     "MEM:PRES:DATA 7,3650000,700,3,0,0,0",
+     presetWritten({"F3650000", "A700", "M3", "S7", "K7"})},
+    {{.storesSweeps = true},
+     "MEM:PRES:DATA 2,7000000,0,16,7200000,1000,10;:MEM:PRES? 2",
+     presetWritten({"F7000000", "W7200000 1000 10", "S2", "0", "K2"}) + QStringList{"K2"},
+     "2,7000000,1000,16,7200000,1000,10"},
+    {{},
+     "MEM:PRES:DATA 2,7000000,0,16,7200000,1000,10",
+     presetWritten({"F7000000", "W7200000 1000 10", "S2", "0", "K2"}),
+     {},
+     "-240"},
+    // Bad values send nothing; neither does a preset that already holds the values.
+    {{}, "MEM:PRES:DATA 1,7050000,0,4,0,0,0", {}, {}, "-222"},
+    {{}, "MEM:PRES:DATA 1,40000001,0,0,0,0,0;:MEM:PRES:DATA 1,0,0,0,0,0,0", {}, {}, "-222 -222"},
+    {{}, "MEM:PRES:DATA 1,7050000,0,0,0,0,0.5;:MEM:PRES:DATA 1,2,3", {}, {}, "-222"},
+    {{}, "MEM:PRES:DATA 3,0,1000,1,0,0,0", {}, {}, "-222"},
+    {{.sweeping = true},
+     "MEM:PRES:DATA 1,7050000,0,0,0,0,0",
+     presetWritten({}).mid(0, 13),
+     {},
+     "-221"},
 };
 
 TEST(RemoteServerTable, LinesToTheGeneratorAnswersAndErrors) {
