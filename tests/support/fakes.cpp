@@ -135,32 +135,25 @@ std::optional<QString> ScriptedDialogs::chooseFile(QWidget *, FileUse use, const
 namespace {
 class RecordingProgress final : public Dialogs::Progress {
 public:
-    RecordingProgress(ScriptedDialogs &dialogs, std::size_t index)
-        : m_dialogs(dialogs), m_index(index) {}
-    ~RecordingProgress() override { shown().open = false; }
-    Q_DISABLE_COPY_MOVE(RecordingProgress)
-
+    RecordingProgress(ScriptedDialogs &dialogs, std::size_t index) : m_d(dialogs), m_i(index) {}
     void setValue(int done, int total) override {
-        shown().done = done;
-        shown().total = total;
-        if (m_dialogs.cancelAt >= 0 && done >= m_dialogs.cancelAt)
-            m_cancelled = true;
+        m_d.progress[m_i].done = done;
+        m_d.progress[m_i].total = total;
+        m_cancelled = m_cancelled || (m_d.cancelAt >= 0 && done >= m_d.cancelAt);
     }
-    void setText(const QString &text) override { shown().texts << text; }
+    void setText(const QString &) override {}
     bool wasCancelled() const override { return m_cancelled; }
 
 private:
-    ScriptedDialogs::ProgressShown &shown() { return m_dialogs.progress[m_index]; }
-
-    ScriptedDialogs &m_dialogs;
-    std::size_t m_index;
+    ScriptedDialogs &m_d;
+    std::size_t m_i;
     bool m_cancelled = false;
 };
 } // namespace
 
 std::unique_ptr<Dialogs::Progress> ScriptedDialogs::showProgress(QWidget *, const QString &title,
-                                                                 const QString &text) {
-    progress.push_back({title, QStringList{text}});
+                                                                 const QString &) {
+    progress.push_back({title});
     return std::make_unique<RecordingProgress>(*this, progress.size() - 1);
 }
 

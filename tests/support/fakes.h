@@ -73,10 +73,8 @@ public:
     // A progress window as the procedure left it.
     struct ProgressShown {
         QString title;
-        QStringList texts; // the first text, then each one set
         int done = 0;
         int total = 0;
-        bool open = true;
     };
 
     std::optional<QString> getText(QWidget *parent, const QString &title,

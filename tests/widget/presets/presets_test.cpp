@@ -73,32 +73,20 @@ struct PresetsTest : ::testing::Test {
         return out;
     }
 
-    // With `stores`, F, A and M set what S stores, and the poll's questions are
-    // answered from it.
+    // With `stores`, F, A and M set what S stores, and G, I and J ask for them.
     std::optional<ScriptedGenerator::Answer> answerAsMemory(const QString &line) {
+        static const std::map<char, char> asks{{'G', 'F'}, {'I', 'A'}, {'J', 'M'}};
+        const char letter = line.at(0).toLatin1();
         const QByteArray value = line.mid(1).toLatin1();
-        switch (line.at(0).toLatin1()) {
-        case 'F':
-            carrier = value;
-            break;
-        case 'A':
-            tone = value;
-            break;
-        case 'M':
-            mode = value;
-            break;
-        case 'S':
-            records[value.toInt()] = value + ' ' + carrier + ' ' + tone + ' ' + mode + " 0 0 0";
-            break;
-        case 'G':
-            return ScriptedGenerator::Answer{"F" + carrier};
-        case 'I':
-            return ScriptedGenerator::Answer{"A" + tone};
-        case 'J':
-            return ScriptedGenerator::Answer{"M" + mode};
-        case 'H':
+        if (held.count(letter))
+            held[letter] = value;
+        else if (asks.count(letter))
+            return ScriptedGenerator::Answer{asks.at(letter) + held[asks.at(letter)]};
+        else if (letter == 'H')
             return ScriptedGenerator::Answer{"S0"};
-        }
+        else if (letter == 'S')
+            records[value.toInt()] =
+                value + ' ' + held['F'] + ' ' + held['A'] + ' ' + held['M'] + " 0 0 0";
         return std::nullopt;
     }
 
@@ -134,7 +122,7 @@ struct PresetsTest : ::testing::Test {
     std::map<int, QByteArray> records = factoryPresets();
     qint64 kDelayMs = 0;
     bool stores = false;
-    QByteArray carrier = "7050000", tone = "1000", mode = "2";
+    std::map<char, QByteArray> held{{'F', "7050000"}, {'A', "1000"}, {'M', "2"}};
 };
 
 TEST_F(PresetsTest, ReadOutAsksEachPresetOnceInOrderAndMovesOnAtEachReply) {
@@ -504,71 +492,28 @@ TEST_F(PresetsTest, LoadFromFileChecksFirstKeepsTheHeldSetAndTellsTheEnd) {
     struct Case {
         const char *name;
         QByteArray file;
-        std::deque<bool> answers;
-        int cancelAt = -1;
-        bool unplugAtS12 = false;
-        QStringList stored; // the S lines sent
+        int yes;            // the answer to the question; -1: none is asked
+        const char *during; // "cancel" after the first preset, "unplug" at S12
+        const char *stored; // the S lines sent
         QString kept;       // the kept file's name, empty for none
-        QStringList says;
+        const char *says;   // in the last message
     };
+    const QString keptTwice = "presets-1234-20261209-140312-2.csv";
     const Case cases[] = {
-        {"bad cell",
-         header + "1,7050000,1000,2,0,0,0\n2,70x0000,0,1,0,0,0\n",
-         {},
-         -1,
-         false,
-         {},
-         "",
-         {"Line 3, column carrier_hz", "nothing was sent"}},
-        {"over the range",
-         header + "1,7050000,1000,2,0,0,0\n2,50000000,0,1,0,0,0\n",
-         {},
-         -1,
-         false,
-         {},
-         "",
-         {"Line 3, column carrier_hz", "nothing was sent"}},
-        {"nothing differs",
-         QByteArray(header).replace(',', ';') + "12;14070000;800;1;0;0;0\n",
-         {},
-         -1,
-         false,
-         {},
-         "",
-         {"nothing differs"}},
-        {"answered No", changes, {false}, -1, false, {}, "", {}},
-        {"loaded",
-         changes,
-         {true},
-         -1,
-         false,
-         {"S2", "S12"},
-         keptName,
-         {"2 presets written and checked (1 unchanged, 1 not in use)", keptName}},
-        {"kept that second already",
-         changes,
-         {true},
-         -1,
-         false,
-         {"S2", "S12"},
-         "presets-1234-20261209-140312-2.csv",
-         {"presets-1234-20261209-140312-2.csv"}},
-        {"cancelled",
-         changes,
-         {true},
-         1,
-         false,
-         {"S2"},
-         keptName,
-         {"cancelled. Written and checked before that: 2.", keptName}},
-        {"line lost",
-         changes,
-         {true},
-         -1,
-         true,
-         {"S2", "S12"},
-         keptName,
-         {"lost during the load. Written and checked before that: 2.", keptName}},
+        {"bad cell", header + "1,7050000,1000,2,0,0,0\n2,70x0000,0,1,0,0,0\n", -1, "", "", "",
+         "Line 3, column carrier_hz"},
+        {"over the range", header + "1,7050000,1000,2,0,0,0\n2,50000000,0,1,0,0,0\n", -1, "", "",
+         "", "Line 3, column carrier_hz"},
+        {"nothing differs", QByteArray(header).replace(',', ';') + "12;14070000;800;1;0;0;0\n", -1,
+         "", "", "", "nothing differs"},
+        {"answered No", changes, 0, "", "", "", ""},
+        {"loaded", changes, 1, "", "S2 S12", keptName,
+         "2 presets written and checked (1 unchanged, 1 not in use)"},
+        {"kept that second already", changes, 1, "", "S2 S12", keptTwice, ""},
+        {"cancelled", changes, 1, "cancel", "S2", keptName,
+         "cancelled. Written and checked before that: 2."},
+        {"line lost", changes, 1, "unplug", "S2 S12", keptName,
+         "lost during the load. Written and checked before that: 2."},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -576,7 +521,7 @@ TEST_F(PresetsTest, LoadFromFileChecksFirstKeepsTheHeldSetAndTellsTheEnd) {
         for (const QString &old : QDir(rig.folder.path()).entryList({"presets-*"}, QDir::Files))
             QFile::remove(rig.folder.filePath(old));
         const QString kept = rig.folder.filePath(c.kept);
-        if (c.kept.endsWith("-2.csv")) {
+        if (c.kept == keptTwice) {
             QFile earlier(rig.folder.filePath(keptName));
             ASSERT_TRUE(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7);
         }
@@ -585,8 +530,8 @@ TEST_F(PresetsTest, LoadFromFileChecksFirstKeepsTheHeldSetAndTellsTheEnd) {
         ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(c.file) == c.file.size());
         file.close();
         rig.dialogs.fileAnswers = {path};
-        rig.dialogs.yesNoAnswers = c.answers;
-        rig.dialogs.cancelAt = c.cancelAt;
+        rig.dialogs.yesNoAnswers = {c.yes == 1};
+        rig.dialogs.cancelAt = c.during == QLatin1String("cancel") ? 1 : -1;
         rig.dialogs.asked.clear();
         bool keptBeforeFirstF = false;
         bool sentF = false;
@@ -596,7 +541,7 @@ TEST_F(PresetsTest, LoadFromFileChecksFirstKeepsTheHeldSetAndTellsTheEnd) {
         };
         const auto answer = gen.answer;
         gen.answer = [&, answer](const QString &line) {
-            if (c.unplugAtS12 && line == QStringLiteral("S12"))
+            if (c.during == QLatin1String("unplug") && line == QStringLiteral("S12"))
                 rig.port.unplug();
             return answer(line);
         };
@@ -604,10 +549,10 @@ TEST_F(PresetsTest, LoadFromFileChecksFirstKeepsTheHeldSetAndTellsTheEnd) {
         const FileWork work = useFileButton("loadFileButton");
         rig.port.onWrite = nullptr;
         gen.answer = answer;
-        EXPECT_EQ(work.lines.filter(QRegularExpression("^S")), c.stored);
-        EXPECT_EQ(asked(QStringLiteral("yesno")).size(), c.answers.size());
-        for (const QString &part : c.says)
-            EXPECT_TRUE(lastMessage().contains(part)) << lastMessage().toStdString();
+        EXPECT_EQ(work.lines.filter(QRegularExpression("^S")).join(' '), c.stored);
+        EXPECT_EQ(asked(QStringLiteral("yesno")).size(), c.yes < 0 ? 0u : 1u);
+        EXPECT_TRUE(lastMessage().contains(c.says) && lastMessage().contains(c.kept))
+            << lastMessage().toStdString();
         EXPECT_TRUE(work.stayedOpen);
         EXPECT_EQ(work.chosen, 0);
         if (c.kept.isEmpty()) {
@@ -630,7 +575,8 @@ TEST_F(PresetsTest, LoadFromFileChecksFirstKeepsTheHeldSetAndTellsTheEnd) {
         if (kept != earlier.fileName()) {
             EXPECT_EQ(earlier.readAll(), "earlier") << "a set kept before is not overwritten";
         }
-        if (!c.unplugAtS12) { // the table shows what the generator holds now, read afresh
+        if (c.during !=
+            QLatin1String("unplug")) { // the table shows what the generator holds now, read afresh
             EXPECT_EQ(table().row(2).carrier, QStringLiteral("3550000 Hz"));
         }
     }
