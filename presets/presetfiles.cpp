@@ -48,16 +48,18 @@ QString PresetFiles::serial() const {
     return id > 0 ? QString::number(id) : QString();
 }
 
+QDateTime PresetFiles::now() const {
+    return m_context.services.now ? m_context.services.now() : QDateTime::currentDateTime();
+}
+
 QString PresetFiles::origin() const {
     const DeviceState &state = m_context.state;
-    const QDateTime now =
-        m_context.services.now ? m_context.services.now() : QDateTime::currentDateTime();
     const QString id = serial();
     return QStringLiteral("# %1 serial %2 firmware %3 %4")
         .arg(state.modelName.isEmpty() ? QStringLiteral("KVT") : state.modelName,
              id.isEmpty() ? QStringLiteral("unknown") : id,
              state.firmwareVersion.isEmpty() ? QStringLiteral("unknown") : state.firmwareVersion,
-             now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+             now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
 }
 
 QString PresetFiles::startFor(const QString &fileName) const {
@@ -93,9 +95,7 @@ PresetFiles::Kept PresetFiles::keepPresentSet(const QList<PresetSetFile::Row> &p
     if (folder.isEmpty() || !QDir().mkpath(folder))
         return {QString(),
                 tr("the folder %1 cannot be made").arg(QDir::toNativeSeparators(folder))};
-    const QDateTime now =
-        m_context.services.now ? m_context.services.now() : QDateTime::currentDateTime();
-    const QString name = PresetSetFile::backupName(serial(), now);
+    const QString name = PresetSetFile::backupName(serial(), now());
     // A set kept earlier in the same second is not overwritten: it may be the only copy
     // of what the generator held before the previous load.
     QString path = QDir(folder).filePath(name);
@@ -125,19 +125,23 @@ void PresetFiles::showSet(const QList<PresetSetFile::Row> &rows) {
     }
 }
 
-QCoro::Task<> PresetFiles::saveToFile() {
-    if (m_running || !m_window)
-        co_return;
+auto PresetFiles::markRunning() {
     m_running = true;
     m_window->setFileWorkRunning(true);
-    const QPointer<PresetFiles> self(this);
-    const auto done = qScopeGuard([self] {
+    return qScopeGuard([self = QPointer<PresetFiles>(this)] {
         if (!self)
             return;
         self->m_running = false;
         if (self->m_window)
             self->m_window->setFileWorkRunning(false);
     });
+}
+
+QCoro::Task<> PresetFiles::saveToFile() {
+    if (m_running || !m_window)
+        co_return;
+    const QPointer<PresetFiles> self(this);
+    const auto running = markRunning();
 
     const QString id = serial();
     const std::optional<QString> path = m_context.services.dialogs->chooseFile(
@@ -172,16 +176,8 @@ QCoro::Task<> PresetFiles::saveToFile() {
 QCoro::Task<> PresetFiles::loadFromFile() {
     if (m_running || !m_window)
         co_return;
-    m_running = true;
-    m_window->setFileWorkRunning(true);
     const QPointer<PresetFiles> self(this);
-    const auto done = qScopeGuard([self] {
-        if (!self)
-            return;
-        self->m_running = false;
-        if (self->m_window)
-            self->m_window->setFileWorkRunning(false);
-    });
+    const auto running = markRunning();
 
     const std::optional<QString> path = m_context.services.dialogs->chooseFile(
         m_window, Dialogs::FileUse::Open, tr("Load the presets from a file"), startFor(QString()),
@@ -293,7 +289,7 @@ QCoro::Task<> PresetFiles::loadFromFile() {
             co_return;
     }
     progress.reset();
-    message(resultText(result) + QStringLiteral("\n\n") +
+    message(resultText(result, plan.changed) + QStringLiteral("\n\n") +
             tr("The set the generator held before is kept in %1.").arg(keptShown));
 }
 
@@ -329,7 +325,8 @@ QString PresetFiles::rowText(const PresetSetFile::Row &row) {
     return tr("%1 Hz%2, mode %3").arg(row.carrierHz).arg(tone).arg(row.mode);
 }
 
-QString PresetFiles::resultText(const Instrument::PresetLoadResult &result) {
+QString PresetFiles::resultText(const Instrument::PresetLoadResult &result,
+                                const QList<PresetSetFile::Row> &changed) {
     using End = Instrument::PresetLoadResult::End;
     const QString written = result.written.isEmpty() ? tr("none") : presetList(result.written);
     QStringList lines;
@@ -367,5 +364,14 @@ QString PresetFiles::resultText(const Instrument::PresetLoadResult &result) {
         lines << tr("Sweep presets %1 cannot be written from the PC on this generator: they read "
                     "back as plain presets.")
                      .arg(presetList(result.sweepNotStored));
+    // A line lost after a preset's S and before its read-back leaves it unknown.
+    QList<int> unknown;
+    for (const PresetSetFile::Row &row : changed)
+        if (!result.written.contains(row.number) && !result.mismatched.contains(row.number) &&
+            !result.sweepNotStored.contains(row.number))
+            unknown << row.number;
+    if (result.end == End::LineLost && !unknown.isEmpty())
+        lines
+            << tr("Not written, or written without being read back: %1.").arg(presetList(unknown));
     return lines.join(QStringLiteral("\n"));
 }

@@ -3,6 +3,7 @@
 #include "instrument/instrument.h"
 #include "instrument/presetsetfile.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -39,10 +40,15 @@ private:
     static QString problemText(const QString &file, const PresetSetFile::Problem &problem);
     static QString refusedText();
     static QString rowText(const PresetSetFile::Row &row);
-    static QString resultText(const Instrument::PresetLoadResult &result);
+    static QString resultText(const Instrument::PresetLoadResult &result,
+                              const QList<PresetSetFile::Row> &changed);
 
-    // Whether the program, the window or this is going away: nothing may be touched.
+    // Marks a save or load running and the window busy until the guard returned goes
+    // (or this has gone).
+    auto markRunning();
+    // Whether the program or the window is going away: nothing may be touched.
     bool gone() const;
+    QDateTime now() const;
     // The "#" line of a file written now: model, serial, firmware, date and time.
     QString origin() const;
     QString serial() const;

@@ -585,6 +585,10 @@ Sada, kterou generátor má nyní, se nejprve uloží do složky %3.</translatio
         <translation>Předvolby s rozmítáním %1 nelze do tohoto generátoru z PC zapsat: zpětně se přečetly jako obyčejné předvolby.</translation>
     </message>
     <message>
+        <source>Not written, or written without being read back: %1.</source>
+        <translation>Nezapsané, nebo zapsané bez zpětného přečtení: %1.</translation>
+    </message>
+    <message>
         <source>the folder %1 cannot be made</source>
         <translation>složku %1 nelze vytvořit</translation>
     </message>

@@ -505,7 +505,7 @@ TEST_F(PresetsTest, LoadFromFileChecksFirstKeepsTheHeldSetAndTellsTheEnd) {
         {"cancelled", changes, 1, "cancel", "S2", keptName,
          "cancelled. Written and checked before that: 2."},
         {"line lost", changes, 1, "unplug", "S2 S12", keptName,
-         "lost during the load. Written and checked before that: 2."},
+         "before that: 2.\nNot written, or written without being read back: 12."},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
