@@ -159,13 +159,11 @@ void PresetsWindow::layoutTable() {
 
     const int bottom = RowTop + Presets::Count * RowHeight + 10;
     // Close at the right as before; the two file buttons left of it, each as wide as
-    // its caption in the language shown; the hint fills the room left of them.
+    // the style wants for its caption in the language shown; the hint fills the room
+    // left of them.
     const int closeLeft = left[ColumnCount] - 100;
     m_closeButton->setGeometry(closeLeft, bottom, 100, 30);
-    const QFontMetrics buttonMetrics(m_loadFileButton->font());
-    const auto buttonWidth = [&](const QPushButton *b) {
-        return std::max(100, buttonMetrics.horizontalAdvance(b->text()) + 24);
-    };
+    const auto buttonWidth = [](const QPushButton *b) { return b->sizeHint().width(); };
     const int loadLeft = closeLeft - CellGap - buttonWidth(m_loadFileButton);
     m_loadFileButton->setGeometry(loadLeft, bottom, buttonWidth(m_loadFileButton), 30);
     const int saveLeft = loadLeft - CellGap - buttonWidth(m_saveFileButton);

@@ -399,6 +399,9 @@ TEST_F(PresetsTest, WindowShowsItsTableCentredOnTheScreen) {
     EXPECT_EQ(control<QLabel>(t, "hintLabel")->text(),
               QStringLiteral("Click to preset number for select..."));
     EXPECT_EQ(control<QPushButton>(t, "closeButton")->text(), QStringLiteral("Close"));
+    // The file buttons stand left of Close.
+    EXPECT_LT(control(t, "saveFileButton")->geometry().right(), control(t, "loadFileButton")->x());
+    EXPECT_LT(control(t, "loadFileButton")->geometry().right(), control(t, "closeButton")->x());
     for (int r = 0; r < 12; ++r) {
         EXPECT_EQ(presetCell(t, "numberCells", r + 1)->alignment(), Qt::AlignCenter);
         EXPECT_TRUE(presetCell(t, "carrierCells", r + 1)->alignment() & Qt::AlignRight);

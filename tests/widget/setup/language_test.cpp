@@ -191,7 +191,7 @@ TEST(Language, WideRangeSubtitleIsNotReplacedByTheCzechCaption) {
 }
 
 // The columns start exactly where their titles start in the header, in both languages,
-// whether the window existed before the switch or not.
+// whether the window existed before the switch or not; the hint line fits.
 TEST(Language, PresetColumnsStandUnderTheirTitles) {
     const char *english[] = {"Preset",    "Carrier freq.", "Modulation freq.", "Mode",
                              "Top freq.", "Step",          "Interval"};
@@ -213,6 +213,10 @@ TEST(Language, PresetColumnsStandUnderTheirTitles) {
                     << titles[c] << " row " << row;
             }
         }
+        // The hint line is whole, left of the file buttons.
+        const QLabel *hint = w.findChild<QLabel *>("hintLabel");
+        EXPECT_LE(hint->fontMetrics().horizontalAdvance(hint->text()), hint->width());
+        EXPECT_LT(hint->geometry().right(), w.findChild<QWidget *>("saveFileButton")->x());
     };
     LanguageRig before;
     PresetsWindow &opened = ui(*before.rig.window).presetsWindow();
