@@ -24,7 +24,8 @@ TEST(KvtSimProgram, ServesTheLinkLogsEachEventAndLeavesCleanlyOnSigterm) {
                   {QStringLiteral("--link"), link, QStringLiteral("--log"), log,
                    QStringLiteral("--boot-ms"), QStringLiteral("100"),
                    QStringLiteral("--device-id"), QStringLiteral("42"),
-                   QStringLiteral("--identity"), QStringLiteral("KVT10v1.1")});
+                   QStringLiteral("--identity"), QStringLiteral("KVT10v1.1"),
+                   QStringLiteral("--save-during-sweep"), QStringLiteral("sweep")});
     ASSERT_TRUE(process.waitForStarted());
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(link).isSymLink(); }, 5000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return process.canReadLine(); }, 2000));
@@ -36,6 +37,13 @@ TEST(KvtSimProgram, ServesTheLinkLogsEachEventAndLeavesCleanlyOnSigterm) {
         EXPECT_EQ(client.takeLine(), "KVT10v1.1");
         client.send("B");
         EXPECT_EQ(client.takeLine(), "#B42");
+        client.send("W7200000 1000 10"); // S during the sweep stores it as a sweep preset
+        client.send("S6");
+        client.send("K6");
+        QByteArray line;
+        while ((line = client.takeLine()).startsWith("#W")) {
+        }
+        EXPECT_EQ(line, "#K6 7050000 1000 16 7200000 1000 10");
     }
     // The log is written per line, so it can be read while the program runs.
     ASSERT_TRUE(QTest::qWaitFor([&] {
@@ -62,11 +70,11 @@ TEST(KvtSimProgram, ServesTheLinkLogsEachEventAndLeavesCleanlyOnSigterm) {
         previous = match.captured(1).toLongLong();
         events << match.captured(2) + QLatin1Char(' ') + match.captured(3);
     }
-    ASSERT_EQ(events.size(), 5);
+    ASSERT_GE(events.size(), 5); // then the sweep preset's lines
     EXPECT_TRUE(events[0].startsWith(QStringLiteral("OPEN /dev/pts/")));
     EXPECT_EQ(events.mid(1, 3), (QStringList{QStringLiteral("TX KVT10v1.1"), QStringLiteral("RX B"),
                                              QStringLiteral("TX #B42")}));
-    EXPECT_TRUE(events[4].startsWith(QStringLiteral("CLOSE /dev/pts/")));
+    EXPECT_TRUE(events.last().startsWith(QStringLiteral("CLOSE /dev/pts/")));
 }
 
 TEST(KvtSimProgram, RefusesABadCommandLine) {
@@ -76,6 +84,8 @@ TEST(KvtSimProgram, RefusesABadCommandLine) {
          QStringLiteral("bogus")},
         {QStringLiteral("--link"), QStringLiteral("/tmp/x"), QStringLiteral("--boot-ms"),
          QStringLiteral("soon")},
+        {QStringLiteral("--link"), QStringLiteral("/tmp/x"), QStringLiteral("--save-during-sweep"),
+         QStringLiteral("sweeps")},
         {QStringLiteral("--link"), QStringLiteral("/tmp/x"), QStringLiteral("--bootloader-ms"),
          QStringLiteral("-1")},
         {QStringLiteral("--link"), QStringLiteral("/tmp/x"), QStringLiteral("--bogus")},

@@ -14,16 +14,13 @@ QString outcome(const PresetSetFile::ReadResult &read) {
     if (read.problem)
         return QStringLiteral("L%1 %2").arg(read.problem->line).arg(read.problem->column);
     QStringList rows;
-    for (const Row &r : read.rows)
-        rows << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 @%8")
-                    .arg(r.number)
-                    .arg(r.carrierHz)
-                    .arg(r.toneHz)
-                    .arg(r.mode)
-                    .arg(r.topHz)
-                    .arg(r.stepHz)
-                    .arg(r.intervalS)
-                    .arg(r.line);
+    for (const Row &r : read.rows) {
+        QStringList cells;
+        for (qint64 v : {qint64{r.number}, r.carrierHz, r.toneHz, qint64{r.mode}, r.topHz, r.stepHz,
+                         r.intervalS})
+            cells << QString::number(v);
+        rows << cells.join(u' ') + QStringLiteral(" @%1").arg(r.line);
+    }
     return rows.join(u"; ");
 }
 
