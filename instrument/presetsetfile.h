@@ -51,9 +51,10 @@ struct ReadResult {
 };
 // Reads a file: an optional first line starting with "#" (ignored), the header line,
 // then up to twelve rows in any order. LF or CR LF, a byte-order mark, "," or ";" or a
-// tab (whichever the header line uses) and quoted cells are accepted. A preset number
-// outside 1-12 or given twice is a problem, and so is a cell that is not a whole
-// number.
+// tab (whichever the header line uses) and quoted cells are accepted; blank lines and
+// empty cells after the seventh are skipped, and empty sweep cells (top, step,
+// interval) count as 0. A preset number outside 1-12 or given twice is a problem, and
+// so is any other cell that is not a whole number, and a file without rows.
 ReadResult read(QByteArrayView bytes);
 
 // The bytes of a file holding `rows` in their order: `origin` (a line starting with
