@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
@@ -61,6 +62,7 @@ int runWithWindow(int &argc, char *argv[], const StartOptions &options) {
     services.backupFolder = files.backupFolder;
     services.packaged = files.perUser;
     services.today = [] { return QDate::currentDate(); };
+    services.now = [] { return QDateTime::currentDateTime(); };
     services.quit = [] { QCoreApplication::exit(0); };
 
     MainWindow window(host.instrument(), services);

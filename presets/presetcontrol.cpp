@@ -2,6 +2,7 @@
 
 #include "instrument/instrument.h"
 #include "link/presetrecord.h"
+#include "presets/presetfiles.h"
 #include "presets/presetswindow.h"
 #include "widgets/panelcontext.h"
 #include "widgets/services.h"
@@ -9,7 +10,9 @@
 #include <QPushButton>
 
 PresetControl::PresetControl(const PanelContext &context, Controls controls, QObject *parent)
-    : QObject(parent), m_context(context), m_controls(controls) {
+    : QObject(parent), m_context(context), m_controls(controls),
+      m_files(new PresetFiles(
+          context, [this] { return readPresets(); }, this)) {
     connect(m_controls.saveButton, &QPushButton::clicked, this,
             [this] { startProcedure(m_context, save()); });
     connect(m_controls.recallButton, &QPushButton::clicked, this,
@@ -17,8 +20,10 @@ PresetControl::PresetControl(const PanelContext &context, Controls controls, QOb
 }
 
 PresetsWindow &PresetControl::presetsWindow() {
-    if (!m_presetsWindow)
+    if (!m_presetsWindow) {
         m_presetsWindow = new PresetsWindow(m_context.window);
+        m_files->attach(*m_presetsWindow);
+    }
     return *m_presetsWindow;
 }
 

@@ -4,13 +4,15 @@
 #include <QPointer>
 #include <qcoro/qcorotask.h>
 
+class PresetFiles;
 class PresetsWindow;
 class QPushButton;
 struct PanelContext;
 
 // Preset save (MS) and recall (MR): each reads the twelve presets from the
 // generator into the presets window, shows it, and saves into or recalls the preset
-// picked there. Both buttons stay disabled while either runs.
+// picked there. Both buttons stay disabled while either runs. The window's file
+// buttons (PresetFiles) work while it is open and pick nothing.
 class PresetControl final : public QObject {
     Q_OBJECT
 public:
@@ -42,6 +44,7 @@ private:
     const PanelContext &m_context;
     Controls m_controls;
     QPointer<PresetsWindow> m_presetsWindow;
+    PresetFiles *m_files; // the window's Save to file... and Load from file...
     bool m_busy = false;  // a read-out, save or recall runs
     bool m_lineUp = true; // a generator is connected
 };

@@ -97,6 +97,14 @@ PresetsWindow::PresetsWindow(QWidget *parent) : QDialog(parent) {
     m_closeButton->setObjectName(QStringLiteral("closeButton"));
     m_closeButton->setAutoDefault(false);
     connect(m_closeButton, &QPushButton::clicked, this, [this] { choose(0); });
+    m_saveFileButton = new QPushButton(this);
+    m_saveFileButton->setObjectName(QStringLiteral("saveFileButton"));
+    m_saveFileButton->setAutoDefault(false);
+    connect(m_saveFileButton, &QPushButton::clicked, this, &PresetsWindow::saveToFileRequested);
+    m_loadFileButton = new QPushButton(this);
+    m_loadFileButton->setObjectName(QStringLiteral("loadFileButton"));
+    m_loadFileButton->setAutoDefault(false);
+    connect(m_loadFileButton, &QPushButton::clicked, this, &PresetsWindow::loadFromFileRequested);
 
     retranslate();
 }
@@ -113,6 +121,8 @@ void PresetsWindow::retranslate() {
     setWindowTitle(tr("KVT Presets"));
     m_headerLabel->setText(tr(Header));
     m_hintLabel->setText(tr("Click to preset number for select..."));
+    m_saveFileButton->setText(tr("Save to file..."));
+    m_loadFileButton->setText(tr("Load from file..."));
     layoutTable();
 }
 
@@ -148,8 +158,17 @@ void PresetsWindow::layoutTable() {
     }
 
     const int bottom = RowTop + Presets::Count * RowHeight + 10;
-    m_hintLabel->setGeometry(Margin, bottom + 4, tableWidth - 120, 24);
-    m_closeButton->setGeometry(left[ColumnCount] - 100, bottom, 100, 30);
+    // Close at the right as before; the two file buttons left of it, each as wide as
+    // the style wants for its caption in the language shown; the hint fills the room
+    // left of them.
+    const int closeLeft = left[ColumnCount] - 100;
+    m_closeButton->setGeometry(closeLeft, bottom, 100, 30);
+    const auto buttonWidth = [](const QPushButton *b) { return b->sizeHint().width(); };
+    const int loadLeft = closeLeft - CellGap - buttonWidth(m_loadFileButton);
+    m_loadFileButton->setGeometry(loadLeft, bottom, buttonWidth(m_loadFileButton), 30);
+    const int saveLeft = loadLeft - CellGap - buttonWidth(m_saveFileButton);
+    m_saveFileButton->setGeometry(saveLeft, bottom, buttonWidth(m_saveFileButton), 30);
+    m_hintLabel->setGeometry(Margin, bottom + 4, std::max(saveLeft - CellGap - Margin, 1), 24);
     setFixedSize(left[ColumnCount] + Margin + 20, bottom + 30 + Margin);
 }
 
@@ -215,17 +234,31 @@ void PresetsWindow::highlight(int number) {
 }
 
 void PresetsWindow::choose(int number) {
+    if (m_fileWorkRunning)
+        return;
     m_chosen = number;
     hide();
 }
 
+void PresetsWindow::setFileWorkRunning(bool running) {
+    m_fileWorkRunning = running;
+    for (QPushButton *button : {m_closeButton, m_saveFileButton, m_loadFileButton})
+        button->setEnabled(!running);
+}
+
 void PresetsWindow::reject() {
     // Escape or the window's own close control: no choice.
+    if (m_fileWorkRunning)
+        return;
     choose(0);
     QDialog::reject();
 }
 
 void PresetsWindow::closeEvent(QCloseEvent *event) {
+    if (m_fileWorkRunning) {
+        event->ignore();
+        return;
+    }
     m_chosen = 0;
     QDialog::closeEvent(event);
 }

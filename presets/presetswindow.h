@@ -9,7 +9,9 @@ class QLabel;
 class QPushButton;
 
 // The presets window: twelve presets as read from the generator; a click on a number
-// picks it. Hidden and reused, never recreated.
+// picks it. "Save to file..." and "Load from file..." ask for the set to be kept in a
+// file or written back from one: they pick nothing and leave the window open. Hidden
+// and reused, never recreated.
 class PresetsWindow final : public QDialog {
     Q_OBJECT
 public:
@@ -26,6 +28,11 @@ public:
     // The number cell currently highlighted in red, 1..12, or 0 before any.
     int highlighted() const { return m_highlighted; }
 
+    // While a file is saved or loaded the window takes no clicks and cannot be closed:
+    // its buttons are greyed and the numbers pick nothing.
+    void setFileWorkRunning(bool running);
+    bool fileWorkRunning() const { return m_fileWorkRunning; }
+
     static const QColor NumberBackground; // light blue of the number cells
     static const QColor HighlightColour;  // red of the last number touched
 
@@ -38,6 +45,10 @@ protected:
 public Q_SLOTS:
     void reject() override;
 
+Q_SIGNALS:
+    void saveToFileRequested();
+    void loadFromFileRequested();
+
 private:
     void retranslate();
     void layoutTable();
@@ -46,16 +57,19 @@ private:
     int numberOf(QObject *cell) const;
 
     using Column = std::array<QLabel *, Presets::Count>;
-    QLabel *m_headerLabel;      // column header
-    Column m_numberCells{};     // Preset: the number, clickable
-    Column m_carrierCells{};    // Carrier freq.
-    Column m_modulationCells{}; // Modulation freq.
-    Column m_modeCells{};       // Mode
-    Column m_topCells{};        // Top freq.
-    Column m_stepCells{};       // Step
-    Column m_intervalCells{};   // Interval
-    QLabel *m_hintLabel;        // hint below the table
-    QPushButton *m_closeButton; // Close: no choice
+    QLabel *m_headerLabel;         // column header
+    Column m_numberCells{};        // Preset: the number, clickable
+    Column m_carrierCells{};       // Carrier freq.
+    Column m_modulationCells{};    // Modulation freq.
+    Column m_modeCells{};          // Mode
+    Column m_topCells{};           // Top freq.
+    Column m_stepCells{};          // Step
+    Column m_intervalCells{};      // Interval
+    QLabel *m_hintLabel;           // hint below the table
+    QPushButton *m_closeButton;    // Close: no choice
+    QPushButton *m_saveFileButton; // Save to file...
+    QPushButton *m_loadFileButton; // Load from file...
+    bool m_fileWorkRunning = false;
     int m_highlighted = 0;
     int m_chosen = 0;
     std::array<QWidget *, Presets::Count / 2> m_bands{}; // white bands under presets 1, 3, 5, ...

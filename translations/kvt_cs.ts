@@ -127,6 +127,14 @@
         <source>KVT Presets</source>
         <translation>Předvolby</translation>
     </message>
+    <message>
+        <source>Save to file...</source>
+        <translation>Uložit do souboru...</translation>
+    </message>
+    <message>
+        <source>Load from file...</source>
+        <translation>Načíst ze souboru...</translation>
+    </message>
 </context>
 <context>
     <name>ConnectionFailureDialog</name>
@@ -424,6 +432,172 @@
     <message>
         <source>The setup was not sent completely: the line to the generator was lost after the display operator was sent (%1), before the coarse tuning step of %2 Hz (%3). Open Config again once the generator is back.</source>
         <translation>Nastavení nebylo odesláno celé: spojení s generátorem se přerušilo po odeslání údaje na displeji (%1), před skokem při hrubém ladění %2 Hz (%3). Až bude generátor opět připojen, otevřete znovu Config.</translation>
+    </message>
+</context>
+<context>
+    <name>PresetFiles</name>
+    <message>
+        <source>Save the presets to a file</source>
+        <translation>Uložit předvolby do souboru</translation>
+    </message>
+    <message>
+        <source>Preset sets (*.csv)</source>
+        <translation>Sady předvoleb (*.csv)</translation>
+    </message>
+    <message>
+        <source>The presets could not all be read from the generator, so %1 was not written.</source>
+        <translation>Předvolby se nepodařilo z generátoru přečíst všechny, proto soubor %1 nebyl zapsán.</translation>
+    </message>
+    <message>
+        <source>The presets could not be saved to %1 (%2). A file of that name is left as it was.</source>
+        <translation>Předvolby nelze uložit do souboru %1 (%2). Soubor tohoto jména zůstal beze změny.</translation>
+    </message>
+    <message>
+        <source>The twelve presets were saved to %1.</source>
+        <translation>Všech dvanáct předvoleb je uloženo v souboru %1.</translation>
+    </message>
+    <message>
+        <source>Load the presets from a file</source>
+        <translation>Načíst předvolby ze souboru</translation>
+    </message>
+    <message>
+        <source>%1 could not be read (%2).</source>
+        <translation>Soubor %1 nelze přečíst (%2).</translation>
+    </message>
+    <message>
+        <source>%1 is not a preset set: it is larger than %2 bytes. Nothing was sent to the generator.</source>
+        <translation>Soubor %1 není sada předvoleb: je větší než %2 bajtů. Do generátoru nebylo nic odesláno.</translation>
+    </message>
+    <message>
+        <source>No generator is connected. Nothing was sent.</source>
+        <translation>Generátor není připojen. Nic nebylo odesláno.</translation>
+    </message>
+    <message>
+        <source>The generator holds the set of %1 already: nothing differs, so nothing was sent.</source>
+        <translation>Generátor už má sadu ze souboru %1: nic se neliší, proto nebylo nic odesláno.</translation>
+    </message>
+    <message>
+        <source>Preset %1: %2</source>
+        <translation>Předvolba %1: %2</translation>
+    </message>
+    <message>
+        <source>Preset %1: %2 (now %3)</source>
+        <translation>Předvolba %1: %2 (nyní %3)</translation>
+    </message>
+    <message>
+        <source>Unchanged: %1. Not in use, left as they are: %2.</source>
+        <translation>Beze změny: %1. Nepoužité, ponechané tak, jak jsou: %2.</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>žádné</translation>
+    </message>
+    <message>
+        <source>Write these presets from %1 into the generator?
+
+%2
+
+The set it holds now is kept first in %3.</source>
+        <translation>Zapsat tyto předvolby ze souboru %1 do generátoru?
+
+%2
+
+Sada, kterou generátor má nyní, se nejprve uloží do složky %3.</translation>
+    </message>
+    <message>
+        <source>The set the generator holds now could not be kept in %1 (%2), so nothing was sent.</source>
+        <translation>Sadu, kterou generátor má nyní, nelze uložit do složky %1 (%2), proto nebylo nic odesláno.</translation>
+    </message>
+    <message>
+        <source>Loading presets</source>
+        <translation>Zápis předvoleb</translation>
+    </message>
+    <message>
+        <source>Writing %1 presets...</source>
+        <translation>Zapisuji předvolby (%1)...</translation>
+    </message>
+    <message>
+        <source>Preset %1 written and read back (%2 of %3).</source>
+        <translation>Předvolba %1 zapsána a zpětně přečtena (%2 z %3).</translation>
+    </message>
+    <message>
+        <source>Reading the presets back...</source>
+        <translation>Čtu předvolby zpět...</translation>
+    </message>
+    <message>
+        <source>The set the generator held before is kept in %1.</source>
+        <translation>Sada, kterou generátor měl předtím, je uložena v souboru %1.</translation>
+    </message>
+    <message>
+        <source>Line %1, column %2: %3</source>
+        <translation>Řádek %1, sloupec %2: %3</translation>
+    </message>
+    <message>
+        <source>Line %1: %2</source>
+        <translation>Řádek %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 was not loaded; nothing was sent to the generator.
+
+%2</source>
+        <translation>Soubor %1 nebyl načten; do generátoru nebylo nic odesláno.
+
+%2</translation>
+    </message>
+    <message>
+        <source>The presets cannot be loaded now: the generator is busy with a sweep, Morse keying, the radiotelegraph frame or a remote command. End it, then load again. Nothing was sent.</source>
+        <translation>Předvolby teď nelze načíst: generátor je zaměstnán rozmítáním, vysíláním Morse, radiotelegrafem nebo vzdáleným příkazem. Ukončete to a načtěte znovu. Nic nebylo odesláno.</translation>
+    </message>
+    <message>
+        <source>not in use</source>
+        <translation>nepoužitá</translation>
+    </message>
+    <message>
+        <source>, tone %1 Hz</source>
+        <translation>, tón %1 Hz</translation>
+    </message>
+    <message>
+        <source>sweep %1 to %2 Hz%3, step %4 Hz, %5 s</source>
+        <translation>rozmítání %1 až %2 Hz%3, krok %4 Hz, %5 s</translation>
+    </message>
+    <message>
+        <source>%1 Hz%2, mode %3</source>
+        <translation>%1 Hz%2, režim %3</translation>
+    </message>
+    <message>
+        <source>%1 presets written and checked (%2 unchanged, %3 not in use)</source>
+        <translation>Zapsáno a ověřeno předvoleb: %1 (beze změny %2, nepoužito %3)</translation>
+    </message>
+    <message>
+        <source>The load was cancelled. Written and checked before that: %1. The generator&apos;s settings were put back.</source>
+        <translation>Zápis byl zrušen. Předtím zapsáno a ověřeno: %1. Nastavení generátoru bylo vráceno.</translation>
+    </message>
+    <message>
+        <source>The line to the generator was lost during the load. Written and checked before that: %1.</source>
+        <translation>Spojení s generátorem se během zápisu přerušilo. Předtím zapsáno a ověřeno: %1.</translation>
+    </message>
+    <message>
+        <source>Did not read back as written: %1.</source>
+        <translation>Zpětně se nepřečetly tak, jak byly zapsány: %1.</translation>
+    </message>
+    <message>
+        <source>Sweep presets %1 cannot be written from the PC on this generator: they read back as plain presets.</source>
+        <translation>Předvolby s rozmítáním %1 nelze do tohoto generátoru z PC zapsat: zpětně se přečetly jako obyčejné předvolby.</translation>
+    </message>
+    <message>
+        <source>Not written, or written without being read back: %1.</source>
+        <translation>Nezapsané, nebo zapsané bez zpětného přečtení: %1.</translation>
+    </message>
+    <message>
+        <source>the folder %1 cannot be made</source>
+        <translation>složku %1 nelze vytvořit</translation>
+    </message>
+</context>
+<context>
+    <name>ProgressWindow</name>
+    <message>
+        <source>Cancel</source>
+        <translation>Zrušit</translation>
     </message>
 </context>
 </TS>

@@ -11,7 +11,8 @@
 // and app/ use it.
 //
 // The real dialogs behind Services::dialogs: Qt's input dialog (its answer box
-// guarded like the program's own entry boxes) and message boxes.
+// guarded like the program's own entry boxes), message boxes, file dialogs and progress
+// dialogs.
 class QtDialogs final : public Dialogs {
 public:
     std::optional<QString> getText(QWidget *parent, const QString &title,
@@ -21,6 +22,10 @@ public:
     void showModal(QDialog &dialog) override;
     std::optional<QString> chooseItem(QWidget *parent, const QString &title, const QString &prompt,
                                       const QStringList &items) override;
+    std::optional<QString> chooseFile(QWidget *parent, FileUse use, const QString &title,
+                                      const QString &start, const QString &filter) override;
+    std::unique_ptr<Progress> showProgress(QWidget *parent, const QString &title,
+                                           const QString &text) override;
     void closeOpen() override;
 
 private:

@@ -2,8 +2,10 @@
 
 #include "instrument/programservices.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -29,6 +31,27 @@ public:
     // cancelled.
     virtual std::optional<QString> chooseItem(QWidget *parent, const QString &title,
                                               const QString &prompt, const QStringList &items) = 0;
+    // A file chosen to read (one that exists) or to write (an existing one only once
+    // the user agreed to replace it); nullopt when the user cancelled. `start` is the
+    // folder shown first, or a file in it to suggest; `filter` lists the file types as
+    // Qt's file dialogs take them ("Preset sets (*.csv)").
+    enum class FileUse { Open, Save };
+    virtual std::optional<QString> chooseFile(QWidget *parent, FileUse use, const QString &title,
+                                              const QString &start, const QString &filter) = 0;
+
+    // A progress window with Cancel, open from showProgress() until the object goes
+    // away. It does not block: the procedure it shows runs on and asks wasCancelled()
+    // where it can stop.
+    class Progress {
+    public:
+        virtual ~Progress() = default;
+        virtual void setValue(int done, int total) = 0;
+        virtual void setText(const QString &text) = 0;
+        virtual bool wasCancelled() const = 0;
+    };
+    virtual std::unique_ptr<Progress> showProgress(QWidget *parent, const QString &title,
+                                                   const QString &text) = 0;
+
     // Closes the questions and messages open now as their close control would: a Yes/No
     // question answers No, a text or item question is cancelled. The program's own
     // windows shown with showModal stay.
@@ -40,4 +63,6 @@ public:
 // the dialogs that ask the user.
 struct Services : ProgramServices {
     Dialogs *dialogs = nullptr;
+    // The date and time now: names the kept preset sets and dates the saved ones.
+    std::function<QDateTime()> now;
 };

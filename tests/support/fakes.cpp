@@ -121,6 +121,42 @@ void ScriptedDialogs::message(QWidget *, const QString &title, const QString &te
     runOnce(whileAsking);
 }
 
+std::optional<QString> ScriptedDialogs::chooseFile(QWidget *, FileUse use, const QString &title,
+                                                   const QString &start, const QString &filter) {
+    asked.push_back({use == FileUse::Save ? QStringLiteral("save") : QStringLiteral("open"), title,
+                     start, QStringList{filter}});
+    if (fileAnswers.empty())
+        return std::nullopt;
+    auto answer = fileAnswers.front();
+    fileAnswers.pop_front();
+    return answer;
+}
+
+namespace {
+class RecordingProgress final : public Dialogs::Progress {
+public:
+    RecordingProgress(ScriptedDialogs &dialogs, std::size_t index) : m_d(dialogs), m_i(index) {}
+    void setValue(int done, int total) override {
+        m_d.progress[m_i].done = done;
+        m_d.progress[m_i].total = total;
+        m_cancelled = m_cancelled || (m_d.cancelAt >= 0 && done >= m_d.cancelAt);
+    }
+    void setText(const QString &) override {}
+    bool wasCancelled() const override { return m_cancelled; }
+
+private:
+    ScriptedDialogs &m_d;
+    std::size_t m_i;
+    bool m_cancelled = false;
+};
+} // namespace
+
+std::unique_ptr<Dialogs::Progress> ScriptedDialogs::showProgress(QWidget *, const QString &title,
+                                                                 const QString &) {
+    progress.push_back({title});
+    return std::make_unique<RecordingProgress>(*this, progress.size() - 1);
+}
+
 void ScriptedDialogs::showModal(QDialog &dialog) {
     asked.push_back({QStringLiteral("modal"), dialog.windowTitle(), dialog.objectName()});
     // As with a real modal window, it is shown first (its show handling runs) and the
@@ -214,6 +250,7 @@ PanelRig::PanelRig() {
     services.settingsFolder = folder.path();
     services.backupFolder = folder.path();
     services.today = [this] { return today; };
+    services.now = [this] { return now; };
     services.quit = [this] { ++quitCount; };
     instrument = std::make_unique<Instrument>(port, clock, folder.path(), services.quit);
     window = std::make_unique<MainWindow>(*instrument, services);

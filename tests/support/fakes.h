@@ -65,10 +65,16 @@ private:
 class ScriptedDialogs final : public Dialogs {
 public:
     struct Asked {
-        QString kind; // "text", "yesno", "message", "modal", "item"
+        QString kind; // "text", "yesno", "message", "modal", "item", "open", "save"
         QString title;
-        QString text;
-        QStringList choices = {}; // "item": the items offered
+        QString text;             // "open", "save": the folder or file offered first
+        QStringList choices = {}; // "item": the items offered; "open", "save": the filter
+    };
+    // A progress window as the procedure left it.
+    struct ProgressShown {
+        QString title;
+        int done = 0;
+        int total = 0;
     };
 
     std::optional<QString> getText(QWidget *parent, const QString &title,
@@ -78,11 +84,19 @@ public:
     void showModal(QDialog &dialog) override;
     std::optional<QString> chooseItem(QWidget *parent, const QString &title, const QString &prompt,
                                       const QStringList &items) override;
+    std::optional<QString> chooseFile(QWidget *parent, FileUse use, const QString &title,
+                                      const QString &start, const QString &filter) override;
+    std::unique_ptr<Progress> showProgress(QWidget *parent, const QString &title,
+                                           const QString &text) override;
     void closeOpen() override; // the question asked (see whileAsking) answers No
 
     std::deque<std::optional<QString>> textAnswers; // nullopt = Cancel
     std::deque<std::optional<QString>> itemAnswers; // nullopt = Cancel
     std::deque<bool> yesNoAnswers;
+    std::deque<std::optional<QString>> fileAnswers; // nullopt = Cancel
+    std::vector<ProgressShown> progress;            // every progress window, in order
+    // Cancel is clicked in a progress window once it shows `cancelAt` steps done.
+    int cancelAt = -1;
     // What happens while the next message or Yes/No question is shown (the main window
     // goes away, ...); runs once.
     std::function<void()> whileAsking;
@@ -168,6 +182,7 @@ struct PanelRig {
     FakeProcessStarter processes;
     int quitCount = 0;
     QDate today{2026, 12, 7};
+    QDateTime now{QDate(2026, 12, 9), QTime(14, 3, 12)};
     std::unique_ptr<Instrument> instrument;
     std::unique_ptr<MainWindow> window;
     // The Instrument's record, to set up what a generator would have reported.

@@ -27,6 +27,7 @@ bool SimulatedPanelRig::startPanel(sim::SimConfig config, int portNumber, QStrin
     services.settingsFolder = dir.path();
     services.backupFolder = dir.path();
     services.today = [] { return QDate(2026, 12, 7); };
+    services.now = [] { return QDateTime(QDate(2026, 12, 9), QTime(14, 3, 12)); };
     services.quit = [] {};
     instrument = std::make_unique<Instrument>(*port, time, dir.path(), services.quit);
     window = std::make_unique<MainWindow>(*instrument, services);

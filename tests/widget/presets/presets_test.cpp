@@ -2,13 +2,16 @@
 // clock and scripted dialogs.
 #include "generator.h"
 
+#include "instrument/presetsetfile.h"
 #include "link/link.h"
 #include "panel/lamp.h"
 #include "presets/presetcontrol.h"
 #include "presets/presetswindow.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -32,6 +35,9 @@ struct PresetsTest : ::testing::Test {
         rig.connectOn();
         rig.port.takeWritten();
         gen.answer = [this](const QString &line) -> std::optional<ScriptedGenerator::Answer> {
+            if (stores && !line.isEmpty())
+                if (auto a = answerAsMemory(line))
+                    return a;
             if (!line.startsWith(QLatin1Char('K')))
                 return std::nullopt;
             const auto it = records.find(line.mid(1).toInt());
@@ -67,10 +73,59 @@ struct PresetsTest : ::testing::Test {
         return out;
     }
 
+    // With `stores`, F, A and M set what S stores, and G, I and J ask for them.
+    std::optional<ScriptedGenerator::Answer> answerAsMemory(const QString &line) {
+        static const std::map<char, char> asks{{'G', 'F'}, {'I', 'A'}, {'J', 'M'}};
+        const char letter = line.at(0).toLatin1();
+        const QByteArray value = line.mid(1).toLatin1();
+        if (held.count(letter))
+            held[letter] = value;
+        else if (asks.count(letter))
+            return ScriptedGenerator::Answer{asks.at(letter) + held[asks.at(letter)]};
+        else if (letter == 'H')
+            return ScriptedGenerator::Answer{"S0"};
+        else if (letter == 'S')
+            records[value.toInt()] =
+                value + ' ' + held['F'] + ' ' + held['A'] + ' ' + held['M'] + " 0 0 0";
+        return std::nullopt;
+    }
+
+    // MR opens the presets window, where the user clicks the file button `button`; the
+    // generator runs until the file's work is done, the window must still be open
+    // without a choice, and the user closes it. The lines sent from the click on.
+    QStringList useFileButton(const char *button, const std::function<void()> &beforeClick) {
+        QStringList lines;
+        rig.dialogs.modalActions.push_back([&](QDialog &d) {
+            beforeClick();
+            control<QPushButton>(d, button)->click();
+            lines = linesOf(gen.run(5000));
+            EXPECT_TRUE(d.isVisible());
+            EXPECT_EQ(table().chosenPreset(), 0);
+            QTest::mouseClick(control<QPushButton>(d, "closeButton"), Qt::LeftButton);
+        });
+        ui(*rig.window).recallButton->click();
+        return lines + linesOf(gen.run(1000)).filter(QRegularExpression("^[^K]"));
+    }
+    QString lastMessage() { return rig.dialogs.asked.back().text; }
+    static QByteArray contentOf(const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
+    }
+    // The factory set as a file saved on 9 December 2026 at 14:03:12 from serial 1234.
+    static QByteArray factoryFile() {
+        QByteArray text = "# KVT 20 serial 1234 firmware 2.05 2026-12-09 14:03:12\n"
+                          "preset,carrier_hz,tone_hz,mode,top_hz,step_hz,interval_s\n";
+        for (auto [k, record] : factoryPresets())
+            text += record.replace(' ', ',') + '\n';
+        return text;
+    }
+
     PanelRig rig;
     ScriptedGenerator gen{rig};
     std::map<int, QByteArray> records = factoryPresets();
     qint64 kDelayMs = 0;
+    bool stores = false;
+    std::map<char, QByteArray> held{{'F', "7050000"}, {'A', "1000"}, {'M', "2"}};
 };
 
 TEST_F(PresetsTest, ReadOutAsksEachPresetOnceInOrderAndMovesOnAtEachReply) {
@@ -344,6 +399,9 @@ TEST_F(PresetsTest, WindowShowsItsTableCentredOnTheScreen) {
     EXPECT_EQ(control<QLabel>(t, "hintLabel")->text(),
               QStringLiteral("Click to preset number for select..."));
     EXPECT_EQ(control<QPushButton>(t, "closeButton")->text(), QStringLiteral("Close"));
+    // The file buttons stand left of Close.
+    EXPECT_LT(control(t, "saveFileButton")->geometry().right(), control(t, "loadFileButton")->x());
+    EXPECT_LT(control(t, "loadFileButton")->geometry().right(), control(t, "closeButton")->x());
     for (int r = 0; r < 12; ++r) {
         EXPECT_EQ(presetCell(t, "numberCells", r + 1)->alignment(), Qt::AlignCenter);
         EXPECT_TRUE(presetCell(t, "carrierCells", r + 1)->alignment() & Qt::AlignRight);
@@ -379,6 +437,132 @@ TEST_F(PresetsTest, SecondClickWhileReadingIsIgnored) {
         sent.push_back(s);
     EXPECT_EQ(linesOf(sent, true), kLines() + QStringList{"S2"});
     EXPECT_EQ(asked(QStringLiteral("modal")).size(), 1);
+}
+
+// Save to file...: the twelve presets read afresh, written whole or not at all; the
+// window stays open and picks nothing.
+TEST_F(PresetsTest, SaveToFileWritesOnlyAfterAllTwelveWereReadCleanly) {
+    rig.record().deviceId = 1234;
+    QTemporaryDir files;
+    struct Case {
+        std::function<void()> fault; // of the generator, once the window is open
+        const char *file;            // where the user saves
+        QByteArray content;          // the file afterwards ("old": it held that before)
+        const char *says;
+    };
+    const Case cases[] = {
+        {[] {}, "a.csv", factoryFile(), "The twelve presets were saved to"},
+        {[this] { records.erase(7); }, "b.csv", "old", "could not all be read"},
+        {[this] { records[10] = "garbage"; }, "c.csv", "old", "could not all be read"},
+        {[] {}, "none/d.csv", "<none>", "could not be saved to"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.file);
+        records = factoryPresets();
+        const QString path = files.filePath(QString::fromLatin1(c.file));
+        QFile old(path);
+        ASSERT_TRUE(c.content != "old" ||
+                    (old.open(QIODevice::WriteOnly) && old.write("old") == 3));
+        old.close();
+        rig.dialogs.fileAnswers = {path};
+        EXPECT_EQ(useFileButton("saveFileButton", c.fault).filter(QRegularExpression("^[^K]")),
+                  QStringList());
+        EXPECT_EQ(contentOf(path), c.content);
+        EXPECT_TRUE(lastMessage().contains(QLatin1String(c.says))) << lastMessage().toStdString();
+    }
+}
+
+// Load from file...: the file and its rows checked before anything is sent; the set
+// the generator holds kept before the first line goes out; the end told as it was.
+TEST_F(PresetsTest, LoadFromFileChecksFirstKeepsTheHeldSetAndTellsTheEnd) {
+    stores = true;
+    rig.record().deviceId = 1234;
+    QTemporaryDir files;
+    const QString keptName = "presets-1234-20261209-140312.csv";
+    const QByteArray header = "preset,carrier_hz,tone_hz,mode,top_hz,step_hz,interval_s\n";
+    // Presets 2 and 12 differ, 1 does not, 3 is not in use.
+    const QByteArray changes = "# KVT 20 serial 99\n" + header +
+                               "2,3550000,700,1,0,0,0\n3,0,0,0,0,0,0\n12,14070000,800,3,,,\n"
+                               "1,7050000,1000,2,0,0,0\n";
+    struct Case {
+        const char *name;
+        QByteArray file;
+        int yes;            // the answer to the question; -1: none is asked
+        const char *during; // "cancel" after the first preset, "unplug" at S12
+        const char *stored; // the S lines sent
+        QString kept;       // the kept file's name, empty for none
+        const char *says;   // in the last message
+    };
+    const QString keptTwice = "presets-1234-20261209-140312-2.csv";
+    const Case cases[] = {
+        {"bad cell", header + "1,7050000,1000,2,0,0,0\n2,70x0000,0,1,0,0,0\n", -1, "", "", "",
+         "Line 3, column carrier_hz"},
+        {"over the range", header + "1,7050000,1000,2,0,0,0\n2,50000000,0,1,0,0,0\n", -1, "", "",
+         "", "Line 3, column carrier_hz"},
+        {"nothing differs", QByteArray(header).replace(',', ';') + "12;14070000;800;1;0;0;0\n", -1,
+         "", "", "", "nothing differs"},
+        {"answered No", changes, 0, "", "", "", ""},
+        {"loaded", changes, 1, "", "S2 S12", keptName,
+         "2 presets written and checked (1 unchanged, 1 not in use)"},
+        {"kept that second already", changes, 1, "", "S2 S12", keptTwice, ""},
+        {"cancelled", changes, 1, "cancel", "S2", keptName,
+         "cancelled. Written and checked before that: 2."},
+        {"line lost", changes, 1, "unplug", "S2 S12", keptName,
+         "before that: 2.\nNot written, or written without being read back: 12."},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        records = factoryPresets();
+        for (const QString &old : QDir(rig.folder.path()).entryList({"presets-*"}, QDir::Files))
+            QFile::remove(rig.folder.filePath(old));
+        const QString kept = rig.folder.filePath(c.kept);
+        if (c.kept == keptTwice) {
+            QFile earlier(rig.folder.filePath(keptName));
+            ASSERT_TRUE(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7);
+        }
+        const QString path = files.filePath(QString::fromLatin1(c.name) + ".csv");
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(c.file) == c.file.size());
+        file.close();
+        rig.dialogs.fileAnswers = {path};
+        rig.dialogs.yesNoAnswers = {c.yes == 1};
+        rig.dialogs.cancelAt = c.during == QLatin1String("cancel") ? 1 : -1;
+        rig.dialogs.asked.clear();
+        bool keptBeforeFirstF = false;
+        bool sentF = false;
+        rig.port.onWrite = [&](const QByteArray &bytes) {
+            if (bytes.startsWith('F') && !std::exchange(sentF, true))
+                keptBeforeFirstF = QFileInfo::exists(kept);
+        };
+        const auto answer = gen.answer;
+        gen.answer = [&, answer](const QString &line) {
+            if (c.during == QLatin1String("unplug") && line == QStringLiteral("S12"))
+                rig.port.unplug();
+            return answer(line);
+        };
+
+        const QStringList lines = useFileButton("loadFileButton", [] {});
+        rig.port.onWrite = nullptr;
+        gen.answer = answer;
+        EXPECT_EQ(lines.filter(QRegularExpression("^S")).join(' '), c.stored);
+        EXPECT_EQ(asked(QStringLiteral("yesno")).size(), c.yes < 0 ? 0u : 1u);
+        EXPECT_TRUE(lastMessage().contains(c.says) && lastMessage().contains(c.kept))
+            << lastMessage().toStdString();
+        if (c.kept.isEmpty()) {
+            EXPECT_EQ(QDir(rig.folder.path()).entryList({"presets-*"}, QDir::Files), QStringList());
+            EXPECT_FALSE(sentF);
+            continue;
+        }
+        EXPECT_TRUE(keptBeforeFirstF);
+        EXPECT_EQ(contentOf(kept), factoryFile());
+        if (c.kept == keptTwice) {
+            EXPECT_EQ(contentOf(rig.folder.filePath(keptName)), "earlier") << "not overwritten";
+        }
+        // The table shows what the generator holds after the load, read afresh.
+        if (c.during != QLatin1String("unplug")) {
+            EXPECT_EQ(table().row(2).carrier, QStringLiteral("3550000 Hz"));
+        }
+    }
 }
 
 } // namespace

@@ -61,6 +61,8 @@ const Caption Captions[] = {
     {Window::Presets, "hintLabel", "Click to preset number for select...",
      "Vyberte předvolbu kliknutím na její číslo"},
     {Window::Presets, "", "KVT Presets", "Předvolby"},
+    {Window::Presets, "saveFileButton", "Save to file...", "Uložit do souboru..."},
+    {Window::Presets, "loadFileButton", "Load from file...", "Načíst ze souboru..."},
     {Window::Failure, "headingLabel", "Communication error !", "Chyba komunikace !"},
     {Window::Failure, "adviceLabel",
      "Here is not any COM port with KVT unit connected. Please check right connection, or check "
@@ -189,7 +191,7 @@ TEST(Language, WideRangeSubtitleIsNotReplacedByTheCzechCaption) {
 }
 
 // The columns start exactly where their titles start in the header, in both languages,
-// whether the window existed before the switch or not.
+// whether the window existed before the switch or not; the hint line fits.
 TEST(Language, PresetColumnsStandUnderTheirTitles) {
     const char *english[] = {"Preset",    "Carrier freq.", "Modulation freq.", "Mode",
                              "Top freq.", "Step",          "Interval"};
@@ -211,6 +213,10 @@ TEST(Language, PresetColumnsStandUnderTheirTitles) {
                     << titles[c] << " row " << row;
             }
         }
+        // The hint line is whole, left of the file buttons.
+        const QLabel *hint = w.findChild<QLabel *>("hintLabel");
+        EXPECT_LE(hint->fontMetrics().horizontalAdvance(hint->text()), hint->width());
+        EXPECT_LT(hint->geometry().right(), w.findChild<QWidget *>("saveFileButton")->x());
     };
     LanguageRig before;
     PresetsWindow &opened = ui(*before.rig.window).presetsWindow();
