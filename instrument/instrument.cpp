@@ -280,6 +280,10 @@ void Instrument::switchOutputAsStop(bool on) {
 void Instrument::startSweep(const QString &upper, const QString &step, const QString &interval) {
     m_link->sendCommand(Commands::startSweep(upper, step, interval));
     m_state.sweeping = true;
+    // The sweep starts at the present carrier: until the generator's first W report
+    // that is its position, not 0 or where the last sweep stopped.
+    m_state.sweepFreq = static_cast<int32_t>(
+        std::clamp(m_state.carrierFreq, 0.0, double(std::numeric_limits<int32_t>::max())));
     Q_EMIT changed();
     Q_EMIT sweepStateChanged(true);
 }

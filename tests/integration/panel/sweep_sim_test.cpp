@@ -48,6 +48,7 @@ TEST_F(PanelOnSimulator, ASweepIsFollowedOnThePanelUntilItsEnd) {
     ui(*window).sweepButton->click();
     EXPECT_EQ(ui(*window).sweepButton->text(), QStringLiteral("Pause"));
     EXPECT_EQ(ui(*window).modeLine->text(), QStringLiteral("SWEEP"));
+    EXPECT_EQ(ui(*window).carrierReadout->text(), QStringLiteral("7.050.000")); // not 0
     ASSERT_TRUE(QTest::qWaitFor([this] { return simulator->sweeping(); }, 2000));
 
     // The generator's reports move the readout through the span, grouped.
