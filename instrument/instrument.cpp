@@ -446,14 +446,16 @@ std::optional<PresetSetFile::Problem>
 Instrument::checkPresetRows(const QList<PresetSetFile::Row> &rows) const {
     const std::optional<double> limit = carrierLimit(m_state.wideRange);
     if (!limit)
-        return PresetSetFile::Problem{
-            0, {}, QStringLiteral("The generator's carrier range is not known.")};
+        return PresetSetFile::Problem::make(
+            0, {},
+            QT_TRANSLATE_NOOP("PresetSetFile", "The generator's carrier range is not known."));
     bool seen[Presets::Count + 1] = {};
     for (const PresetSetFile::Row &row : rows) {
         if (row.number < 1 || row.number > Presets::Count || seen[row.number])
-            return PresetSetFile::Problem{
+            return PresetSetFile::Problem::make(
                 row.line, QStringLiteral("preset"),
-                QStringLiteral("preset %1 is not 1-12 or is given twice").arg(row.number)};
+                QT_TRANSLATE_NOOP("PresetSetFile", "preset %1 is not 1-12 or is given twice"),
+                {QString::number(row.number)});
         seen[row.number] = true;
         if (std::optional<PresetSetFile::Problem> problem =
                 PresetSetFile::check(row, static_cast<qint64>(*limit)))
@@ -465,7 +467,8 @@ Instrument::checkPresetRows(const QList<PresetSetFile::Row> &rows) const {
 QCoro::Task<Instrument::PresetLoadPlan> Instrument::planPresetLoad(QList<PresetSetFile::Row> rows) {
     PresetLoadPlan plan;
     if (!connected()) {
-        plan.problem = PresetSetFile::Problem{0, {}, QStringLiteral("No generator is connected.")};
+        plan.problem = PresetSetFile::Problem::make(
+            0, {}, QT_TRANSLATE_NOOP("PresetSetFile", "No generator is connected."));
         co_return plan;
     }
     plan.problem = checkPresetRows(rows);
@@ -473,8 +476,9 @@ QCoro::Task<Instrument::PresetLoadPlan> Instrument::planPresetLoad(QList<PresetS
         co_return plan;
     const std::optional<QList<PresetSetFile::Row>> present = co_await readPresetSet();
     if (!present) {
-        plan.problem = PresetSetFile::Problem{
-            0, {}, QStringLiteral("The generator's presets could not all be read.")};
+        plan.problem = PresetSetFile::Problem::make(
+            0, {},
+            QT_TRANSLATE_NOOP("PresetSetFile", "The generator's presets could not all be read."));
         co_return plan;
     }
     plan.present = *present;

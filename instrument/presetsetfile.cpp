@@ -2,6 +2,7 @@
 
 #include "link/presetrecord.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 #include <array>
 #include <cmath>
@@ -10,6 +11,24 @@
 namespace PresetSetFile {
 
 namespace {
+
+// The context of the texts of a problem, shown in Czech once the captions are.
+constexpr char Context[] = "PresetSetFile";
+
+// `text` with `args` for its %1, %2, %3 in one pass, so that an argument holding "%1"
+// (a cell of the file) is shown as it is.
+QString filled(const QString &text, const QStringList &args) {
+    switch (args.size()) {
+    case 0:
+        return text;
+    case 1:
+        return text.arg(args[0]);
+    case 2:
+        return text.arg(args[0], args[1]);
+    default:
+        return text.arg(args[0], args[1], args[2]);
+    }
+}
 
 // The header's column names, in the order of a row's cells.
 const std::array<QLatin1StringView, 7> Columns = {
@@ -64,7 +83,9 @@ std::optional<Problem> cutRecords(QStringView text, QChar separator, int firstLi
                 ++i;
                 for (;;) {
                     if (i >= text.size())
-                        return Problem{quoteLine, {}, QStringLiteral("a quote is not closed")};
+                        return Problem::make(
+                            quoteLine, {},
+                            QT_TRANSLATE_NOOP("PresetSetFile", "a quote is not closed"));
                     if (text[i] == u'"') {
                         if (i + 1 < text.size() && text[i + 1] == u'"') {
                             cell += u'"';
@@ -83,7 +104,9 @@ std::optional<Problem> cutRecords(QStringView text, QChar separator, int firstLi
                        (text[i] == u' ' || (text[i] == u'\t' && separator != u'\t')))
                     ++i;
                 if (i < text.size() && text[i] != separator && text[i] != u'\n')
-                    return Problem{line, {}, QStringLiteral("text follows a closing quote")};
+                    return Problem::make(
+                        line, {},
+                        QT_TRANSLATE_NOOP("PresetSetFile", "text follows a closing quote"));
             } else {
                 while (i < text.size() && text[i] != separator && text[i] != u'\n')
                     cell += text[i++];
@@ -120,37 +143,40 @@ std::optional<Problem> rowOf(const Record &record, Row &row) {
            cells.last().trimmed().isEmpty())
         cells.removeLast();
     if (cells.size() > static_cast<qsizetype>(Columns.size()))
-        return Problem{
-            record.line,
-            {},
-            QStringLiteral("the row has %1 cells, not %2").arg(cells.size()).arg(Columns.size())};
+        return Problem::make(record.line, {},
+                             QT_TRANSLATE_NOOP("PresetSetFile", "the row has %1 cells, not %2"),
+                             {QString::number(cells.size()), QString::number(Columns.size())});
     qint64 values[Columns.size()] = {};
     for (size_t c = 0; c < Columns.size(); ++c) {
         const Column which = static_cast<Column>(c);
         if (static_cast<qsizetype>(c) >= cells.size())
-            return Problem{record.line, column(which), QStringLiteral("the cell is missing")};
+            return Problem::make(record.line, column(which),
+                                 QT_TRANSLATE_NOOP("PresetSetFile", "the cell is missing"));
         const QString &cell = cells[static_cast<qsizetype>(c)];
         // A plain preset needs no sweep values: a spreadsheet may leave them empty.
         if (cell.trimmed().isEmpty() && c >= Top)
             continue;
         const std::optional<qint64> value = wholeNumber(cell);
+        if (!value && cell.trimmed().isEmpty())
+            return Problem::make(record.line, column(which),
+                                 QT_TRANSLATE_NOOP("PresetSetFile", "the cell is empty"));
         if (!value)
-            return Problem{record.line, column(which),
-                           cell.trimmed().isEmpty()
-                               ? QStringLiteral("the cell is empty")
-                               : quoted(cell) + QStringLiteral(" is not a whole number")};
+            return Problem::make(record.line, column(which),
+                                 QT_TRANSLATE_NOOP("PresetSetFile", "%1 is not a whole number"),
+                                 {quoted(cell)});
         values[c] = *value;
     }
     if (values[Mode] < std::numeric_limits<int>::min() ||
         values[Mode] > std::numeric_limits<int>::max())
-        return Problem{record.line, column(Mode),
-                       QStringLiteral("the mode is not 0-3 or above 14")};
+        return Problem::make(record.line, column(Mode),
+                             QT_TRANSLATE_NOOP("PresetSetFile", "the mode is not 0-3 or above 14"));
     row.number = values[Number] < 1 || values[Number] > Presets::Count
                      ? 0
                      : static_cast<int>(values[Number]);
     if (row.number == 0)
-        return Problem{record.line, column(Number),
-                       QStringLiteral("%1 is not a preset number 1-12").arg(values[Number])};
+        return Problem::make(record.line, column(Number),
+                             QT_TRANSLATE_NOOP("PresetSetFile", "%1 is not a preset number 1-12"),
+                             {QString::number(values[Number])});
     row.carrierHz = values[Carrier];
     row.toneHz = values[Tone];
     row.mode = static_cast<int>(values[Mode]);
@@ -179,24 +205,36 @@ QString cellsOf(const Row &row) {
 
 } // namespace
 
-QString describe(const Problem &problem) {
-    if (problem.line <= 0)
+Problem Problem::make(int line, const QString &column, const char *source,
+                      const QStringList &args) {
+    return Problem{line, column, filled(QString::fromUtf8(source), args), source, args};
+}
+
+QString shownWhat(const Problem &problem) {
+    if (!problem.source)
         return problem.what;
+    return filled(QCoreApplication::translate(Context, problem.source), problem.args);
+}
+
+QString describe(const Problem &problem) {
+    const QString what = shownWhat(problem);
+    if (problem.line <= 0)
+        return what;
     if (problem.column.isEmpty())
-        return QStringLiteral("Line %1: %2").arg(problem.line).arg(problem.what);
-    return QStringLiteral("Line %1, column %2: %3")
-        .arg(problem.line)
-        .arg(problem.column, problem.what);
+        return QCoreApplication::translate("PresetSetFile", "Line %1: %2")
+            .arg(QString::number(problem.line), what);
+    return QCoreApplication::translate("PresetSetFile", "Line %1, column %2: %3")
+        .arg(QString::number(problem.line), problem.column, what);
 }
 
 ReadResult read(QByteArrayView bytes) {
     ReadResult result;
     if (bytes.size() > MaxBytes) {
-        result.problem = Problem{0,
-                                 {},
-                                 QStringLiteral("The file is larger than %1 KiB: it is "
-                                                "not a preset set")
-                                     .arg(MaxBytes / 1024)};
+        result.problem = Problem::make(0, {},
+                                       QT_TRANSLATE_NOOP("PresetSetFile",
+                                                         "The file is larger than %1 KiB: it is "
+                                                         "not a preset set"),
+                                       {QString::number(MaxBytes / 1024)});
         return result;
     }
     if (bytes.startsWith("\xEF\xBB\xBF"))
@@ -228,10 +266,9 @@ ReadResult read(QByteArrayView bytes) {
         headerOk = headerRecords[0].cells[c].trimmed().compare(Columns[static_cast<size_t>(c)],
                                                                Qt::CaseInsensitive) == 0;
     if (!headerOk) {
-        result.problem = Problem{
-            line,
-            {},
-            QStringLiteral("the header line \"%1\" is missing").arg(QLatin1StringView(Header))};
+        result.problem = Problem::make(
+            line, {}, QT_TRANSLATE_NOOP("PresetSetFile", "the header line \"%1\" is missing"),
+            {QString::fromLatin1(Header)});
         return result;
     }
     ++line;
@@ -253,10 +290,10 @@ ReadResult read(QByteArrayView bytes) {
             return result;
         }
         if (firstLineOf[row.number] != 0) {
-            result.problem = Problem{record.line, column(Number),
-                                     QStringLiteral("preset %1 is given twice (first on line %2)")
-                                         .arg(row.number)
-                                         .arg(firstLineOf[row.number])};
+            result.problem = Problem::make(
+                record.line, column(Number),
+                QT_TRANSLATE_NOOP("PresetSetFile", "preset %1 is given twice (first on line %2)"),
+                {QString::number(row.number), QString::number(firstLineOf[row.number])});
             result.rows.clear();
             return result;
         }
@@ -264,7 +301,8 @@ ReadResult read(QByteArrayView bytes) {
         result.rows << row;
     }
     if (result.rows.isEmpty())
-        result.problem = Problem{line, {}, QStringLiteral("the file holds no presets")};
+        result.problem = Problem::make(
+            line, {}, QT_TRANSLATE_NOOP("PresetSetFile", "the file holds no presets"));
     return result;
 }
 
@@ -307,32 +345,38 @@ bool isSweep(const Row &row) {
 std::optional<Problem> check(const Row &row, qint64 carrierLimitHz) {
     if (notInUse(row))
         return std::nullopt;
-    const auto problem = [&row](Column c, const QString &what) {
-        return Problem{row.line, column(c), what};
+    const auto problem = [&row](Column c, const char *source, const QStringList &args = {}) {
+        return Problem::make(row.line, column(c), source, args);
     };
     if (row.carrierHz <= 0 || row.carrierHz >= carrierLimitHz)
-        return problem(Carrier, QStringLiteral("the carrier %1 Hz is outside 1-%2 Hz")
-                                    .arg(row.carrierHz)
-                                    .arg(carrierLimitHz - 1));
+        return problem(Carrier,
+                       QT_TRANSLATE_NOOP("PresetSetFile", "the carrier %1 Hz is outside 1-%2 Hz"),
+                       {QString::number(row.carrierHz), QString::number(carrierLimitHz - 1)});
     if (row.toneHz < 0 || row.toneHz > ToneLimit)
-        return problem(Tone, QStringLiteral("the tone %1 Hz is outside 1-%2 Hz (0: no tone)")
-                                 .arg(row.toneHz)
-                                 .arg(ToneLimit));
+        return problem(
+            Tone,
+            QT_TRANSLATE_NOOP("PresetSetFile", "the tone %1 Hz is outside 1-%2 Hz (0: no tone)"),
+            {QString::number(row.toneHz), QString::number(ToneLimit)});
     if (row.mode < 0 || (row.mode > 3 && row.mode < FirstSweepMode))
-        return problem(Mode, QStringLiteral("mode %1 is neither a plain preset (0-3) nor a "
-                                            "sweep preset (above 14)")
-                                 .arg(row.mode));
+        return problem(Mode,
+                       QT_TRANSLATE_NOOP("PresetSetFile",
+                                         "mode %1 is neither a plain preset (0-3) nor a "
+                                         "sweep preset (above 14)"),
+                       {QString::number(row.mode)});
     if (!isSweep(row))
         return std::nullopt;
     if (row.topHz <= row.carrierHz || row.topHz >= carrierLimitHz)
-        return problem(Top, QStringLiteral("the sweep's top %1 Hz is not above the carrier "
-                                           "and at most %2 Hz")
-                                .arg(row.topHz)
-                                .arg(carrierLimitHz - 1));
+        return problem(Top,
+                       QT_TRANSLATE_NOOP("PresetSetFile",
+                                         "the sweep's top %1 Hz is not above the carrier "
+                                         "and at most %2 Hz"),
+                       {QString::number(row.topHz), QString::number(carrierLimitHz - 1)});
     if (row.stepHz <= 0)
-        return problem(Step, QStringLiteral("the sweep's step must be above 0"));
+        return problem(Step,
+                       QT_TRANSLATE_NOOP("PresetSetFile", "the sweep's step must be above 0"));
     if (row.intervalS <= 0)
-        return problem(Interval, QStringLiteral("the sweep's interval must be above 0"));
+        return problem(Interval,
+                       QT_TRANSLATE_NOOP("PresetSetFile", "the sweep's interval must be above 0"));
     return std::nullopt;
 }
 

@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 #include <optional>
 
@@ -35,14 +36,31 @@ struct Row {
 };
 
 // What is wrong with a file or a row: the line (0 for the file as a whole), the column
-// by its header name (empty when the line as a whole is wrong) and what is wrong.
+// by its header name (empty when the line as a whole is wrong) and what is wrong, in
+// English as the remote control reports it. `source` and `args` make `what` again in
+// the language of the moment (shownWhat()), so a window shows it in Czech once the
+// captions are; `source` is a string literal marked for translation in the
+// "PresetSetFile" context, or null where `what` came from elsewhere. The column names
+// are the file's own header names and are never translated.
 struct Problem {
     int line = 0;
     QString column;
     QString what;
-    bool operator==(const Problem &) const = default;
+    const char *source = nullptr;
+    QStringList args;
+
+    // `source` (marked with QT_TRANSLATE_NOOP("PresetSetFile", ...)) with `args` for its
+    // %1, %2...: `what` in English, and the means to translate it when shown.
+    static Problem make(int line, const QString &column, const char *source,
+                        const QStringList &args = {});
+    bool operator==(const Problem &other) const {
+        return line == other.line && column == other.column && what == other.what;
+    }
 };
-// One message naming the line, the column and what is wrong.
+// What is wrong, in the language the program shows now (English without a translator).
+QString shownWhat(const Problem &problem);
+// One message naming the line, the column and what is wrong, in the language the
+// program shows now.
 QString describe(const Problem &problem);
 
 struct ReadResult {

@@ -294,15 +294,10 @@ QCoro::Task<> PresetFiles::loadFromFile() {
 }
 
 QString PresetFiles::problemText(const QString &file, const PresetSetFile::Problem &problem) {
-    const QString &what = problem.what;
-    QString where;
-    if (problem.line > 0 && !problem.column.isEmpty())
-        where = tr("Line %1, column %2: %3").arg(problem.line).arg(problem.column, what);
-    else if (problem.line > 0)
-        where = tr("Line %1: %2").arg(problem.line).arg(what);
-    else
-        where = what;
-    return tr("%1 was not loaded; nothing was sent to the generator.\n\n%2").arg(file, where);
+    // Translated now, not when the problem was found: the language may have switched
+    // while the window was open.
+    return tr("%1 was not loaded; nothing was sent to the generator.\n\n%2")
+        .arg(file, PresetSetFile::describe(problem));
 }
 
 QString PresetFiles::refusedText() {

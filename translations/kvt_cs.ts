@@ -529,14 +529,6 @@ Sada, kterou generátor má nyní, se nejprve uloží do složky %3.</translatio
         <translation>Sada, kterou generátor měl předtím, je uložena v souboru %1.</translation>
     </message>
     <message>
-        <source>Line %1, column %2: %3</source>
-        <translation>Řádek %1, sloupec %2: %3</translation>
-    </message>
-    <message>
-        <source>Line %1: %2</source>
-        <translation>Řádek %1: %2</translation>
-    </message>
-    <message>
         <source>%1 was not loaded; nothing was sent to the generator.
 
 %2</source>
@@ -591,6 +583,105 @@ Sada, kterou generátor má nyní, se nejprve uloží do složky %3.</translatio
     <message>
         <source>the folder %1 cannot be made</source>
         <translation>složku %1 nelze vytvořit</translation>
+    </message>
+</context>
+<context>
+    <name>PresetSetFile</name>
+    <message>
+        <source>Line %1, column %2: %3</source>
+        <translation>Řádek %1, sloupec %2: %3</translation>
+    </message>
+    <message>
+        <source>Line %1: %2</source>
+        <translation>Řádek %1: %2</translation>
+    </message>
+    <message>
+        <source>a quote is not closed</source>
+        <translation>uvozovky nejsou uzavřeny</translation>
+    </message>
+    <message>
+        <source>text follows a closing quote</source>
+        <translation>za uzavírací uvozovkou následuje text</translation>
+    </message>
+    <message>
+        <source>the row has %1 cells, not %2</source>
+        <translation>řádek má %1 buněk, ne %2</translation>
+    </message>
+    <message>
+        <source>the cell is missing</source>
+        <translation>buňka chybí</translation>
+    </message>
+    <message>
+        <source>the cell is empty</source>
+        <translation>buňka je prázdná</translation>
+    </message>
+    <message>
+        <source>%1 is not a whole number</source>
+        <translation>%1 není celé číslo</translation>
+    </message>
+    <message>
+        <source>the mode is not 0-3 or above 14</source>
+        <translation>režim není 0-3 ani nad 14</translation>
+    </message>
+    <message>
+        <source>%1 is not a preset number 1-12</source>
+        <translation>%1 není číslo předvolby 1-12</translation>
+    </message>
+    <message>
+        <source>The file is larger than %1 KiB: it is not a preset set</source>
+        <translation>Soubor je větší než %1 KiB: není to sada předvoleb</translation>
+    </message>
+    <message>
+        <source>the header line &quot;%1&quot; is missing</source>
+        <translation>chybí řádek záhlaví „%1“</translation>
+    </message>
+    <message>
+        <source>preset %1 is given twice (first on line %2)</source>
+        <translation>předvolba %1 je uvedena dvakrát (poprvé na řádku %2)</translation>
+    </message>
+    <message>
+        <source>the file holds no presets</source>
+        <translation>soubor neobsahuje žádné předvolby</translation>
+    </message>
+    <message>
+        <source>the carrier %1 Hz is outside 1-%2 Hz</source>
+        <translation>nosná frekvence %1 Hz je mimo rozsah 1-%2 Hz</translation>
+    </message>
+    <message>
+        <source>the tone %1 Hz is outside 1-%2 Hz (0: no tone)</source>
+        <translation>tón %1 Hz je mimo rozsah 1-%2 Hz (0: bez tónu)</translation>
+    </message>
+    <message>
+        <source>mode %1 is neither a plain preset (0-3) nor a sweep preset (above 14)</source>
+        <translation>režim %1 není ani obyčejná předvolba (0-3), ani předvolba s rozmítáním (nad 14)</translation>
+    </message>
+    <message>
+        <source>the sweep&apos;s top %1 Hz is not above the carrier and at most %2 Hz</source>
+        <translation>konečná frekvence rozmítání %1 Hz není nad nosnou frekvencí a nejvýše %2 Hz</translation>
+    </message>
+    <message>
+        <source>the sweep&apos;s step must be above 0</source>
+        <translation>krok rozmítání musí být nad 0</translation>
+    </message>
+    <message>
+        <source>the sweep&apos;s interval must be above 0</source>
+        <translation>interval rozmítání musí být nad 0</translation>
+    </message>
+    <message>
+        <source>The generator&apos;s carrier range is not known.</source>
+        <translation>Rozsah nosné frekvence generátoru není znám.</translation>
+    </message>
+    <message>
+        <source>preset %1 is not 1-12 or is given twice</source>
+        <translation>předvolba %1 není 1-12 nebo je uvedena dvakrát</translation>
+    </message>
+    <message>
+        <source>No generator is connected.</source>
+        <translation>Generátor není připojen.</translation>
+    </message>
+    <message>
+        <source>The generator&apos;s presets could not all be read.</source>
+        <translation>Předvolby generátoru se nepodařilo přečíst všechny.</translation>
     </message>
 </context>
 <context>
