@@ -141,11 +141,6 @@ QString reasonOf(const std::exception_ptr &error) {
 
 RemoteServer::RemoteServer(Instrument &instrument, QObject *parent)
     : QObject(parent), m_generator(instrument) {
-    // The generator's first report of a sweep's position.
-    connect(&instrument.link(), &Link::replyHandled, this, [this](const ReplyEffects &effects) {
-        if (effects.kind == ReplyEffects::Kind::Frame && effects.letter == u'W')
-            m_sweepStart.reset();
-    });
     // A sweep and Morse keying, as they start and end.
     connect(&instrument, &Instrument::changed, this, &RemoteServer::followOperation);
     connect(&instrument, &Instrument::sweepStateChanged, this, &RemoteServer::followOperation);
@@ -543,7 +538,6 @@ QCoro::Task<> RemoteServer::setSweep(int id, bool on, std::shared_ptr<bool> aliv
             addError(id, ScpiParser::SettingsConflict);
             co_return;
         }
-        m_sweepStart = carrier;
         m_generator.startSweep(Numbers::plain(*m_sweepStop), Numbers::plain(*m_sweepStep),
                                Numbers::plain(*m_sweepTime));
     } else {
@@ -918,11 +912,9 @@ const std::vector<RemoteServer::Command> &RemoteServer::commands() {
           },
           NeedsGenerator},
          {}},
-        // Until the generator reports a sweep started here, it stands at its start.
+        // Until the generator's first report the Instrument keeps the start carrier.
         {Header::SweepPosition, {}, {[](RemoteServer &s, Call) -> QCoro::Task<R> {
-             co_return R{plain(s.m_sweepStart
-                                   ? *s.m_sweepStart
-                                   : static_cast<double>(s.m_generator.state().sweepFreq))};
+             co_return R{plain(static_cast<double>(s.m_generator.state().sweepFreq))};
          }}},
         {Header::Morse,
          {[](RemoteServer &s, Call call) -> QCoro::Task<R> {

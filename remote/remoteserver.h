@@ -210,8 +210,5 @@ private:
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     // The sweep's values, kept until the program ends.
     std::optional<double> m_sweepStop, m_sweepStep, m_sweepTime;
-    // The carrier a sweep started here began from, until the generator's first report
-    // of its position: SWEep:POSition? answers it meanwhile.
-    std::optional<double> m_sweepStart;
     int m_operationCondition = 0; // Sweeping, Keying
 };
